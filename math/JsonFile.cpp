@@ -1,0 +1,73 @@
+#include "JsonFile.h"
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+void lineAndColumn(const std::string& text, std::size_t byte, std::size_t& line, std::size_t& column) {
+    line = 1;
+    column = 1;
+    // nlohmann reports the position just past the offending character.
+    std::size_t end = byte > 0 ? std::min(byte - 1, text.size()) : 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+}
+
+// nlohmann's message starts with its own tag and position; keep only the explanation.
+std::string parseDetail(const std::string& what) {
+    std::size_t at = what.find(": ");
+    std::string detail = at == std::string::npos ? what : what.substr(at + 2);
+    if (detail.rfind("syntax error while parsing ", 0) == 0) {
+        detail = detail.substr(27);
+    }
+    return detail;
+}
+
+}  // namespace
+
+JsonValue JsonFile::parse(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw std::runtime_error(path + ": cannot open the file");
+    }
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    if (file.bad()) {
+        throw std::runtime_error(path + ": cannot read the file");
+    }
+    std::string text = contents.str();
+    try {
+        return JsonValue::parse(text);
+    } catch (const nlohmann::json::parse_error& error) {
+        std::size_t line = 0, column = 0;
+        lineAndColumn(text, error.byte, line, column);
+        throw std::runtime_error(path + ": line " + std::to_string(line) + ", column " +
+                                 std::to_string(column) + ": " + parseDetail(error.what()));
+    }
+}
+
+float JsonFile::number(const JsonValue& element, const char* key) {
+    if (!element.is_object()) {
+        throw std::runtime_error(std::string("expected an object with \"") + key + "\"");
+    }
+    auto found = element.find(key);
+    if (found == element.end()) {
+        throw std::runtime_error(std::string("missing \"") + key + "\"");
+    }
+    if (!found->is_number()) {
+        throw std::runtime_error(std::string("\"") + key + "\" is not a number");
+    }
+    float value = found->get<float>();
+    if (!std::isfinite(value)) {
+        throw std::runtime_error(std::string("\"") + key + "\" is out of range");
+    }
+    return value;
+}
