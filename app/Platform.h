@@ -1,0 +1,25 @@
+#pragma once
+
+#include "game/GameKeys.h"
+
+#include <cstdint>
+
+// The few services of the operating system that the shell uses outside the window:
+// each backend (PlatformSdl.cpp today) implements them.
+
+// Milliseconds from an arbitrary start, wrapping at 2^32.
+std::uint32_t platformMilliseconds();
+
+// A modal message box with an error icon and the caption "An error occurred".
+void showErrorBox(const char* text);
+
+// A modal message box with no caption and only an OK button.
+void showNoticeBox(const char* text);
+
+// The address of an OpenGL function of the current context, null when it has none.
+void* glProcAddress(const char* name);
+
+// Whether a game key is held, answered only while our window has the keyboard focus,
+// so that typing in another program never drives the game. This is the KeyQuery the
+// game polls.
+bool isGameKeyDown(GameKey key);

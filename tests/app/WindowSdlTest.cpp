@@ -1,0 +1,234 @@
+// The real window under SDL's offscreen driver with Mesa's software renderer.
+
+#include "app/Platform.h"
+#include "app/Window.h"
+#include "render/GlEntryPoints.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<int, int>> sizes;
+bool contextCurrentAtFirstSize = false;
+
+void recordSize(void*, int width, int height) {
+    if (sizes.empty()) {
+        contextCurrentAtFirstSize = SDL_GL_GetCurrentContext() != nullptr;
+    }
+    sizes.emplace_back(width, height);
+}
+
+class RealWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
+            setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        }
+        sizes.clear();
+        contextCurrentAtFirstSize = false;
+        window.setResizeCallback(recordSize, nullptr);
+        testing::internal::CaptureStderr();
+        created = window.create(1280, 720, 32, false);
+        creationLog = testing::internal::GetCapturedStderr();
+        if (!created) {
+            GTEST_SKIP() << "no OpenGL window: " << creationLog;
+        }
+    }
+
+    void pushWindowEvent(Uint8 kind, int data1 = 0, int data2 = 0) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
+        event.window.event = kind;
+        event.window.data1 = data1;
+        event.window.data2 = data2;
+        SDL_PushEvent(&event);
+    }
+
+    void pushKey(Uint32 type, SDL_Keycode key, bool repeat) {
+        SDL_Event event{};
+        event.type = type;
+        event.key.keysym.sym = key;
+        event.key.repeat = repeat ? 1 : 0;
+        SDL_PushEvent(&event);
+    }
+
+    Window window;
+    bool created = false;
+    std::string creationLog;
+};
+
+TEST_F(RealWindow, CreateLeavesA30ContextCurrentOnATitled1280By720Window) {
+    EXPECT_TRUE(window.isRunning());
+    EXPECT_TRUE(window.hasContext());
+    ASSERT_NE(SDL_GL_GetCurrentContext(), nullptr);
+    SDL_Window* native = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(native), "TAMQ 4 Pelrok");
+
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(native, &width, &height);
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+    SDL_GL_GetDrawableSize(native, &width, &height);
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+
+    int depth = 0;
+    int doubleBuffer = 0;
+    int red = 0;
+    int alpha = 0;
+    SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
+    SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffer);
+    SDL_GL_GetAttribute(SDL_GL_RED_SIZE, &red);
+    SDL_GL_GetAttribute(SDL_GL_ALPHA_SIZE, &alpha);
+    EXPECT_GE(depth, 16);
+    // The offscreen driver draws into a single-buffered pbuffer whatever is asked for.
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") != 0) {
+        EXPECT_EQ(doubleBuffer, 1);
+    }
+    EXPECT_EQ(red, 8);
+    EXPECT_EQ(alpha, 8);
+
+    if (std::getenv("MESA_GL_VERSION_OVERRIDE") == nullptr) {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        ASSERT_NE(version, nullptr);
+        EXPECT_GE(version[0], '3') << version;
+        EXPECT_EQ(creationLog.find("falling back"), std::string::npos) << creationLog;
+    }
+}
+
+TEST_F(RealWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) {
+    ASSERT_FALSE(sizes.empty());
+    EXPECT_EQ(sizes.front(), std::make_pair(1280, 720));
+    EXPECT_TRUE(contextCurrentAtFirstSize);
+}
+
+TEST_F(RealWindow, FixedStateReadsBackAfterStartUp) {
+    ASSERT_EQ(gl.load(glProcAddress), "");
+    applyFixedGlState();
+
+    GLfloat clear[4] = {};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_EQ(clear[0], 1.0f);
+    EXPECT_EQ(clear[1], 1.0f);
+    EXPECT_EQ(clear[2], 1.0f);
+    EXPECT_EQ(clear[3], 1.0f);
+    GLint value = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &value);
+    EXPECT_EQ(value, GL_TEXTURE0);
+    glGetIntegerv(GL_BLEND_SRC_RGB, &value);
+    EXPECT_EQ(value, GL_SRC_ALPHA);
+    glGetIntegerv(GL_BLEND_DST_RGB, &value);
+    EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GLubyte pixel[4] = {};
+    glReadPixels(640, 360, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0], 255);
+    EXPECT_EQ(pixel[1], 255);
+    EXPECT_EQ(pixel[2], 255);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(RealWindow, NativeSizeEventsReachTheGame) {
+    sizes.clear();
+    pushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 450);
+    pushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    pushWindowEvent(SDL_WINDOWEVENT_RESTORED);
+    window.pumpMessages();
+    // The driver may add size events of its own; ours arrive in order among them.
+    const std::vector<std::pair<int, int>> expected = {{800, 450}, {0, 0}, {1280, 720}};
+    std::vector<std::pair<int, int>> seen;
+    for (const auto& size : sizes) {
+        if (seen.size() < expected.size() && size == expected[seen.size()]) {
+            seen.push_back(size);
+        }
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(RealWindow, NativeEscKeyDownsToggleAndKeyUpsDoNot) {
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
+    pushKey(SDL_KEYUP, SDLK_ESCAPE, false);
+    window.pumpMessages();
+    EXPECT_FALSE(window.isActive());
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, true);
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, true);
+    window.pumpMessages();
+    EXPECT_TRUE(window.isActive());
+    pushKey(SDL_KEYDOWN, SDLK_SPACE, false);
+    window.pumpMessages();
+    EXPECT_TRUE(window.isActive());
+}
+
+TEST_F(RealWindow, ClosingReleasesTheContextAtOnceAndLaterGlCallsAreHarmless) {
+    ASSERT_EQ(gl.load(glProcAddress), "");
+    pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    window.pumpMessages();
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_FALSE(window.hasContext());
+    EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+
+    // What the game does in the loop's last iteration and in releaseTextures.
+    glViewport(0, 0, 1280, 720);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    GLuint texture = 7;
+    glDeleteTextures(1, &texture);
+    gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl.glUseProgram(0);
+    GLuint buffer = 3;
+    gl.glDeleteBuffers(1, &buffer);
+    window.swapBuffers();
+    window.pumpMessages();
+    EXPECT_FALSE(window.isRunning());
+}
+
+TEST_F(RealWindow, QuitRequestClosesLikeTheWindowsCloseButton) {
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    window.pumpMessages();
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_FALSE(window.hasContext());
+}
+
+// Run by CTest a second time with Mesa capped at 2.1, where the 3.0 request fails.
+TEST_F(RealWindow, FailedRequestFor30FallsBackToALegacyContext) {
+    const char* cap = std::getenv("MESA_GL_VERSION_OVERRIDE");
+    if (cap == nullptr || cap[0] != '2') {
+        GTEST_SKIP() << "needs MESA_GL_VERSION_OVERRIDE=2.1";
+    }
+    EXPECT_NE(creationLog.find("OpenGL 3.0 is not supported, falling back to GL 2.1\n"), std::string::npos)
+        << creationLog;
+    EXPECT_TRUE(window.isRunning());
+    ASSERT_NE(SDL_GL_GetCurrentContext(), nullptr);
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version[0], '2') << version;
+    // Everything the game calls exists on the legacy context too.
+    EXPECT_EQ(gl.load(glProcAddress), "");
+}
+
+TEST_F(RealWindow, TimerStartsAtCreateAndTracksTheRealClock) {
+    SDL_Delay(20);
+    const float first = window.elapsedSeconds();
+    EXPECT_GE(first, 0.019f);
+    EXPECT_LT(first, 5.0f);
+    EXPECT_LT(window.elapsedSeconds(), first);
+}
+
+} // namespace

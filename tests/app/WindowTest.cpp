@@ -1,0 +1,121 @@
+#include "app/Window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<int, int>> sizes;
+
+void recordSize(void*, int width, int height) { sizes.emplace_back(width, height); }
+
+class WindowMessages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sizes.clear();
+        window.setResizeCallback(recordSize, nullptr);
+    }
+    Window window;
+};
+
+TEST_F(WindowMessages, NewWindowIsActiveButNotYetRunning) {
+    EXPECT_TRUE(window.isActive());
+    EXPECT_FALSE(window.isRunning());
+    EXPECT_FALSE(window.hasContext());
+}
+
+TEST_F(WindowMessages, EveryEscKeyDownTogglesThePauseIncludingRepeats) {
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+    EXPECT_FALSE(window.isActive());
+    // ESC held: the auto-repeats are further key-downs and keep toggling.
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+    EXPECT_TRUE(window.isActive());
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+    EXPECT_FALSE(window.isActive());
+}
+
+TEST_F(WindowMessages, KeyUpsAndOtherKeysLeaveThePauseAlone) {
+    window.handleMessage(WindowMessage::KeyUp, kEscapeKey);
+    EXPECT_TRUE(window.isActive());
+    window.handleMessage(WindowMessage::KeyDown, ' ');
+    window.handleMessage(WindowMessage::KeyDown, 'q');
+    EXPECT_TRUE(window.isActive());
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+    window.handleMessage(WindowMessage::KeyUp, kEscapeKey);
+    EXPECT_FALSE(window.isActive());
+}
+
+TEST_F(WindowMessages, SizesReachTheGameIncludingMinimisedAndRestored) {
+    window.handleMessage(WindowMessage::Size, 1280, 720);
+    window.handleMessage(WindowMessage::Size, 0, 0);
+    window.handleMessage(WindowMessage::Size, 1280, 720);
+    window.handleMessage(WindowMessage::Size, 800, 450);
+    const std::vector<std::pair<int, int>> expected = {{1280, 720}, {0, 0}, {1280, 720}, {800, 450}};
+    EXPECT_EQ(sizes, expected);
+}
+
+TEST_F(WindowMessages, SizeWithNoGameAttachedIsIgnored) {
+    window.setGame(nullptr);
+    EXPECT_TRUE(window.handleMessage(WindowMessage::Size, 640, 360));
+    EXPECT_TRUE(sizes.empty());
+}
+
+TEST_F(WindowMessages, CloseAndDestroyStopTheLoopWithoutDefaultHandling) {
+    for (WindowMessage closing : {WindowMessage::Close, WindowMessage::Destroy}) {
+        Window w;
+        EXPECT_FALSE(w.handleMessage(closing));
+        EXPECT_FALSE(w.isRunning());
+        EXPECT_FALSE(w.hasContext());
+        // A second close (SDL sends both a window close and a quit) changes nothing.
+        EXPECT_FALSE(w.handleMessage(closing));
+        EXPECT_FALSE(w.isRunning());
+    }
+}
+
+TEST_F(WindowMessages, OrdinaryMessagesPassOnToDefaultHandling) {
+    EXPECT_TRUE(window.handleMessage(WindowMessage::KeyDown, kEscapeKey));
+    EXPECT_TRUE(window.handleMessage(WindowMessage::KeyUp, kEscapeKey));
+    EXPECT_TRUE(window.handleMessage(WindowMessage::Other));
+    EXPECT_TRUE(sizes.empty());
+}
+
+// A clock the tests set by hand.
+std::uint32_t fakeNow = 0;
+std::uint32_t fakeClock() { return fakeNow; }
+
+class FrameTimer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.setClock(fakeClock);
+    }
+    // Makes `start` the previous reading.
+    void startAt(std::uint32_t start) {
+        fakeNow = start;
+        window.elapsedSeconds();
+    }
+    Window window;
+};
+
+TEST_F(FrameTimer, ReturnsSecondsSinceThePreviousReading) {
+    startAt(5000);
+    fakeNow = 5016;
+    EXPECT_FLOAT_EQ(window.elapsedSeconds(), 0.016f);
+    fakeNow = 5016;
+    EXPECT_FLOAT_EQ(window.elapsedSeconds(), 0.0f);
+    fakeNow = 8016;
+    EXPECT_FLOAT_EQ(window.elapsedSeconds(), 3.0f);
+}
+
+TEST_F(FrameTimer, WrapOfTheMillisecondCounterStillGivesASmallPositiveStep) {
+    startAt(0xFFFFFFF0u);
+    fakeNow = 0x00000010u;
+    EXPECT_FLOAT_EQ(window.elapsedSeconds(), 0.032f);
+    startAt(0xFFFFFFFFu);
+    fakeNow = 0;
+    EXPECT_FLOAT_EQ(window.elapsedSeconds(), 0.001f);
+}
+
+} // namespace
