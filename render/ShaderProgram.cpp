@@ -55,7 +55,7 @@ void compile(GLuint& shader, const char* label, GLenum type) {
 }
 
 // A shader deleted after a failed compile has the name 0, which OpenGL would only answer
-// with an error flag; the link then fails and reports it.
+// with an error flag.
 void attachIfAlive(GLuint program, GLuint shader) {
     if (shader != 0) {
         gl.glAttachShader(program, shader);
@@ -94,9 +94,13 @@ bool ShaderProgram::compileAndLink() {
     compile(fragmentShader_, "fragmentShader", GL_FRAGMENT_SHADER);
     attachIfAlive(program_, vertexShader_);
     attachIfAlive(program_, fragmentShader_);
-    gl.glLinkProgram(program_);
+    // A compatibility context would link a lone fragment shader over fixed-function vertex
+    // processing and draw garbage; such a program stays unlinked, so use() gets -1 everywhere.
     GLint status = 0;
-    gl.glGetProgramiv(program_, GL_LINK_STATUS, &status);
+    if (vertexShader_ != 0 && fragmentShader_ != 0) {
+        gl.glLinkProgram(program_);
+        gl.glGetProgramiv(program_, GL_LINK_STATUS, &status);
+    }
     if (status == 0) {
         std::printf("programme non linke\n");
         std::fflush(stdout);
