@@ -83,6 +83,7 @@ struct PngImage {
     std::vector<png_color> palette;
     Bytes transparency;  // palette alpha values
     bool greyTransparentZero = false;
+    int interlace = PNG_INTERLACE_NONE;
 };
 
 std::string writePng(const std::string& name, const PngImage& image) {
@@ -91,7 +92,7 @@ std::string writePng(const std::string& name, const PngImage& image) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_init_io(png, file);
-    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, image.interlace,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!image.palette.empty()) {
         png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
@@ -104,9 +105,11 @@ std::string writePng(const std::string& name, const PngImage& image) {
         png_set_tRNS(png, info, nullptr, 0, &transparent);
     }
     png_write_info(png, info);
+    std::vector<png_bytep> rows;
     for (const Bytes& row : image.rows) {
-        png_write_row(png, row.data());
+        rows.push_back(const_cast<png_bytep>(row.data()));
     }
+    png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
@@ -237,6 +240,11 @@ TEST(PngDecoding, StoresTheImageBottomRowFirst) {
     EXPECT_EQ(Bytes(all.begin() + rowSize, all.begin() + 2 * rowSize), image.rows[1]);
     EXPECT_EQ(Bytes(all.begin(), all.begin() + rowSize), image.rows[2]);
     EXPECT_EQ(decoded.errors, "");
+
+    image.interlace = PNG_INTERLACE_ADAM7;
+    Decoded interlaced = decodeWith(decodePng, writePng("interlaced.png", image));
+    ASSERT_NE(interlaced.pixels, nullptr) << interlaced.errors;
+    EXPECT_EQ(take(interlaced, 24), all);
 }
 
 TEST(PngDecoding, ConvertsOtherKindsOfPngToEightBitRgba) {
