@@ -254,44 +254,43 @@ Canvas TextureArt::truck() {
     const Colour chassis{0.13f, 0.13f, 0.15f};
     const Colour chrome{0.75f, 0.77f, 0.80f};
 
-    // Soft shadow to the lower right.
-    box(9.0f, 6.0f, 61.0f, 175.0f, 6.0f, shadow);
+    // The truck fills nearly the whole sprite, so little of the asphalt surround shows
+    // over the lane markings it drives across. A soft shadow lies under the cab.
+    box(5.0f, 5.0f, 63.0f, 48.0f, 6.0f, shadow);
 
-    // Wheels peek out under the cab and the trailer's rear axles.
-    for (float y : {16.0f, 136.0f, 153.0f}) {
-        box(3.0f, y, 61.0f, y + 13.0f, 2.5f, tyre);
-    }
+    // The front wheels stick out under the cab.
+    box(1.0f, 16.0f, 63.0f, 29.0f, 2.5f, tyre);
     // Coupling between cab and trailer.
     box(20.0f, 40.0f, 44.0f, 52.0f, 1.0f, chassis);
 
     // Cab: bumper, body, windscreen, roof with its air deflector, mirrors, headlights.
-    box(7.0f, 2.0f, 57.0f, 8.0f, 2.5f, chrome);
-    shadedBox(7.0f, 4.0f, 57.0f, 44.0f, 6.0f, cab, 0.35f);
+    box(4.0f, 1.0f, 60.0f, 7.0f, 2.5f, chrome);
+    shadedBox(4.0f, 3.0f, 60.0f, 44.0f, 6.0f, cab, 0.35f);
     polygon({{11.0f, 11.0f}, {53.0f, 11.0f}, {50.0f, 19.0f}, {14.0f, 19.0f}}, glass);
     polygon({{15.0f, 12.0f}, {24.0f, 12.0f}, {20.0f, 18.0f}, {15.5f, 18.0f}},
             Colour{0.45f, 0.55f, 0.68f, 0.7f});
     shadedBox(12.0f, 21.0f, 52.0f, 42.0f, 4.0f, Canvas::shade(cab, 1.08f), 0.30f);
     box(16.0f, 22.0f, 48.0f, 30.0f, 3.0f, Canvas::shade(cab, 1.22f));
-    box(1.5f, 13.0f, 8.0f, 17.0f, 1.2f, chassis);
-    box(56.0f, 13.0f, 62.5f, 17.0f, 1.2f, chassis);
-    box(9.0f, 4.5f, 17.0f, 8.5f, 1.5f, Colour{1.0f, 0.97f, 0.75f});
-    box(47.0f, 4.5f, 55.0f, 8.5f, 1.5f, Colour{1.0f, 0.97f, 0.75f});
+    box(0.0f, 12.0f, 5.0f, 16.0f, 1.2f, chassis);
+    box(59.0f, 12.0f, 64.0f, 16.0f, 1.2f, chassis);
+    box(7.0f, 3.5f, 16.0f, 7.5f, 1.5f, Colour{1.0f, 0.97f, 0.75f});
+    box(48.0f, 3.5f, 57.0f, 7.5f, 1.5f, Colour{1.0f, 0.97f, 0.75f});
 
     // Container with roof ribs and the company stripes.
-    shadedBox(5.0f, 48.0f, 59.0f, 173.0f, 2.5f, container, 0.22f);
+    shadedBox(0.5f, 47.0f, 63.5f, 175.5f, 2.5f, container, 0.22f);
     for (float y = 56.0f; y < 168.0f; y += 8.0f) {
-        box(7.0f, y, 57.0f, y + 1.2f, 0.5f, Colour{0.62f, 0.64f, 0.68f, 0.55f});
+        box(3.0f, y, 61.0f, y + 1.2f, 0.5f, Colour{0.62f, 0.64f, 0.68f, 0.55f});
     }
-    box(12.0f, 52.0f, 17.0f, 169.0f, 1.0f, cab);
-    box(47.0f, 52.0f, 52.0f, 169.0f, 1.0f, cab);
+    box(9.0f, 51.0f, 14.0f, 170.0f, 1.0f, cab);
+    box(50.0f, 51.0f, 55.0f, 170.0f, 1.0f, cab);
     canvas.paint(
         [&](float px, float py) { return Shape::circle(px, py, 32.0f * s, 110.0f * s, 9.0f * s); },
         Colour{0.16f, 0.30f, 0.70f});
     polygon({{27.0f, 115.0f}, {32.0f, 103.0f}, {37.0f, 115.0f}}, Colour{1.0f, 0.85f, 0.2f});
     // Rear doors and tail lights.
-    box(5.0f, 170.0f, 59.0f, 173.0f, 1.0f, Colour{0.55f, 0.56f, 0.60f});
-    box(6.0f, 170.5f, 12.0f, 173.0f, 0.8f, Colour{0.9f, 0.06f, 0.05f});
-    box(52.0f, 170.5f, 58.0f, 173.0f, 0.8f, Colour{0.9f, 0.06f, 0.05f});
+    box(0.5f, 172.0f, 63.5f, 175.5f, 1.0f, Colour{0.55f, 0.56f, 0.60f});
+    box(2.0f, 172.5f, 9.0f, 175.0f, 0.8f, Colour{0.9f, 0.06f, 0.05f});
+    box(55.0f, 172.5f, 62.0f, 175.0f, 0.8f, Colour{0.9f, 0.06f, 0.05f});
 
     return canvas.downsampled(kScale);
 }
