@@ -8,7 +8,7 @@ TAMQ_PACKAGES=(
   libpng-dev zlib1g-dev nlohmann-json3-dev
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick x11-utils xauth
+  xvfb xdotool imagemagick x11-utils xauth libx11-dev
 )
 
 tamq_install_deps() {
