@@ -375,3 +375,15 @@ TEST(MeshGl, DrawsOnlyTheCountedTrianglesWhereTheMatrixPutsThem) {
     notUploaded.draw(final);
     EXPECT_FALSE(flat::drawn(150, 150));
 }
+
+TEST(MeshFiles, TheGameMeshesLoadWithEveryTriangleOnItsVertices) {
+    for (const char* name : {"data/quad.json", "data/quadBackground.json",
+                             "data/meshes/display/carBlue.json", "data/meshes/display/carYellow.json",
+                             "data/meshes/display/carRed.json", "data/meshes/display/carGreen.json"}) {
+        SCOPED_TRACE(name);
+        Mesh mesh;
+        EXPECT_NO_THROW(mesh.load(std::string(TAMQ_SOURCE_DIR) + "/" + name));
+        EXPECT_GT(mesh.indexCount(), 0u);
+        EXPECT_EQ(mesh.positionCount() / 3, mesh.uvCount() / 2);
+    }
+}
