@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -113,18 +111,24 @@ void CameraRig::clear() {
 
 bool CameraRig::load(const std::string& path) {
     clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // Plain stdio: a folder or an unreadable file shows up as a read error, not an exception.
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
         std::fprintf(stderr, "%s: cannot open the camera path file\n", path.c_str());
         return false;
     }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                     std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    std::vector<unsigned char> bytes;
+    unsigned char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    bool readFailed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (readFailed) {
         std::fprintf(stderr, "%s: cannot read the camera path file\n", path.c_str());
         return false;
     }
-    file.close();
 
     std::string fault = readTracks(bytes);
     if (!fault.empty()) {

@@ -197,6 +197,9 @@ TEST(CameraRigReject, MissingAndEveryTruncatedFile) {
     EXPECT_FALSE(rig.load(missing));
     std::string message = testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find(missing), std::string::npos);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(rig.load(TestFiles::folder()));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot"), std::string::npos);
 
     PathFile path = basicPath();
     path.keyframes[kEye].push_back({CameraRig::kArc, {0, 0, 0, 90, 0, 0, 1}});
@@ -352,6 +355,12 @@ TEST(CameraRigPlay, ArcTurnsTheStartAboutTheCentre) {
     // Halfway: 45 degrees, turned clockwise seen from +z by the row-wise transform.
     float r = 6.0f * std::sqrt(0.5f);
     expectPoint(rig.eye().current, 6 + r, r, 0, 1e-3f);
+    rig.update(1.0f);
+    expectPoint(rig.eye().current, 12, 0, 0, 1e-3f);
+    // Overshot, an arc keeps the point it reached instead of jumping onto its centre.
+    rig.update(1.0f);
+    EXPECT_EQ(rig.eye().keyframeIndex, 2);
+    expectPoint(rig.eye().current, 12, 0, 0, 1e-3f);
 }
 
 TEST(CameraRigPlay, CurvesBorrowTheNearestNeighbourAtTheEnds) {
