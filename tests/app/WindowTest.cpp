@@ -21,12 +21,6 @@ protected:
     Window window;
 };
 
-TEST_F(WindowMessages, NewWindowIsActiveButNotYetRunning) {
-    EXPECT_TRUE(window.isActive());
-    EXPECT_FALSE(window.isRunning());
-    EXPECT_FALSE(window.hasContext());
-}
-
 TEST_F(WindowMessages, EveryEscKeyDownTogglesThePauseIncludingRepeats) {
     window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
     EXPECT_FALSE(window.isActive());
@@ -73,13 +67,6 @@ TEST_F(WindowMessages, CloseAndDestroyStopTheLoopWithoutDefaultHandling) {
         EXPECT_FALSE(w.handleMessage(closing));
         EXPECT_FALSE(w.isRunning());
     }
-}
-
-TEST_F(WindowMessages, OrdinaryMessagesPassOnToDefaultHandling) {
-    EXPECT_TRUE(window.handleMessage(WindowMessage::KeyDown, kEscapeKey));
-    EXPECT_TRUE(window.handleMessage(WindowMessage::KeyUp, kEscapeKey));
-    EXPECT_TRUE(window.handleMessage(WindowMessage::Other));
-    EXPECT_TRUE(sizes.empty());
 }
 
 // A clock the tests set by hand.
