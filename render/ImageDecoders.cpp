@@ -6,8 +6,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <string>
 #include <utility>
@@ -31,6 +29,22 @@ uint16_t readLittle16(const std::vector<unsigned char>& bytes, size_t offset) {
     return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
 }
 
+// C streams rather than iostreams: reading a directory must fail, not throw.
+bool readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    unsigned char chunk[16384];
+    size_t count = 0;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + count);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
 // A BMP's pixels as B, G, R rows, bottom row first, each row padded to 4 bytes. When the
 // header declares a data size, exactly that many bytes are kept (at least the rows).
 struct BmpPixels {
@@ -41,12 +55,11 @@ struct BmpPixels {
 };
 
 bool readBmp(const char* path, BmpPixels& out) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::vector<unsigned char> fileBytes;
+    if (!readWholeFile(path, fileBytes)) {
         reportFault(path, "cannot open the image file");
         return false;
     }
-    std::vector<unsigned char> fileBytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (fileBytes.size() < kBmpHeadersSize) {
         reportFault(path, "too short for a BMP header (" + std::to_string(fileBytes.size()) + " bytes)");
         return false;

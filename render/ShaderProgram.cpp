@@ -4,9 +4,6 @@
 #include "ShaderLocations.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <new>
 #include <string>
 
@@ -14,13 +11,25 @@ ShaderLocations shaderLocations;
 
 namespace {
 
+// C streams rather than iostreams: reading a directory must fail, not throw.
 std::string readShaderFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::cerr << "Could not load shader: " << path << std::endl;
+    std::string text;
+    std::FILE* file = std::fopen(path, "rb");
+    bool failed = file == nullptr;
+    if (file != nullptr) {
+        char chunk[4096];
+        size_t count = 0;
+        while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            text.append(chunk, count);
+        }
+        failed = std::ferror(file) != 0;
+        std::fclose(file);
+    }
+    if (failed) {
+        std::fprintf(stderr, "Could not load shader: %s\n", path);
         return std::string();
     }
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return text;
 }
 
 void setSource(GLuint shader, const char* path) {

@@ -149,6 +149,11 @@ TEST(ShaderProgram, MissingVertexFileIsReportedThenFailsToCompileAndLink) {
     EXPECT_NE(output.out.find("programme non linke\n"), std::string::npos) << output.out;
     EXPECT_EQ(linkStatus(program), 0);
 
+    // A folder where the file should be is reported the same way.
+    ShaderProgram folder;
+    output = build(folder, kShaders + "basic-fixed.vert", TestFiles::folder());
+    EXPECT_EQ(output.err, "Could not load shader: " + TestFiles::folder() + "\n");
+
     // The unlinked program can still be used; OpenGL refuses it and every lookup gives -1.
     program.use();
     EXPECT_EQ(shaderLocations.finalMatrix, -1);

@@ -225,6 +225,9 @@ TEST(BmpDecoding, RejectsFilesItCannotReadWithOneLineNamingTheFile) {
 
     path = TestFiles::missing("gone.bmp");
     expectRejected(decodeWith(decodeBmp, path), path, "cannot open");
+
+    path = TestFiles::folder();
+    expectRejected(decodeWith(decodeBmp, path), path, "cannot open");
 }
 
 TEST(PngDecoding, StoresTheImageBottomRowFirst) {
