@@ -1,22 +1,138 @@
 #pragma once
 
+#include "control/CameraRig.h"
+#include "control/PlayerController.h"
+#include "game/CarSpawn.h"
+#include "game/EnemyCar.h"
 #include "game/GameKeys.h"
+#include "math/Camera.h"
+#include "math/Collider.h"
+#include "render/Mesh.h"
+#include "render/Road.h"
+#include "render/ShaderProgram.h"
+#include "render/Sprite.h"
+#include "render/Text.h"
+#include "render/Texture.h"
 
-// PLACEHOLDER: the whole game object is being written; this is its interface to the shell.
+#include <vector>
+
+// The whole game: every asset and drawable, the truck and its turning bar, the 30
+// enemy-car slots, the traffic script and the run state. Built before the window
+// exists, loaded by init once OpenGL is up, then driven by update and render each frame.
+// It never moves after construction: its drawables point into it.
 class Game {
 public:
+    static constexpr int kCarSlots = 30;
+
     Game();
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
+    // Where the rules read the keyboard from; without one no key is ever held.
     void setKeyQuery(KeyQuery query) { keyQuery_ = query; }
+
+    // Loads every asset and shows the title screen. False when a mesh cannot be loaded,
+    // since drawing it would be garbage; other faulty files are reported and played around.
     bool init();
+    // The window's client size changed; the picture stretches, the projections stay.
     void resize(int width, int height);
     void update(float dt);
     void render();
+    // Starts a run: places the truck, the bar and the car slots, rereads the traffic file.
+    void restart();
     void releaseTextures();
 
+    // Read by the HUD, the tests and the tools.
+    bool running() const { return running_; }
+    bool gameOver() const { return gameOver_; }
+    int lives() const { return lives_; }
+    int extraLives() const { return extraLives_; }
+    float startClock() const { return startClock_; }
+    float runClock() const { return runClock_; }
+    float recoveryTime() const { return recoveryTime_; }
+    float toggleTimer() const { return toggleTimer_; }
+    float scroll() const { return scroll_; }
+    float distance() const { return distance_; }
+    float score() const { return score_; }
+    float multiplier() const { return multiplier_; }
+    const std::vector<CarSpawn>& spawnQueue() const { return spawnQueue_; }
+    const std::vector<CarPattern>& patterns() const { return patterns_; }
+    const ShaderProgram& basicShader() const { return basicShader_; }
+    const ShaderProgram& gameOverShader() const { return gameOverShader_; }
+    const Text& modeText() const { return modeText_; }
+    const char* modeString() const { return startClock_ > 10.0f ? "RANDOM" : "NORMAL"; }
+
+    // The scene's movable pieces, open so tests and tools can set a scene up.
+    Sprite& truck() { return truck_; }
+    Sprite& bar() { return bar_; }
+    Sprite& background() { return background_; }
+    EnemyCar& carSlot(int index) { return carSlots_[index]; }
+    Camera& worldCamera() { return worldCamera_; }
+    CameraRig& cameraRig() { return cameraRig_; }
+
 private:
+    void pollKeys();
+    void handleKeyActions();
+    void testBarAgainstCars();
+    void recover(float& dt);
+    void spawnCars();
+    void updateHud();
+    void loadPatterns(const char* path);
+
     KeyQuery keyQuery_ = nullptr;
+
+    bool keyF1_ = false;
+    bool keyF2_ = false;
+    bool keyLeft_ = false;
+    bool keyRight_ = false;
+    bool keyUp_ = false;
+    bool keyDown_ = false;
+    bool keySpace_ = false;
+    Texture fontTexture_;
+    Texture roadTexture_;
+    Text distanceText_;
+    Text multiplierText_;
+    Text scoreText_;
+    Text modeText_;
+    Text startPrompt_;
+    Text f2Prompt_;
+    Text f1Prompt_;
+    Camera worldCamera_;
+    Camera screenCamera_;
+    CameraRig cameraRig_;
+    PlayerController playerController_;
+    Sprite truck_;
+    Sprite bar_;
+    Sprite background_;
+    Sprite heart_;
+    Sprite title_;
+    Collider quadCollider_;
+    Texture wallTexture_;
+    Texture truckTexture_;
+    Texture grassTexture_;
+    Texture whitePixelTexture_;
+    Texture heartTexture_;
+    Texture titleTexture_;
+    Mesh quadMesh_;
+    Mesh carMeshes_[4];
+    Mesh backgroundMesh_;
+    Road road_;
+    ShaderProgram basicShader_;
+    ShaderProgram gameOverShader_;
+    float runClock_ = 0.0f;
+    EnemyCar carSlots_[kCarSlots];
+    std::vector<CarSpawn> spawnQueue_;
+    std::vector<CarPattern> patterns_;
+    float scroll_ = 0.0f;
+    float distance_ = 0.0f;
+    float score_ = 0.0f;
+    float toggleTimer_ = 0.0f;
+    bool gameOver_ = false;
+    float multiplier_ = 0.0f;
+    float startClock_ = 0.0f;
+    int extraLives_ = 0;
+    int lives_ = 0;
+    float recoveryTime_ = 0.0f;
+    bool running_ = false;
 };

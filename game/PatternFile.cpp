@@ -1,0 +1,81 @@
+#include "game/PatternFile.h"
+
+#include "math/JsonFile.h"
+
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+// Reads one car object; reports and returns false for a car the game cannot use.
+bool readCar(const std::string& path, const std::string& where, const JsonValue& car,
+             CarSpawn& spawn) {
+    try {
+        spawn.x = JsonFile::number(car, "x");
+        spawn.speed = JsonFile::number(car, "speed");
+        spawn.time = JsonFile::number(car, "time");
+        return true;
+    } catch (const std::runtime_error& error) {
+        std::cerr << path << ": " << where << ": " << error.what() << ", car skipped" << std::endl;
+        return false;
+    }
+}
+
+bool isArray(const std::string& path, const std::string& where, const JsonValue& value) {
+    if (value.is_array()) {
+        return true;
+    }
+    std::cerr << path << ": " << where << " is not an array, ignored" << std::endl;
+    return false;
+}
+
+}  // namespace
+
+void PatternFile::load(const std::string& path, float startClock, std::vector<CarSpawn>& queue,
+                       std::vector<CarPattern>& patterns) {
+    JsonValue root;
+    try {
+        root = JsonFile::parse(path);
+    } catch (const std::runtime_error& error) {
+        std::cerr << error.what() << std::endl;
+        return;
+    }
+    if (!root.is_object()) {
+        std::cerr << path << ": the root is not an object" << std::endl;
+        return;
+    }
+
+    for (const auto& member : root.items()) {
+        const JsonValue& value = member.value();
+        if (member.key() == "cars") {
+            if (!isArray(path, "\"cars\"", value)) {
+                continue;
+            }
+            queue.clear();
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                CarSpawn spawn;
+                if (readCar(path, "\"cars\" element " + std::to_string(i), value[i], spawn) &&
+                    !(spawn.time < startClock)) {
+                    queue.push_back(spawn);
+                }
+            }
+        } else if (member.key() == "patterns") {
+            if (!isArray(path, "\"patterns\"", value)) {
+                continue;
+            }
+            patterns.assign(value.size(), CarPattern());
+            for (std::size_t j = 0; j < value.size(); ++j) {
+                std::string where = "\"patterns\" element " + std::to_string(j);
+                if (!isArray(path, where, value[j])) {
+                    continue;
+                }
+                for (std::size_t i = 0; i < value[j].size(); ++i) {
+                    CarSpawn spawn;
+                    if (readCar(path, where + " car " + std::to_string(i), value[j][i], spawn)) {
+                        patterns[j].push_back(spawn);
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "game/CarSpawn.h"
+
+#include <string>
+#include <vector>
+
+// Reads the enemy traffic file: "cars", the scripted list every run plays from its
+// start, and "patterns", the pool the game draws from once the script is used up.
+class PatternFile {
+public:
+    // Replaces queue with the scripted cars timed at or after startClock, and patterns
+    // with the pool. A member missing from the file leaves its list as it was. A file
+    // that cannot be read or parsed is reported in one line and changes nothing; a car
+    // lacking "x", "speed" or "time", or holding a non-number, is reported and skipped.
+    static void load(const std::string& path, float startClock, std::vector<CarSpawn>& queue,
+                     std::vector<CarPattern>& patterns);
+};
