@@ -51,6 +51,25 @@ JsonValue JsonFile::parse(const std::string& path) {
         lineAndColumn(text, error.byte, line, column);
         throw std::runtime_error(path + ": line " + std::to_string(line) + ", column " +
                                  std::to_string(column) + ": " + parseDetail(error.what()));
+    } catch (const nlohmann::json::out_of_range& error) {
+        // A number too large for a double ("1e999") is not a parse error to nlohmann and
+        // carries no position; its first appearance in the text is where it is.
+        std::string detail = error.what();
+        const std::size_t tagEnd = detail.find("] ");
+        if (!detail.empty() && detail[0] == '[' && tagEnd != std::string::npos) {
+            detail.erase(0, tagEnd + 2);
+        }
+        const std::size_t open = detail.find('\'');
+        const std::size_t close = detail.rfind('\'');
+        std::size_t byte = 0;
+        if (open != std::string::npos && close > open) {
+            const std::size_t at = text.find(detail.substr(open + 1, close - open - 1));
+            byte = at == std::string::npos ? 0 : at + 1;
+        }
+        std::size_t line = 0, column = 0;
+        lineAndColumn(text, byte, line, column);
+        throw std::runtime_error(path + ": line " + std::to_string(line) + ", column " +
+                                 std::to_string(column) + ": " + detail);
     }
 }
 
