@@ -95,7 +95,13 @@ bool Collider::load(const std::string& path) {
                 readElements(circles, "circles", [&](const JsonValue& c, std::size_t) {
                     circleX_.push_back(JsonFile::number(c, "x"));
                     circleY_.push_back(JsonFile::number(c, "y"));
-                    circleRadius_.push_back(JsonFile::number(c, "radius"));
+                    const float radius = JsonFile::number(c, "radius");
+                    // A negative radius would make a circle nothing can ever touch.
+                    if (radius < 0.0f) {
+                        throw std::runtime_error("\"radius\" = " + c.at("radius").dump() +
+                                                 " is negative");
+                    }
+                    circleRadius_.push_back(radius);
                 });
             } catch (const std::runtime_error& error) {
                 throw std::runtime_error(path + ": " + error.what());

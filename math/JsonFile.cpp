@@ -1,6 +1,7 @@
 #include "JsonFile.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -35,6 +36,11 @@ std::string parseDetail(const std::string& what) {
 
 JsonValue JsonFile::parse(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
+    // A folder opens as a stream that reads nothing, which would pass for an empty file.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw std::runtime_error(path + ": is a folder, not a file");
+    }
     if (!file) {
         throw std::runtime_error(path + ": cannot open the file");
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -73,12 +74,17 @@ uint32_t littleEndian32(const unsigned char* bytes) {
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-void readFloatBlock(const unsigned char* bytes, std::vector<float>& out) {
+// False at the first value that is not a finite number, as the JSON reader refuses those too.
+bool readFloatBlock(const unsigned char* bytes, std::vector<float>& out) {
     for (float& value : out) {
         const uint32_t bits = littleEndian32(bytes);
         std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value)) {
+            return false;
+        }
         bytes += 4;
     }
+    return true;
 }
 
 }  // namespace
@@ -180,6 +186,11 @@ bool Mesh::loadJson(const std::string& path) {
 
 bool Mesh::loadBloc(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
+    // A folder opens as a stream that reads nothing, which would pass for a short file.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        throw std::runtime_error(path + ": is a folder, not a file");
+    }
     if (!file) {
         throw std::runtime_error(path + ": cannot open the file");
     }
@@ -208,12 +219,14 @@ bool Mesh::loadBloc(const std::string& path) {
     std::vector<float> uvs(2 * std::size_t{vertexCount});
     std::vector<uint32_t> indices(3 * std::size_t{triangleCount});
     const unsigned char* at = bytes.data() + 8;
-    readFloatBlock(at, positions);
-    at += positions.size() * 4;
-    readFloatBlock(at, colours);
-    at += colours.size() * 4;
-    readFloatBlock(at, uvs);
-    at += uvs.size() * 4;
+    for (auto [block, name] : {std::pair{&positions, "positions"}, std::pair{&colours, "colours"},
+                               std::pair{&uvs, "texture coordinates"}}) {
+        if (!readFloatBlock(at, *block)) {
+            throw std::runtime_error(path + ": the " + std::string(name) +
+                                     " hold a value that is not a finite number");
+        }
+        at += block->size() * 4;
+    }
     for (std::size_t i = 0; i < indices.size(); ++i, at += 4) {
         indices[i] = littleEndian32(at);
         if (indices[i] >= vertexCount) {
