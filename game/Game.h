@@ -61,6 +61,11 @@ public:
     const ShaderProgram& basicShader() const { return basicShader_; }
     const ShaderProgram& gameOverShader() const { return gameOverShader_; }
     const Text& modeText() const { return modeText_; }
+    const Text& f1Prompt() const { return f1Prompt_; }
+    const Text& f2Prompt() const { return f2Prompt_; }
+    const Text& distanceText() const { return distanceText_; }
+    const Text& multiplierText() const { return multiplierText_; }
+    const Text& scoreText() const { return scoreText_; }
     const char* modeString() const { return startClock_ > 10.0f ? "RANDOM" : "NORMAL"; }
 
     // The scene's movable pieces, open so tests and tools can set a scene up.

@@ -1,0 +1,393 @@
+// The rules and the frame of the real game on a headless OpenGL context, with the
+// keyboard and the clock in the test's hands.
+#include "game/Game.h"
+
+#include "support/HeadlessGl.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool heldKeys[7] = {};
+
+bool testKeys(GameKey key) { return heldKeys[static_cast<int>(key)]; }
+
+void hold(GameKey key, bool down = true) { heldKeys[static_cast<int>(key)] = down; }
+
+void releaseAll() {
+    for (bool& key : heldKeys) {
+        key = false;
+    }
+}
+
+// Reads a text's string back from its glyph quads' texture coordinates.
+std::string shown(const Text& text) {
+    const Mesh& mesh = text.mesh();
+    std::string result;
+    for (uint32_t k = 0; k < mesh.indexCount() / 6; ++k) {
+        float u0 = mesh.uvs()[8 * k];
+        float vTop = mesh.uvs()[8 * k + 3];
+        int column = static_cast<int>(u0 / 0.0625f + 0.5f);
+        int row = static_cast<int>((1.0f - vTop) / 0.0625f + 0.5f);
+        result += static_cast<char>(row * 16 + column);
+    }
+    return result;
+}
+
+GLuint currentProgram() {
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    return static_cast<GLuint>(program);
+}
+
+// A game whose data folder is the real one except for the traffic file, which each test
+// writes itself. The game reads "data/..." from the working directory.
+class GameRules : public testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_GL();
+        releaseAll();
+        original_ = fs::current_path();
+        folder_ = fs::path(TestFiles::folder()) /
+                  testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::create_directories(folder_ / "data");
+        for (const auto& entry : fs::directory_iterator(original_ / "data")) {
+            if (entry.path().filename() != "cars.json") {
+                fs::create_directory_symlink(entry.path(), folder_ / "data" / entry.path().filename());
+            }
+        }
+        writeTraffic(R"({"cars": [], "patterns": [[{"x": 0, "speed": 7, "time": 0}]]})");
+        fs::current_path(folder_);
+        game_ = std::make_unique<Game>();
+        game_->setKeyQuery(testKeys);
+        game_->resize(1280, 720);
+        ASSERT_TRUE(game_->init());
+    }
+
+    void TearDown() override {
+        releaseAll();
+        if (game_) {
+            game_->releaseTextures();
+            game_.reset();
+        }
+        if (!original_.empty()) {
+            fs::current_path(original_);
+        }
+    }
+
+    void writeTraffic(const std::string& json) {
+        TestFiles::write((folder_ / "data" / "cars.json").lexically_relative(TestFiles::folder()).string(),
+                         json);
+    }
+
+    void frames(int count, float dt = 1.0f / 60.0f) {
+        for (int i = 0; i < count; ++i) {
+            game_->update(dt);
+        }
+    }
+
+    // Holds a key for one frame after the key gap has passed.
+    void press(GameKey key) {
+        frames(70);
+        hold(key);
+        frames(1);
+        hold(key, false);
+    }
+
+    // Starts a run and lets the two safe seconds pass.
+    void startAndRecover() {
+        press(GameKey::Space);
+        frames(150);
+        ASSERT_GE(game_->recoveryTime(), 2.0f);
+    }
+
+    // Parks car slot i across the truck so the bar must touch it.
+    void parkCarOnTruck(int slot) {
+        EnemyCar& car = game_->carSlot(slot);
+        car.active = true;
+        car.speed = 0.0f;
+        car.body.x = game_->truck().x;
+        car.body.y = game_->truck().y;
+    }
+
+    Game& game() { return *game_; }
+
+    std::unique_ptr<Game> game_;
+    fs::path original_;
+    fs::path folder_;
+};
+
+}  // namespace
+
+TEST_F(GameRules, InitShowsTheTitleScreenThroughTheGameOverShader) {
+    EXPECT_FALSE(game().running());
+    EXPECT_EQ(game().lives(), 0);
+    EXPECT_TRUE(game().spawnQueue().empty());
+    EXPECT_EQ(currentProgram(), game().gameOverShader().program());
+    EXPECT_EQ(shown(game().modeText()), "NORMAL");
+    EXPECT_EQ(shown(game().f1Prompt()), "PRESS F1 FOR EASY MODE");
+    EXPECT_EQ(shown(game().f2Prompt()), "PRESS F2 FOR RANDOM MODE");
+}
+
+TEST_F(GameRules, ModeKeysOnTheTitleScreenOnlyChangeTheModes) {
+    press(GameKey::F2);
+    EXPECT_FALSE(game().running());
+    EXPECT_EQ(game().startClock(), 70.0f);
+    EXPECT_EQ(shown(game().modeText()), "RANDOM");
+    EXPECT_EQ(shown(game().f2Prompt()), "PRESS F2 FOR NORMAL MODE");
+    EXPECT_LT(game().toggleTimer(), 0.1f);
+
+    press(GameKey::F1);
+    EXPECT_FALSE(game().running());
+    EXPECT_EQ(game().extraLives(), 3);
+    EXPECT_EQ(shown(game().f1Prompt()), "PRESS F1 FOR HARD MODE");
+
+    // The next SPACE starts a RANDOM run in EASY: the clock at 70, the bar half a turn round.
+    press(GameKey::Space);
+    EXPECT_TRUE(game().running());
+    EXPECT_EQ(game().lives(), 3);
+    EXPECT_EQ(currentProgram(), game().basicShader().program());
+    EXPECT_EQ(game().bar().rotation(), 6300.0f);
+    EXPECT_GE(game().runClock(), 70.0f);
+}
+
+TEST_F(GameRules, OneKeyActionAFrameAndOnlyAfterTheGap) {
+    // Straight after init the gap has not passed yet: nothing happens.
+    hold(GameKey::Space);
+    frames(1);
+    EXPECT_FALSE(game().running());
+    hold(GameKey::Space, false);
+
+    frames(70);
+    hold(GameKey::F2);
+    hold(GameKey::Space);
+    frames(1);
+    EXPECT_EQ(game().startClock(), 70.0f);
+    EXPECT_FALSE(game().running()) << "F2 acted, so SPACE had to wait";
+}
+
+TEST_F(GameRules, HoldingSpaceRestartsAboutEveryOneAndAHalfSeconds) {
+    hold(GameKey::Space);
+    frames(70);
+    ASSERT_TRUE(game().running());
+    int restarts = 0;
+    float previous = game().toggleTimer();
+    for (int frame = 0; frame < 60 * 6; ++frame) {
+        frames(1);
+        if (game().toggleTimer() < previous) {
+            ++restarts;
+        }
+        previous = game().toggleTimer();
+    }
+    // The gap runs on slowed time after each restart, so 6 s hold about 4 restarts.
+    EXPECT_EQ(restarts, 4);
+}
+
+TEST_F(GameRules, F1DuringARunRestartsAtOnceWithTheNewLives) {
+    startAndRecover();
+    EXPECT_EQ(game().lives(), 0);
+    frames(70);
+    hold(GameKey::F1);
+    frames(1);
+    EXPECT_EQ(game().lives(), 3);
+    EXPECT_LT(game().recoveryTime(), 0.1f);
+    EXPECT_EQ(currentProgram(), game().basicShader().program());
+}
+
+TEST_F(GameRules, AScriptedCarEntersTheFrameAfterItsTime) {
+    writeTraffic(R"({"cars": [{"x": 2, "speed": 7, "time": 0}], "patterns": [[]]})");
+    press(GameKey::Space);
+    EXPECT_EQ(game().spawnQueue().size(), 1u) << "0 > 0 is false in the starting frame";
+    EXPECT_FALSE(game().carSlot(0).active);
+    frames(1, 0.1f);
+    ASSERT_TRUE(game().carSlot(0).active);
+    EXPECT_EQ(game().carSlot(0).body.x, 2.0f);
+    EXPECT_LT(game().carSlot(0).body.y, 15.5f);
+    EXPECT_TRUE(game().spawnQueue().empty());
+}
+
+TEST_F(GameRules, APatternStartsThreeSecondsAfterItIsDrawn) {
+    writeTraffic(R"({"cars": [], "patterns": [[{"x": -3, "speed": 9, "time": 0.5}, {"x": 3, "speed": 9, "time": 1}]]})");
+    // The script is empty, so the starting frame itself draws the pattern, at run clock 0.
+    press(GameKey::Space);
+    ASSERT_EQ(game().spawnQueue().size(), 2u);
+    EXPECT_EQ(game().spawnQueue()[0].time, 3.5f);
+    EXPECT_EQ(game().spawnQueue()[1].time, 4.0f);
+    frames(60);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_FALSE(game().carSlot(i).active);
+    }
+}
+
+TEST_F(GameRules, RecoverySlowsTheFirstSecondByItsOwnTime) {
+    frames(70);
+    hold(GameKey::Space);
+    game().update(0.1f);
+    // The restart zeroed the recovery, which then took the unscaled step and scaled the rest.
+    EXPECT_FLOAT_EQ(game().recoveryTime(), 0.1f);
+    EXPECT_FLOAT_EQ(game().runClock(), 0.1f * 0.1f);
+    EXPECT_FLOAT_EQ(game().scroll(), 200.0f + 0.1f * 0.1f * 15.0f);
+}
+
+TEST_F(GameRules, MultiplierBandLimitsFallAsFloats) {
+    startAndRecover();
+    struct Case {
+        float x;
+        float multiplier;
+    } cases[] = {{0.84f, 3}, {-1.05f, 3}, {-4.37f, 2}, {4.09f, 1}, {0.0f, 3}, {-8.0f, 1}};
+    for (const Case& c : cases) {
+        game().truck().x = c.x;
+        frames(1);
+        EXPECT_EQ(game().multiplier(), c.multiplier) << "x " << c.x;
+        EXPECT_EQ(shown(game().multiplierText()), "x" + std::to_string(static_cast<int>(c.multiplier)));
+    }
+}
+
+TEST_F(GameRules, ScrollOfExactlySixHundredDoesNotWrap) {
+    // On the title screen time is never slowed: one step of 400 / 15 s lands on 600.
+    game().update(26.666666f);
+    EXPECT_EQ(game().scroll(), 600.0f);
+    EXPECT_EQ(game().background().y, 50.0f - 400.0f);
+    game().update(0.1f);
+    EXPECT_FLOAT_EQ(game().scroll(), 201.5f);
+    EXPECT_FLOAT_EQ(game().background().y, 250.0f - game().scroll());
+}
+
+TEST_F(GameRules, TwoCarsTouchingInOneFrameCostOneLife) {
+    press(GameKey::F1);
+    startAndRecover();
+    ASSERT_EQ(game().lives(), 3);
+    parkCarOnTruck(0);
+    parkCarOnTruck(1);
+    frames(1);
+    EXPECT_EQ(game().lives(), 2);
+    EXPECT_LT(game().recoveryTime(), 0.1f);
+    EXPECT_EQ(currentProgram(), game().gameOverShader().program());
+    // During recovery the parked cars touch nothing.
+    frames(30);
+    EXPECT_EQ(game().lives(), 2);
+}
+
+TEST_F(GameRules, EasyEndsOnTheFourthTouchAndGameOverFreezesEverything) {
+    press(GameKey::F1);
+    startAndRecover();
+    for (int touch = 1; touch <= 4; ++touch) {
+        parkCarOnTruck(0);
+        frames(1);
+        if (touch < 4) {
+            EXPECT_EQ(game().lives(), 3 - touch);
+            EXPECT_FALSE(game().gameOver());
+            frames(150);
+        }
+    }
+    ASSERT_TRUE(game().gameOver());
+    EXPECT_EQ(game().lives(), 0);
+
+    float scroll = game().scroll(), score = game().score(), clock = game().runClock();
+    float carY = game().carSlot(0).body.y, truckX = game().truck().x;
+    hold(GameKey::Left);
+    frames(120);
+    hold(GameKey::Left, false);
+    EXPECT_EQ(game().scroll(), scroll);
+    EXPECT_EQ(game().score(), score);
+    EXPECT_EQ(game().runClock(), clock);
+    EXPECT_EQ(game().carSlot(0).body.y, carY);
+    EXPECT_EQ(game().truck().x, truckX);
+    EXPECT_EQ(currentProgram(), game().gameOverShader().program());
+
+    // SPACE brings a fresh run.
+    hold(GameKey::Space);
+    frames(1);
+    EXPECT_FALSE(game().gameOver());
+    EXPECT_EQ(game().lives(), 3);
+}
+
+TEST_F(GameRules, HardEndsOnTheFirstTouch) {
+    startAndRecover();
+    parkCarOnTruck(5);
+    frames(1);
+    EXPECT_TRUE(game().gameOver());
+}
+
+TEST_F(GameRules, AFullRoadKeepsTheNextCarWaiting) {
+    std::string cars;
+    for (int i = 0; i < 31; ++i) {
+        cars += std::string(i ? "," : "") + R"({"x": 0, "speed": 0.001, "time": 0})";
+    }
+    writeTraffic(R"({"cars": [)" + cars + R"(], "patterns": []})");
+    press(GameKey::Space);
+    frames(5);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_TRUE(game().carSlot(i).active);
+    }
+    EXPECT_EQ(game().spawnQueue().size(), 1u);
+}
+
+TEST_F(GameRules, AnEmptyPoolSpawnsNothing) {
+    writeTraffic(R"({"cars": [], "patterns": []})");
+    press(GameKey::Space);
+    frames(300);
+    EXPECT_TRUE(game().spawnQueue().empty());
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_FALSE(game().carSlot(i).active);
+    }
+}
+
+TEST_F(GameRules, HudShowsTruncatedNumbers) {
+    startAndRecover();
+    frames(1);
+    EXPECT_EQ(shown(game().scoreText()), std::to_string(static_cast<int>(game().score())));
+    float distance = game().distance();
+    frames(1);
+    // The distance text is written before this frame's travel.
+    EXPECT_EQ(shown(game().distanceText()), std::to_string(static_cast<int>(distance)));
+}
+
+TEST_F(GameRules, HeartsAndTitleAreDrawnOnlyWhenTheyShould) {
+    auto isHeartRed = [](int x) {
+        auto p = HeadlessGl::instance().pixel(x, 570);
+        return p[0] > 150 && p[1] < 110 && p[2] < 110;
+    };
+    // Title screen: the title's dark outline and the black start prompt sit over the road.
+    game().render();
+    int darkest = -1, darkestValue = 255;
+    for (int x = 420; x < 980; ++x) {
+        auto p = HeadlessGl::instance().pixel(x, 60);
+        int value = (p[0] + p[1] + p[2]) / 3;
+        if (value < darkestValue) {
+            darkestValue = value;
+            darkest = x;
+        }
+    }
+    EXPECT_LT(darkestValue, 40) << "the start prompt's ink";
+    EXPECT_FALSE(isHeartRed(80));
+
+    writeTraffic(R"({"cars": [], "patterns": []})");
+    press(GameKey::F1);
+    press(GameKey::Space);
+    game().render();
+    auto p = HeadlessGl::instance().pixel(darkest, 60);
+    EXPECT_GT((p[0] + p[1] + p[2]) / 3, 45) << "no prompt once a run is on";
+    EXPECT_TRUE(isHeartRed(80));
+    EXPECT_TRUE(isHeartRed(140));
+    EXPECT_TRUE(isHeartRed(200));
+    EXPECT_FALSE(isHeartRed(260));
+
+    frames(150);
+    parkCarOnTruck(0);
+    frames(1);
+    ASSERT_EQ(game().lives(), 2);
+    // Once the recovery's sepia is over, two hearts are left.
+    game().carSlot(0).active = false;
+    frames(150);
+    game().render();
+    EXPECT_TRUE(isHeartRed(140));
+    EXPECT_FALSE(isHeartRed(200));
+}
