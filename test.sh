@@ -16,3 +16,8 @@ export SDL_VIDEODRIVER=offscreen
 export LIBGL_ALWAYS_SOFTWARE=1
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" "$@"
+
+# Reliability: every file-reader fuzzer for a few seconds (after replaying its stored
+# corpus), then the whole suite again under AddressSanitizer, UBSan and LeakSanitizer.
+"$root/tools/fuzz.sh" 10 2
+"$root/tools/sanitized_tests.sh"

@@ -9,6 +9,7 @@ TAMQ_PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick x11-utils xauth libx11-dev
+  clang-14 libclang-rt-14-dev openbox x11-xserver-utils
 )
 
 tamq_install_deps() {

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The whole test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (LeakSanitizer on), in build-asan next to the normal build. Any report fails the test
+# that caused it. Extra arguments go to ctest.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TAMQ_ASAN_BUILD:-$root/build-asan}"
+flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+
+# Mesa and SDL keep driver allocations until exit; see the suppressions file.
+export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1
+
+cmake -S "$root" -B "$build" -DTAMQ_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
+  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" > /dev/null
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" "$@"
