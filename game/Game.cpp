@@ -5,6 +5,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,13 @@ void Game::releaseTextures() {
 
 void Game::loadPatterns(const char* path) {
     PatternFile::load(path, startClock_, spawnQueue_, patterns_);
+    // A drawn pattern is copied into the queue in place; room for the longest one now keeps
+    // every draw during play free of allocation, however short the scripted list was.
+    std::size_t longest = 0;
+    for (const CarPattern& pattern : patterns_) {
+        longest = std::max(longest, pattern.size());
+    }
+    spawnQueue_.reserve(longest);
 }
 
 void Game::restart() {
