@@ -13,9 +13,10 @@ targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader)
 build="${TAMQ_FUZZ_BUILD:-$root/build-fuzz}"
 
-CC=clang-14 CXX=clang++-14 cmake -S "$root/fuzz" -B "$build" > "$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" -j 2 > "$build.build.log" 2>&1 || { tail -40 "$build.build.log"; exit 1; }
+mkdir -p "$build"
+CC=clang-14 CXX=clang++-14 cmake -S "$root/fuzz" -B "$build" > "$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log"; exit 1; }
+cmake --build "$build" -j 2 > "$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
 
 export SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1
 # Mesa and SDL keep driver allocations until exit; see the suppressions file.
