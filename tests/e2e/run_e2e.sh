@@ -126,16 +126,78 @@ close() {
     [ "$status" -eq 0 ] || { fail "the game exited $status after close"; cat "$shots/stderr.txt" >&2; }
 }
 
+# Mean brightness (0..1) of a screenshot's region, origin top left.
+region_mean() {
+    convert "$shots/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format '%[fx:mean]' info:
+}
+
+# Darkest value (0..1) in a screenshot's region.
+region_min() {
+    convert "$shots/$1.png" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format '%[fx:minima]' info:
+}
+
+# Whether one screenshot pixel is a heart's red.
+is_red() {
+    local rgb
+    rgb="$(convert "$shots/$1.png" -format '%[fx:int(255*p{'"$2,$3"'}.r)] %[fx:int(255*p{'"$2,$3"'}.g)] %[fx:int(255*p{'"$2,$3"'}.b)]' info:)"
+    awk -v c="$rgb" 'BEGIN { split(c, v, " "); exit !(v[1] > 150 && v[2] < 110 && v[3] < 110) }'
+}
+
+# Number of pixels that differ between two screenshots.
+difference() {
+    compare -metric AE "$shots/$1.png" "$shots/$2.png" null: 2>&1 | awk '{print int($1)}'
+}
+
+brighter() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+
+# A key held long enough for a frame to see it; game keys then need a second's gap.
+act() {
+    hold "$1" 0.15
+    sleep 1.2
+}
+
 scenario() {
     start || return
     check_client_size
-    shot start
+    sleep 1.2
+    shot title
+    # The title screen: the start prompt's black letters along the bottom, no truck yet.
+    brighter 0.1 "$(region_min title 420 645 520 40)" || fail "no start prompt on the title screen"
+    act F1
+    act space
+    shot run
+    # A run in EASY: the truck (its white container) in the middle, three hearts.
+    brighter "$(region_mean run 625 330 30 60)" 0.5 || fail "no truck in the middle of the road"
+    brighter "$(region_min run 420 645 520 40)" 0.15 || fail "the start prompt is still shown"
+    for x in 80 140 200; do
+        is_red run "$x" 150 || fail "no heart at x $x"
+    done
+    ! is_red run 260 150 || fail "a fourth heart"
+    sleep 0.5
+    shot run_later
+    [ "$(difference run run_later)" -gt 1000 ] || fail "the road does not move"
+    act F2
+    shot random
+    # The mode text in the top left now reads RANDOM.
+    [ "$(difference run random)" -gt 0 ] || fail "no change after F2"
+    convert "$shots/run.png" -crop 360x50+30+60 +repage "$shots/mode_normal.png"
+    convert "$shots/random.png" -crop 360x50+30+60 +repage "$shots/mode_random.png"
+    [ "$(difference mode_normal mode_random)" -gt 100 ] || fail "the mode text did not change"
+    hold Left 0.6
+    hold Up 0.3
+    hold Right 0.2
+    hold Down 0.2
     key Escape
     expect_running
     shot paused
+    sleep 1
+    shot paused_later
+    [ "$(difference paused paused_later)" -eq 0 ] || fail "the picture moves while paused"
     key Escape
-    expect_running
+    sleep 0.5
     shot resumed
+    [ "$(difference paused resumed)" -gt 1000 ] || fail "the game did not resume"
+    expect_running
     close
 }
 
