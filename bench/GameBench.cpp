@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -143,6 +144,65 @@ void frameAgainstReference(benchmark::State& state) {
 }
 BENCHMARK(frameAgainstReference)->Name("Frame/game_vs_reference")->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Iterations(60)->Apply(addSpreadStatistics);
+
+// Where the fill of the busy frame goes: the same frame drawn as it is, with each car as one
+// quad of the same size, without the cars, and without the cars and the grass. Each variant
+// moves only the scene through the game's open pieces; the game's code is unchanged. Timed
+// by the process's processor time, the variants interleaved within every iteration.
+void frameLayers(benchmark::State& state) {
+    BenchContext& context = BenchContext::instance();
+    Game& game = context.game();
+    static Mesh quad;
+    static Texture white;
+    if (quad.positionCount() == 0) {
+        quad.load("data/quad.json");
+        quad.upload();
+        white.load("data/whitepixel.bmp");
+        white.upload();
+    }
+    startBusyRun(game);
+    Mesh* carMeshes[Game::kCarSlots];
+    for (int k = 0; k < Game::kCarSlots; ++k) {
+        carMeshes[k] = game.carSlot(k).body.mesh();
+    }
+    enum Variant { kAsIs, kQuadCars, kNoCars, kNoCarsNoGrass, kVariants };
+    auto setUp = [&](int variant) {
+        for (int k = 0; k < Game::kCarSlots; ++k) {
+            Sprite& body = game.carSlot(k).body;
+            const float x = body.x;
+            const float y = body.y;
+            body.place(x, y, -1, variant == kQuadCars ? &quad : carMeshes[k],
+                       body.texture(), &game.worldCamera());
+            body.setSize(2.4f, 4, 1);
+            body.setPivot(0.5f, 0.5f);
+            game.carSlot(k).active = variant == kAsIs || variant == kQuadCars;
+        }
+    };
+    double cpu[kVariants] = {};
+    for (auto _ : state) {
+        for (int variant = 0; variant < kVariants; ++variant) {
+            setUp(variant);
+            game.update(kFrameStep);
+            const float grassY = game.background().y;
+            if (variant == kNoCarsNoGrass) {
+                game.background().y = 5000.0f;  // far off the screen
+            }
+            const double start = processCpuMs();
+            game.render();
+            context.present();
+            cpu[variant] += processCpuMs() - start;
+            game.background().y = grassY;
+        }
+    }
+    setUp(kAsIs);
+    const double n = static_cast<double>(state.iterations());
+    state.counters["as_is_cpu_ms"] = cpu[kAsIs] / n;
+    state.counters["quad_cars_cpu_ms"] = cpu[kQuadCars] / n;
+    state.counters["no_cars_cpu_ms"] = cpu[kNoCars] / n;
+    state.counters["no_cars_no_grass_cpu_ms"] = cpu[kNoCarsNoGrass] / n;
+}
+BENCHMARK(frameLayers)->Name("Frame/layers")->Unit(benchmark::kMillisecond)->Iterations(30)
+    ->Apply(addSpreadStatistics);
 
 void gameUpdateBusy(benchmark::State& state) {
     BenchContext& context = BenchContext::instance();
@@ -409,22 +469,18 @@ BENCHMARK(initShaders)->Name("Game::init/shaders")->Unit(benchmark::kMillisecond
 
 // The real executable from exec to its first frame on screen. A preloaded probe returns
 // from its first buffer swap only after glFinish and ends the process there, so the wait
-// for the child is the time to the first presented frame (plus a process exit).
+// for the child is the time to the first presented frame (plus a process exit). The probe
+// also notes when the context was made and when the first frame began to draw.
 void processToFirstFrame(benchmark::State& state) {
-    std::vector<std::string> variables;
+    std::vector<std::string> inherited;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string variable = *entry;
-        if (variable.rfind("LD_PRELOAD=", 0) != 0 && variable.rfind("SDL_VIDEODRIVER=", 0) != 0) {
-            variables.push_back(variable);
+        if (variable.rfind("LD_PRELOAD=", 0) != 0 && variable.rfind("SDL_VIDEODRIVER=", 0) != 0 &&
+            variable.rfind("TAMQ_PROBE_", 0) != 0) {
+            inherited.push_back(variable);
         }
     }
-    variables.push_back("LD_PRELOAD=" TAMQ_FIRST_FRAME_PROBE);
-    variables.push_back("SDL_VIDEODRIVER=offscreen");
-    std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
+    const std::string report = generatedPatternFile() + ".probe";
     char program[] = TAMQ_GAME_EXECUTABLE;
     char* argv[] = {program, nullptr};
 
@@ -433,7 +489,23 @@ void processToFirstFrame(benchmark::State& state) {
     // The game's loaders talk on both streams; the figure is the wait, not the words.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    double toContext = 0.0, toFirstClear = 0.0, toPresented = 0.0;
     for (auto _ : state) {
+        std::vector<std::string> variables = inherited;
+        variables.push_back("LD_PRELOAD=" TAMQ_FIRST_FRAME_PROBE);
+        variables.push_back("SDL_VIDEODRIVER=offscreen");
+        variables.push_back("TAMQ_PROBE_OUT=" + report);
+        timespec spawn{};
+        clock_gettime(CLOCK_MONOTONIC, &spawn);
+        variables.push_back("TAMQ_PROBE_SPAWN_NS=" +
+                            std::to_string(static_cast<long long>(spawn.tv_sec) * 1000000000LL +
+                                           spawn.tv_nsec));
+        std::vector<char*> envp;
+        for (std::string& variable : variables) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+
         const double start = nowMs();
         pid_t child = 0;
         if (posix_spawn(&child, program, &actions, nullptr, argv, envp.data()) != 0) {
@@ -448,8 +520,20 @@ void processToFirstFrame(benchmark::State& state) {
             break;
         }
         state.SetIterationTime((end - start) / 1000.0);
+        double context = 0.0, firstClear = 0.0, presented = 0.0;
+        std::ifstream moments(report);
+        if (moments >> context >> firstClear >> presented) {
+            toContext += context;
+            toFirstClear += firstClear;
+            toPresented += presented;
+        }
     }
     posix_spawn_file_actions_destroy(&actions);
+    const double n = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["to_context_ms"] = toContext / n;
+    state.counters["init_and_update_ms"] = (toFirstClear - toContext) / n;
+    state.counters["first_render_present_ms"] = (toPresented - toFirstClear) / n;
+    state.counters["to_presented_ms"] = toPresented / n;
 }
 BENCHMARK(processToFirstFrame)->Name("tamq/start_to_first_frame")->UseManualTime()
     ->Unit(benchmark::kMillisecond)->Iterations(10)->Apply(addSpreadStatistics);

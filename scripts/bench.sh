@@ -61,7 +61,8 @@ END {
   for (i = 1; i <= count; i++) {
     b = order[i]
     printf "%-36s %9s %-2s %11s .. %-10s %7.1f%%\n", b, fmt(value[b, "median"]), unit[b], \
-      fmt(value[b, "min"]), fmt(value[b, "max"]), 100 * value[b, "cv"]
+      fmt(value[b, "min"]), fmt(value[b, "max"]), \
+      value[b, "mean"] > 0 ? 100 * value[b, "stddev"] / value[b, "mean"] : 0
   }
   for (i = 1; i <= count; i++) {
     b = order[i]; any = 0
