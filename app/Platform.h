@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // The few services of the operating system that the shell uses outside the window:
-// each backend (PlatformSdl.cpp today) implements them.
+// each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
 
 // Milliseconds from an arbitrary start, wrapping at 2^32.
 std::uint32_t platformMilliseconds();

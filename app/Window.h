@@ -6,7 +6,7 @@ class Game;
 
 // The game's one window with its OpenGL context, the frame timer and the two flags the
 // main loop reads (running, active). Window.cpp holds the platform-neutral behaviour;
-// a backend file (WindowSdl.cpp today) makes the native window, turns native events
+// a backend file (WindowSdl.cpp or WindowWin32.cpp) makes the native window, turns native events
 // into WindowMessages and owns the context. The handles are opaque so that another
 // backend can keep its own kinds of handle in them.
 enum class WindowMessage { Create, Size, KeyDown, KeyUp, Close, Destroy, Other };
@@ -53,6 +53,9 @@ public:
     bool handleMessage(WindowMessage message, int a = 0, int b = 0);
 
 private:
+    // A backend's native glue (the Win32 window procedure) may reach the handles below.
+    friend struct WindowBackend;
+
     // Backend: make the context current on the window, falling back to a legacy context.
     bool createContext();
     // Backend: leave no context current and delete ours. Safe to repeat.

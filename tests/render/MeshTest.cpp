@@ -75,7 +75,7 @@ std::string loadCapturingOutput(Mesh& mesh, const std::string& path) {
 
 GLint bufferSize(GLenum target, GLuint buffer) {
     auto getParameter = reinterpret_cast<PFNGLGETBUFFERPARAMETERIVPROC>(
-        SDL_GL_GetProcAddress("glGetBufferParameteriv"));
+        HeadlessGl::procAddress("glGetBufferParameteriv"));
     GLint size = -1;
     gl.glBindBuffer(target, buffer);
     getParameter(target, GL_BUFFER_SIZE, &size);
@@ -83,7 +83,7 @@ GLint bufferSize(GLenum target, GLuint buffer) {
 }
 
 bool isBuffer(GLuint buffer) {
-    auto isBufferFn = reinterpret_cast<PFNGLISBUFFERPROC>(SDL_GL_GetProcAddress("glIsBuffer"));
+    auto isBufferFn = reinterpret_cast<PFNGLISBUFFERPROC>(HeadlessGl::procAddress("glIsBuffer"));
     return isBufferFn(buffer) == GL_TRUE;
 }
 

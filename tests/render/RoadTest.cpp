@@ -126,13 +126,12 @@ TEST(RoadGl, ANewRoadStartsAFreshStripAndReleasingIsSafeWithoutAContext) {
 
     // The game's road goes after the window has dropped its context: that must be harmless.
     HeadlessGl& headless = HeadlessGl::instance();
-    SDL_GLContext context = SDL_GL_GetCurrentContext();
     {
         Road last;
         last.draw(world, texture);
-        SDL_GL_MakeCurrent(headless.window(), nullptr);
+        headless.releaseCurrent();
     }
-    SDL_GL_MakeCurrent(headless.window(), context);
+    headless.makeCurrent();
     EXPECT_EQ(Road::stripMesh().positionBuffer(), 0u);
     EXPECT_FALSE(Road::stripBuilt());
 }

@@ -2,6 +2,8 @@
 
 #include "render/GlEntryPoints.h"
 
+#include <SDL2/SDL.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,13 +29,14 @@ HeadlessGl::HeadlessGl() {
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    window_ = SDL_CreateWindow("tests", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window_ == nullptr) {
+    SDL_Window* window = SDL_CreateWindow("tests", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    window_ = window;
+    if (window == nullptr) {
         error_ = "SDL_CreateWindow failed";
         std::fprintf(stderr, "HeadlessGl: %s\n", SDL_GetError());
         return;
     }
-    context_ = SDL_GL_CreateContext(window_);
+    context_ = SDL_GL_CreateContext(window);
     if (context_ == nullptr) {
         error_ = "SDL_GL_CreateContext failed";
         std::fprintf(stderr, "HeadlessGl: %s\n", SDL_GetError());
@@ -49,11 +52,19 @@ HeadlessGl::HeadlessGl() {
 
 HeadlessGl::~HeadlessGl() {
     if (context_ != nullptr) {
-        SDL_GL_DeleteContext(context_);
+        SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
     }
     if (window_ != nullptr) {
-        SDL_DestroyWindow(window_);
+        SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
     }
+}
+
+void* HeadlessGl::procAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+void HeadlessGl::releaseCurrent() { SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), nullptr); }
+
+void HeadlessGl::makeCurrent() {
+    SDL_GL_MakeCurrent(static_cast<SDL_Window*>(window_), static_cast<SDL_GLContext>(context_));
 }
 
 std::array<uint8_t, 4> HeadlessGl::pixel(int x, int y) const {

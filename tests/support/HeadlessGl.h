@@ -1,12 +1,11 @@
 #pragma once
 
-#include <SDL2/SDL.h>
-
 #include <array>
 #include <cstdint>
 
 // A real OpenGL context for tests, in a hidden 1280 × 720 window. Under SDL's offscreen
-// driver (set by test.sh) it renders through Mesa's software rasteriser with no display.
+// driver (set by test.sh) it renders through Mesa's software rasteriser with no display;
+// the Windows build's twin (HeadlessGlWin32.cpp) gets it through WGL, under Wine from Mesa too.
 // The entry points are loaded and the game's fixed state applied, as at start-up.
 class HeadlessGl {
 public:
@@ -20,12 +19,18 @@ public:
 
     // RGBA of one pixel of the back buffer, origin bottom left.
     std::array<uint8_t, 4> pixel(int x, int y) const;
-    SDL_Window* window() const { return window_; }
+
+    // Any OpenGL function by name, for tests that call past the game's own table.
+    static void* procAddress(const char* name);
+    // Leaves no context current, as the game's window does on close, and takes it back.
+    void releaseCurrent();
+    void makeCurrent();
 
 private:
     HeadlessGl();
-    SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
+    void* window_ = nullptr;
+    void* context_ = nullptr;
+    void* deviceContext_ = nullptr;
     const char* error_ = "";
 };
 

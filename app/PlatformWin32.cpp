@@ -1,0 +1,69 @@
+// The Win32 backend of the shell's operating-system services.
+
+#include "Platform.h"
+
+#include <windows.h>
+// After windows.h, which it needs; WIN32_LEAN_AND_MEAN leaves it out.
+#include <mmsystem.h>
+
+#include <cstdint>
+
+namespace {
+
+int virtualKeyOf(GameKey key) {
+    switch (key) {
+    case GameKey::Space: return VK_SPACE;
+    case GameKey::F1: return VK_F1;
+    case GameKey::F2: return VK_F2;
+    case GameKey::Left: return VK_LEFT;
+    case GameKey::Right: return VK_RIGHT;
+    case GameKey::Up: return VK_UP;
+    case GameKey::Down: return VK_DOWN;
+    }
+    return 0;
+}
+
+// Whether the window the player is typing into is one of this process's.
+bool ownsForegroundWindow() {
+    HWND foreground = GetForegroundWindow();
+    if (foreground == nullptr) {
+        return false;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(foreground, &process);
+    return process == GetCurrentProcessId();
+}
+
+} // namespace
+
+std::uint32_t platformMilliseconds() { return timeGetTime(); }
+
+void showErrorBox(const char* text) { MessageBoxA(nullptr, text, "An error occurred", MB_OK | MB_ICONERROR); }
+
+void showNoticeBox(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_OK); }
+
+void* glProcAddress(const char* name) {
+    PROC found = wglGetProcAddress(name);
+    // Some drivers answer a miss with a small number or -1 instead of null.
+    const auto value = reinterpret_cast<std::intptr_t>(found);
+    if (value >= -1 && value <= 3) {
+        found = nullptr;
+    }
+    // wglGetProcAddress only knows what lies past OpenGL 1.1; opengl32.dll exports the rest.
+    if (found == nullptr) {
+        if (HMODULE library = GetModuleHandleA("opengl32.dll"); library != nullptr) {
+            found = GetProcAddress(library, name);
+        }
+    }
+    return reinterpret_cast<void*>(found);
+}
+
+bool isGameKeyDown(GameKey key) {
+    // GetAsyncKeyState reports the key system-wide: without this check, typing in another
+    // program would steer the truck or restart the run.
+    if (!ownsForegroundWindow()) {
+        return false;
+    }
+    const int virtualKey = virtualKeyOf(key);
+    return virtualKey != 0 && (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+}

@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# The Windows build, cross-compiled on Debian with mingw-w64.
+#
+#   scripts/windows.sh         builds tamq.exe and packs it with data/ into build-windows/tamq-windows.zip
+#   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine
+#
+# libpng has no mingw package in Debian: its first run fetches Debian's own libpng1.6 source
+# package, and builds it and GoogleTest (from libgtest-dev's sources) into
+# build-windows/third_party, which later runs reuse. Everything it writes stays in build-windows.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TAMQ_WINDOWS_BUILD:-$root/build-windows}"
+third="$build/third_party"
+prefix="$third/prefix"
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+jobs="$(nproc)"
+mode="${1:-build}"
+
+source "$root/scripts/deps.sh"
+TAMQ_PACKAGES=(
+  cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
+  nlohmann-json3-dev libgtest-dev
+)
+if [ "$mode" = test ]; then
+  TAMQ_PACKAGES+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
+    libgl1-mesa-dri libglx-mesa0)
+fi
+
+as_root() {
+  if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
+}
+
+step() { echo "== $*"; }
+
+# apt-get source needs source entries. When the machine has none, the Debian entries it
+# already uses are repeated as source entries in a file of our own.
+ensure_source_entries() {
+  if apt-get source --print-uris libpng1.6 >/dev/null 2>&1; then
+    return
+  fi
+  local list=/etc/apt/sources.list.d/tamq-deb-src.sources
+  step "adding Debian source entries ($list)"
+  local tmp
+  tmp="$(mktemp)"
+  local file
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$file" ] && [ "$file" != "$list" ] || continue
+    # deb822 stanzas of Debian's own archives, turned into source stanzas.
+    awk -v RS= -v ORS='\n\n' '/URIs:[^\n]*debian/ && /Types:[^\n]*deb/ {
+        sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file" >>"$tmp"
+  done
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -e "$file" ] || continue
+    awk '$1 == "deb" && /debian/ { $1 = "deb-src"; print }' "$file" >>"$tmp"
+  done
+  if [ ! -s "$tmp" ]; then
+    rm -f "$tmp"
+    echo "no Debian archive found in the apt sources to take libpng's source package from" >&2
+    exit 1
+  fi
+  if grep -q '^Types:' "$tmp"; then
+    as_root install -m 644 "$tmp" "$list"
+  else
+    as_root install -m 644 "$tmp" "${list%.sources}.list"
+  fi
+  rm -f "$tmp"
+  as_root apt-get update -qq
+}
+
+# Debian's libpng 1.6 source package, fetched once and kept; the build uses its original tarball.
+fetch_libpng() {
+  local cache="$third/downloads"
+  mkdir -p "$cache"
+  if ! ls "$cache"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
+    ensure_source_entries
+    step "fetching Debian's libpng1.6 source package"
+    # The newest version first; an archive may lag behind its index (security updates
+    # do), so older versions of the same package are tried in turn.
+    local version fetched=""
+    for version in $(apt-cache showsrc libpng1.6 | awk '/^Version:/ {print $2}' | sort -rV); do
+      if (cd "$cache" && apt-get source --download-only -qq "libpng1.6=$version" 2>/dev/null); then
+        fetched="$version"
+        break
+      fi
+    done
+    [ -n "$fetched" ] || { echo "could not fetch Debian's libpng1.6 source package" >&2; exit 1; }
+  fi
+  local tarball
+  tarball="$(ls "$cache"/libpng1.6_*.orig.tar.* | head -n1)"
+  if [ ! -f "$third/libpng/png.h" ]; then
+    rm -rf "$third/libpng"
+    mkdir -p "$third/libpng"
+    tar -xf "$tarball" -C "$third/libpng" --strip-components=1
+  fi
+}
+
+build_libpng() {
+  [ -f "$prefix/lib/libpng16.a" ] && return
+  fetch_libpng
+  step "building libpng for Windows"
+  cmake -S "$third/libpng" -B "$third/libpng-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DPNG_FRAMEWORK=OFF >/dev/null
+  cmake --build "$third/libpng-build" -j "$jobs" --target install >/dev/null
+}
+
+build_googletest() {
+  [ -f "$prefix/lib/libgtest.a" ] && return
+  step "building GoogleTest for Windows"
+  cmake -S /usr/src/googletest -B "$third/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON >/dev/null
+  cmake --build "$third/googletest-build" -j "$jobs" --target install >/dev/null
+}
+
+# nlohmann-json is header-only: the Windows build uses the host's headers, through a
+# package entry of its own so that no other host header comes along.
+share_json_headers() {
+  local config
+  config="$(dirname "$(dpkg -L nlohmann-json3-dev | grep -m1 'nlohmann_jsonConfig.cmake$')")"
+  mkdir -p "$prefix/include" "$prefix/share/cmake"
+  ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
+  rm -rf "$prefix/share/cmake/nlohmann_json"
+  cp -r "$config" "$prefix/share/cmake/nlohmann_json"
+}
+
+build_game() {
+  local werror=OFF
+  [ "${CI:-}" = "true" ] && werror=ON
+  step "building the game for Windows"
+  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTAMQ_WINDOWS_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DTAMQ_WERROR=$werror -DTAMQ_BUILD_BENCH=OFF \
+    -DTAMQ_BUILD_TOOLS=OFF -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)" >/dev/null
+  cmake --build "$build" -j "$jobs"
+}
+
+pack_zip() {
+  local stage="$build/package/tamq"
+  rm -rf "$build/package"
+  mkdir -p "$stage"
+  cp "$build/app/tamq.exe" "$stage/"
+  cp -r "$root/data" "$stage/data"
+  rm -f "$build/tamq-windows.zip"
+  (cd "$build/package" && cmake -E tar cf "$build/tamq-windows.zip" --format=zip tamq)
+  step "packed $build/tamq-windows.zip"
+}
+
+# A Wine prefix of our own, made once; Mono and Gecko are not wanted (and would ask).
+export WINEPREFIX="$build/wine"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+run_tests() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    step "making the Wine prefix"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  step "unit tests under Wine"
+  local fdfile xvfb status=0
+  fdfile="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  xvfb=$!
+  local tries=0
+  while [ ! -s "$fdfile" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+  export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
+  rm -f "$fdfile"
+  (cd "$build" && ctest --output-on-failure "$@") || status=$?
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  [ $status -eq 0 ] || return $status
+
+  step "end-to-end test under Wine"
+  "$root/tests/e2e/run_e2e_wine.sh" "$build/app/tamq.exe" "$root" "$build/e2e" || status=$?
+  wineserver -k 2>/dev/null || true
+  return $status
+}
+
+tamq_install_deps
+build_libpng
+build_googletest
+share_json_headers
+build_game
+pack_zip
+if [ "$mode" = test ]; then
+  shift || true
+  run_tests "$@"
+fi
