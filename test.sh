@@ -21,3 +21,8 @@ ctest --output-on-failure -j "$(nproc)" "$@"
 # corpus), then the whole suite again under AddressSanitizer, UBSan and LeakSanitizer.
 "$root/tools/fuzz.sh" 10 2
 "$root/tools/sanitized_tests.sh"
+
+# The Windows build under Wine, when asked: TAMQ_WINDOWS=1 ./test.sh
+if [ "${TAMQ_WINDOWS:-0}" = 1 ]; then
+  "$root/scripts/windows.sh" test
+fi
