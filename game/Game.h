@@ -66,7 +66,6 @@ public:
     const Text& distanceText() const { return distanceText_; }
     const Text& multiplierText() const { return multiplierText_; }
     const Text& scoreText() const { return scoreText_; }
-    const char* modeString() const { return startClock_ > 10.0f ? "RANDOM" : "NORMAL"; }
 
     // The scene's movable pieces, open so tests and tools can set a scene up.
     Sprite& truck() { return truck_; }
@@ -74,7 +73,6 @@ public:
     Sprite& background() { return background_; }
     EnemyCar& carSlot(int index) { return carSlots_[index]; }
     Camera& worldCamera() { return worldCamera_; }
-    CameraRig& cameraRig() { return cameraRig_; }
 
 private:
     void pollKeys();
