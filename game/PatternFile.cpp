@@ -14,6 +14,10 @@ bool readCar(const std::string& path, const std::string& where, const JsonValue&
         spawn.x = JsonFile::number(car, "x");
         spawn.speed = JsonFile::number(car, "speed");
         spawn.time = JsonFile::number(car, "time");
+        // A car that does not move down never leaves the road and holds its slot for good.
+        if (!(spawn.speed > 0.0f)) {
+            throw std::runtime_error("\"speed\" = " + car.at("speed").dump() + " is not above 0");
+        }
         return true;
     } catch (const std::runtime_error& error) {
         std::cerr << path << ": " << where << ": " << error.what() << ", car skipped" << std::endl;

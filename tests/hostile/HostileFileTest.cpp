@@ -115,6 +115,7 @@ const HostileCase kCases[] = {
     {"cars-missing-time.json", "data/cars.json", S, "missing \"time\", car skipped", true},
     {"cars-patterns-not-lists.json", "data/cars.json", S, "\"patterns\" is not an array, ignored", true},
     {"cars-nan-time.json", "data/cars.json", S, "line 1, column 41: value - invalid literal", true},
+    {"cars-negative-speed.json", "data/cars.json", S, "\"cars\" element 0: \"speed\" = -6 is not above 0, car skipped", true},
     {"cars-duplicate-cars.json", "data/cars.json", S, "\"cars\" is not an array, ignored", true},
     // The camera path.
     {"<missing>", "data/cam/camversion1", S, "cannot open the camera path file", true},
