@@ -15,6 +15,7 @@ Canvas TextureArt::font() {
     constexpr int kLast = 126;
     const float maxInkWidth = 0.80f * kFontCell;
     const float maxInkHeight = 0.90f * kFontCell;
+    constexpr float kWiden = 1.3f;
 
     GlyphRasterizer rasterizer;
     rasterizer.load(GlyphRasterizer::dejaVuSansBold());
@@ -42,11 +43,12 @@ Canvas TextureArt::font() {
     Canvas canvas;
     canvas.init(kCells * kFontCell, kCells * kFontCell, Colour{0.0f, 0.0f, 0.0f});
     for (int c = kFirst; c <= kLast; ++c) {
-        Glyph glyph = rasterizer.render(static_cast<char32_t>(c));
+        // Cells are square and sit edge to edge, so letters are widened to fill them like
+        // an arcade font instead of floating apart; the widest are held to the cell margins.
+        Glyph glyph = rasterizer.render(static_cast<char32_t>(c), kWiden);
         if (static_cast<float>(glyph.width) > maxInkWidth) {
-            // Wide letters such as W and @ are narrowed to keep the cell margins.
             glyph = rasterizer.render(static_cast<char32_t>(c),
-                                      maxInkWidth / static_cast<float>(glyph.width));
+                                      kWiden * maxInkWidth / static_cast<float>(glyph.width));
         }
         const int cellX = (c % kCells) * kFontCell;
         const int cellY = (c / kCells) * kFontCell;
