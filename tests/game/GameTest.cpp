@@ -1,6 +1,7 @@
 // The rules and the frame of the real game on a headless OpenGL context, with the
 // keyboard and the clock in the test's hands.
 #include "game/Game.h"
+#include "render/GlEntryPoints.h"
 
 #include "support/HeadlessGl.h"
 #include "support/TestFiles.h"
