@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -61,7 +62,13 @@ protected:
         fs::create_directories(folder_ / "data");
         for (const auto& entry : fs::directory_iterator(original_ / "data")) {
             if (entry.path().filename() != "cars.json") {
-                fs::create_directory_symlink(entry.path(), folder_ / "data" / entry.path().filename());
+                const fs::path link = folder_ / "data" / entry.path().filename();
+                std::error_code linkError;
+                fs::create_directory_symlink(entry.path(), link, linkError);
+                // Windows (and Wine) may refuse links to an ordinary user: a copy serves as well.
+                if (linkError) {
+                    fs::copy(entry.path(), link, fs::copy_options::recursive);
+                }
             }
         }
         writeTraffic(R"({"cars": [], "patterns": [[{"x": 0, "speed": 7, "time": 0}]]})");
