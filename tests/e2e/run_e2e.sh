@@ -152,7 +152,7 @@ brighter() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
 # A key held long enough for a frame to see it; game keys then need a second's gap.
 act() {
-    hold "$1" 0.15
+    hold "$1" 0.3
     sleep 1.2
 }
 
