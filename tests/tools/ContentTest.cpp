@@ -404,6 +404,42 @@ TEST(ContentMeshes, CarsShowHeadlightsAtTheFrontAndTailLightsAtTheBack) {
     }
 }
 
+TEST(ContentMeshes, CarsPaintEachPixelOfTheirBodyAboutOnce) {
+    // The software rasteriser pays for every layer of triangles over a car, so details are
+    // cut out of the body rather than drawn on top of it.
+    constexpr int kGrid = 1024;
+    for (const char* car : {"carBlue", "carYellow", "carRed", "carGreen"}) {
+        SCOPED_TRACE(car);
+        LoadedMesh mesh = loadMesh(std::string("meshes/display/") + car + ".json");
+        std::vector<bool> covered(kGrid * kGrid, false);
+        double trianglesArea = 0.0;
+        for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
+            const double ax = mesh.x[mesh.indices[t]], ay = mesh.y[mesh.indices[t]];
+            const double bx = mesh.x[mesh.indices[t + 1]], by = mesh.y[mesh.indices[t + 1]];
+            const double cx = mesh.x[mesh.indices[t + 2]], cy = mesh.y[mesh.indices[t + 2]];
+            const double doubled = (bx - ax) * (cy - ay) - (cx - ax) * (by - ay);
+            trianglesArea += std::abs(doubled) / 2.0;
+            auto cell = [](double v) { return std::clamp(static_cast<int>(v * kGrid), 0, kGrid - 1); };
+            for (int row = cell(std::min({ay, by, cy})); row <= cell(std::max({ay, by, cy})); ++row) {
+                for (int col = cell(std::min({ax, bx, cx})); col <= cell(std::max({ax, bx, cx})); ++col) {
+                    const double x = (col + 0.5) / kGrid;
+                    const double y = (row + 0.5) / kGrid;
+                    const double w0 = (bx - x) * (cy - y) - (cx - x) * (by - y);
+                    const double w1 = (cx - x) * (ay - y) - (ax - x) * (cy - y);
+                    const double w2 = doubled - w0 - w1;
+                    if (w0 >= 0.0 && w1 >= 0.0 && w2 >= 0.0) {
+                        covered[static_cast<std::size_t>(row * kGrid + col)] = true;
+                    }
+                }
+            }
+        }
+        const double silhouette =
+            static_cast<double>(std::count(covered.begin(), covered.end(), true)) / (kGrid * kGrid);
+        EXPECT_GT(silhouette, 0.8) << "the car fills most of its box";
+        EXPECT_LE(trianglesArea, 1.15 * silhouette);
+    }
+}
+
 TEST(ContentCollider, TheBarHitsACarWhereItsBodyIsAndMissesBesideIt) {
     Collider collider;
     ASSERT_TRUE(collider.load(kDataDir + "meshes/colliders/quadCollider.json"));
