@@ -440,6 +440,16 @@ TEST(ContentMeshes, CarsPaintEachPixelOfTheirBodyAboutOnce) {
     }
 }
 
+TEST(ContentMeshes, CarsStayWithinTheTriangleBudgetOfTheSoftwareRasteriser) {
+    // A full road of cars is drawn per triangle, not per pixel: past a few dozen
+    // triangles each, the cars alone cost more than the rest of the frame.
+    for (const char* car : {"carBlue", "carYellow", "carRed", "carGreen"}) {
+        SCOPED_TRACE(car);
+        LoadedMesh mesh = loadMesh(std::string("meshes/display/") + car + ".json");
+        EXPECT_LE(mesh.indices.size() / 3, 48u);
+    }
+}
+
 TEST(ContentCollider, TheBarHitsACarWhereItsBodyIsAndMissesBesideIt) {
     Collider collider;
     ASSERT_TRUE(collider.load(kDataDir + "meshes/colliders/quadCollider.json"));
