@@ -17,9 +17,9 @@ export LIBGL_ALWAYS_SOFTWARE=1
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" "$@"
 
-# Reliability: every file-reader fuzzer for a few seconds (after replaying its stored
+# Reliability: every file-reader fuzzer for three seconds (after replaying its stored
 # corpus), then the whole suite again under AddressSanitizer, UBSan and LeakSanitizer.
-"$root/tools/fuzz.sh" 10 2
+"$root/tools/fuzz.sh" 3 2
 "$root/tools/sanitized_tests.sh"
 
 # The Windows build under Wine, when asked: TAMQ_WINDOWS=1 ./test.sh
