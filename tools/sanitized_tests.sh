@@ -30,8 +30,11 @@ ctest --output-on-failure -j "$(nproc)" "$@"
 # rig and the traffic file reader.
 if [ "${TAMQ_ASAN_LEAKS:-0}" != 1 ] && [ $# -eq 0 ]; then
   echo "Leak check of the tests that draw nothing:"
-  ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" tests/math_tests --gtest_brief=1
-  ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" tests/control_tests --gtest_brief=1
-  ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" tests/game_tests --gtest_brief=1 \
+  cd "$root"   # the traffic test reads data/ as the game does
+  leaky="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}"
+  ASAN_OPTIONS="$leaky" "$build/tests/math_tests" --gtest_brief=1
+  ASAN_OPTIONS="$leaky" "$build/tests/control_tests" --gtest_brief=1
+  ASAN_OPTIONS="$leaky" "$build/tests/game_tests" --gtest_brief=1 \
     --gtest_filter='PatternFile*:TrafficScript*'
+filter='PatternFile*:TrafficScript*'
 fi
