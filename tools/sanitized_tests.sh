@@ -36,5 +36,4 @@ if [ "${TAMQ_ASAN_LEAKS:-0}" != 1 ] && [ $# -eq 0 ]; then
   ASAN_OPTIONS="$leaky" "$build/tests/control_tests" --gtest_brief=1
   ASAN_OPTIONS="$leaky" "$build/tests/game_tests" --gtest_brief=1 \
     --gtest_filter='PatternFile*:TrafficScript*'
-filter='PatternFile*:TrafficScript*'
 fi
