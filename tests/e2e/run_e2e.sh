@@ -8,6 +8,7 @@
 # To add a scenario step, call the functions below from scenario(): key NAME, shot NAME,
 # hold NAME SECONDS, expect_running.
 set -uo pipefail
+source "$(dirname "$0")/xvfb.sh"
 
 game="$(realpath "$1")"
 root="$2"
@@ -51,18 +52,7 @@ check_startup_failure() {
 
 # A virtual X server on a display number it picks itself, so parallel runs never collide.
 start_display() {
-    local fdfile
-    fdfile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-    xvfb_pid=$!
-    local tries=0
-    while [ ! -s "$fdfile" ] && [ $tries -lt 100 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
-    rm -f "$fdfile"
-    [ "$DISPLAY" != ":" ] || { fail "Xvfb did not start"; return 1; }
+    start_xvfb 1280x720x24 || { fail "Xvfb did not start"; return 1; }
 }
 
 start() {

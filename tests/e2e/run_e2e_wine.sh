@@ -8,6 +8,7 @@
 # Wine's prefix comes from WINEPREFIX, as for any Wine program.
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Wine, Xvfb, xdotool or ImageMagick here).
 set -uo pipefail
+source "$(dirname "$0")/xvfb.sh"
 
 game="$(realpath "$1")"
 root="$(realpath "$2")"
@@ -49,18 +50,7 @@ trap cleanup EXIT
 # A screen larger than the window with its frame: Windows keeps a window within the
 # screen's tracking size, which would cut the client area short on a 1280 × 720 screen.
 start_display() {
-    local fdfile
-    fdfile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-    xvfb_pid=$!
-    local tries=0
-    while [ ! -s "$fdfile" ] && [ $tries -lt 100 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
-    rm -f "$fdfile"
-    [ "$DISPLAY" != ":" ] || { fail "Xvfb did not start"; return 1; }
+    start_xvfb 1600x900x24 || { fail "Xvfb did not start"; return 1; }
     # A held key must stay down: the X server's auto-repeat would reach Wine as releases
     # and presses, and the game, which polls the key, would see it up half the time.
     xset r off

@@ -7,6 +7,7 @@
 # Usage: window_faults.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (a needed tool is not installed).
 set -uo pipefail
+source "$(dirname "$0")/xvfb.sh"
 
 game="$(realpath "$1")"
 root="$2"
@@ -37,18 +38,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_display() {
-    local fdfile
-    fdfile="$(mktemp)"
-    Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-    xvfb_pid=$!
-    local tries=0
-    while [ ! -s "$fdfile" ] && [ $tries -lt 100 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
-    rm -f "$fdfile"
-    [ "$DISPLAY" != ":" ] || { fail "Xvfb did not start"; return 1; }
+    start_xvfb 1600x900x24 || { fail "Xvfb did not start"; return 1; }
     # Minimising and resizing are requests to a window manager; without one nothing happens.
     openbox --sm-disable >/dev/null 2>&1 &
     wm_pid=$!
