@@ -335,23 +335,33 @@ void CameraRig::enterArc(Track& track) {
     track.start = track.current;
 }
 
-void CameraRig::enterRepeat(Track& track) {
+namespace {
+
+// The jump of a repeat keyframe, shared by the position and roll tracks: n = -1 loops
+// forever, n > 1 uses one count up in the stored keyframe (the script plays once per load),
+// and a spent repeat moves on, except at the end of the list, where it still jumps back
+// so its span plays forever.
+void takeRepeat(CameraRig::Track& track) {
     float* key = track.keyframes[track.keyframeIndex];
     int32_t target = static_cast<int32_t>(key[0]);
     float& count = key[1];
     if (count == -1.0f) {
         track.keyframeIndex = target;
     } else if (count > 1.0f) {
-        // The count is used up in the stored keyframe: the script plays once per load.
         count -= 1.0f;
         track.keyframeIndex = target;
     } else {
         track.keyframeIndex += 1;
-        // A spent repeat at the end of the list still jumps back, so its span plays forever.
         if (track.keyframeIndex >= track.keyframeCount) {
             track.keyframeIndex = target;
         }
     }
+}
+
+}  // namespace
+
+void CameraRig::enterRepeat(Track& track) {
+    takeRepeat(track);
     if (spendHop()) {
         enterKeyframe(track);
     }
@@ -452,20 +462,7 @@ void CameraRig::stepRollRamp(Track& track) {
 }
 
 void CameraRig::stepRollRepeat(Track& track) {
-    float* key = track.keyframes[track.keyframeIndex];
-    int32_t target = static_cast<int32_t>(key[0]);
-    float& count = key[1];
-    if (count == -1.0f) {
-        track.keyframeIndex = target;
-    } else if (count > 1.0f) {
-        count -= 1.0f;
-        track.keyframeIndex = target;
-    } else {
-        track.keyframeIndex += 1;
-        if (track.keyframeIndex >= track.keyframeCount) {
-            track.keyframeIndex = target;
-        }
-    }
+    takeRepeat(track);
     if (spendHop()) {
         stepRoll(track);
     }
