@@ -22,13 +22,15 @@ struct StartupServices {
     void (*applyFixedState)();
     // Shows a start-up failure to the player.
     void (*showError)(const char* text);
+    // The platform's keyboard, asked for the game's input before each update.
     KeyQuery keyQuery;
 };
 
 // One iteration after another while the window runs. Buffers are swapped and the timer
-// read in every iteration, paused or not, so a pause never becomes one long step.
+// read in every iteration, paused or not, so a pause never becomes one long step. The
+// keys are read just before each update, so the game sees them as they are in its frame.
 template <class WindowType, class GameType>
-void runMainLoop(WindowType& window, GameType& game) {
+void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery) {
     while (window.isRunning()) {
         window.pumpMessages();
         float dt = window.elapsedSeconds();
@@ -36,6 +38,7 @@ void runMainLoop(WindowType& window, GameType& game) {
             while (dt < kMinimumTimeStep) {
                 dt += window.elapsedSeconds();
             }
+            game.input().poll(keyQuery);
             game.update(dt);
             game.render();
         }
@@ -55,7 +58,6 @@ int failStartup(WindowType& window, const StartupServices& services, const char*
 template <class WindowType, class GameType>
 int runGame(WindowType& window, GameType& game, const StartupServices& services) {
     window.setGame(&game);
-    game.setKeyQuery(services.keyQuery);
     if (!window.create(kWindowWidth, kWindowHeight, kColourBits, kFullscreen)) {
         return failStartup(window, services, "Unable to create the OpenGL Window");
     }
@@ -70,7 +72,7 @@ int runGame(WindowType& window, GameType& game, const StartupServices& services)
     }
     // Loading time must not become the first time step.
     window.elapsedSeconds();
-    runMainLoop(window, game);
+    runMainLoop(window, game, services.keyQuery);
     game.releaseTextures();
     window.destroy();
     return 0;

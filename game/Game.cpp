@@ -74,7 +74,7 @@ bool Game::init() {
     cameraRig_.load("data/cam/camversion1");
     cameraRig_.setCamera(&worldCamera_);
 
-    keyF1_ = keyF2_ = keyLeft_ = keyRight_ = keyUp_ = keyDown_ = keySpace_ = false;
+    input_.releaseAll();
     startClock_ = kNormalStartClock;
     extraLives_ = kHardExtraLives;
 
@@ -215,21 +215,10 @@ void Game::restart() {
     running_ = true;
 }
 
-void Game::pollKeys() {
-    auto held = [this](GameKey key) { return keyQuery_ != nullptr && keyQuery_(key); };
-    keySpace_ = held(GameKey::Space);
-    keyF1_ = held(GameKey::F1);
-    keyF2_ = held(GameKey::F2);
-    keyLeft_ = held(GameKey::Left);
-    keyRight_ = held(GameKey::Right);
-    keyUp_ = held(GameKey::Up);
-    keyDown_ = held(GameKey::Down);
-}
-
 // At most one key action a frame, F2 before F1 before SPACE: the first that fires
 // zeroes toggleTimer and the later tests fail.
 void Game::handleKeyActions() {
-    if (keyF2_ && toggleTimer_ > kKeyActionGap) {
+    if (input_.isDown(GameKey::F2) && toggleTimer_ > kKeyActionGap) {
         if (startClock_ > 10.0f) {
             startClock_ = kNormalStartClock;
             modeText_.setString("NORMAL");
@@ -246,7 +235,7 @@ void Game::handleKeyActions() {
             toggleTimer_ = 0;
         }
     }
-    if (keyF1_ && toggleTimer_ > kKeyActionGap) {
+    if (input_.isDown(GameKey::F1) && toggleTimer_ > kKeyActionGap) {
         if (extraLives_ == kHardExtraLives) {
             extraLives_ = kEasyExtraLives;
             f1Prompt_.setString("PRESS F1 FOR HARD MODE");
@@ -262,12 +251,12 @@ void Game::handleKeyActions() {
         }
     }
     if (running_) {
-        playerController_.left = keyLeft_;
-        playerController_.right = keyRight_;
-        playerController_.up = keyUp_;
-        playerController_.down = keyDown_;
+        playerController_.left = input_.isDown(GameKey::Left);
+        playerController_.right = input_.isDown(GameKey::Right);
+        playerController_.up = input_.isDown(GameKey::Up);
+        playerController_.down = input_.isDown(GameKey::Down);
     }
-    if (keySpace_ && toggleTimer_ > kKeyActionGap) {
+    if (input_.isDown(GameKey::Space) && toggleTimer_ > kKeyActionGap) {
         restart();
         basicShader_.use();
     }
@@ -350,7 +339,6 @@ void Game::updateHud() {
 }
 
 void Game::update(float dt) {
-    pollKeys();
     handleKeyActions();
     if (gameOver_) {
         return;

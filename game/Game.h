@@ -4,7 +4,7 @@
 #include "control/PlayerController.h"
 #include "game/CarSpawn.h"
 #include "game/EnemyCar.h"
-#include "game/GameKeys.h"
+#include "game/GameInput.h"
 #include "math/Camera.h"
 #include "math/Collider.h"
 #include "render/Mesh.h"
@@ -29,8 +29,9 @@ public:
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
-    // Where the rules read the keyboard from; without one no key is ever held.
-    void setKeyQuery(KeyQuery query) { keyQuery_ = query; }
+    // The keys the next update sees: filled by the shell from the platform before each
+    // update, or by a test. init releases them all.
+    GameInput& input() { return input_; }
 
     // Loads every asset and shows the title screen. False when a mesh cannot be loaded,
     // since drawing it would be garbage; other faulty files are reported and played around.
@@ -75,7 +76,6 @@ public:
     Camera& worldCamera() { return worldCamera_; }
 
 private:
-    void pollKeys();
     void handleKeyActions();
     void testBarAgainstCars();
     void recover(float& dt);
@@ -83,15 +83,7 @@ private:
     void updateHud();
     void loadPatterns(const char* path);
 
-    KeyQuery keyQuery_ = nullptr;
-
-    bool keyF1_ = false;
-    bool keyF2_ = false;
-    bool keyLeft_ = false;
-    bool keyRight_ = false;
-    bool keyUp_ = false;
-    bool keyDown_ = false;
-    bool keySpace_ = false;
+    GameInput input_;
     Texture fontTexture_;
     Texture roadTexture_;
     Text distanceText_;

@@ -1,4 +1,5 @@
 #include "app/MainLoop.h"
+#include "game/GameInput.h"
 
 #include <gtest/gtest.h>
 
@@ -57,16 +58,20 @@ struct FakeWindow {
 
 struct FakeGame {
     std::vector<float> steps;
+    std::vector<bool> spaceHeld;  // as each update saw it
     int renders = 0;
     bool initResult = true;
-    KeyQuery keyQuery = nullptr;
+    GameInput keys;
 
-    void setKeyQuery(KeyQuery query) { keyQuery = query; }
+    GameInput& input() { return keys; }
     bool init() {
         journal.push_back("init");
         return initResult;
     }
-    void update(float dt) { steps.push_back(dt); }
+    void update(float dt) {
+        steps.push_back(dt);
+        spaceHeld.push_back(keys.isDown(GameKey::Space));
+    }
     void render() { ++renders; }
     void releaseTextures() { journal.push_back("releaseTextures"); }
 };
@@ -82,7 +87,7 @@ TEST(MainLoop, FramesUnderAMillisecondApartWaitUntilTheMinimumStepHasAccumulated
     FakeGame game;
     window.readings = {0.0004f, 0.0003f, 0.0002f, 0.0004f, 0.020f};
     window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 2); };
-    runMainLoop(window, game);
+    runMainLoop(window, game, nullptr);
 
     ASSERT_EQ(game.steps.size(), 2u);
     EXPECT_GE(game.steps[0], kMinimumTimeStep);
@@ -103,7 +108,7 @@ TEST(MainLoop, PauseStopsUpdateAndRenderButKeepsSwappingAndReadingTheTimer) {
         }
         closeAt(w, i, 6);
     };
-    runMainLoop(window, game);
+    runMainLoop(window, game, nullptr);
 
     EXPECT_EQ(window.swaps, 6);
     EXPECT_EQ(window.timerReads, 6);
@@ -119,12 +124,39 @@ TEST(MainLoop, ClosingFinishesTheCurrentIterationAndStops) {
     FakeWindow window;
     FakeGame game;
     window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
-    runMainLoop(window, game);
+    runMainLoop(window, game, nullptr);
 
     EXPECT_EQ(window.iteration, 3);
     EXPECT_EQ(game.steps.size(), 3u);
     EXPECT_EQ(game.renders, 3);
     EXPECT_EQ(window.swaps, 3);
+}
+
+// The keyboard as the platform reports it: SPACE is down from the third reading on.
+int keyboardReadings = 0;
+bool spaceFromThirdReading(GameKey key) {
+    if (key == GameKey::Space) {
+        ++keyboardReadings;
+        return keyboardReadings >= 3;
+    }
+    return false;
+}
+
+TEST(MainLoop, KeysAreReadBeforeEachUpdateAndNotWhilePaused) {
+    FakeWindow window;
+    FakeGame game;
+    // A key a test left held must not survive the first poll.
+    game.keys.hold(GameKey::F1);
+    keyboardReadings = 0;
+    window.onPump = [](FakeWindow& w, int i) {
+        w.active = i != 2;
+        closeAt(w, i, 4);
+    };
+    runMainLoop(window, game, spaceFromThirdReading);
+
+    EXPECT_EQ(keyboardReadings, 3) << "one reading per update, none in the paused iteration";
+    EXPECT_EQ(game.spaceHeld, (std::vector<bool>{false, false, true}));
+    EXPECT_FALSE(game.keys.isDown(GameKey::F1));
 }
 
 TEST(MainLoop, PausedWindowNeverSpinsOnTheTimer) {
@@ -133,7 +165,7 @@ TEST(MainLoop, PausedWindowNeverSpinsOnTheTimer) {
     window.active = false;
     window.readings = {0.0f, 0.0f, 0.0f};
     window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
-    runMainLoop(window, game);
+    runMainLoop(window, game, nullptr);
 
     EXPECT_EQ(window.timerReads, 3);
     EXPECT_TRUE(game.steps.empty());
@@ -171,7 +203,7 @@ TEST_F(Startup, NormalRunWiresTheGameFirstAndTearsDownInOrder) {
     EXPECT_EQ(runGame(window, game, fakeServices), 0);
 
     EXPECT_EQ(window.game, &game);
-    EXPECT_EQ(game.keyQuery, &fakeKeyQuery);
+    EXPECT_TRUE(game.keys.isDown(GameKey::Space)) << "the platform's keyboard reaches the game";
     const std::vector<std::string> expected = {
         "setGame", "create 1280x720 32 windowed", "load", "fixedState", "init",
         "timer", // loading time, discarded

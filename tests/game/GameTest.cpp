@@ -1,6 +1,7 @@
 // The rules and the frame of the real game on a headless OpenGL context, with the
 // keyboard and the clock in the test's hands.
 #include "game/Game.h"
+#include "game/InputScript.h"
 #include "render/GlEntryPoints.h"
 
 #include "support/HeadlessGl.h"
@@ -16,18 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool heldKeys[7] = {};
-
-bool testKeys(GameKey key) { return heldKeys[static_cast<int>(key)]; }
-
-void hold(GameKey key, bool down = true) { heldKeys[static_cast<int>(key)] = down; }
-
-void releaseAll() {
-    for (bool& key : heldKeys) {
-        key = false;
-    }
-}
 
 // Reads a text's string back from its glyph quads' texture coordinates.
 std::string shown(const Text& text) {
@@ -55,7 +44,6 @@ class GameRules : public testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_GL();
-        releaseAll();
         original_ = fs::current_path();
         folder_ = fs::path(TestFiles::folder()) /
                   testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -74,13 +62,11 @@ protected:
         writeTraffic(R"({"cars": [], "patterns": [[{"x": 0, "speed": 7, "time": 0}]]})");
         fs::current_path(folder_);
         game_ = std::make_unique<Game>();
-        game_->setKeyQuery(testKeys);
         game_->resize(1280, 720);
         ASSERT_TRUE(game_->init());
     }
 
     void TearDown() override {
-        releaseAll();
         if (game_) {
             game_->releaseTextures();
             game_.reset();
@@ -101,13 +87,17 @@ protected:
         }
     }
 
-    // Holds a key for one frame after the key gap has passed.
-    void press(GameKey key) {
-        frames(70);
-        hold(key);
-        frames(1);
-        hold(key, false);
+    void hold(GameKey key, bool down = true) { game_->input().hold(key, down); }
+
+    // Plays a script of keys, one update per frame, until its last step.
+    void play(InputScript script, float dt = 1.0f / 60.0f) {
+        while (script.play(game_->input())) {
+            game_->update(dt);
+        }
     }
+
+    // Holds a key for one frame after the key gap has passed.
+    void press(GameKey key) { play({{70, {key}}, {71, {}}}); }
 
     // Starts a run and lets the two safe seconds pass.
     void startAndRecover() {
@@ -168,15 +158,10 @@ TEST_F(GameRules, ModeKeysOnTheTitleScreenOnlyChangeTheModes) {
 
 TEST_F(GameRules, OneKeyActionAFrameAndOnlyAfterTheGap) {
     // Straight after init the gap has not passed yet: nothing happens.
-    hold(GameKey::Space);
-    frames(1);
+    play({{0, {GameKey::Space}}, {1, {}}});
     EXPECT_FALSE(game().running());
-    hold(GameKey::Space, false);
 
-    frames(70);
-    hold(GameKey::F2);
-    hold(GameKey::Space);
-    frames(1);
+    play({{70, {GameKey::F2, GameKey::Space}}, {71, {}}});
     EXPECT_EQ(game().startClock(), 70.0f);
     EXPECT_FALSE(game().running()) << "F2 acted, so SPACE had to wait";
 }

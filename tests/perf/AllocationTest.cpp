@@ -213,20 +213,12 @@ void wrapEntryPoints() {
 constexpr float kFrameStep = 1.0f / 60.0f;
 constexpr int kCountedFrames = 1000;
 
-bool heldSpace = false;
-bool heldF1 = false;
-bool isHeld(GameKey key) {
-    return (key == GameKey::Space && heldSpace) || (key == GameKey::F1 && heldF1);
-}
-
 class SteadyFrameAllocations : public ::testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_GL();
         wrapEntryPoints();
-        heldSpace = heldF1 = false;
         game_ = std::make_unique<Game>();
-        game_->setKeyQuery(isHeld);
         // Every call of the frame is made as at full size, into a small corner of the window:
         // the rasteriser's fill, on which the game's own allocations cannot depend, is what
         // would make these thousands of frames slow.
@@ -257,13 +249,13 @@ protected:
     }
 
     // Holds one key for a single frame, once the previous key action is more than a second old.
-    void press(bool& key) {
+    void press(GameKey key) {
         while (game_->toggleTimer() <= 1.0f) {
             frame();
         }
-        key = true;
+        game_->input().hold(key);
         frame();
-        key = false;
+        game_->input().releaseAll();
     }
 
     // Counts over kCountedFrames frames, calling watch after each so the scenario can check
@@ -341,8 +333,8 @@ TEST_F(SteadyFrameAllocations, TitleScreenPlayingRandomPatterns) {
 // An EASY run from its start: the scripted cars enter, leave, touch the bar, and the game
 // recovers and switches shaders, all inside the counted frames.
 TEST_F(SteadyFrameAllocations, RunWithScriptedTrafficHitsAndRecoveries) {
-    press(heldF1);
-    press(heldSpace);
+    press(GameKey::F1);
+    press(GameKey::Space);
     ASSERT_TRUE(game_->running());
     ASSERT_EQ(game_->lives(), 3);
     frames(300);

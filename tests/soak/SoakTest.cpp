@@ -17,19 +17,6 @@
 
 namespace {
 
-// The keys the soak's player holds; the game reads them through a plain function pointer.
-bool heldKeys[7] = {};
-
-bool soakKeyQuery(GameKey key) { return heldKeys[static_cast<int>(key)]; }
-
-void release() {
-    for (bool& key : heldKeys) {
-        key = false;
-    }
-}
-
-void hold(GameKey key) { heldKeys[static_cast<int>(key)] = true; }
-
 long residentKilobytes() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -71,14 +58,13 @@ SoakFigures soak(double minutes, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     Game game;
-    release();
-    game.setKeyQuery(&soakKeyQuery);
     if (!game.init()) {
         ADD_FAILURE() << "the game did not start";
         return figures;
     }
     game.resize(1280, 720);
 
+    GameInput keys;           // what the player holds
     float actionLeft = 0.0f;  // seconds until the player changes what is held
     int pauseFramesLeft = 0;
     float previousScore = game.score();
@@ -99,16 +85,16 @@ SoakFigures soak(double minutes, unsigned seed) {
         }
         actionLeft -= dt;
         if (actionLeft <= 0.0f) {
-            release();
+            keys.releaseAll();
             float pick = unit(random);
             if (pick < 0.25f) {
-                hold(GameKey::Space);
+                keys.hold(GameKey::Space);
                 actionLeft = 0.05f + 1.5f * unit(random);
             } else if (pick < 0.32f) {
-                hold(GameKey::F1);
+                keys.hold(GameKey::F1);
                 actionLeft = 0.05f + 1.5f * unit(random);
             } else if (pick < 0.39f) {
-                hold(GameKey::F2);
+                keys.hold(GameKey::F2);
                 actionLeft = 0.05f + 1.5f * unit(random);
             } else if (pick < 0.45f) {
                 pauseFramesLeft = 30 + static_cast<int>(600 * unit(random));
@@ -119,13 +105,15 @@ SoakFigures soak(double minutes, unsigned seed) {
                 const GameKey arrows[4] = {GameKey::Left, GameKey::Right, GameKey::Up, GameKey::Down};
                 for (GameKey arrow : arrows) {
                     if (unit(random) < 0.35f) {
-                        hold(arrow);
+                        keys.hold(arrow);
                     }
                 }
                 actionLeft = 0.2f + 8.0f * unit(random);
             }
         }
 
+        // The player's keys as the shell would hand them to the frame.
+        game.input() = keys;
         game.update(dt);
         // One frame in 240 is drawn. Each is finished, as the window's buffer swap does:
         // the software rasteriser keeps unfinished frames queued, which would grow without end.
@@ -180,7 +168,6 @@ SoakFigures soak(double minutes, unsigned seed) {
             }
         }
     }
-    release();
     game.releaseTextures();
     figures.residentAtEnd = residentKilobytes();
     return figures;
