@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # Builds the game if needed and starts it from the project root, where data/ lives.
 set -euo pipefail
-root="$(cd "$(dirname "$0")" && pwd)"
-source "$root/scripts/deps.sh"
+source "$(dirname "$0")/scripts/lib/deps.sh"
+source "$(dirname "$0")/scripts/lib/build.sh"
 tamq_install_deps
-
-build="$root/build"
-cmake -S "$root" -B "$build" > /dev/null
-cmake --build "$build" -j "$(nproc)" --target tamq
-cd "$root"
-exec "$build/app/tamq" "$@"
+tamq_configure default
+tamq_build default tamq
+cd "$TAMQ_ROOT"
+exec "$(tamq_build_dir default)/app/tamq" "$@"

@@ -1,28 +1,33 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite headless.
+# Builds the game and runs its test suite headless with CTest.
+#   ./test.sh                    the CTest suite of the normal build (build/)
+#   ./test.sh -R GameRules       extra arguments go to ctest
+#   ./test.sh --full             then every file-reader fuzzer for a few seconds and the whole
+#                                suite again under the sanitizers
+#   TAMQ_WINDOWS=1 ./test.sh --full   and the Windows build with its tests under Wine, as CI runs it
 set -euo pipefail
-root="$(cd "$(dirname "$0")" && pwd)"
-source "$root/scripts/deps.sh"
+source "$(dirname "$0")/scripts/env.sh"
+
+full=0
+ctest_args=()
+for argument in "$@"; do
+  if [ "$argument" = --full ]; then
+    full=1
+  else
+    ctest_args+=("$argument")
+  fi
+done
+
 tamq_install_deps
+tamq_configure default
+tamq_build default
+tamq_ctest default "${ctest_args[@]}"
+[ "$full" = 1 ] || exit 0
 
-build="$root/build"
-werror=OFF
-[ "${CI:-}" = "true" ] && werror=ON
-cmake -S "$root" -B "$build" -DTAMQ_WERROR=$werror > /dev/null
-cmake --build "$build" -j "$(nproc)"
-
-# Rendering tests use Mesa's software rasteriser through SDL's offscreen driver: no display needed.
-export SDL_VIDEODRIVER=offscreen
-export LIBGL_ALWAYS_SOFTWARE=1
-cd "$build"
-ctest --output-on-failure -j "$(nproc)" "$@"
-
-# Reliability: every file-reader fuzzer for three seconds (after replaying its stored
-# corpus), then the whole suite again under AddressSanitizer, UBSan and LeakSanitizer.
-"$root/tools/fuzz.sh" 3 2
-"$root/tools/sanitized_tests.sh"
-
-# The Windows build under Wine, when asked: TAMQ_WINDOWS=1 ./test.sh
+# Reliability: every file-reader fuzzer for three seconds, two at a time, after replaying
+# its stored corpus; then the whole suite under AddressSanitizer and UBSan.
+"$TAMQ_ROOT/tools/fuzz.sh" 3 2
+"$TAMQ_ROOT/tools/sanitized_tests.sh" "${ctest_args[@]}"
 if [ "${TAMQ_WINDOWS:-0}" = 1 ]; then
-  "$root/scripts/windows.sh" test
+  "$TAMQ_ROOT/scripts/windows.sh" test
 fi

@@ -7,21 +7,20 @@
 # the project root.
 # Figures depend on the machine and on its load: compare them only within one run.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-source "$root/scripts/deps.sh"
+source "$(dirname "$0")/env.sh"
 tamq_install_deps
 
-build="${TAMQ_BENCH_BUILD:-$root/build-bench}"
+build="$(tamq_build_dir bench)"
 repetitions="${TAMQ_BENCH_REPETITIONS:-8}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAMQ_BUILD_BENCH=ON > /dev/null
-cmake --build "$build" -j 2 --target tamq_bench tamq_first_frame_probe tamq
+tamq_configure bench
+tamq_build bench tamq_bench tamq_first_frame_probe tamq
 if [ ! -x "$build/bench/tamq_bench" ]; then
   echo "bench.sh: no benchmark program was built (is libbenchmark-dev installed?)" >&2
   exit 1
 fi
 
 out="$(mktemp -d /tmp/tamq-bench-run-XXXXXX)"
-cd "$root"   # data/ is read from the working directory, as the game does
+cd "$TAMQ_ROOT"   # data/ is read from the working directory, as the game does
 echo "Running the benchmarks ($repetitions repetitions; load average $(cut -d' ' -f1-3 /proc/loadavg))..."
 # One process per group: a CSV report needs the same counters in every row.
 groups=("Frame/game_vs_reference" "Frame/layers" "tamq/start_to_first_frame"
@@ -29,7 +28,7 @@ groups=("Frame/game_vs_reference" "Frame/layers" "tamq/start_to_first_frame"
 index=0
 for group in "${groups[@]}"; do
   index=$((index + 1))
-  SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 "$build/bench/tamq_bench" \
+  "$build/bench/tamq_bench" \
     --benchmark_filter="$group" \
     --benchmark_repetitions="$repetitions" \
     --benchmark_report_aggregates_only=true \

@@ -2,38 +2,50 @@
 # Plays the real game under a virtual X server and saves the README's pictures:
 # the title screen, a run with its HUD, and a game over. Build first (./run.sh or ./test.sh).
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-game="$root/build/app/tamq"
-out="$root/docs/images"
+source "$(dirname "$0")/lib/x11.sh"
+source "$(dirname "$0")/lib/build.sh"
+game="$(tamq_build_dir default)/app/tamq"
+out="$TAMQ_ROOT/docs/images"
 [ -x "$game" ] || { echo "build the game first: $game is missing" >&2; exit 1; }
+x11_require Xvfb xdotool xwininfo import convert
 mkdir -p "$out"
+work="$(mktemp -d)"
+trap 'x11_cleanup; rm -rf "$work"' EXIT
 
-fdfile="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-xvfb=$!
-trap 'kill $game_pid $xvfb 2>/dev/null; rm -f "$fdfile"' EXIT
-while [ ! -s "$fdfile" ]; do sleep 0.1; done
-export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
+x11_start_server 1280x720x24 || { echo "Xvfb did not start" >&2; exit 1; }
+x11_launch "$TAMQ_ROOT" "$work/game.log" "$game"
+x11_wait_window "TAMQ 4 Pelrok" || { echo "the game showed no window:" >&2; cat "$work/game.log" >&2; exit 1; }
+x11_focus
 
-(cd "$root" && exec env -u SDL_VIDEODRIVER "$game") &
-game_pid=$!
-window="$(timeout 30 xdotool search --sync --name '^TAMQ 4 Pelrok$' | head -n1)"
-xdotool windowfocus "$window" 2>/dev/null || true
+# save NAME: the picture as the README shows it.
+save() {
+  convert "$work/$1.png" -resize 960x540 -quality 88 "$out/$1.jpg"
+  echo "saved $out/$1.jpg"
+}
+# game_over_shown FILE: the frozen, faded scene of a game over.
+game_over_shown() { ! game_run_shown "$1" && x11_same_as_before "$1"; }
+# until SECONDS NAME CONDITION: screenshots until CONDITION holds, or gives up saying so.
+until_shown() {
+  x11_shot_until "$1" "$work/$2.png" "$3" || { echo "no $2 picture after $1 s: $3" >&2; exit 1; }
+}
 
-hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
-shot() { import -window root -resize 960x540 -quality 88 "$out/$1.jpg"; echo "saved $out/$1.jpg"; }
-
+# The moments below are the pictures' composition, in seconds of play: the title screen
+# once its first random cars are on the road, then a run in EASY as the first scripted
+# cars pass either side of a truck that keeps to the middle.
+until_shown 30 title x11_drawn
 sleep 4
-shot title
-# A run in EASY: the first cars pass either side of a truck that keeps to the middle.
-hold F1 0.15
-sleep 1.2
-hold space 0.15
-sleep 6.4
-shot play
-# Back to HARD and straight into the first car on the left: game over.
-hold F1 0.15
+x11_shot "$work/title.png"
+save title
+x11_game_key F1 0.15
+x11_game_key space 0.15
+until_shown 30 play game_run_shown
+sleep 6
+x11_shot "$work/play.png"
+save play
+# Back to HARD, past the new run's two safe seconds (the first at half speed), and
+# straight into the first car on the left, until the scene freezes.
+x11_game_key F1 0.15
 sleep 2.5
-hold Left 1.6
-sleep 4
-shot gameover
+x11_hold Left 1.6
+until_shown 60 gameover game_over_shown
+save gameover

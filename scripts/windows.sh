@@ -8,29 +8,24 @@
 # package, and builds it and GoogleTest (from libgtest-dev's sources) into
 # build-windows/third_party, which later runs reuse. Everything it writes stays in build-windows.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${TAMQ_WINDOWS_BUILD:-$root/build-windows}"
+source "$(dirname "$0")/env.sh"
+source "$(dirname "$0")/lib/x11.sh"
+root="$TAMQ_ROOT"
+build="$(tamq_build_dir windows)"   # the "windows" preset's tree
 third="$build/third_party"
 prefix="$third/prefix"
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
-jobs="$(nproc)"
+jobs="$TAMQ_JOBS"
 mode="${1:-build}"
 
-source "$root/scripts/deps.sh"
-TAMQ_PACKAGES=(
+packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
   nlohmann-json3-dev libgtest-dev
 )
 if [ "$mode" = test ]; then
-  TAMQ_PACKAGES+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
+  packages+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
     libgl1-mesa-dri libglx-mesa0)
 fi
-
-as_root() {
-  if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
-}
-
-step() { echo "== $*"; }
 
 # apt-get source needs source entries. When the machine has none, the Debian entries it
 # already uses are repeated as source entries in a file of our own.
@@ -39,7 +34,7 @@ ensure_source_entries() {
     return
   fi
   local list=/etc/apt/sources.list.d/tamq-deb-src.sources
-  step "adding Debian source entries ($list)"
+  tamq_step "adding Debian source entries ($list)"
   local tmp
   tmp="$(mktemp)"
   local file
@@ -59,12 +54,12 @@ ensure_source_entries() {
     exit 1
   fi
   if grep -q '^Types:' "$tmp"; then
-    as_root install -m 644 "$tmp" "$list"
+    tamq_as_root install -m 644 "$tmp" "$list"
   else
-    as_root install -m 644 "$tmp" "${list%.sources}.list"
+    tamq_as_root install -m 644 "$tmp" "${list%.sources}.list"
   fi
   rm -f "$tmp"
-  as_root apt-get update -qq
+  tamq_as_root apt-get update -qq
 }
 
 # Debian's libpng 1.6 source package, fetched once and kept; the build uses its original tarball.
@@ -73,7 +68,7 @@ fetch_libpng() {
   mkdir -p "$cache"
   if ! ls "$cache"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
     ensure_source_entries
-    step "fetching Debian's libpng1.6 source package"
+    tamq_step "fetching Debian's libpng1.6 source package"
     # The newest version first; an archive may lag behind its index (security updates
     # do), so older versions of the same package are tried in turn.
     local version fetched=""
@@ -97,7 +92,7 @@ fetch_libpng() {
 build_libpng() {
   [ -f "$prefix/lib/libpng16.a" ] && return
   fetch_libpng
-  step "building libpng for Windows"
+  tamq_step "building libpng for Windows"
   cmake -S "$third/libpng" -B "$third/libpng-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
@@ -107,7 +102,7 @@ build_libpng() {
 
 build_googletest() {
   [ -f "$prefix/lib/libgtest.a" ] && return
-  step "building GoogleTest for Windows"
+  tamq_step "building GoogleTest for Windows"
   cmake -S /usr/src/googletest -B "$third/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON >/dev/null
@@ -126,13 +121,9 @@ share_json_headers() {
 }
 
 build_game() {
-  local werror=OFF
-  [ "${CI:-}" = "true" ] && werror=ON
-  step "building the game for Windows"
-  cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTAMQ_WINDOWS_PREFIX="$prefix" \
-    -DCMAKE_BUILD_TYPE=Release -DTAMQ_WERROR=$werror -DTAMQ_BUILD_BENCH=OFF \
-    -DTAMQ_BUILD_TOOLS=OFF -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)" >/dev/null
-  cmake --build "$build" -j "$jobs"
+  tamq_step "building the game for Windows"
+  tamq_configure windows -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
+  tamq_build windows
 }
 
 pack_zip() {
@@ -143,7 +134,7 @@ pack_zip() {
   cp -r "$root/data" "$stage/data"
   rm -f "$build/tamq-windows.zip"
   (cd "$build/package" && cmake -E tar cf "$build/tamq-windows.zip" --format=zip tamq)
-  step "packed $build/tamq-windows.zip"
+  tamq_step "packed $build/tamq-windows.zip"
 }
 
 # A Wine prefix of our own, made once; Mono and Gecko are not wanted (and would ask).
@@ -153,33 +144,27 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 run_tests() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    step "making the Wine prefix"
+    tamq_step "making the Wine prefix"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  step "unit tests under Wine"
-  local fdfile xvfb status=0
-  fdfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-  xvfb=$!
-  local tries=0
-  while [ ! -s "$fdfile" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
-  export DISPLAY=":$(head -n1 "$fdfile" | tr -d '[:space:]')"
-  rm -f "$fdfile"
-  (cd "$build" && ctest --output-on-failure "$@") || status=$?
+  tamq_step "unit tests under Wine"
+  local status=0
+  x11_start_server 1600x900x24 || { echo "Xvfb did not start" >&2; return 1; }
+  # Under Wine each test program is one process, run one after the other as before.
+  TAMQ_JOBS=1 tamq_ctest windows "$@" || status=$?
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
+  x11_cleanup
   [ $status -eq 0 ] || return $status
 
-  step "end-to-end test under Wine"
+  tamq_step "end-to-end test under Wine"
   "$root/tests/e2e/run_e2e_wine.sh" "$build/app/tamq.exe" "$root" "$build/e2e" || status=$?
   wineserver -k 2>/dev/null || true
   return $status
 }
 
-tamq_install_deps
+tamq_install_packages "${packages[@]}"
 build_libpng
 build_googletest
 share_json_headers

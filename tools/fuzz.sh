@@ -1,28 +1,25 @@
 #!/usr/bin/env bash
-# Builds the file-reader fuzzers with clang and runs each for a given time.
+# Builds the file-reader fuzzers with clang (the "fuzz" preset, in build-fuzz) and runs
+# each for a given time.
 #   tools/fuzz.sh [seconds per target, default 60] [parallel runs, default 2] [target...]
 # New inputs go to build-fuzz/corpus/<target> (the stored seeds in fuzz/corpus stay as they
 # are); a crash leaves its input in build-fuzz/artifacts/<target>/ and fails the script.
 # Per-target executions and findings are written to build-fuzz/summary.txt.
 set -uo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$(dirname "$0")/../scripts/env.sh"
 seconds="${1:-60}"
 parallel="${2:-2}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader)
-build="${TAMQ_FUZZ_BUILD:-$root/build-fuzz}"
+build="$(tamq_build_dir fuzz)"
+root="$TAMQ_ROOT"
 
 mkdir -p "$build"
-CC=clang-14 CXX=clang++-14 cmake -S "$root/fuzz" -B "$build" > "$build/configure.log" 2>&1 ||
-  { cat "$build/configure.log"; exit 1; }
-cmake --build "$build" -j 2 > "$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
+tamq_configure fuzz || exit 1
+tamq_build fuzz > "$build/build.log" 2>&1 || { tail -40 "$build/build.log"; exit 1; }
 
-export SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1
-# Mesa and SDL keep driver allocations until exit; see the suppressions file.
-export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 run_one() {
   local target="$1"

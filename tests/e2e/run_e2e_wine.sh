@@ -8,72 +8,26 @@
 # Wine's prefix comes from WINEPREFIX, as for any Wine program.
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Wine, Xvfb, xdotool or ImageMagick here).
 set -uo pipefail
-source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/../../scripts/lib/x11.sh"
 
 game="$(realpath "$1")"
 root="$(realpath "$2")"
 shots="$3"
 title="TAMQ 4 Pelrok"
 
-xvfb_pid=""
-game_pid=""
-window=""
-failures=0
-checks=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
-# check DESCRIPTION COMMAND...: one counted check.
-check() {
-    local what="$1"
-    shift
-    checks=$((checks + 1))
-    "$@" || fail "$what"
-}
-
 cleanup() {
-    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
-        kill "$game_pid" 2>/dev/null
-        wait "$game_pid" 2>/dev/null
-    fi
     wineserver -k 2>/dev/null
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    x11_cleanup
 }
 trap cleanup EXIT
 
 # A screen larger than the window with its frame: Windows keeps a window within the
 # screen's tracking size, which would cut the client area short on a 1280 × 720 screen.
 start_display() {
-    start_xvfb 1600x900x24 || { fail "Xvfb did not start"; return 1; }
+    x11_start_server 1600x900x24 || { e2e_fail "Xvfb did not start"; return 1; }
     # A held key must stay down: the X server's auto-repeat would reach Wine as releases
     # and presses, and the game, which polls the key, would see it up half the time.
     xset r off
-}
-
-# find_window TITLE: the X window of a Wine top-level window with exactly that title.
-find_window() {
-    timeout 60 xdotool search --sync --name "^$1\$" 2>/dev/null | head -n1
-}
-
-# wait_exit SECONDS: waits for the game to end and sets exit_status to its exit code, or to
-# "still running".
-wait_exit() {
-    local tries=0
-    while kill -0 "$game_pid" 2>/dev/null && [ $tries -lt $(($1 * 10)) ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    exit_status="still running"
-    kill -0 "$game_pid" 2>/dev/null && return
-    exit_status=0
-    wait "$game_pid" || exit_status=$?
-    game_pid=""
 }
 
 # Without data/ the game cannot initialise: the message box must show with the caption
@@ -81,106 +35,54 @@ wait_exit() {
 check_startup_failure() {
     local empty
     empty="$(mktemp -d)"
-    (cd "$empty" && exec wine "$game") >/dev/null 2>"$shots/failure-stderr.txt" &
-    game_pid=$!
-    local box
-    box="$(find_window "An error occurred")"
-    check "no message box 'An error occurred' for a start-up failure" test -n "$box"
-    if [ -n "$box" ]; then
-        xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
-        import -window root "$shots/startup-failure.png" 2>/dev/null
+    x11_launch "$empty" "$shots/failure-stderr.txt" wine "$game"
+    if x11_wait_window "An error occurred" 60; then
+        e2e_check "the message box did not take the keyboard" x11_focus
+        x11_shot "$shots/startup-failure.png" root
         xdotool key --clearmodifiers Return
+    else
+        e2e_fail "no message box 'An error occurred' for a start-up failure"
     fi
-    wait_exit 30
-    check "start-up failure exited $exit_status, expected 1" test "$exit_status" = 1
-    check "start-up failure did not name itself on stderr" \
+    x11_wait_exit 30
+    e2e_check "start-up failure exited $app_status, expected 1" test "$app_status" = 1
+    e2e_check "start-up failure did not name itself on stderr" \
         grep -q "Could not initialize the application" "$shots/failure-stderr.txt"
     rm -rf "$empty"
 }
 
 start() {
-    (cd "$root" && exec wine "$game") >/dev/null 2>"$shots/stderr.txt" &
-    game_pid=$!
-    window="$(find_window "$title")"
-    [ -n "$window" ] || { fail "no window titled '$title'"; cat "$shots/stderr.txt" >&2; return 1; }
-    xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    sleep 1
+    x11_launch "$root" "$shots/stderr.txt" wine "$game"
+    x11_wait_window "$title" 60 || { e2e_fail "no window titled '$title'"; cat "$shots/stderr.txt" >&2; return 1; }
+    x11_focus
 }
 
-check_client_size() {
-    local info width height
-    info="$(xwininfo -id "$window")"
-    width="$(awk '/^ *Width:/ {print $2}' <<<"$info")"
-    height="$(awk '/^ *Height:/ {print $2}' <<<"$info")"
-    check "client area ${width}x${height}, expected 1280x720" test "$width" = 1280 -a "$height" = 720
-}
-
-expect_running() {
-    check "the game is no longer running" kill -0 "$game_pid"
-}
-
-exit_status=""
-
-# The game polls held keys once a frame, so a key is held for several frames, not tapped.
-# Mode keys act at most once a second: callers leave that gap between them.
-hold() {
-    xdotool keydown "$1"
-    sleep "${2:-0.3}"
-    xdotool keyup "$1"
-    sleep 0.1
-}
-
-# ESC works on its key-down message instead: a tap is enough.
-tap() {
-    xdotool key --clearmodifiers "$1"
-    sleep 0.3
-}
-
-shot() {
-    local file="$shots/$1.png"
-    sleep 0.2
-    import -window "$window" "$file" 2>/dev/null || { fail "screenshot $1 failed"; return; }
-    local size mean
-    size="$(identify -format '%wx%h' "$file")"
-    check "screenshot $1 is $size" test "$size" = 1280x720
-    # The clear colour is white, so a frame that reached the screen is never all black.
-    mean="$(convert "$file" -format '%[fx:mean]' info:)"
-    check "screenshot $1 is black" awk -v m="$mean" 'BEGIN { exit !(m > 0.01) }'
-}
+expect_running() { e2e_check "the game is no longer running" x11_app_running; }
 
 # Measures on screenshots, all in window pixels with the origin top left.
-# grass_is_green SHOT: the left verge is plain green in play; the title screen tints it.
-grass_is_green() {
-    local means
-    means="$(convert "$shots/$1.png" -crop 240x200+20+300 +repage -format '%[fx:mean.r] %[fx:mean.g]' info:)"
-    awk -v m="$means" 'BEGIN { split(m, c, " "); exit !(c[2] > 1.4 * c[1]) }'
-}
-
-# hearts SHOT: red pixels where the hearts of the remaining lives are drawn.
+# hearts FILE: red pixels where the hearts of the remaining lives are drawn.
 hearts() {
-    convert "$shots/$1.png" -crop 260x90+10+90 +repage \
-        -fx '(r > 0.7 && g < 0.35 && b < 0.35) ? 1 : 0' -format '%[fx:round(mean * w * h)]' info:
+    convert "$1[260x90+10+90]" -fx '(r > 0.7 && g < 0.35 && b < 0.35) ? 1 : 0' \
+        -format '%[fx:round(mean * w * h)]' info:
 }
+more_hearts_than() { [ "$(hearts "$1")" -gt "$2" ]; }
 
-# mode_word_differs A B: the dark letters of the mode text (NORMAL or RANDOM) differ.
+# mode_word_differs FILE REFERENCE: the dark letters of the mode text (NORMAL or RANDOM) differ.
 mode_word_differs() {
-    local a="$shots/mode-$1.png" b="$shots/mode-$2.png"
-    convert "$shots/$1.png" -crop 260x50+30+50 +repage -colorspace gray -threshold 20% "$a"
-    convert "$shots/$2.png" -crop 260x50+30+50 +repage -colorspace gray -threshold 20% "$b"
-    local changed
-    changed="$(compare -metric AE "$a" "$b" null: 2>&1)"
-    [ "${changed%%.*}" -gt 300 ] 2>/dev/null
+    local a="$1.mode.png" b="$2.mode.png"
+    convert "$1[260x50+30+50]" +repage -colorspace gray -threshold 20% "$a"
+    convert "$2[260x50+30+50]" +repage -colorspace gray -threshold 20% "$b"
+    x11_differs "$a" "$b" 300
 }
 
-# truck SHOT: the centre "x y" of the truck's orange paint.
+# truck FILE: the centre "x y" of the truck's orange paint.
 truck() {
-    convert "$shots/$1.png" -scale 25% -depth 8 txt:- | awk -F'[(),: ]+' '
+    convert "$1" -scale 25% -depth 8 txt:- | awk -F'[(),: ]+' '
         NR > 1 && $3 > 200 && $4 > 80 && $4 < 180 && $5 < 70 { n++; sx += $1; sy += $2 }
         END { if (n < 20) print "none"; else printf "%d %d\n", sx / n * 4, sy / n * 4 }'
 }
 
 # moved A B AXIS SIGN: the truck moved by more than 20 pixels along AXIS (x or y) in
-# the direction SIGN (+ or -) from shot A to shot B.
+# the direction SIGN (+ or -) from picture A to picture B.
 moved() {
     local from to
     from="$(truck "$1")"
@@ -194,107 +96,84 @@ moved() {
 
 not() { ! "$@"; }
 
-# Identical frames: nothing moves while paused.
-same_frame() {
-    local changed
-    changed="$(compare -metric AE "$shots/$1.png" "$shots/$2.png" null: 2>&1)"
-    [ "${changed%%.*}" -eq 0 ] 2>/dev/null
-}
-
-# shot_paused NAME: a screenshot of a frozen frame. Screenshots can take seconds on a busy
-# machine; paused, no car moves or hits meanwhile.
-shot_paused() {
-    tap Escape
-    shot "$1"
-    tap Escape
-}
-
 # steer ARROW BEFORE AFTER AXIS SIGN: restarts, holds ARROW for a second, and checks the
-# truck moved from where shot BEFORE shows it. Within the first two seconds of a run no car
-# can hit the truck (and tint the scene). Restarts need a second and a half apart: the first
-# second of a run counts half.
+# truck moved from where picture BEFORE shows it. Within the first two seconds of a run no
+# car can hit the truck (and tint the scene); paused, the screenshot cannot be overtaken.
 steer() {
-    sleep 1.6
+    x11_game_key_rest
     xdotool keydown space
     sleep 0.3
     xdotool keydown "$1"
     xdotool keyup space
     sleep 1
-    tap Escape
+    x11_tap Escape
     xdotool keyup "$1"
-    shot "$3"
-    tap Escape
-    check "$1 did not move the truck" moved "$2" "$3" "$4" "$5"
+    e2e_check "the game did not pause for the picture after $1" x11_wait_still "$3" 30
+    x11_tap Escape
+    e2e_check "$1 did not move the truck" moved "$2" "$3" "$4" "$5"
 }
 
 scenario() {
     start || return
-    check_client_size
-    shot title
-    check "the title screen is not tinted" not grass_is_green title
+    e2e_check "client area $(x11_client_size), expected 1280x720" x11_client_size_is 1280x720
+    e2e_check "nothing drawn on the title screen" x11_shot_until 60 "$shots/title.png" x11_drawn
+    e2e_check "the screenshot is not 1280x720" \
+        test "$(identify -format '%wx%h' "$shots/title.png")" = 1280x720
+    e2e_check "the title screen is not tinted" not game_run_shown "$shots/title.png"
 
     # F2 on the title screen: NORMAL becomes RANDOM, and back.
-    hold F2
-    shot random
-    check "F2 did not switch the mode text" mode_word_differs title random
-    sleep 1
-    hold F2
-    shot normal
-    check "a second F2 did not switch the mode back" mode_word_differs random normal
+    x11_game_key F2
+    e2e_check "F2 did not switch the mode text" \
+        x11_shot_until 30 "$shots/random.png" mode_word_differs "$shots/title.png"
+    x11_game_key F2
+    e2e_check "a second F2 did not switch the mode back" \
+        x11_shot_until 30 "$shots/normal.png" mode_word_differs "$shots/random.png"
 
     # SPACE starts a run in HARD: no hearts, and the scene no longer tinted.
-    sleep 1
-    hold space
-    sleep 1
-    shot_paused hard-run
-    check "SPACE did not start the run" grass_is_green hard-run
-    check "a HARD run shows hearts" test "$(hearts hard-run)" -lt 50
+    x11_game_key space
+    e2e_check "SPACE did not start the run" x11_shot_until 30 "$shots/hard-run.png" game_run_shown
+    e2e_check "a HARD run shows hearts" not more_hearts_than "$shots/hard-run.png" 50
 
     # F1 while running: EASY restarts the run with three extra lives, drawn as hearts.
-    sleep 1
-    hold F1
-    sleep 1
-    shot_paused easy-run
-    check "F1 did not give the EASY run its hearts" test "$(hearts easy-run)" -gt 300
+    x11_game_key F1
+    e2e_check "F1 did not give the EASY run its hearts" \
+        x11_shot_until 30 "$shots/easy-run.png" more_hearts_than 300
 
     # The arrows steer the truck: each gets a fresh run, in which no car can hit the truck
-    # (and tint the scene) for two seconds. A run starts slowed, so the key is held for a
-    # second; the truck keeps its place across runs.
-    steer Left easy-run after-Left x -
-    steer Right after-Left after-Right x +
-    steer Up after-Right after-Up y -
-    steer Down after-Up after-Down y +
+    # for two seconds. A run starts slowed, so the key is held for a second; the truck keeps
+    # its place across runs.
+    steer Left "$shots/easy-run.png" "$shots/after-Left.png" x -
+    steer Right "$shots/after-Left.png" "$shots/after-Right.png" x +
+    steer Up "$shots/after-Right.png" "$shots/after-Up.png" y -
+    steer Down "$shots/after-Up.png" "$shots/after-Down.png" y +
 
     # ESC pauses: frames stop changing, and a second ESC lets them go on.
-    tap Escape
+    x11_tap Escape
     expect_running
-    shot paused
-    shot paused-later
-    check "ESC did not pause the game" same_frame paused paused-later
-    tap Escape
-    shot resumed
-    check "a second ESC did not resume the game" not same_frame paused-later resumed
+    e2e_check "ESC did not pause the game" x11_wait_still "$shots/paused.png" 30
+    e2e_check "the picture moves while paused" \
+        not x11_shot_until 1 "$shots/paused-later.png" x11_changed_from "$shots/paused.png"
+    x11_tap Escape
+    e2e_check "a second ESC did not resume the game" \
+        x11_shot_until 30 "$shots/resumed.png" x11_changed_from "$shots/paused.png"
     expect_running
 
     # The close button: WM_DELETE_WINDOW, then the process must end by itself with 0.
-    check "could not send the close request" "$closer" "$window"
-    wait_exit 15
-    check "the game exited $exit_status after close, expected 0" test "$exit_status" = 0
+    e2e_check "could not send the close request" "$closer" "$window"
+    x11_wait_exit 15
+    e2e_check "the game exited $app_status after close, expected 0" test "$app_status" = 0
 }
 
-for tool in wine wineserver Xvfb xset xdotool xwininfo import identify convert compare c++; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+x11_require wine wineserver Xvfb xset xdotool xwininfo import identify convert compare c++
 mkdir -p "$shots"
 # The close button's request, as a window manager sends it; there is no window manager here.
 closer="$shots/x11_close_window"
-c++ -O1 -o "$closer" "$root/tests/e2e/CloseWindow.cpp" -lX11 || { fail "could not build the close tool"; exit 1; }
+c++ -O1 -o "$closer" "$root/tests/e2e/CloseWindow.cpp" -lX11 || { e2e_fail "could not build the close tool"; exit 1; }
 
 if start_display; then
     check_startup_failure
     scenario
 fi
 
-[ -d "$shots" ] && echo "screenshots in $shots"
-echo "e2e-wine: $((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+echo "screenshots in $shots"
+e2e_summary "e2e-wine"

@@ -7,190 +7,121 @@
 # Usage: window_faults.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (a needed tool is not installed).
 set -uo pipefail
-source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/../../scripts/lib/x11.sh"
 
 game="$(realpath "$1")"
 root="$2"
 shots="$3"
 closer="$(realpath "$4")"
 title="TAMQ 4 Pelrok"
-
-xvfb_pid=""
-wm_pid=""
-game_pid=""
-window=""
-failures=0
 run=0
-
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
-
-cleanup() {
-    for pid in "$game_pid" "$wm_pid" "$xvfb_pid"; do
-        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-            kill "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        fi
-    done
-}
-trap cleanup EXIT
+trap x11_cleanup EXIT
 
 start_display() {
-    start_xvfb 1600x900x24 || { fail "Xvfb did not start"; return 1; }
+    x11_start_server 1600x900x24 || { e2e_fail "Xvfb did not start"; return 1; }
     # Minimising and resizing are requests to a window manager; without one nothing happens.
-    openbox --sm-disable >/dev/null 2>&1 &
-    wm_pid=$!
-    sleep 1
+    x11_start_window_manager || { e2e_fail "the window manager did not start"; return 1; }
     # Key auto-repeat as on a desktop: a held key sends a press every 30 ms after 250 ms.
     xset r on
     xset r rate 250 33
 }
 
-start() {
+# Starts the game and a run in it.
+start_run() {
     run=$((run + 1))
-    (cd "$root" && exec env -u SDL_VIDEODRIVER "$game") 2>"$shots/stderr-$run.txt" &
-    game_pid=$!
-    window="$(timeout 30 xdotool search --sync --name "^${title}\$" | head -n1)"
-    [ -n "$window" ] || { fail "run $run: no window titled '$title'"; cat "$shots/stderr-$run.txt" >&2; return 1; }
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-    sleep 0.5
+    x11_launch "$root" "$shots/stderr-$run.txt" "$game"
+    if ! x11_wait_window "$title"; then
+        e2e_fail "run $run: no window titled '$title'"
+        cat "$shots/stderr-$run.txt" >&2
+        return 1
+    fi
+    x11_focus
+    e2e_check "run $run: nothing drawn" x11_shot_until 30 "$shots/title-$run.png" x11_drawn
+    x11_game_key space 0.4
+    e2e_check "run $run: SPACE did not start a run" \
+        x11_shot_until 30 "$shots/run-$run.png" game_run_shown
 }
 
-expect_running() {
-    kill -0 "$game_pid" 2>/dev/null || fail "run $run: the game is no longer running ($1)"
+# quarters FILE: the mean brightness of each quarter of a picture (top left, top right,
+# bottom left, bottom right), so a stretched picture can be told from a cropped one.
+quarters() {
+    convert "$1" -resize 2x2\! -colorspace gray -format '%[fx:p{0,0}] %[fx:p{1,0}] %[fx:p{0,1}] %[fx:p{1,1}]' info:
 }
 
-key() {
-    xdotool key --clearmodifiers "$1"
-    sleep 0.3
-}
-
-# The rules poll held keys once a frame, so a start needs a press longer than a tap.
-hold() {
-    xdotool keydown "$1"
-    sleep "$2"
-    xdotool keyup "$1"
-}
-
-client_size() {
-    xwininfo -id "$window" | awk '/^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print w "x" h}'
-}
-
-map_state() {
-    xwininfo -id "$window" | awk '/Map State:/ {print $3}'
-}
-
-# The window's own picture; prints the mean of each quarter (top left, top right, bottom
-# left, bottom right), so a stretched picture can be told from a cropped one.
-window_shot() {
-    local file="$shots/$1.png"
-    sleep 0.6
-    import -window "$window" "$file" 2>/dev/null || { fail "screenshot $1 failed"; return 1; }
-    convert "$file" -resize 2x2\! -colorspace gray -format '%[fx:p{0,0}] %[fx:p{1,0}] %[fx:p{0,1}] %[fx:p{1,1}]' info:
+# same_scene FILE REFERENCE: each quarter keeps its brightness. A picture left at 1280 x 720
+# in a 640 x 480 window would show only its lower-left part and change the quarters.
+same_scene() {
+    awk -v a="$(quarters "$2")" -v b="$(quarters "$1")" 'BEGIN {
+        split(a, x, " "); split(b, y, " ");
+        for (i = 1; i <= 4; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > 0.12) exit 1 }
+    }'
 }
 
 close_and_expect_zero() {
-    "$closer" "$window" || fail "run $run: could not send the close request"
-    local tries=0
-    while kill -0 "$game_pid" 2>/dev/null && [ $tries -lt 150 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    if kill -0 "$game_pid" 2>/dev/null; then
-        fail "run $run ($1): the game did not end after the close request"
+    e2e_check "run $run: could not send the close request" "$closer" "$window"
+    if ! x11_wait_exit 30; then
+        e2e_fail "run $run ($1): the game did not end after the close request"
         return
     fi
-    local status=0
-    wait "$game_pid" || status=$?
-    game_pid=""
-    [ "$status" -eq 0 ] || fail "run $run ($1): exit code $status"
+    e2e_check "run $run ($1): exit code $app_status" test "$app_status" = 0
     if grep -qE "AddressSanitizer|LeakSanitizer|runtime error:|UndefinedBehaviorSanitizer" "$shots/stderr-$run.txt"; then
-        fail "run $run ($1): sanitizer report"
+        e2e_fail "run $run ($1): sanitizer report"
         cat "$shots/stderr-$run.txt" >&2
     fi
 }
 
+expect_running() { e2e_check "run $run: the game is no longer running ($1)" x11_app_running; }
+
 # Minimise and restore, then 640 x 480 and back, all during a run.
 scenario_minimise_and_resize() {
-    start || return
-    sleep 1
-    hold space 0.4
-    sleep 1
-    local full small back
-    full="$(window_shot run-full)" || return
+    start_run || return
+    cp "$shots/run-$run.png" "$shots/run-full.png"
     xdotool windowminimize --sync "$window" 2>/dev/null || xdotool windowminimize "$window"
-    sleep 1
-    [ "$(map_state)" = IsUnMapped ] || fail "minimise: the window is still $(map_state)"
+    e2e_check "minimise: the window is still mapped" tamq_poll 20 x11_map_state_is IsUnMapped
     expect_running "minimised"
-    sleep 1
     xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowmap --sync "$window"
-    sleep 1
-    [ "$(map_state)" = IsViewable ] || fail "restore: the window is $(map_state)"
+    e2e_check "restore: the window is not shown" tamq_poll 20 x11_map_state_is IsViewable
     expect_running "restored"
-    window_shot restored > /dev/null
+    x11_shot_until 30 "$shots/restored.png" x11_drawn
 
     xdotool windowsize --sync "$window" 640 480 2>/dev/null || xdotool windowsize "$window" 640 480
-    sleep 1
-    [ "$(client_size)" = 640x480 ] || fail "resize: client area $(client_size), expected 640x480"
+    e2e_check "resize: the client area did not become 640x480" tamq_poll 20 x11_client_size_is 640x480
     expect_running "at 640 x 480"
-    small="$(window_shot run-640x480)" || return
-    # The same scene stretched: each quarter keeps its brightness. A picture left at
-    # 1280 x 720 would show only its lower-left part and change the quarters.
-    awk -v a="$full" -v b="$small" 'BEGIN {
-        split(a, x, " "); split(b, y, " ");
-        for (i = 1; i <= 4; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > 0.12) exit 1 }
-    }' || fail "the 640 x 480 picture is not the stretched scene: quarters $small, full size $full"
+    e2e_check "the 640 x 480 picture is not the stretched scene" \
+        x11_shot_until 30 "$shots/run-640x480.png" same_scene "$shots/run-full.png"
 
     xdotool windowsize --sync "$window" 1280 720 2>/dev/null || xdotool windowsize "$window" 1280 720
-    sleep 1
-    [ "$(client_size)" = 1280x720 ] || fail "resize back: client area $(client_size)"
-    back="$(window_shot run-back-to-full)" || return
-    awk -v a="$full" -v b="$back" 'BEGIN {
-        split(a, x, " "); split(b, y, " ");
-        for (i = 1; i <= 4; i++) { d = x[i] - y[i]; if (d < 0) d = -d; if (d > 0.12) exit 1 }
-    }' || fail "the picture back at 1280 x 720 differs: quarters $back, first $full"
+    e2e_check "resize back: the client area did not become 1280x720" \
+        tamq_poll 20 x11_client_size_is 1280x720
+    e2e_check "the picture back at 1280 x 720 differs from the first" \
+        x11_shot_until 30 "$shots/run-back-to-full.png" same_scene "$shots/run-full.png"
     expect_running "back at 1280 x 720"
     close_and_expect_zero "closed during a run"
 }
 
 scenario_close_while_paused() {
-    start || return
-    sleep 1
-    hold space 0.4
-    sleep 1
-    key Escape
+    start_run || return
+    x11_tap Escape
     expect_running "paused"
     close_and_expect_zero "closed during a pause"
 }
 
 # ESC held: with auto-repeat the pause toggles many times a second.
 scenario_escape_held() {
-    start || return
-    sleep 1
-    hold space 0.4
-    xdotool keydown Escape
-    sleep 2
-    xdotool keyup Escape
+    start_run || return
+    x11_hold Escape 2
     # And a burst of presses faster than frames.
     xdotool key --delay 5 --repeat 40 Escape
-    sleep 0.5
     expect_running "after ESC held"
     close_and_expect_zero "ESC held with auto-repeat"
 }
 
-for tool in Xvfb xdotool xwininfo xset import convert openbox; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+x11_require Xvfb xdotool xwininfo xset xprop import convert openbox
 mkdir -p "$shots"
-start_display || exit 1
-scenario_minimise_and_resize
-scenario_close_while_paused
-scenario_escape_held
-
-if [ "$failures" -ne 0 ]; then
-    echo "window faults: $failures failure(s)" >&2
-    exit 1
+if start_display; then
+    scenario_minimise_and_resize
+    scenario_close_while_paused
+    scenario_escape_held
 fi
-echo "window faults: passed (screenshots in $shots)"
+echo "screenshots in $shots"
+e2e_summary "window faults"

@@ -1,6 +1,6 @@
-#!/usr/bin/env bash
 # Installs the Debian packages the game, its tools and its tests need, when missing.
-# Sourced by run.sh and test.sh; apt-get runs as root, through sudo otherwise.
+# apt-get runs as root, through sudo otherwise. Sourced.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 TAMQ_PACKAGES=(
   build-essential cmake pkg-config git
@@ -12,20 +12,22 @@ TAMQ_PACKAGES=(
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
 )
 
-tamq_install_deps() {
+# tamq_install_packages PACKAGE...: installs those of the packages that are missing.
+tamq_install_packages() {
   local missing=()
   local pkg
-  for pkg in "${TAMQ_PACKAGES[@]}"; do
+  for pkg in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
       missing+=("$pkg")
     fi
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing missing packages: ${missing[*]}"
-  local sudo=""
-  if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
-  fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  tamq_as_root apt-get update -qq
+  tamq_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The packages of the Linux build, its tools and its tests.
+tamq_install_deps() {
+  tamq_install_packages "${TAMQ_PACKAGES[@]}"
 }

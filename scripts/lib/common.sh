@@ -1,0 +1,31 @@
+# What every script of the project shares: where the project is, how many jobs a build or
+# a test run may use, and the polling wait. Sourced (by scripts/env.sh and the other
+# libraries), never run.
+
+TAMQ_ROOT="${TAMQ_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+TAMQ_JOBS="${TAMQ_JOBS:-$(nproc)}"
+# Warnings stop the build in CI only: a newer compiler on a developer's machine may warn
+# about code that CI's accepts.
+TAMQ_WERROR=OFF
+if [ "${CI:-}" = "true" ]; then
+  TAMQ_WERROR=ON
+fi
+
+tamq_step() { echo "== $*"; }
+
+tamq_as_root() {
+  if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
+}
+
+# tamq_poll SECONDS COMMAND...: runs COMMAND every tenth of a second until it succeeds.
+# Returns 1 when SECONDS (a whole number) pass first.
+tamq_poll() {
+  local end=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
+  shift
+  until "$@"; do
+    if [ "${EPOCHREALTIME//[!0-9]/}" -ge "$end" ]; then
+      return 1
+    fi
+    sleep 0.1
+  done
+}
