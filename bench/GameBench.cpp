@@ -286,7 +286,7 @@ void textSetScore(benchmark::State& state) {
     BenchContext::instance();
     Camera camera;
     Text text;
-    text.init("ca marche!", 310, 35, -35, 90, 0, 1, 0, nullptr, &camera);
+    text.init("ca marche!", {.x = 310, .y = 35, .z = -35, .size = 90, .red = 0, .blue = 0, .camera = &camera});
     text.setString("1234");
     const char* scores[] = {"1234", "1235"};
     int i = 0;

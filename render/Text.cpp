@@ -49,18 +49,17 @@ void Text::setGlyph(uint32_t k, char c) {
     mesh_.setUv(4 * k + 3, cell.u0 + kCell, cell.vTop);
 }
 
-void Text::init(const char* string, float x, float y, float z, uint32_t size, float r, float g,
-                float b, const Texture* font, Camera* camera) {
-    rotation_ = 0.0f;
-    x_ = x;
-    y_ = y;
-    z_ = z;
-    font_ = font;
-    camera_ = camera;
-    size_ = size;
-    r_ = r;
-    g_ = g;
-    b_ = b;
+void Text::init(const char* string, const Options& options) {
+    rotation_ = options.rotation;
+    x_ = options.x;
+    y_ = options.y;
+    z_ = options.z;
+    font_ = options.font;
+    camera_ = options.camera;
+    size_ = options.size;
+    r_ = options.red;
+    g_ = options.green;
+    b_ = options.blue;
     uint32_t k = 0;
     for (; string[k] != '\0'; ++k) {
         appendGlyph(k, string[k]);

@@ -18,9 +18,21 @@ public:
     Text(const Text&) = delete;
     Text& operator=(const Text&) = delete;
 
-    // Lays out the string (not kept) with cells of `size` units and uploads the mesh.
-    void init(const char* string, float x, float y, float z, uint32_t size, float r, float g,
-              float b, const Texture* font, Camera* camera);
+    // Where and how a text is laid out, given by name: text.init("x3", {.x = 230, .size = 90}).
+    struct Options {
+        // The lower-left corner of the first glyph, in the camera's units.
+        float x = 0.0f, y = 0.0f, z = 0.0f;
+        // The side of a glyph's square cell.
+        uint32_t size = 16;
+        float red = 1.0f, green = 1.0f, blue = 1.0f;
+        // Degrees, counter-clockwise about the corner.
+        float rotation = 0.0f;
+        const Texture* font = nullptr;
+        Camera* camera = nullptr;
+    };
+
+    // Lays out the string (not kept) and uploads the mesh.
+    void init(const char* string, const Options& options);
     // Shows another string. Quads already laid out are reused and only new ones appended,
     // so a string no longer than any before allocates nothing.
     void setString(const char* string);

@@ -129,23 +129,23 @@ TEST_F(GameRules, InitShowsTheTitleScreenThroughTheGameOverShader) {
     EXPECT_EQ(game().lives(), 0);
     EXPECT_TRUE(game().spawnQueue().empty());
     EXPECT_EQ(currentProgram(), game().gameOverShader().program());
-    EXPECT_EQ(shown(game().modeText()), "NORMAL");
-    EXPECT_EQ(shown(game().f1Prompt()), "PRESS F1 FOR EASY MODE");
-    EXPECT_EQ(shown(game().f2Prompt()), "PRESS F2 FOR RANDOM MODE");
+    EXPECT_EQ(shown(game().hud().modeText()), "NORMAL");
+    EXPECT_EQ(shown(game().hud().f1Prompt()), "PRESS F1 FOR EASY MODE");
+    EXPECT_EQ(shown(game().hud().f2Prompt()), "PRESS F2 FOR RANDOM MODE");
 }
 
 TEST_F(GameRules, ModeKeysOnTheTitleScreenOnlyChangeTheModes) {
     press(GameKey::F2);
     EXPECT_FALSE(game().running());
-    EXPECT_EQ(game().startClock(), 70.0f);
-    EXPECT_EQ(shown(game().modeText()), "RANDOM");
-    EXPECT_EQ(shown(game().f2Prompt()), "PRESS F2 FOR NORMAL MODE");
+    EXPECT_EQ(game().mode(), Mode::Random);
+    EXPECT_EQ(shown(game().hud().modeText()), "RANDOM");
+    EXPECT_EQ(shown(game().hud().f2Prompt()), "PRESS F2 FOR NORMAL MODE");
     EXPECT_LT(game().toggleTimer(), 0.1f);
 
     press(GameKey::F1);
     EXPECT_FALSE(game().running());
-    EXPECT_EQ(game().extraLives(), 3);
-    EXPECT_EQ(shown(game().f1Prompt()), "PRESS F1 FOR HARD MODE");
+    EXPECT_EQ(game().difficulty(), Difficulty::Easy);
+    EXPECT_EQ(shown(game().hud().f1Prompt()), "PRESS F1 FOR HARD MODE");
 
     // The next SPACE starts a RANDOM run in EASY: the clock at 70, the bar half a turn round.
     press(GameKey::Space);
@@ -162,7 +162,7 @@ TEST_F(GameRules, OneKeyActionAFrameAndOnlyAfterTheGap) {
     EXPECT_FALSE(game().running());
 
     play({{70, {GameKey::F2, GameKey::Space}}, {71, {}}});
-    EXPECT_EQ(game().startClock(), 70.0f);
+    EXPECT_EQ(game().mode(), Mode::Random);
     EXPECT_FALSE(game().running()) << "F2 acted, so SPACE had to wait";
 }
 
@@ -239,7 +239,7 @@ TEST_F(GameRules, MultiplierBandLimitsFallAsFloats) {
         game().truck().x = c.x;
         frames(1);
         EXPECT_EQ(game().multiplier(), c.multiplier) << "x " << c.x;
-        EXPECT_EQ(shown(game().multiplierText()), "x" + std::to_string(static_cast<int>(c.multiplier)));
+        EXPECT_EQ(shown(game().hud().multiplierText()), "x" + std::to_string(static_cast<int>(c.multiplier)));
     }
 }
 
@@ -336,11 +336,11 @@ TEST_F(GameRules, AnEmptyPoolSpawnsNothing) {
 TEST_F(GameRules, HudShowsTruncatedNumbers) {
     startAndRecover();
     frames(1);
-    EXPECT_EQ(shown(game().scoreText()), std::to_string(static_cast<int>(game().score())));
+    EXPECT_EQ(shown(game().hud().scoreText()), std::to_string(static_cast<int>(game().score())));
     float distance = game().distance();
     frames(1);
     // The distance text is written before this frame's travel.
-    EXPECT_EQ(shown(game().distanceText()), std::to_string(static_cast<int>(distance)));
+    EXPECT_EQ(shown(game().hud().distanceText()), std::to_string(static_cast<int>(distance)));
 }
 
 TEST_F(GameRules, HeartsAndTitleAreDrawnOnlyWhenTheyShould) {

@@ -1,3 +1,4 @@
+#include "game/AssetFiles.h"
 #include "game/Game.h"
 #include "render/Mesh.h"
 
@@ -239,6 +240,29 @@ std::string caseName(const testing::TestParamInfo<HostileCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Manifest, HostileDataFile, testing::ValuesIn(kCases), caseName);
+
+// Every file of the game's asset table, taken away: some line names it, and the game
+// starts without it, except without a mesh. The manifest's own cases also check the wording.
+std::vector<HostileCase> missingAssetCases() {
+    std::vector<HostileCase> cases;
+    auto add = [&cases](const char* path, AssetKind kind) {
+        for (const HostileCase& c : kCases) {
+            if (std::string(c.file) == "<missing>" && std::string(c.replaces) == path) {
+                return;
+            }
+        }
+        cases.push_back({"<missing>", path, kind == AssetKind::Mesh ? R : S, "", true});
+    };
+    for (const AssetFile& file : kAssetFiles) {
+        add(file.path, file.kind);
+        if (file.secondPath != nullptr) {
+            add(file.secondPath, file.kind);
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryAsset, HostileDataFile, testing::ValuesIn(missingAssetCases()), caseName);
 
 // The game reads no ".bloc" mesh, so these bad files go straight to the mesh reader, which
 // must refuse each with a message naming the file and the fault and leave the mesh as it was.

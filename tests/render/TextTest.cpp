@@ -30,7 +30,7 @@ TEST(Text, LaysOutOneSquareQuadPerCharacterFromTheFontGrid) {
     REQUIRE_GL();
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("x3", 10, 20, -1, 90, 1, 1, 1, nullptr, &screen);
+    text.init("x3", {.x = 10, .y = 20, .z = -1, .size = 90, .camera = &screen});
     EXPECT_EQ(text.glyphCount(), 2u);
     EXPECT_EQ(text.mesh().positionCount(), 24u);
     EXPECT_EQ(text.mesh().positions(),
@@ -45,7 +45,7 @@ TEST(Text, LaysOutOneSquareQuadPerCharacterFromTheFontGrid) {
 
     // A space is a glyph like any other, and codes past 127 count as negative.
     Text other;
-    other.init(" \xc8", 0, 0, 0, 8, 1, 1, 1, nullptr, &screen);
+    other.init(" \xc8", {.size = 8, .camera = &screen});
     EXPECT_EQ(glyphCell(other, 0), std::make_pair(0.0f, 0.875f));
     EXPECT_EQ(glyphCell(other, 1), std::make_pair(-0.5f, 1.1875f));
 }
@@ -54,7 +54,7 @@ TEST(Text, ShorterStringsReuseTheQuadsAndLongerOnesAppend) {
     REQUIRE_GL();
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("0123456789", 0, 0, 0, 16, 1, 0, 0, nullptr, &screen);
+    text.init("0123456789", {.size = 16, .green = 0, .blue = 0, .camera = &screen});
     const float* positions = text.mesh().positions().data();
     const float* uvs = text.mesh().uvs().data();
 
@@ -87,7 +87,7 @@ TEST(Text, RecolouringReachesOnlyTheGlyphsShown) {
     REQUIRE_GL();
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("SCORE", 0, 0, 0, 16, 1, 1, 1, nullptr, &screen);
+    text.init("SCORE", {.size = 16, .camera = &screen});
     text.setString("OK");
     text.setColour(0, 0, 1);
     EXPECT_EQ(coloursOfGlyph(text, 1), repeated(0, 0, 1));
@@ -103,7 +103,7 @@ TEST(Text, AnEmptyTextDrawsNothing) {
     flat::beginFrame();
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("", 100, 100, -5, 40, 0, 0, 0, nullptr, &screen);
+    text.init("", {.x = 100, .y = 100, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0, .camera = &screen});
     EXPECT_EQ(text.glyphCount(), 0u);
     EXPECT_EQ(text.mesh().indexCount(), 0u);
     text.draw();
@@ -115,7 +115,7 @@ TEST(TextGl, GlyphsLandWhereTheLayoutSays) {
     Texture font;
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("AB", 100, 200, -5, 40, 0, 0, 0, &font, &screen);
+    text.init("AB", {.x = 100, .y = 200, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0, .font = &font, .camera = &screen});
 
     flat::beginFrame();
     text.draw();

@@ -154,7 +154,7 @@ SoakFigures soak(double minutes, unsigned seed) {
             ++figures.gameOvers;
         }
         if (game.running()) {
-            ++figures.framesPerSetting[game.startClock() > 10.0f ? 1 : 0][game.extraLives() > 0 ? 1 : 0];
+            ++figures.framesPerSetting[game.mode() == Mode::Random][game.difficulty() == Difficulty::Easy];
         }
         previousScore = game.score();
         previousToggle = game.toggleTimer();

@@ -1,5 +1,6 @@
 #include "tools/content/ContentFiles.h"
 
+#include "game/AssetFiles.h"
 #include "math/Collider.h"
 #include "math/JsonFile.h"
 #include "render/Collision.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -50,6 +52,20 @@ uint32_t littleEndian(const std::vector<uint8_t>& bytes, std::size_t offset, int
     return value;
 }
 
+// The files of the asset table that the content generator makes (all, or those of one
+// kind), relative to data/.
+std::vector<std::string> generatedAssets(std::optional<AssetKind> onlyKind = std::nullopt) {
+    std::vector<std::string> paths;
+    for (const AssetFile& file : kAssetFiles) {
+        const bool generated = file.kind == AssetKind::Texture || file.kind == AssetKind::Mesh ||
+                               file.kind == AssetKind::Collider;
+        if (generated && (!onlyKind || file.kind == *onlyKind)) {
+            paths.push_back(std::string(file.path).substr(std::string("data/").size()));
+        }
+    }
+    return paths;
+}
+
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
@@ -68,12 +84,8 @@ TEST(ContentFiles, CommittedDataIsExactlyWhatTheGeneratorsMake) {
 }
 
 TEST(ContentFiles, EveryAssetTheGameLoadsIsGeneratedAndTheBytesAreRepeatable) {
-    const std::vector<std::string> loadedByTheGame = {
-        "font.bmp.fnt", "road6.png", "paroi.bmp", "truck.bmp", "grass.bmp", "whitepixel.bmp",
-        "heart.png", "title.png", "quad.json", "quadBackground.json",
-        "meshes/display/carBlue.json", "meshes/display/carYellow.json",
-        "meshes/display/carRed.json", "meshes/display/carGreen.json",
-        "meshes/colliders/quadCollider.json"};
+    const std::vector<std::string> loadedByTheGame = generatedAssets();
+    EXPECT_EQ(loadedByTheGame.size(), 15u) << "eight textures, six meshes and the collider";
     std::vector<std::string> paths;
     for (const ContentFile& file : generated()) {
         paths.push_back(file.path);
@@ -317,14 +329,10 @@ LoadedMesh loadMesh(const std::string& name) {
     return mesh;
 }
 
-const char* const kMeshes[] = {"quad.json", "quadBackground.json", "meshes/display/carBlue.json",
-                               "meshes/display/carYellow.json", "meshes/display/carRed.json",
-                               "meshes/display/carGreen.json"};
-
 }  // namespace
 
 TEST(ContentMeshes, EveryTriangleFacesTheCameraInsideTheUnitBox) {
-    for (const char* name : kMeshes) {
+    for (const std::string& name : generatedAssets(AssetKind::Mesh)) {
         SCOPED_TRACE(name);
         LoadedMesh mesh = loadMesh(name);
         const std::size_t n = mesh.x.size();
