@@ -156,6 +156,30 @@ TEST_F(GameRules, ModeKeysOnTheTitleScreenOnlyChangeTheModes) {
     EXPECT_GE(game().runClock(), 70.0f);
 }
 
+TEST_F(GameRules, ModeKeysDuringARunToggleBackAndRestartWithTheirChoice) {
+    press(GameKey::F2);
+    press(GameKey::F1);
+    press(GameKey::Space);
+    ASSERT_GE(game().runClock(), 70.0f);
+    ASSERT_EQ(game().lives(), 3);
+
+    // The first second of a run is slowed, and the key gap with it.
+    frames(90);
+    press(GameKey::F2);
+    EXPECT_EQ(game().mode(), Mode::Normal);
+    EXPECT_LT(game().runClock(), 1.0f) << "a NORMAL run starts its clock at 0";
+    EXPECT_EQ(game().lives(), 3);
+    EXPECT_EQ(shown(game().hud().modeText()), "NORMAL");
+    EXPECT_EQ(shown(game().hud().f2Prompt()), "PRESS F2 FOR RANDOM MODE");
+
+    frames(90);
+    press(GameKey::F1);
+    EXPECT_EQ(game().difficulty(), Difficulty::Hard);
+    EXPECT_EQ(game().lives(), 0);
+    EXPECT_EQ(shown(game().hud().f1Prompt()), "PRESS F1 FOR EASY MODE");
+    EXPECT_EQ(currentProgram(), game().basicShader().program());
+}
+
 TEST_F(GameRules, OneKeyActionAFrameAndOnlyAfterTheGap) {
     // Straight after init the gap has not passed yet: nothing happens.
     play({{0, {GameKey::Space}}, {1, {}}});
