@@ -1,8 +1,9 @@
 #include "game/PatternFile.h"
 
-#include "math/JsonFile.h"
+#include "io/FaultReporter.h"
+#include "io/JsonFile.h"
 
-#include <iostream>
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -20,7 +21,7 @@ bool readCar(const std::string& path, const std::string& where, const JsonValue&
         }
         return true;
     } catch (const std::runtime_error& error) {
-        std::cerr << path << ": " << where << ": " << error.what() << ", car skipped" << std::endl;
+        FaultReporter::report(path, where + ": " + error.what() + ", car skipped");
         return false;
     }
 }
@@ -29,7 +30,7 @@ bool isArray(const std::string& path, const std::string& where, const JsonValue&
     if (value.is_array()) {
         return true;
     }
-    std::cerr << path << ": " << where << " is not an array, ignored" << std::endl;
+    FaultReporter::report(path, where + " is not an array, ignored");
     return false;
 }
 
@@ -41,11 +42,11 @@ void PatternFile::load(const std::string& path, float startClock, std::vector<Ca
     try {
         root = JsonFile::parse(path);
     } catch (const std::runtime_error& error) {
-        std::cerr << error.what() << std::endl;
+        FaultReporter::report(error.what());
         return;
     }
     if (!root.is_object()) {
-        std::cerr << path << ": the root is not an object" << std::endl;
+        FaultReporter::report(path, "the root is not an object");
         return;
     }
 
@@ -81,5 +82,13 @@ void PatternFile::load(const std::string& path, float startClock, std::vector<Ca
                 }
             }
         }
+    }
+    // The game plays on, but once the scripted cars have run out nothing more comes down
+    // the road: say so at every load rather than leave the author guessing.
+    const bool poolHasCars = std::any_of(patterns.begin(), patterns.end(),
+                                         [](const CarPattern& pattern) { return !pattern.empty(); });
+    if (!poolHasCars) {
+        FaultReporter::report(path, "no car in \"patterns\": once the scripted cars run out, "
+                                    "the road stays empty");
     }
 }

@@ -13,6 +13,8 @@ public:
     // with the pool. A member missing from the file leaves its list as it was. A file
     // that cannot be read or parsed is reported in one line and changes nothing; a car
     // lacking "x", "speed" or "time", or holding a non-number, is reported and skipped.
+    // A pool left without a single car (no "patterns", an empty list, or only empty
+    // patterns) is reported too: the road stays empty once the scripted cars run out.
     static void load(const std::string& path, float startClock, std::vector<CarSpawn>& queue,
                      std::vector<CarPattern>& patterns);
 };

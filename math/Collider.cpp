@@ -1,9 +1,9 @@
 #include "Collider.h"
 
-#include "JsonFile.h"
+#include "io/FaultReporter.h"
+#include "io/JsonFile.h"
 
 #include <cmath>
-#include <iostream>
 #include <stdexcept>
 
 void Collider::clear() {
@@ -109,7 +109,7 @@ bool Collider::load(const std::string& path) {
         }
     } catch (const std::runtime_error& error) {
         clear();
-        std::cerr << error.what() << std::endl;
+        FaultReporter::report(error.what());
         return false;
     }
     return true;

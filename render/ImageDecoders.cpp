@@ -1,5 +1,9 @@
 #include "ImageDecoders.h"
 
+#include "io/ByteCursor.h"
+#include "io/FaultReporter.h"
+#include "io/FileReader.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -16,33 +20,16 @@ namespace {
 constexpr size_t kBmpHeadersSize = 54;
 constexpr int64_t kLargestSide = 65535;
 
-void reportFault(const char* path, const std::string& fault) {
-    std::fprintf(stderr, "%s: %s\n", path, fault.c_str());
-}
+void reportFault(const char* path, const std::string& fault) { FaultReporter::report(path, fault); }
 
-uint32_t readLittle32(const std::vector<unsigned char>& bytes, size_t offset) {
-    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
-           static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
-}
-
-uint16_t readLittle16(const std::vector<unsigned char>& bytes, size_t offset) {
-    return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-// C streams rather than iostreams: reading a directory must fail, not throw.
-bool readWholeFile(const char* path, std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
+// The whole image file, or false once its fault has been reported.
+bool readImageFile(const char* path, std::string& bytes) {
+    std::string fault;
+    if (!FileReader::read(path, bytes, fault)) {
+        reportFault(path, fault);
         return false;
     }
-    unsigned char chunk[16384];
-    size_t count = 0;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + count);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
+    return true;
 }
 
 // A BMP's pixels as B, G, R rows, bottom row first, each row padded to 4 bytes. When the
@@ -55,9 +42,8 @@ struct BmpPixels {
 };
 
 bool readBmp(const char* path, BmpPixels& out) {
-    std::vector<unsigned char> fileBytes;
-    if (!readWholeFile(path, fileBytes)) {
-        reportFault(path, "cannot open the image file");
+    std::string fileBytes;
+    if (!readImageFile(path, fileBytes)) {
         return false;
     }
     if (fileBytes.size() < kBmpHeadersSize) {
@@ -68,13 +54,20 @@ bool readBmp(const char* path, BmpPixels& out) {
         reportFault(path, "not a BMP file (no \"BM\" signature)");
         return false;
     }
-    const uint32_t dataOffsetField = readLittle32(fileBytes, 10);
-    const uint32_t infoSize = readLittle32(fileBytes, 14);
-    const int32_t widthField = static_cast<int32_t>(readLittle32(fileBytes, 18));
-    const int32_t heightField = static_cast<int32_t>(readLittle32(fileBytes, 22));
-    const uint16_t bitCount = readLittle16(fileBytes, 28);
-    const uint32_t compression = readLittle32(fileBytes, 30);
-    const uint32_t declaredSize = readLittle32(fileBytes, 34);
+    // The fields used, in file order; the size check above keeps every read inside the headers.
+    ByteCursor header(fileBytes);
+    uint32_t dataOffsetField = 0, infoSize = 0, compression = 0, declaredSize = 0;
+    int32_t widthField = 0, heightField = 0;
+    uint16_t bitCount = 0;
+    header.skip(10);
+    header.readU32(dataOffsetField);
+    header.readU32(infoSize);
+    header.readI32(widthField);
+    header.readI32(heightField);
+    header.skip(2);  // colour planes
+    header.readU16(bitCount);
+    header.readU32(compression);
+    header.readU32(declaredSize);
 
     if (infoSize < 40) {
         reportFault(path, "unsupported BMP header of " + std::to_string(infoSize) + " bytes");
@@ -141,7 +134,7 @@ bool readBmp(const char* path, BmpPixels& out) {
 
 // What the PNG reader keeps outside the frame that libpng may jump out of.
 struct PngRead {
-    std::FILE* file = nullptr;
+    ByteCursor* file = nullptr;
     char error[200] = "";
     unsigned char* pixels = nullptr;
     png_bytep* rows = nullptr;
@@ -162,7 +155,7 @@ void pngWarning(png_structp, png_const_charp) {
 
 void pngReadBytes(png_structp png, png_bytep data, png_size_t length) {
     auto* read = static_cast<PngRead*>(png_get_io_ptr(png));
-    if (std::fread(data, 1, length, read->file) != length) {
+    if (!read->file->readBytes(data, length)) {
         png_error(png, "the file ends early");
     }
 }
@@ -266,15 +259,15 @@ std::unique_ptr<unsigned char[]> decodeBmpWithAlpha(const char* path, uint16_t& 
 }
 
 std::unique_ptr<unsigned char[]> decodePng(const char* path, uint16_t& width, uint16_t& height) {
-    PngRead read;
-    read.file = std::fopen(path, "rb");
-    if (read.file == nullptr) {
-        reportFault(path, "cannot open the image file");
+    std::string fileBytes;
+    if (!readImageFile(path, fileBytes)) {
         return nullptr;
     }
+    ByteCursor file(fileBytes);
+    PngRead read;
+    read.file = &file;
     unsigned char signature[8] = {};
-    if (std::fread(signature, 1, 8, read.file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
-        std::fclose(read.file);
+    if (!file.readBytes(signature, 8) || png_sig_cmp(signature, 0, 8) != 0) {
         reportFault(path, "not a PNG file (no PNG signature)");
         return nullptr;
     }
@@ -282,13 +275,11 @@ std::unique_ptr<unsigned char[]> decodePng(const char* path, uint16_t& width, ui
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(png ? &png : nullptr, nullptr, nullptr);
-        std::fclose(read.file);
         reportFault(path, "libpng could not start reading");
         return nullptr;
     }
     const bool ok = readPngImage(png, info, read);
     png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(read.file);
     delete[] read.rows;
     std::unique_ptr<unsigned char[]> pixels(read.pixels);
     if (!ok) {

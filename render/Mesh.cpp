@@ -4,13 +4,12 @@
 #include "MeshAnimation.h"
 #include "ShaderLocations.h"
 
-#include "math/JsonFile.h"
+#include "io/ByteCursor.h"
+#include "io/FileReader.h"
+#include "io/JsonFile.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <stdexcept>
@@ -51,38 +50,21 @@ void readFloats(const JsonValue& list, const char* listName, std::initializer_li
 
 // A triangle corner: the number truncated toward zero, which must name an existing vertex.
 uint32_t readIndex(const JsonValue& element, const char* key, std::size_t vertexCount) {
-    if (!element.is_object()) {
-        throw std::runtime_error(std::string("expected an object with \"") + key + "\"");
-    }
-    auto found = element.find(key);
-    if (found == element.end()) {
-        throw std::runtime_error(std::string("missing \"") + key + "\"");
-    }
-    if (!found->is_number()) {
-        throw std::runtime_error(std::string("\"") + key + "\" is not a number");
-    }
-    const double index = std::trunc(found->get<double>());
+    const JsonValue& number = JsonFile::numberMember(element, key);
+    const double index = std::trunc(number.get<double>());
     if (!(index >= 0.0 && index < static_cast<double>(vertexCount))) {
-        throw std::runtime_error(std::string("\"") + key + "\" = " + found->dump() +
+        throw std::runtime_error(std::string("\"") + key + "\" = " + number.dump() +
                                  " is not below the vertex count " + std::to_string(vertexCount));
     }
     return static_cast<uint32_t>(index);
 }
 
-uint32_t littleEndian32(const unsigned char* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
 // False at the first value that is not a finite number, as the JSON reader refuses those too.
-bool readFloatBlock(const unsigned char* bytes, std::vector<float>& out) {
+bool readFloatBlock(ByteCursor& in, std::vector<float>& out) {
     for (float& value : out) {
-        const uint32_t bits = littleEndian32(bytes);
-        std::memcpy(&value, &bits, sizeof value);
-        if (!std::isfinite(value)) {
+        if (!in.readF32(value) || !std::isfinite(value)) {
             return false;
         }
-        bytes += 4;
     }
     return true;
 }
@@ -185,26 +167,14 @@ bool Mesh::loadJson(const std::string& path) {
 }
 
 bool Mesh::loadBloc(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    // A folder opens as a stream that reads nothing, which would pass for a short file.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        throw std::runtime_error(path + ": is a folder, not a file");
-    }
-    if (!file) {
-        throw std::runtime_error(path + ": cannot open the file");
-    }
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        throw std::runtime_error(path + ": cannot read the file");
-    }
-    if (bytes.size() < 8) {
+    const std::string bytes = FileReader::readOrThrow(path);
+    ByteCursor in(bytes);
+    uint32_t vertexCount = 0;
+    uint32_t triangleCount = 0;
+    if (!in.readU32(vertexCount) || !in.readU32(triangleCount)) {
         throw std::runtime_error(path + ": " + std::to_string(bytes.size()) +
                                  " bytes is too short for a mesh header");
     }
-    const uint32_t vertexCount = littleEndian32(bytes.data());
-    const uint32_t triangleCount = littleEndian32(bytes.data() + 4);
     // Checked against the real size before anything is allocated from the counts.
     const uint64_t needed = 8 + 32 * uint64_t{vertexCount} + 12 * uint64_t{triangleCount};
     if (needed > bytes.size()) {
@@ -218,17 +188,15 @@ bool Mesh::loadBloc(const std::string& path) {
     std::vector<float> colours(3 * std::size_t{vertexCount});
     std::vector<float> uvs(2 * std::size_t{vertexCount});
     std::vector<uint32_t> indices(3 * std::size_t{triangleCount});
-    const unsigned char* at = bytes.data() + 8;
     for (auto [block, name] : {std::pair{&positions, "positions"}, std::pair{&colours, "colours"},
                                std::pair{&uvs, "texture coordinates"}}) {
-        if (!readFloatBlock(at, *block)) {
+        if (!readFloatBlock(in, *block)) {
             throw std::runtime_error(path + ": the " + std::string(name) +
                                      " hold a value that is not a finite number");
         }
-        at += block->size() * 4;
     }
-    for (std::size_t i = 0; i < indices.size(); ++i, at += 4) {
-        indices[i] = littleEndian32(at);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        in.readU32(indices[i]);
         if (indices[i] >= vertexCount) {
             throw std::runtime_error(path + ": triangle " + std::to_string(i / 3) + " names vertex " +
                                      std::to_string(indices[i]) + " of only " +

@@ -1,5 +1,7 @@
 #include "MeshAnimation.h"
 
+#include "io/JsonFile.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>

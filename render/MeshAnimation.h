@@ -1,6 +1,6 @@
 #pragma once
 
-#include "math/JsonFile.h"
+#include "io/JsonValue.h"
 
 #include <cstdint>
 #include <vector>

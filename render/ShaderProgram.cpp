@@ -3,6 +3,8 @@
 #include "GlEntryPoints.h"
 #include "ShaderLocations.h"
 
+#include "io/FileReader.h"
+
 #include <cstdio>
 #include <new>
 #include <string>
@@ -11,23 +13,13 @@ ShaderLocations shaderLocations;
 
 namespace {
 
-// C streams rather than iostreams: reading a directory must fail, not throw.
+// A shader file that cannot be read has its own long-standing line; the empty source
+// then fails to compile, which is reported as well.
 std::string readShaderFile(const char* path) {
     std::string text;
-    std::FILE* file = std::fopen(path, "rb");
-    bool failed = file == nullptr;
-    if (file != nullptr) {
-        char chunk[4096];
-        size_t count = 0;
-        while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            text.append(chunk, count);
-        }
-        failed = std::ferror(file) != 0;
-        std::fclose(file);
-    }
-    if (failed) {
+    std::string fault;
+    if (!FileReader::read(path, text, fault)) {
         std::fprintf(stderr, "Could not load shader: %s\n", path);
-        return std::string();
     }
     return text;
 }

@@ -119,3 +119,17 @@ TEST(PatternFile, BadCarsAreSkippedOneLineEach) {
     EXPECT_NE(loaded.errors.find("\"patterns\" element 1 is not an array"), std::string::npos);
     EXPECT_EQ(std::count(loaded.errors.begin(), loaded.errors.end(), '\n'), 4);
 }
+
+TEST(PatternFile, APoolWithoutCarsIsReportedAtEveryLoad) {
+    const std::string expected = ": no car in \"patterns\": once the scripted cars run out, the road stays empty\n";
+    for (const char* text : {R"({"cars": [{"x": 1, "speed": 7, "time": 1}]})",
+                             R"({"cars": [], "patterns": []})", R"({"patterns": [[], []]})"}) {
+        Loaded first = load("nopool.json", text, 0.0f);
+        EXPECT_EQ(first.errors, TestFiles::folder() + "/nopool.json" + expected) << text;
+        // The next run reads the file again and says it again; nothing else changes.
+        Loaded again = load("nopool.json", text, 70.0f, first);
+        EXPECT_EQ(again.errors, first.errors) << text;
+    }
+    // A pool kept from an earlier load still has cars, so there is nothing to say.
+    EXPECT_EQ(load("kept.json", R"({"cars": []})", 0.0f, withOldLists()).errors, "");
+}

@@ -49,8 +49,8 @@ constexpr Outcome R = Outcome::Refuses;
 // valid file and is read the right way up.
 const HostileCase kCases[] = {
     // Plain BMP (the bar's wall texture).
-    {"<missing>", "data/paroi.bmp", S, "cannot open the image file", true},
-    {"<folder>", "data/paroi.bmp", S, "cannot open the image file", true},
+    {"<missing>", "data/paroi.bmp", S, "cannot open the file", true},
+    {"<folder>", "data/paroi.bmp", S, "is a folder, not a file", true},
     {"bmp-empty.bmp", "data/paroi.bmp", S, "too short for a BMP header (0 bytes)", true},
     {"bmp-cut-in-header.bmp", "data/paroi.bmp", S, "too short for a BMP header (20 bytes)", true},
     {"bmp-cut-in-pixels.bmp", "data/paroi.bmp", S, "declares 192 bytes of pixel data but only 40 follow", true},
@@ -61,12 +61,12 @@ const HostileCase kCases[] = {
     {"bmp-text.bmp", "data/paroi.bmp", S, "too short for a BMP header (21 bytes)", true},
     {"bmp-offset-past-end.bmp", "data/paroi.bmp", S, "declares 192 bytes of pixel data but only 0 follow", true},
     // The font's BMP.
-    {"<missing>", "data/font.bmp.fnt", S, "cannot open the image file", true},
+    {"<missing>", "data/font.bmp.fnt", S, "cannot open the file", true},
     {"font-cut-in-pixels.fnt", "data/font.bmp.fnt", S, "declares 768 bytes of pixel data but only 246 follow", true},
     {"font-huge-dimensions.fnt", "data/font.bmp.fnt", S, "0 bytes of pixel data for a 65535 x 65535 image", true},
     // PNG (the heart and the title).
-    {"<missing>", "data/heart.png", S, "cannot open the image file", true},
-    {"<folder>", "data/title.png", S, "not a PNG file", true},
+    {"<missing>", "data/heart.png", S, "cannot open the file", true},
+    {"<folder>", "data/title.png", S, "is a folder, not a file", true},
     {"png-empty.png", "data/heart.png", S, "not a PNG file", true},
     {"png-signature-only.png", "data/heart.png", S, "the file ends early", true},
     {"png-cut-in-data.png", "data/heart.png", S, "the file ends early", true},
@@ -118,9 +118,10 @@ const HostileCase kCases[] = {
     {"cars-nan-time.json", "data/cars.json", S, "line 1, column 41: value - invalid literal", true},
     {"cars-negative-speed.json", "data/cars.json", S, "\"cars\" element 0: \"speed\" = -6 is not above 0, car skipped", true},
     {"cars-duplicate-cars.json", "data/cars.json", S, "\"cars\" is not an array, ignored", true},
+    {"cars-no-patterns.json", "data/cars.json", S, "no car in \"patterns\": once the scripted cars run out", true},
     // The camera path.
-    {"<missing>", "data/cam/camversion1", S, "cannot open the camera path file", true},
-    {"<folder>", "data/cam/camversion1", S, "cannot read the camera path file", true},
+    {"<missing>", "data/cam/camversion1", S, "cannot open the file", true},
+    {"<folder>", "data/cam/camversion1", S, "is a folder, not a file", true},
     {"cam-empty", "data/cam/camversion1", S, "the file ends at byte 0, inside the 48-byte header", true},
     {"cam-cut-in-header", "data/cam/camversion1", S, "the file ends at byte 20", true},
     {"cam-cut-in-keyframes", "data/cam/camversion1", S, "the file ends at byte 100, inside eye keyframe 3", true},

@@ -1,5 +1,7 @@
 #include "render/MeshAnimation.h"
 
+#include "io/JsonFile.h"
+
 #include "render/FlatColourDrawing.h"
 #include "render/Mesh.h"
 #include "render/Sprite.h"

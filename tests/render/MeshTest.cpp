@@ -5,7 +5,7 @@
 #include "support/HeadlessGl.h"
 #include "support/TestFiles.h"
 
-#include "math/JsonFile.h"
+#include "io/JsonFile.h"
 #include "render/GlEntryPoints.h"
 
 #include <gtest/gtest.h>

@@ -227,7 +227,7 @@ TEST(BmpDecoding, RejectsFilesItCannotReadWithOneLineNamingTheFile) {
     expectRejected(decodeWith(decodeBmp, path), path, "cannot open");
 
     path = TestFiles::folder();
-    expectRejected(decodeWith(decodeBmp, path), path, "cannot open");
+    expectRejected(decodeWith(decodeBmp, path), path, "is a folder, not a file");
 }
 
 TEST(PngDecoding, StoresTheImageBottomRowFirst) {

@@ -14,10 +14,10 @@ const std::string kDescription = std::string(TAMQ_SOURCE_DIR) + "/data/cam/camve
 const std::string kPathFile = std::string(TAMQ_SOURCE_DIR) + "/data/cam/camversion1";
 
 TEST(CamPath, CommittedGamePathIsWhatTheToolWrites) {
-    std::vector<unsigned char> bytes = CamPath::fromFile(kDescription).bytes();
+    std::string bytes = CamPath::fromFile(kDescription).write();
     std::string committed = TestFiles::readAll(kPathFile);
     ASSERT_FALSE(committed.empty()) << kPathFile;
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), committed)
+    EXPECT_EQ(bytes, committed)
         << "regenerate with: campath data/cam/camversion1.json data/cam/camversion1";
 }
 
@@ -28,7 +28,7 @@ TEST(CamPath, GamePathLoadsAndPlaysEveryKind) {
     // The path is meant to exercise the loader: it holds each kind the game's rig can play.
     auto hasKind = [](const CameraRig::Track& track, int32_t kind) {
         for (int i = 0; i < track.keyframeCount; ++i) {
-            if (track.keyframeKinds[i] == kind) {
+            if (track.keyframes[i].kind == kind) {
                 return true;
             }
         }

@@ -2,7 +2,7 @@
 
 #include "game/AssetFiles.h"
 #include "math/Collider.h"
-#include "math/JsonFile.h"
+#include "io/JsonFile.h"
 #include "render/Collision.h"
 #include "render/ImageDecoders.h"
 #include "render/Sprite.h"

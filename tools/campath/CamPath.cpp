@@ -1,16 +1,17 @@
 #include "CamPath.h"
 
 #include <cmath>
-#include <cstring>
 #include <set>
 #include <stdexcept>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
-constexpr int kMaxRecords = 15;
+constexpr int kMaxRecords = CameraPathFile::kMaxRecords;
 
-// How one kind is written: its number in the file and the members that give its floats,
-// in file order. A member ending in [3] is a list of three numbers.
+// How one kind is described: its number in the file and the members it has. A member
+// ending in [3] is a list of three numbers.
 struct KindLayout {
     const char* name;
     int32_t number;
@@ -18,29 +19,29 @@ struct KindLayout {
 };
 
 const std::vector<KindLayout> kPositionKeyframes = {
-    {"hold", 0, {"point[3]"}},
-    {"line", 1, {"point[3]"}},
-    {"arc", 2, {"centre[3]", "angle", "axis[3]"}},
-    {"curve", 3, {"point[3]"}},
-    {"repeat", 4, {"target", "count"}},
+    {"hold", CameraPathFile::kHold, {"point[3]"}},
+    {"line", CameraPathFile::kLine, {"point[3]"}},
+    {"arc", CameraPathFile::kArc, {"centre[3]", "angle", "axis[3]"}},
+    {"curve", CameraPathFile::kCurve, {"point[3]"}},
+    {"repeat", CameraPathFile::kRepeat, {"target", "count"}},
 };
 const std::vector<KindLayout> kRollKeyframes = {
-    {"step", 0, {"upZ", "degrees"}},
-    {"ramp", 1, {"upZ", "degrees"}},
-    {"repeat", 2, {"target", "count"}},
+    {"step", CameraPathFile::kRollStep, {"upZ", "degrees"}},
+    {"ramp", CameraPathFile::kRollRamp, {"upZ", "degrees"}},
+    {"repeat", CameraPathFile::kRollRepeat, {"target", "count"}},
 };
 const std::vector<KindLayout> kPositionTiming = {
-    {"constant", 0, {"time", "value"}},
-    {"linear", 1, {"time", "value"}},
-    {"cosine", 2, {"time", "value"}},
-    {"cubic", 3, {"time", "value"}},
-    {"repeat", 4, {"time", "target", "clock", "count"}},
+    {"constant", CameraPathFile::kConstant, {"time", "value"}},
+    {"linear", CameraPathFile::kLinear, {"time", "value"}},
+    {"cosine", CameraPathFile::kCosine, {"time", "value"}},
+    {"cubic", CameraPathFile::kCubic, {"time", "value"}},
+    {"repeat", CameraPathFile::kTimingRepeat, {"time", "target", "clock", "count"}},
 };
 // Roll timing records have room for two floats only, so their repeat has no clock or count.
 const std::vector<KindLayout> kRollTiming = {
-    {"constant", 0, {"time", "value"}},
-    {"linear", 1, {"time", "value"}},
-    {"repeat", 2, {"time", "target"}},
+    {"constant", CameraPathFile::kRollConstant, {"time", "value"}},
+    {"linear", CameraPathFile::kRollLinear, {"time", "value"}},
+    {"repeat", CameraPathFile::kRollTimingRepeat, {"time", "target"}},
 };
 
 std::string kindNames(const std::vector<KindLayout>& layouts) {
@@ -51,31 +52,51 @@ std::string kindNames(const std::vector<KindLayout>& layouts) {
     return names;
 }
 
-void readMember(const JsonValue& element, const std::string& member, std::vector<float>& values) {
+// Reads one member's numbers: one, or three for a member written "name[3]".
+std::vector<float> readMember(const JsonValue& element, const std::string& member) {
     std::size_t bracket = member.find('[');
     if (bracket == std::string::npos) {
-        values.push_back(JsonFile::number(element, member.c_str()));
-        return;
+        return {JsonFile::number(element, member.c_str())};
     }
     std::string key = member.substr(0, bracket);
     auto found = element.find(key);
     if (found == element.end() || !found->is_array() || found->size() != 3) {
         throw std::runtime_error("\"" + key + "\" must be a list of three numbers");
     }
-    JsonValue wrapper = JsonValue::object();
+    std::vector<float> values;
     for (const JsonValue& number : *found) {
-        wrapper["n"] = number;
-        float value = 0.0f;
-        try {
-            value = JsonFile::number(wrapper, "n");
-        } catch (const std::runtime_error&) {
+        if (!number.is_number() || !std::isfinite(number.get<float>())) {
             throw std::runtime_error("\"" + key + "\" must be a list of three numbers");
         }
-        values.push_back(value);
+        values.push_back(number.get<float>());
     }
+    return values;
 }
 
-CamPath::Record readRecord(const JsonValue& element, const std::vector<KindLayout>& layouts) {
+Vec3 point(const std::vector<float>& v) { return Vec3(v[0], v[1], v[2]); }
+
+// Puts a member's numbers where the record keeps them; the names are the records' own.
+void setMember(CameraKeyframe& k, const std::string& name, const std::vector<float>& v) {
+    if (name == "point") k.point = point(v);
+    else if (name == "centre") k.centre = point(v);
+    else if (name == "angle") k.angle = v[0];
+    else if (name == "axis") k.axis = point(v);
+    else if (name == "target") k.target = v[0];
+    else if (name == "count") k.count = v[0];
+    else if (name == "upZ") k.upZ = v[0];
+    else if (name == "degrees") k.degrees = v[0];
+}
+
+void setMember(CameraTiming& t, const std::string& name, const std::vector<float>& v) {
+    if (name == "time") t.time = v[0];
+    else if (name == "value") t.value = v[0];
+    else if (name == "target") t.target = v[0];
+    else if (name == "clock") t.clock = v[0];
+    else if (name == "count") t.count = v[0];
+}
+
+template <typename Record>
+Record readRecord(const JsonValue& element, const std::vector<KindLayout>& layouts) {
     if (!element.is_object()) {
         throw std::runtime_error("expected an object");
     }
@@ -87,13 +108,14 @@ CamPath::Record readRecord(const JsonValue& element, const std::vector<KindLayou
         if (kind->get<std::string>() != layout.name) {
             continue;
         }
-        CamPath::Record record;
+        Record record;
         record.kind = layout.number;
         std::set<std::string> known = {"kind"};
         for (const char* member : layout.members) {
-            readMember(element, member, record.values);
             std::string name = member;
-            known.insert(name.substr(0, name.find('[')));
+            name = name.substr(0, name.find('['));
+            setMember(record, name, readMember(element, member));
+            known.insert(name);
         }
         // A misspelt member would otherwise be dropped without a word.
         for (const auto& [key, value] : element.items()) {
@@ -120,13 +142,15 @@ void checkRepeatCount(float count) {
     }
 }
 
-CamPath::Track readTrack(const JsonValue& description, const char* name, bool isRoll) {
+void readTrack(const JsonValue& description, CameraPathFile::TrackId id, CameraPathFile::Track& result) {
+    using F = CameraPathFile;
+    const char* name = F::kTrackNames[id];
+    const bool isRoll = id == F::kRoll;
     auto found = description.find(name);
     if (found == description.end() || !found->is_object()) {
         throw std::runtime_error(std::string("missing the \"") + name + "\" track");
     }
     const JsonValue& track = *found;
-    CamPath::Track result;
     auto list = [&](const char* key) -> const JsonValue& {
         auto member = track.find(key);
         if (member == track.end() || !member->is_array()) {
@@ -147,112 +171,62 @@ CamPath::Track readTrack(const JsonValue& description, const char* name, bool is
     }
 
     auto each = [&](const JsonValue& records, const char* what, const std::vector<KindLayout>& layouts,
-                    std::vector<CamPath::Record>& out, auto check) {
-        int index = 0;
+                    auto* out, int32_t& count, auto check) {
         for (const JsonValue& element : records) {
             try {
-                out.push_back(readRecord(element, layouts));
-                check(out.back(), static_cast<int>(records.size()));
+                auto& record = out[count];
+                record = readRecord<std::remove_reference_t<decltype(record)>>(element, layouts);
+                check(record, static_cast<int>(records.size()));
             } catch (const std::runtime_error& error) {
                 throw std::runtime_error(std::string(name) + " " + what + " " +
-                                         std::to_string(index) + ": " + error.what());
+                                         std::to_string(count) + ": " + error.what());
             }
-            ++index;
+            ++count;
         }
     };
-    int32_t repeatKind = isRoll ? 2 : 4;
     each(keyframes, "keyframe", isRoll ? kRollKeyframes : kPositionKeyframes, result.keyframes,
-         [&](const CamPath::Record& record, int count) {
-             if (record.kind == repeatKind) {
-                 checkRepeat(record.values[0], count, "keyframe");
-                 checkRepeatCount(record.values[1]);
+         result.keyframeCount, [&](const CameraKeyframe& record, int count) {
+             if (record.kind == (isRoll ? F::kRollRepeat : F::kRepeat)) {
+                 checkRepeat(record.target, count, "keyframe");
+                 checkRepeatCount(record.count);
              }
-             if (!isRoll && record.kind == 2) {
+             if (!isRoll && record.kind == F::kArc) {
                  // The rig turns about the axis as given, so it must be of unit length.
-                 const float* axis = &record.values[4];
-                 float length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
-                 if (std::fabs(length - 1.0f) > 1e-3f) {
+                 const Vec3& axis = record.axis;
+                 if (std::fabs(std::sqrt(axis.dot(axis)) - 1.0f) > 1e-3f) {
                      throw std::runtime_error("\"axis\" must have length 1");
                  }
              }
          });
     each(timing, "timing record", isRoll ? kRollTiming : kPositionTiming, result.timing,
-         [&](const CamPath::Record& record, int count) {
-             if (record.kind == repeatKind) {
-                 checkRepeat(record.values[1], count, "record");
+         result.timingCount, [&](const CameraTiming& record, int count) {
+             if (record.kind == (isRoll ? F::kRollTimingRepeat : F::kTimingRepeat)) {
+                 checkRepeat(record.target, count, "record");
                  if (!isRoll) {
-                     checkRepeatCount(record.values[3]);
+                     checkRepeatCount(record.count);
                  }
              }
          });
-    return result;
-}
-
-void appendWord(std::vector<unsigned char>& out, uint32_t word) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<unsigned char>(word >> shift));
-    }
-}
-
-void appendInt(std::vector<unsigned char>& out, int32_t value) {
-    appendWord(out, static_cast<uint32_t>(value));
-}
-
-void appendFloat(std::vector<unsigned char>& out, float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    appendWord(out, bits);
-}
-
-void appendRecords(std::vector<unsigned char>& out, const std::vector<CamPath::Record>& records) {
-    for (const CamPath::Record& record : records) {
-        appendInt(out, record.kind);
-        for (float value : record.values) {
-            appendFloat(out, value);
-        }
-    }
 }
 
 }  // namespace
 
-CamPath CamPath::fromJson(const JsonValue& description) {
+CameraPathFile CamPath::fromJson(const JsonValue& description) {
     if (!description.is_object()) {
         throw std::runtime_error("expected an object with \"eye\", \"target\" and \"roll\"");
     }
-    CamPath path;
-    path.eye = readTrack(description, "eye", false);
-    path.target = readTrack(description, "target", false);
-    path.roll = readTrack(description, "roll", true);
-    return path;
+    CameraPathFile file;
+    for (CameraPathFile::TrackId id : {CameraPathFile::kEye, CameraPathFile::kTarget, CameraPathFile::kRoll}) {
+        readTrack(description, id, file.tracks[id]);
+    }
+    return file;
 }
 
-CamPath CamPath::fromFile(const std::string& path) {
+CameraPathFile CamPath::fromFile(const std::string& path) {
     JsonValue description = JsonFile::parse(path);
     try {
         return fromJson(description);
     } catch (const std::runtime_error& error) {
         throw std::runtime_error(path + ": " + error.what());
     }
-}
-
-std::vector<unsigned char> CamPath::bytes() const {
-    std::vector<unsigned char> out;
-    const Track* tracks[3] = {&eye, &target, &roll};
-    for (const Track* track : tracks) {
-        appendInt(out, static_cast<int32_t>(track->keyframes.size()));
-    }
-    for (const Track* track : tracks) {
-        appendInt(out, static_cast<int32_t>(track->timing.size()));
-    }
-    // Two reserved values per track, which the rig does not use.
-    for (int i = 0; i < 6; ++i) {
-        appendInt(out, 0);
-    }
-    for (const Track* track : tracks) {
-        appendRecords(out, track->keyframes);
-    }
-    for (const Track* track : tracks) {
-        appendRecords(out, track->timing);
-    }
-    return out;
 }

@@ -1,34 +1,17 @@
 #pragma once
 
-#include "math/JsonFile.h"
+#include "control/CameraPathFile.h"
+#include "io/JsonFile.h"
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
-// A camera path as its author describes it, checked against what the camera rig accepts,
-// and turned into the rig's binary file.
+// A camera path as its author describes it in JSON, checked against what the camera rig
+// accepts and turned into the game's camera path file (whose bytes CameraPathFile writes).
 class CamPath {
 public:
-    struct Record {
-        int32_t kind = 0;
-        std::vector<float> values;
-    };
-    struct Track {
-        std::vector<Record> keyframes;
-        std::vector<Record> timing;
-    };
-
     // Reads a JSON description (format in tools/campath/README.md). Throws
     // std::runtime_error with a readable line naming the track, the record and the fault.
-    static CamPath fromJson(const JsonValue& description);
+    static CameraPathFile fromJson(const JsonValue& description);
     // Parses the file and reads it; the error line starts with the path.
-    static CamPath fromFile(const std::string& path);
-
-    // The camera path file: little-endian header, keyframes, then timing records.
-    std::vector<unsigned char> bytes() const;
-
-    Track eye;
-    Track target;
-    Track roll;
+    static CameraPathFile fromFile(const std::string& path);
 };

@@ -1,9 +1,8 @@
 #include "JsonFile.h"
 
+#include "FileReader.h"
+
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -35,21 +34,7 @@ std::string parseDetail(const std::string& what) {
 }  // namespace
 
 JsonValue JsonFile::parse(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    // A folder opens as a stream that reads nothing, which would pass for an empty file.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) {
-        throw std::runtime_error(path + ": is a folder, not a file");
-    }
-    if (!file) {
-        throw std::runtime_error(path + ": cannot open the file");
-    }
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad()) {
-        throw std::runtime_error(path + ": cannot read the file");
-    }
-    std::string text = contents.str();
+    const std::string text = FileReader::readOrThrow(path);
     try {
         return JsonValue::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
@@ -79,7 +64,7 @@ JsonValue JsonFile::parse(const std::string& path) {
     }
 }
 
-float JsonFile::number(const JsonValue& element, const char* key) {
+const JsonValue& JsonFile::numberMember(const JsonValue& element, const char* key) {
     if (!element.is_object()) {
         throw std::runtime_error(std::string("expected an object with \"") + key + "\"");
     }
@@ -90,7 +75,11 @@ float JsonFile::number(const JsonValue& element, const char* key) {
     if (!found->is_number()) {
         throw std::runtime_error(std::string("\"") + key + "\" is not a number");
     }
-    float value = found->get<float>();
+    return *found;
+}
+
+float JsonFile::number(const JsonValue& element, const char* key) {
+    float value = numberMember(element, key).get<float>();
     if (!std::isfinite(value)) {
         throw std::runtime_error(std::string("\"") + key + "\" is out of range");
     }

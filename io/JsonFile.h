@@ -1,12 +1,11 @@
 #pragma once
 
+#include "JsonValue.h"
+
 #include <nlohmann/json.hpp>
 
 #include <stdexcept>
 #include <string>
-
-// Our JSON documents keep their members in file order, as the content files rely on it.
-using JsonValue = nlohmann::ordered_json;
 
 // Reads the hand-edited JSON content files and turns every fault into one readable
 // line that names the file and, for malformed text, the line and column.
@@ -26,6 +25,10 @@ public:
             }
         }
     }
+
+    // The member element[key] when it is a number. Throws std::runtime_error naming the key
+    // when element is not an object, or the member is missing or not a number.
+    static const JsonValue& numberMember(const JsonValue& element, const char* key);
 
     // Reads element[key] as a float. Throws std::runtime_error naming the key when it is
     // missing or is not a finite number.
