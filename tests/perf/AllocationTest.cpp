@@ -8,6 +8,7 @@
 // are defined here and pass through to the real ones looked up with RTLD_NEXT, and every
 // entry of the `gl` table is swapped for a wrapper that calls the entry it replaced.
 
+#include "support/BusyRun.h"
 #include "support/HeadlessGl.h"
 
 #include "game/Game.h"
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <SDL2/SDL.h>
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -238,8 +238,7 @@ protected:
         game_->update(kFrameStep);
         game_->render();
         DriverScope scope;
-        SDL_GL_SwapWindow(SDL_GL_GetCurrentWindow());
-        glFinish();
+        HeadlessGl::instance().present();
     }
 
     void frames(int n) {
@@ -280,14 +279,6 @@ protected:
     std::unique_ptr<Game> game_;
 };
 
-int activeCars(Game& game) {
-    int active = 0;
-    for (int i = 0; i < Game::kCarSlots; ++i) {
-        active += game.carSlot(i).active ? 1 : 0;
-    }
-    return active;
-}
-
 }  // namespace
 
 // The counter itself: an allocation in our code is seen, one inside a driver scope is not
@@ -317,7 +308,7 @@ TEST_F(SteadyFrameAllocations, TitleScreenPlayingRandomPatterns) {
     float lastQueueTime = -1.0f;
     int patternsDrawn = 0;
     const AllocationCounts result = countFrames([&] {
-        mostCars = std::max(mostCars, activeCars(*game_));
+        mostCars = std::max(mostCars, BusyRun::activeCars(*game_));
         const auto& queue = game_->spawnQueue();
         if (!queue.empty() && queue.back().time != lastQueueTime) {
             lastQueueTime = queue.back().time;
@@ -341,7 +332,7 @@ TEST_F(SteadyFrameAllocations, RunWithScriptedTrafficHitsAndRecoveries) {
     int mostCars = 0;
     int framesTestingTheBar = 0;
     const AllocationCounts result = countFrames([&] {
-        mostCars = std::max(mostCars, activeCars(*game_));
+        mostCars = std::max(mostCars, BusyRun::activeCars(*game_));
         if (game_->recoveryTime() >= 2.0f && !game_->gameOver()) {
             ++framesTestingTheBar;
         }
@@ -354,19 +345,10 @@ TEST_F(SteadyFrameAllocations, RunWithScriptedTrafficHitsAndRecoveries) {
 // Every slot on the road and the bar tested against all of them in every frame, while the
 // due scripted entries wait for a free slot.
 TEST_F(SteadyFrameAllocations, BusyRunWithEverySlotTakenAndTheBarTestedEachFrame) {
-    game_->restart();
-    game_->update(2.1f);  // through the recovery in one step
-    const float columns[] = {-21.0f, -17.5f, -14.0f, -10.5f, 10.5f, 14.0f, 17.5f, 21.0f};
-    for (int slot = 0; slot < Game::kCarSlots; ++slot) {
-        EnemyCar& car = game_->carSlot(slot);
-        car.body.x = columns[slot % 8];
-        car.body.y = -10.0f + 5.0f * static_cast<float>(slot / 8);
-        car.speed = 0.0f;
-        car.active = true;
-    }
+    BusyRun::start(*game_);
     frames(120);
     const AllocationCounts result = countFrames([] {});
-    EXPECT_EQ(activeCars(*game_), Game::kCarSlots);
+    EXPECT_EQ(BusyRun::activeCars(*game_), Game::kCarSlots);
     EXPECT_FALSE(game_->gameOver());
     EXPECT_GE(game_->recoveryTime(), 2.0f);
     EXPECT_FALSE(game_->spawnQueue().empty());

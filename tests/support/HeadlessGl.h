@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 
-// A real OpenGL context for tests, in a hidden 1280 × 720 window. Under SDL's offscreen
-// driver (set by test.sh) it renders through Mesa's software rasteriser with no display;
-// the Windows build's twin (HeadlessGlWin32.cpp) gets it through WGL, under Wine from Mesa too.
-// The entry points are loaded and the game's fixed state applied, as at start-up.
+// A real OpenGL context for tests and benchmarks, in a hidden 1280 × 720 window. Under
+// SDL's offscreen driver (set by scripts/env.sh) it renders through Mesa's software
+// rasteriser with no display; the Windows build gets it through WGL, under Wine from Mesa
+// too. The entry points are loaded and the game's fixed state applied, as at start-up.
+// HeadlessGl.cpp holds what both platforms share; HeadlessGlSdl.cpp and HeadlessGlWin32.cpp
+// open the window and the context.
 class HeadlessGl {
 public:
     ~HeadlessGl();
@@ -26,8 +28,17 @@ public:
     void releaseCurrent();
     void makeCurrent();
 
+    // Shows the back buffer, as the window does after every frame; never waits for a display.
+    void swap();
+    // Swaps and waits until the rasteriser has finished: the frame is on screen.
+    void present();
+
 private:
     HeadlessGl();
+    // The platform's part: the hidden window and a current 3.0 (or legacy) context.
+    // Sets error_ and returns false when either cannot be had.
+    bool open();
+
     void* window_ = nullptr;
     void* context_ = nullptr;
     void* deviceContext_ = nullptr;

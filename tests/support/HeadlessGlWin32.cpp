@@ -1,14 +1,11 @@
-// The Windows build's HeadlessGl: a hidden window of its own class with a WGL context,
-// asked for the same way as the game's (a legacy context, then 3.0 through the ARB call).
+// HeadlessGl's window and context on Windows: a hidden window of its own class with a WGL
+// context, asked for the same way as the game's (a legacy context, then 3.0 through the ARB call).
 
 #include "HeadlessGl.h"
 
 #include "app/Platform.h"
-#include "render/GlEntryPoints.h"
 
 #include <windows.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -17,12 +14,7 @@ using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 
 } // namespace
 
-HeadlessGl& HeadlessGl::instance() {
-    static HeadlessGl gl;
-    return gl;
-}
-
-HeadlessGl::HeadlessGl() {
+bool HeadlessGl::open() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof(windowClass);
@@ -32,7 +24,7 @@ HeadlessGl::HeadlessGl() {
     windowClass.lpszClassName = kClassName;
     if (RegisterClassExA(&windowClass) == 0) {
         error_ = "RegisterClassExA failed";
-        return;
+        return false;
     }
     RECT rectangle{0, 0, 1280, 720};
     AdjustWindowRectEx(&rectangle, WS_OVERLAPPEDWINDOW, FALSE, 0);
@@ -42,7 +34,7 @@ HeadlessGl::HeadlessGl() {
     window_ = window;
     if (window == nullptr) {
         error_ = "CreateWindowExA failed";
-        return;
+        return false;
     }
     HDC dc = GetDC(window);
     deviceContext_ = dc;
@@ -58,12 +50,12 @@ HeadlessGl::HeadlessGl() {
     const int chosen = ChoosePixelFormat(dc, &format);
     if (chosen == 0 || !SetPixelFormat(dc, chosen, &format)) {
         error_ = "no pixel format";
-        return;
+        return false;
     }
     HGLRC legacy = wglCreateContext(dc);
     if (legacy == nullptr || !wglMakeCurrent(dc, legacy)) {
         error_ = "wglCreateContext failed";
-        return;
+        return false;
     }
     HGLRC context = legacy;
     auto createContextAttribs =
@@ -79,13 +71,7 @@ HeadlessGl::HeadlessGl() {
         }
     }
     context_ = context;
-
-    const std::string missing = gl.load(glProcAddress);
-    if (!missing.empty()) {
-        std::fprintf(stderr, "HeadlessGl: missing %s\n", missing.c_str());
-    }
-    applyFixedGlState();
-    glViewport(0, 0, 1280, 720);
+    return true;
 }
 
 HeadlessGl::~HeadlessGl() {
@@ -99,14 +85,10 @@ HeadlessGl::~HeadlessGl() {
     UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
 }
 
-std::array<uint8_t, 4> HeadlessGl::pixel(int x, int y) const {
-    std::array<uint8_t, 4> rgba{};
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    return rgba;
-}
-
 void* HeadlessGl::procAddress(const char* name) { return glProcAddress(name); }
 
 void HeadlessGl::releaseCurrent() { wglMakeCurrent(static_cast<HDC>(deviceContext_), nullptr); }
 
 void HeadlessGl::makeCurrent() { wglMakeCurrent(static_cast<HDC>(deviceContext_), static_cast<HGLRC>(context_)); }
+
+void HeadlessGl::swap() { SwapBuffers(static_cast<HDC>(deviceContext_)); }
