@@ -17,6 +17,8 @@
 #include "render/Sprite.h"
 #include "render/Text.h"
 #include "render/Texture.h"
+#include "support/BusyRun.h"
+#include "support/TestFiles.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,6 +35,7 @@
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,7 +97,7 @@ void frameAgainstReference(benchmark::State& state) {
         reference.init();
         referenceReady = true;
     }
-    startBusyRun(game);
+    BusyRun::start(game);
     // Warm up every path: the strip build, the driver's shader variants, the text buffers.
     Span unused;
     for (int i = 0; i < 20; ++i) {
@@ -118,7 +121,7 @@ void frameAgainstReference(benchmark::State& state) {
                          carsFrame);
 
         restart.add([&] { game.restart(); });
-        startBusyRun(game);
+        BusyRun::start(game);
     }
     const double n = static_cast<double>(state.iterations());
     const double frameWall = update.wall + render.wall + present.wall;
@@ -160,7 +163,7 @@ void frameLayers(benchmark::State& state) {
         white.load("data/whitepixel.bmp");
         white.upload();
     }
-    startBusyRun(game);
+    BusyRun::start(game);
     Mesh* carMeshes[Game::kCarSlots];
     for (int k = 0; k < Game::kCarSlots; ++k) {
         carMeshes[k] = game.carSlot(k).body.mesh();
@@ -207,7 +210,7 @@ BENCHMARK(frameLayers)->Name("Frame/layers")->Unit(benchmark::kMillisecond)->Ite
 void gameUpdateBusy(benchmark::State& state) {
     BenchContext& context = BenchContext::instance();
     Game& game = context.game();
-    startBusyRun(game);
+    BusyRun::start(game);
     int sinceFinish = 0;
     for (auto _ : state) {
         game.update(kFrameStep);
@@ -231,7 +234,7 @@ void gameRestart(benchmark::State& state) {
     for (auto _ : state) {
         game.restart();
     }
-    startBusyRun(game);
+    BusyRun::start(game);
 }
 BENCHMARK(gameRestart)->Name("Game::restart")->Unit(benchmark::kMicrosecond)
     ->Apply(addSpreadStatistics);
@@ -329,14 +332,8 @@ std::string generatedPatternFile() {
     if (!path.empty()) {
         return path;
     }
-    char folder[] = "/tmp/tamq-bench-XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        std::perror("bench: mkdtemp");
-        std::exit(1);
-    }
-    path = std::string(folder) + "/cars10000.json";
     // 5,000 scripted cars and 1,000 patterns of five: 10,000 car objects in all.
-    std::ofstream out(path);
+    std::ostringstream out;
     out << "{\n  \"cars\": [\n";
     for (int i = 0; i < 5000; ++i) {
         out << "    {\"x\": " << (i % 23) - 11 << ".5, \"speed\": " << 6 + i % 5
@@ -352,6 +349,7 @@ std::string generatedPatternFile() {
         out << "]" << (p + 1 < 1000 ? ",\n" : "\n");
     }
     out << "  ]\n}\n";
+    path = TestFiles::write("cars10000.json", out.str());
     return path;
 }
 
@@ -392,7 +390,7 @@ void initWhole(benchmark::State& state) {
         state.ResumeTiming();
     }
     // The shared game's program was replaced while these ran; its next run settles it back.
-    startBusyRun(context.game());
+    BusyRun::start(context.game());
 }
 BENCHMARK(initWhole)->Name("Game::init/whole")->Unit(benchmark::kMillisecond)->Iterations(20)
     ->Apply(addSpreadStatistics);
@@ -462,7 +460,7 @@ void initShaders(benchmark::State& state) {
         glFinish();
         state.ResumeTiming();
     }
-    startBusyRun(context.game());
+    BusyRun::start(context.game());
 }
 BENCHMARK(initShaders)->Name("Game::init/shaders")->Unit(benchmark::kMillisecond)->Iterations(20)
     ->Apply(addSpreadStatistics);

@@ -5,16 +5,13 @@
 #include "render/GlEntryPoints.h"
 
 #include "support/HeadlessGl.h"
-#include "support/TestFiles.h"
+#include "support/ScratchDataFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
-#include <system_error>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,23 +41,8 @@ class GameRules : public testing::Test {
 protected:
     void SetUp() override {
         REQUIRE_GL();
-        original_ = fs::current_path();
-        folder_ = fs::path(TestFiles::folder()) /
-                  testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::create_directories(folder_ / "data");
-        for (const auto& entry : fs::directory_iterator(original_ / "data")) {
-            if (entry.path().filename() != "cars.json") {
-                const fs::path link = folder_ / "data" / entry.path().filename();
-                std::error_code linkError;
-                fs::create_directory_symlink(entry.path(), link, linkError);
-                // Windows (and Wine) may refuse links to an ordinary user: a copy serves as well.
-                if (linkError) {
-                    fs::copy(entry.path(), link, fs::copy_options::recursive);
-                }
-            }
-        }
+        data_.emplace(testing::UnitTest::GetInstance()->current_test_info()->name());
         writeTraffic(R"({"cars": [], "patterns": [[{"x": 0, "speed": 7, "time": 0}]]})");
-        fs::current_path(folder_);
         game_ = std::make_unique<Game>();
         game_->resize(1280, 720);
         ASSERT_TRUE(game_->init());
@@ -71,15 +53,10 @@ protected:
             game_->releaseTextures();
             game_.reset();
         }
-        if (!original_.empty()) {
-            fs::current_path(original_);
-        }
+        data_.reset();
     }
 
-    void writeTraffic(const std::string& json) {
-        TestFiles::write((folder_ / "data" / "cars.json").lexically_relative(TestFiles::folder()).string(),
-                         json);
-    }
+    void writeTraffic(const std::string& json) { data_->write("data/cars.json", json); }
 
     void frames(int count, float dt = 1.0f / 60.0f) {
         for (int i = 0; i < count; ++i) {
@@ -117,9 +94,8 @@ protected:
 
     Game& game() { return *game_; }
 
+    std::optional<ScratchDataFolder> data_;
     std::unique_ptr<Game> game_;
-    fs::path original_;
-    fs::path folder_;
 };
 
 }  // namespace

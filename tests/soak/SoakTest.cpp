@@ -1,5 +1,6 @@
 #include "game/Game.h"
 
+#include "support/BusyRun.h"
 #include "support/HeadlessGl.h"
 
 #include <GL/gl.h>
@@ -128,10 +129,7 @@ SoakFigures soak(double minutes, unsigned seed) {
         if (newRun && game.running()) {
             ++figures.runs;
         }
-        int active = 0;
-        for (int slot = 0; slot < Game::kCarSlots; ++slot) {
-            active += game.carSlot(slot).active ? 1 : 0;
-        }
+        const int active = BusyRun::activeCars(game);
         const float drift = std::fabs(game.background().y - (250.0f - game.scroll()));
         figures.worstBackgroundDrift = std::max<double>(figures.worstBackgroundDrift, drift);
         const bool ok = game.lives() >= 0 && game.lives() <= 3 && active <= Game::kCarSlots &&
