@@ -74,16 +74,9 @@ const CameraRig::TimingOperation CameraRig::kRollTimingValues[3] = {
 // ---- Loading -------------------------------------------------------------------------
 
 void CameraRig::clear() {
-    eye_ = Track();
-    target_ = Track();
-    roll_ = Track();
-    rollAngle_ = 0.0f;
-    rollBase_ = 0.0f;
-    frameStep_ = 0.0f;
-    lastDirectionX_ = 0.0f;
-    lastDirectionY_ = 0.0f;
-    loaded_ = false;
-    hopsLeft_ = 0;
+    Camera* camera = camera_;
+    *this = CameraRig();
+    camera_ = camera;
 }
 
 bool CameraRig::load(const std::string& path) {
@@ -110,10 +103,8 @@ void CameraRig::load(const CameraPathFile& file) {
     loaded_ = true;
 }
 
+// After clear(): clocks, distances, roll and the last horizontal direction are all zero.
 void CameraRig::setInitialState() {
-    eye_.clock = 0.0f;
-    target_.clock = 0.0f;
-    roll_.clock = 0.0f;
     // Eye and target start from these fixed points, not from keyframe 0.
     eye_.current = eye_.start = Vec3(6.0f, 6.0f, 0.0f);
     eye_.keyframeIndex = 1;
@@ -122,17 +113,12 @@ void CameraRig::setInitialState() {
     target_.keyframeIndex = 1;
     target_.timingIndex = 1;
     roll_.current = Vec3(0.0f, 0.0f, 1.0f);
-    rollAngle_ = 0.0f;
-    rollBase_ = 0.0f;
     roll_.keyframeIndex = 1;
     hopsLeft_ = kMaxHopsPerFrame;
     enterKeyframe(eye_);
     hopsLeft_ = kMaxHopsPerFrame;
     enterKeyframe(target_);
     roll_.timingIndex = 1;
-    roll_.distance = 0.0f;
-    lastDirectionX_ = 0.0f;
-    lastDirectionY_ = 0.0f;
 }
 
 bool CameraRig::spendHop() {
@@ -213,7 +199,7 @@ void CameraRig::stepHold(Track& track) { enterHold(track); }
 void CameraRig::stepRepeat(Track& track) { enterRepeat(track); }
 
 bool CameraRig::advanceAlongPath(Track& track, bool snapToEnd, float& fraction) {
-    track.distance += positionTimingValue(track) * frameStep_;
+    track.distance += timingValue(track) * frameStep_;
     if (track.distance > track.segmentLength) {
         if (snapToEnd) {
             track.current = track.keyframes[track.keyframeIndex].point;
@@ -294,7 +280,7 @@ void CameraRig::stepRollStep(Track& track) {
 
 void CameraRig::stepRollRamp(Track& track) {
     float d = track.keyframes[track.keyframeIndex].degrees;
-    track.distance += rollTimingValue(track) * frameStep_;
+    track.distance += timingValue(track) * frameStep_;
     if (track.distance > d) {
         stepRollStep(track);
         if (track.keyframeIndex < track.keyframeCount && spendHop()) {
@@ -314,20 +300,13 @@ void CameraRig::stepRollRepeat(Track& track) {
 
 // ---- Timing ------------------------------------------------------------------------------
 
-float CameraRig::positionTimingValue(Track& track) {
+float CameraRig::timingValue(Track& track) {
     if (track.timingIndex >= track.timingCount) {
         return 0.0f;
     }
     int32_t kind = track.timing[track.timingIndex].kind;
-    return (this->*kPositionTimingValues[kind])(track);
-}
-
-float CameraRig::rollTimingValue(Track& track) {
-    if (track.timingIndex >= track.timingCount) {
-        return 0.0f;
-    }
-    int32_t kind = track.timing[track.timingIndex].kind;
-    return (this->*kRollTimingValues[kind])(track);
+    const TimingOperation* values = &track == &roll_ ? kRollTimingValues : kPositionTimingValues;
+    return (this->*values[kind])(track);
 }
 
 namespace {
@@ -384,7 +363,7 @@ float CameraRig::timingRepeat(Track& track) {
     } else {
         track.timingIndex += 1;
     }
-    return spendHop() ? positionTimingValue(track) : 0.0f;
+    return spendHop() ? timingValue(track) : 0.0f;
 }
 
 // A roll repeat record has no clock value or count in the file: it loops forever, setting
@@ -393,7 +372,7 @@ float CameraRig::rollTimingRepeat(Track& track) {
     int32_t target = static_cast<int32_t>(track.timing[track.timingIndex].target);
     track.clock = track.timing[target - 1].time;
     track.timingIndex = target;
-    return spendHop() ? rollTimingValue(track) : 0.0f;
+    return spendHop() ? timingValue(track) : 0.0f;
 }
 
 // ---- Playback ------------------------------------------------------------------------------

@@ -107,10 +107,10 @@ private:
     void stepRollRamp(Track& track);
     void stepRollRepeat(Track& track);
 
-    float positionTimingValue(Track& track);
+    // The speed of the track's running timing record.
+    float timingValue(Track& track);
     // The speed record index holds, as its neighbours read it.
     float speedAt(const Track& track, int index) const;
-    float rollTimingValue(Track& track);
     float timingConstant(Track& track);
     float timingLinear(Track& track);
     float timingCosine(Track& track);

@@ -3,7 +3,7 @@
 #include "Matrix4.h"
 
 // A model-view and a projection matrix, plus the frustum planes derived from them.
-// Constructed undefined: the owner sets both matrices before use.
+// Both matrices start as all zeros, not identity: the owner sets them before use.
 class Camera {
 public:
     Matrix4& modelView() { return modelView_; }
