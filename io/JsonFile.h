@@ -15,8 +15,13 @@ public:
     // file cannot be read or does not parse.
     static JsonValue parse(const std::string& path);
 
-    // The elements of a list: an array, or an object whose member values are taken in order.
-    // Anything else is an empty list.
+    // The number of elements of a list: an array, or an object whose member values are
+    // taken in order. Anything else is an empty list.
+    static std::size_t listSize(const JsonValue& list) {
+        return (list.is_array() || list.is_object()) ? list.size() : 0;
+    }
+
+    // The elements of a list, in order.
     template <typename Visit>
     static void forEachListElement(const JsonValue& list, Visit visit) {
         if (list.is_array() || list.is_object()) {

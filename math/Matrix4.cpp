@@ -33,41 +33,28 @@ void translate(Matrix4& matrix, float x, float y, float z) {
     postMultiply(matrix, t);
 }
 
-void rotateX(Matrix4& matrix, float radians) {
+namespace {
+
+// A turn in the plane of axes a and b, from a toward b: the basic rotations.
+void rotateInPlane(Matrix4& matrix, float radians, int a, int b) {
     float c = static_cast<float>(std::cos(static_cast<double>(radians)));
     float s = static_cast<float>(std::sin(static_cast<double>(radians)));
     Matrix4 r;
     setIdentity(r);
-    r[5] = c;
-    r[6] = s;
-    r[9] = -s;
-    r[10] = c;
+    r[a * 4 + a] = c;
+    r[a * 4 + b] = s;
+    r[b * 4 + a] = -s;
+    r[b * 4 + b] = c;
     postMultiply(matrix, r);
 }
 
-void rotateY(Matrix4& matrix, float radians) {
-    float c = static_cast<float>(std::cos(static_cast<double>(radians)));
-    float s = static_cast<float>(std::sin(static_cast<double>(radians)));
-    Matrix4 r;
-    setIdentity(r);
-    r[0] = c;
-    r[2] = -s;
-    r[8] = s;
-    r[10] = c;
-    postMultiply(matrix, r);
-}
+}  // namespace
 
-void rotateZ(Matrix4& matrix, float radians) {
-    float c = static_cast<float>(std::cos(static_cast<double>(radians)));
-    float s = static_cast<float>(std::sin(static_cast<double>(radians)));
-    Matrix4 r;
-    setIdentity(r);
-    r[0] = c;
-    r[1] = s;
-    r[4] = -s;
-    r[5] = c;
-    postMultiply(matrix, r);
-}
+void rotateX(Matrix4& matrix, float radians) { rotateInPlane(matrix, radians, 1, 2); }
+
+void rotateY(Matrix4& matrix, float radians) { rotateInPlane(matrix, radians, 2, 0); }
+
+void rotateZ(Matrix4& matrix, float radians) { rotateInPlane(matrix, radians, 0, 1); }
 
 void rotate(Matrix4& matrix, float radians, float x, float y, float z) {
     float c = std::cos(radians);

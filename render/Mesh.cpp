@@ -17,10 +17,6 @@
 
 namespace {
 
-std::size_t listSize(const JsonValue& list) {
-    return (list.is_array() || list.is_object()) ? list.size() : 0;
-}
-
 const JsonValue& modelList(const JsonValue& model, const char* key) {
     auto found = model.find(key);
     if (found == model.end()) {
@@ -32,7 +28,7 @@ const JsonValue& modelList(const JsonValue& model, const char* key) {
 // Resizes out to floatsPerElement per element and writes the named members in order.
 void readFloats(const JsonValue& list, const char* listName, std::initializer_list<const char*> keys,
                 std::vector<float>& out) {
-    out.assign(listSize(list) * keys.size(), 0.0f);
+    out.assign(JsonFile::listSize(list) * keys.size(), 0.0f);
     std::size_t at = 0;
     std::size_t element = 0;
     JsonFile::forEachListElement(list, [&](const JsonValue& value) {
@@ -108,17 +104,17 @@ bool Mesh::loadJson(const std::string& path) {
                 readFloats(vertices, "vertices", {"x", "y", "z"}, positions);
                 readFloats(uvList, "uvs", {"u", "v"}, uvs);
                 readFloats(colourList, "colors", {"r", "g", "b"}, colours);
-                const std::size_t vertexCount = listSize(vertices);
+                const std::size_t vertexCount = JsonFile::listSize(vertices);
                 for (auto [list, name] :
                      {std::pair{&uvList, "uvs"}, std::pair{&colourList, "colors"}}) {
-                    if (listSize(*list) != vertexCount) {
+                    if (JsonFile::listSize(*list) != vertexCount) {
                         throw std::runtime_error("\"" + std::string(name) + "\" has " +
-                                                 std::to_string(listSize(*list)) +
+                                                 std::to_string(JsonFile::listSize(*list)) +
                                                  " entries but \"vertices\" has " +
                                                  std::to_string(vertexCount));
                     }
                 }
-                indices.assign(listSize(indexList) * 3, 0);
+                indices.assign(JsonFile::listSize(indexList) * 3, 0);
                 std::size_t at = 0;
                 std::size_t element = 0;
                 JsonFile::forEachListElement(indexList, [&](const JsonValue& triangle) {

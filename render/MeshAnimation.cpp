@@ -19,10 +19,6 @@ const JsonValue* keyframeList(const JsonValue& animation) {
     return nullptr;
 }
 
-std::size_t listSize(const JsonValue& list) {
-    return (list.is_array() || list.is_object()) ? list.size() : 0;
-}
-
 const JsonValue& requiredList(const JsonValue& keyframe, const char* key) {
     auto found = keyframe.find(key);
     if (found == keyframe.end()) {
@@ -69,7 +65,7 @@ void MeshAnimation::loadAnimations(const JsonValue& animations) {
     for (std::size_t a = 0; a < animationNodes.size(); ++a) {
         const std::string where = "animation " + std::to_string(a);
         const JsonValue* keyframes = keyframeList(*animationNodes[a]);
-        if (keyframes == nullptr || listSize(*keyframes) == 0) {
+        if (keyframes == nullptr || JsonFile::listSize(*keyframes) == 0) {
             throw std::runtime_error(where + " has no keyframes");
         }
         firstKeyframe.push_back(static_cast<int32_t>(startTimes.size()));
@@ -90,15 +86,15 @@ void MeshAnimation::loadAnimations(const JsonValue& animations) {
                 const JsonValue& keyUvs = requiredList(keyframe, "uvs");
                 const JsonValue& keyColours = requiredList(keyframe, "colors");
                 if (!vertexCountKnown) {
-                    vertexCount = listSize(vertices);
+                    vertexCount = JsonFile::listSize(vertices);
                     vertexCountKnown = true;
                 }
                 for (auto [list, name] : {std::pair{&vertices, "vertices"},
                                           std::pair{&keyUvs, "uvs"},
                                           std::pair{&keyColours, "colors"}}) {
-                    if (listSize(*list) != vertexCount) {
+                    if (JsonFile::listSize(*list) != vertexCount) {
                         throw std::runtime_error("\"" + std::string(name) + "\" has " +
-                                                 std::to_string(listSize(*list)) +
+                                                 std::to_string(JsonFile::listSize(*list)) +
                                                  " entries where the first keyframe has " +
                                                  std::to_string(vertexCount) + " vertices");
                     }
