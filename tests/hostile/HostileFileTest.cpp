@@ -3,16 +3,15 @@
 #include "render/Mesh.h"
 
 #include "support/HeadlessGl.h"
+#include "support/ScratchDataFolder.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <cctype>
 #include <stdexcept>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -153,52 +152,26 @@ bool hasReportLine(const std::string& output, const std::string& file, const std
     return false;
 }
 
-// A copy of data/ made of links to the real files, except the one under test.
-class DataFolderCopy {
-public:
-    explicit DataFolderCopy(const HostileCase& c) {
-        root_ = fs::temp_directory_path() / ("tamq-hostile-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        const fs::path source = fs::path(TAMQ_SOURCE_DIR) / "data";
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(source)) {
-            const fs::path target = root_ / "data" / fs::relative(entry.path(), source);
-            if (entry.is_directory()) {
-                fs::create_directories(target);
-            } else {
-                fs::create_directories(target.parent_path());
-                fs::create_symlink(entry.path(), target);
-            }
-        }
-        const fs::path swapped = root_ / c.replaces;
-        fs::remove(swapped);
-        const std::string file = c.file;
-        if (file == "<folder>") {
-            fs::create_directories(swapped / "inside");
-        } else if (file == "<deep>") {
-            std::ofstream out(swapped, std::ios::binary);
-            out << "{\"model\": " << std::string(1000000, '[') << std::string(1000000, ']') << "}";
-        } else if (file != "<missing>") {
-            fs::copy_file(fs::path(TAMQ_SOURCE_DIR) / "tests/hostile/files" / file, swapped);
-        }
+// Puts the case's file in place of the one it replaces in a scratch copy of data/.
+void swapIn(ScratchDataFolder& data, const HostileCase& c) {
+    const std::string file = c.file;
+    data.remove(c.replaces);
+    if (file == "<folder>") {
+        fs::create_directories(data.root() / c.replaces / "inside");
+    } else if (file == "<deep>") {
+        data.write(c.replaces, "{\"model\": " + std::string(1000000, '[') + std::string(1000000, ']') + "}");
+    } else if (file != "<missing>") {
+        data.write(c.replaces, TestFiles::readAll(std::string(TAMQ_SOURCE_DIR) + "/tests/hostile/files/" + file));
     }
-    ~DataFolderCopy() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    const fs::path& root() const { return root_; }
-
-private:
-    fs::path root_;
-};
+}
 
 class HostileDataFile : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileDataFile, GameReportsTheFileAndStartsOrRefusesAsListed) {
     REQUIRE_GL();
     const HostileCase& c = GetParam();
-    DataFolderCopy data(c);
-    const fs::path previous = fs::current_path();
-    fs::current_path(data.root());
+    ScratchDataFolder data("hostile");
+    swapIn(data, c);
 
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
@@ -218,7 +191,6 @@ TEST_P(HostileDataFile, GameReportsTheFileAndStartsOrRefusesAsListed) {
         game.releaseTextures();
     }
     const std::string output = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
-    fs::current_path(previous);
 
     EXPECT_EQ(started, c.outcome == Outcome::Starts) << output;
     if (c.fault == nullptr) {
@@ -285,7 +257,7 @@ const BlocCase kBlocCases[] = {
 };
 
 TEST(HostileBlocFile, EveryBadFileIsRefusedWithItsFaultAndTheMeshKept) {
-    const fs::path folder = fs::temp_directory_path() / ("tamq-hostile-bloc-" + std::to_string(::getpid()));
+    const fs::path folder = fs::path(TestFiles::folder()) / "hostile-bloc";
     fs::create_directories(folder / "folder.bloc");
     for (const BlocCase& c : kBlocCases) {
         const std::string file = c.file;
