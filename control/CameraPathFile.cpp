@@ -53,7 +53,7 @@ int keyframeSlots(CameraPathFile::TrackId track, CameraKeyframe& k, float* slots
 }
 
 // Roll timing records always have room for two floats, so their repeat carries no clock or count.
-int timingSlots(CameraPathFile::TrackId track, CameraTiming& t, float* slots[4]) {
+int timingSlots(CameraPathFile::TrackId track, CameraTiming& t, float* slots[kMaxFloats]) {
     using F = CameraPathFile;
     const bool roll = track == F::kRoll;
     if (t.kind < 0 || t.kind >= F::timingKindCount(track)) {
@@ -71,6 +71,21 @@ int timingSlots(CameraPathFile::TrackId track, CameraTiming& t, float* slots[4])
     }
     slots[1] = &t.value;
     return 2;
+}
+
+// Writes each record's kind and then its floats, in the order its slots give them.
+template <typename Record, typename Slots>
+void writeRecords(ByteWriter& out, CameraPathFile::TrackId track, const Record* records, int count,
+                  Slots slots) {
+    for (int i = 0; i < count; ++i) {
+        Record record = records[i];
+        float* at[kMaxFloats];
+        const int floats = slots(track, record, at);
+        out.writeI32(record.kind);
+        for (int f = 0; f < floats; ++f) {
+            out.writeF32(*at[f]);
+        }
+    }
 }
 
 // A repeat target is stored as a float and truncated toward zero. It must name a played
@@ -95,7 +110,7 @@ CameraKeyframe CameraPathFile::keyframeFromFloats(TrackId track, int32_t kind, c
 CameraTiming CameraPathFile::timingFromFloats(TrackId track, int32_t kind, const float* floats) {
     CameraTiming t;
     t.kind = kind;
-    float* slots[4];
+    float* slots[kMaxFloats];
     const int count = timingSlots(track, t, slots);
     for (int i = 0; i < count; ++i) {
         *slots[i] = floats[i];
@@ -113,7 +128,7 @@ int CameraPathFile::keyframeFloatCount(TrackId track, int32_t kind) {
 int CameraPathFile::timingFloatCount(TrackId track, int32_t kind) {
     CameraTiming t;
     t.kind = kind;
-    float* slots[4];
+    float* slots[kMaxFloats];
     return timingSlots(track, t, slots);
 }
 
@@ -262,26 +277,11 @@ std::string CameraPathFile::write() const {
         out.writeI32(0);
     }
     for (int t = 0; t < 3; ++t) {
-        for (int i = 0; i < tracks[t].keyframeCount; ++i) {
-            CameraKeyframe k = tracks[t].keyframes[i];
-            float* slots[kMaxFloats];
-            const int count = keyframeSlots(static_cast<TrackId>(t), k, slots);
-            out.writeI32(k.kind);
-            for (int f = 0; f < count; ++f) {
-                out.writeF32(*slots[f]);
-            }
-        }
+        writeRecords(out, static_cast<TrackId>(t), tracks[t].keyframes, tracks[t].keyframeCount,
+                     keyframeSlots);
     }
     for (int t = 0; t < 3; ++t) {
-        for (int i = 0; i < tracks[t].timingCount; ++i) {
-            CameraTiming r = tracks[t].timing[i];
-            float* slots[4];
-            const int count = timingSlots(static_cast<TrackId>(t), r, slots);
-            out.writeI32(r.kind);
-            for (int f = 0; f < count; ++f) {
-                out.writeF32(*slots[f]);
-            }
-        }
+        writeRecords(out, static_cast<TrackId>(t), tracks[t].timing, tracks[t].timingCount, timingSlots);
     }
     return out.bytes();
 }

@@ -24,14 +24,23 @@ void postMultiply(Matrix4& matrix, const Matrix4& x) {
     matrix = product;
 }
 
-void translate(Matrix4& matrix, float x, float y, float z) {
+namespace {
+
+// matrix := matrix × (the identity with x, y, z at first, first + step, first + 2 step).
+void postMultiplyAdjusted(Matrix4& matrix, int first, int step, float x, float y, float z) {
     Matrix4 t;
     setIdentity(t);
-    t[12] = x;
-    t[13] = y;
-    t[14] = z;
+    t[first] = x;
+    t[first + step] = y;
+    t[first + 2 * step] = z;
     postMultiply(matrix, t);
 }
+
+}  // namespace
+
+void translate(Matrix4& matrix, float x, float y, float z) { postMultiplyAdjusted(matrix, 12, 1, x, y, z); }
+
+void scale(Matrix4& matrix, float x, float y, float z) { postMultiplyAdjusted(matrix, 0, 5, x, y, z); }
 
 namespace {
 

@@ -22,6 +22,7 @@ void multiply(const Matrix4& left, const Matrix4& right, Matrix4& out);
 // matrix := matrix × x; x may be matrix itself.
 void postMultiply(Matrix4& matrix, const Matrix4& x);
 void translate(Matrix4& matrix, float x, float y, float z);
+void scale(Matrix4& matrix, float x, float y, float z);
 void rotateX(Matrix4& matrix, float radians);
 void rotateY(Matrix4& matrix, float radians);
 void rotateZ(Matrix4& matrix, float radians);

@@ -33,12 +33,7 @@ void Sprite::draw() {
     setIdentity(matrix_);
     translate(matrix_, x, y, z);
     rotateZ(matrix_, static_cast<float>(rotation_ * kDegreesToRadians));
-    Matrix4 scale;
-    setIdentity(scale);
-    scale[0] = width_;
-    scale[5] = height_;
-    scale[10] = depth_;
-    postMultiply(matrix_, scale);
+    scale(matrix_, width_, height_, depth_);
     translate(matrix_, -pivotX_, -pivotY_, 0.0f);
     Matrix4 final;
     multiply(camera_->projection(), matrix_, final);

@@ -341,11 +341,7 @@ TEST(MeshGl, DrawsOnlyTheCountedTrianglesWhereTheMatrixPutsThem) {
     Matrix4 model;
     setIdentity(model);
     translate(model, 100, 100, -5);
-    Matrix4 scale;
-    setIdentity(scale);
-    scale[0] = 100;
-    scale[5] = 100;
-    postMultiply(model, scale);
+    scale(model, 100, 100, 1);
     Matrix4 final;
     multiply(screen.projection(), model, final);
 

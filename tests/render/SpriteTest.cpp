@@ -136,11 +136,7 @@ TEST(MeshInstanceGl, DrawsThroughTheMatrixItWasGivenPlusTurnShiftAndProjection) 
     Matrix4 model;
     setIdentity(model);
     translate(model, 300, 300, -5);
-    Matrix4 scale;
-    setIdentity(scale);
-    scale[0] = 2;
-    scale[5] = 2;
-    postMultiply(model, scale);
+    scale(model, 2, 2, 1);
 
     // Pixels 2 per unit; the quad at (50, 50) lands on the owner's origin after the shift.
     flat::beginFrame();
