@@ -13,3 +13,34 @@ function(tamq_layer target)
   endif()
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
+
+# Tests that the layers hold: for each library, a source that includes a header of a layer
+# above it must fail to compile, for want of that header. Built only when the test runs.
+function(tamq_layer_probes)
+  set(probes
+    "tamq_io math/Matrix4.h"
+    "tamq_math render/Mesh.h"
+    "tamq_math control/CameraRig.h"
+    "tamq_render control/CameraRig.h"
+    "tamq_render game/Game.h"
+    "tamq_control render/Mesh.h"
+    "tamq_control game/Game.h")
+  if(TARGET tamq_app)
+    list(APPEND probes "tamq_game app/Window.h")
+  endif()
+  foreach(probe IN LISTS probes)
+    separate_arguments(probe)
+    list(GET probe 0 library)
+    list(GET probe 1 header)
+    string(MAKE_C_IDENTIFIER "${library}_sees_${header}" name)
+    set(source ${CMAKE_CURRENT_BINARY_DIR}/layer_probes/${name}.cpp)
+    file(WRITE ${source} "#include \"${header}\"\n")
+    add_library(${name} OBJECT EXCLUDE_FROM_ALL ${source})
+    target_link_libraries(${name} PRIVATE ${library})
+    add_test(NAME layers_${name}
+      COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target ${name})
+    # Passes only when the build fails on the include itself. One build of the tree at a time.
+    set_tests_properties(layers_${name} PROPERTIES RESOURCE_LOCK build_tree
+      PASS_REGULAR_EXPRESSION "${header}: No such file or directory|'${header}' file not found")
+  endforeach()
+endfunction()
