@@ -94,42 +94,43 @@ bool repeatTargetFits(float target, int count) {
     return std::isfinite(target) && std::trunc(target) >= 1.0f && std::trunc(target) < count;
 }
 
+// A record of the kind with its floats in place.
+template <typename Record, typename Slots>
+Record fromFloats(CameraPathFile::TrackId track, int32_t kind, const float* floats, Slots slots) {
+    Record record;
+    record.kind = kind;
+    float* at[kMaxFloats];
+    const int count = slots(track, record, at);
+    for (int i = 0; i < count; ++i) {
+        *at[i] = floats[i];
+    }
+    return record;
+}
+
+template <typename Record, typename Slots>
+int floatCount(CameraPathFile::TrackId track, int32_t kind, Slots slots) {
+    Record record;
+    record.kind = kind;
+    float* at[kMaxFloats];
+    return slots(track, record, at);
+}
+
 }  // namespace
 
 CameraKeyframe CameraPathFile::keyframeFromFloats(TrackId track, int32_t kind, const float* floats) {
-    CameraKeyframe k;
-    k.kind = kind;
-    float* slots[kMaxFloats];
-    const int count = keyframeSlots(track, k, slots);
-    for (int i = 0; i < count; ++i) {
-        *slots[i] = floats[i];
-    }
-    return k;
+    return fromFloats<CameraKeyframe>(track, kind, floats, keyframeSlots);
 }
 
 CameraTiming CameraPathFile::timingFromFloats(TrackId track, int32_t kind, const float* floats) {
-    CameraTiming t;
-    t.kind = kind;
-    float* slots[kMaxFloats];
-    const int count = timingSlots(track, t, slots);
-    for (int i = 0; i < count; ++i) {
-        *slots[i] = floats[i];
-    }
-    return t;
+    return fromFloats<CameraTiming>(track, kind, floats, timingSlots);
 }
 
 int CameraPathFile::keyframeFloatCount(TrackId track, int32_t kind) {
-    CameraKeyframe k;
-    k.kind = kind;
-    float* slots[kMaxFloats];
-    return keyframeSlots(track, k, slots);
+    return floatCount<CameraKeyframe>(track, kind, keyframeSlots);
 }
 
 int CameraPathFile::timingFloatCount(TrackId track, int32_t kind) {
-    CameraTiming t;
-    t.kind = kind;
-    float* slots[kMaxFloats];
-    return timingSlots(track, t, slots);
+    return floatCount<CameraTiming>(track, kind, timingSlots);
 }
 
 std::string CameraPathFile::read(std::string_view bytes) {
