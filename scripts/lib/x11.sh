@@ -214,6 +214,18 @@ x11_cleanup() {
   xvfb_pid=""
 }
 
+# e2e_arguments GAME PROJECT_ROOT SCREENSHOT_DIR [CLOSE_TOOL]: the end-to-end tests' own
+# arguments, as game, root, shots and closer; also sets the window's title and makes the
+# screenshot folder.
+e2e_arguments() {
+  game="$(realpath "$1")"
+  root="$(realpath "$2")"
+  shots="$3"
+  closer="${4:+$(realpath "$4")}"
+  title="TAMQ 4 Pelrok"
+  mkdir -p "$shots"
+}
+
 # Counted checks for the end-to-end tests: e2e_check DESCRIPTION COMMAND... passes when
 # COMMAND succeeds and reports DESCRIPTION when it fails; e2e_fail DESCRIPTION is a failed
 # check; e2e_summary NAME prints the counts and fails if any check did.

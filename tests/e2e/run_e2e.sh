@@ -10,11 +10,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/x11.sh"
 
-game="$(realpath "$1")"
-root="$2"
-shots="$3"
-closer="$(realpath "$4")"
-title="TAMQ 4 Pelrok"
+e2e_arguments "$@"
 trap x11_cleanup EXIT
 
 # Start-up failure needs no display: with no usable video driver the window cannot be
@@ -106,7 +102,6 @@ scenario() {
 }
 
 x11_require Xvfb xdotool xwininfo import identify convert compare
-mkdir -p "$shots"
 check_startup_failure
 if x11_start_server 1280x720x24; then
     scenario

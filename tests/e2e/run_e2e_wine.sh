@@ -10,10 +10,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/x11.sh"
 
-game="$(realpath "$1")"
-root="$(realpath "$2")"
-shots="$3"
-title="TAMQ 4 Pelrok"
+e2e_arguments "$1" "$2" "$3"
 
 cleanup() {
     wineserver -k 2>/dev/null
@@ -165,7 +162,6 @@ scenario() {
 }
 
 x11_require wine wineserver Xvfb xset xdotool xwininfo import identify convert compare c++
-mkdir -p "$shots"
 # The close button's request, as a window manager sends it; there is no window manager here.
 closer="$shots/x11_close_window"
 c++ -O1 -o "$closer" "$root/tests/e2e/CloseWindow.cpp" -lX11 || { e2e_fail "could not build the close tool"; exit 1; }

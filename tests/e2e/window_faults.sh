@@ -9,11 +9,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/lib/x11.sh"
 
-game="$(realpath "$1")"
-root="$2"
-shots="$3"
-closer="$(realpath "$4")"
-title="TAMQ 4 Pelrok"
+e2e_arguments "$@"
 run=0
 trap x11_cleanup EXIT
 
@@ -117,7 +113,6 @@ scenario_escape_held() {
 }
 
 x11_require Xvfb xdotool xwininfo xset xprop import convert openbox
-mkdir -p "$shots"
 if start_display; then
     scenario_minimise_and_resize
     scenario_close_while_paused
