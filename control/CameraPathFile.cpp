@@ -228,25 +228,28 @@ std::string CameraPathFile::read(std::string_view bytes) {
     }
 
     // Repeat targets can only be checked once the counts are known.
-    for (int t = 0; t < 3; ++t) {
-        const Track& track = tracks[t];
-        const int32_t repeatKind = t == kRoll ? kRollRepeat : kRepeat;
-        for (int i = 0; i < track.keyframeCount; ++i) {
-            const CameraKeyframe& k = track.keyframes[i];
-            if (k.kind == repeatKind && !repeatTargetFits(k.target, track.keyframeCount)) {
-                return format("%s keyframe %d at byte %zu: repeat target %g is not a keyframe "
-                              "from 1 to %d",
-                              kTrackNames[t], i, keyframeAt[t][i], k.target, track.keyframeCount - 1);
+    auto repeatFault = [&](int t, const auto* records, int count, int32_t repeatKind,
+                           const std::size_t* at, const char* what, const char* noun) {
+        for (int i = 0; i < count; ++i) {
+            if (records[i].kind == repeatKind && !repeatTargetFits(records[i].target, count)) {
+                return format("%s %s %d at byte %zu: repeat target %g is not a %s from 1 to %d",
+                              kTrackNames[t], what, i, at[i], records[i].target, noun, count - 1);
             }
         }
-        const int32_t timingRepeatKind = t == kRoll ? kRollTimingRepeat : kTimingRepeat;
-        for (int i = 0; i < track.timingCount; ++i) {
-            const CameraTiming& r = track.timing[i];
-            if (r.kind == timingRepeatKind && !repeatTargetFits(r.target, track.timingCount)) {
-                return format("%s timing record %d at byte %zu: repeat target %g is not a "
-                              "record from 1 to %d",
-                              kTrackNames[t], i, timingAt[t][i], r.target, track.timingCount - 1);
-            }
+        return std::string();
+    };
+    for (int t = 0; t < 3; ++t) {
+        const Track& track = tracks[t];
+        std::string fault = repeatFault(t, track.keyframes, track.keyframeCount,
+                                        t == kRoll ? kRollRepeat : kRepeat, keyframeAt[t], "keyframe",
+                                        "keyframe");
+        if (fault.empty()) {
+            fault = repeatFault(t, track.timing, track.timingCount,
+                                t == kRoll ? kRollTimingRepeat : kTimingRepeat, timingAt[t],
+                                "timing record", "record");
+        }
+        if (!fault.empty()) {
+            return fault;
         }
     }
     return "";
