@@ -62,6 +62,16 @@ void expectRejected(const JsonValue& node, const std::string& fault) {
     }
 }
 
+// Samples the animation at each time and checks the pose there.
+void expectSamples(MeshAnimation& animation, uint32_t number,
+                   std::initializer_list<std::pair<float, float>> samples) {
+    for (auto [time, pose] : samples) {
+        animation.sample(number, time);
+        SCOPED_TRACE("at " + std::to_string(time));
+        expectPose(animation, pose);
+    }
+}
+
 }  // namespace
 
 TEST(MeshAnimation, SamplingBlendsBetweenKeyframesAndHoldsTheEnds) {
@@ -71,16 +81,7 @@ TEST(MeshAnimation, SamplingBlendsBetweenKeyframesAndHoldsTheEnds) {
     // Before any sample the current arrays show the first pose.
     expectPose(animation, 0);
 
-    animation.sample(0, 1.0f);
-    expectPose(animation, 4);
-    animation.sample(0, 2.0f);
-    expectPose(animation, 8);
-    animation.sample(0, 0.0f);
-    expectPose(animation, 0);
-    animation.sample(0, 5.0f);
-    expectPose(animation, 8);
-    animation.sample(0, -1.0f);
-    expectPose(animation, 0);
+    expectSamples(animation, 0, {{1.0f, 4}, {2.0f, 8}, {0.0f, 0}, {5.0f, 8}, {-1.0f, 0}});
 
     // Past the last animation nothing changes.
     animation.sample(0, 0.5f);
@@ -101,15 +102,9 @@ TEST(MeshAnimation, KeyframesOfSeveralAnimationsAreIndexedBackToBack) {
     EXPECT_EQ(animation.endTime(1), 0.5f);
 
     // Exactly on a middle keyframe: that keyframe, not a blend.
-    animation.sample(0, 1.0f);
-    expectPose(animation, 4);
-    animation.sample(0, 2.0f);
-    expectPose(animation, 10);
+    expectSamples(animation, 0, {{1.0f, 4}, {2.0f, 10}});
     // The second animation never reaches into the first one's keyframes.
-    animation.sample(1, 0.25f);
-    expectPose(animation, 44);
-    animation.sample(1, 9.0f);
-    expectPose(animation, 48);
+    expectSamples(animation, 1, {{0.25f, 44}, {9.0f, 48}});
 }
 
 TEST(MeshAnimation, ReadsAnimationsWrittenAsArraysAndIgnoresLaterMembers) {
