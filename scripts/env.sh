@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The environment of the project's build and test scripts. Sourced by test.sh and the
 # scripts under scripts/ and tools/; it sets TAMQ_ROOT, brings the libraries every one of
 # them uses (packages, build trees) and exports what the headless runs need.

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The build trees, one per preset of CMakePresets.json: "default" in build/, every other
 # preset NAME in build-NAME/. Sourced.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"

@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # What every script of the project shares: where the project is, how many jobs a build or
 # a test run may use, and the polling wait. Sourced (by scripts/env.sh and the other
 # libraries), never run.

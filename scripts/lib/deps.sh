@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Installs the Debian packages the game, its tools and its tests need, when missing.
 # apt-get runs as root, through sudo otherwise. Sourced.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"

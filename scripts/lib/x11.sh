@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # Driving the real program in a window, as a player would: a virtual X server, the
 # program's window, keys, screenshots, and waits that poll for what they wait for, each
 # with a bound. Sourced by the end-to-end tests, the README's screenshots and the Windows
