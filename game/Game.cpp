@@ -64,9 +64,10 @@ bool Game::init() {
     restart();
     playerController_.position = &truck_.x;
 
-    hud_.init({&assets_.texture(TextureId::Font), &assets_.mesh(MeshId::Quad), &assets_.texture(TextureId::Heart),
-               &assets_.texture(TextureId::Title), &screenCamera_},
-              run_.mode, run_.difficulty);
+    const Hud::Assets hudAssets{&assets_.texture(TextureId::Font), &assets_.mesh(MeshId::Quad),
+                                &assets_.texture(TextureId::Heart), &assets_.texture(TextureId::Title),
+                                &screenCamera_};
+    hud_.init(hudAssets, run_.mode, run_.difficulty);
     assets_.shader(ShaderId::GameOver).use();
 
     // The title screen plays random patterns only; the script is read again at the first start.

@@ -26,7 +26,9 @@ public:
     Texture& texture(TextureId id) { return textures_[static_cast<std::size_t>(id)]; }
     Mesh& mesh(MeshId id) { return meshes_[static_cast<std::size_t>(id)]; }
     // Car mesh 0 to 3: blue, yellow, red, green.
-    Mesh& carMesh(int colour) { return meshes_[static_cast<std::size_t>(MeshId::CarBlue) + static_cast<std::size_t>(colour)]; }
+    Mesh& carMesh(int colour) {
+        return meshes_[static_cast<std::size_t>(MeshId::CarBlue) + static_cast<std::size_t>(colour)];
+    }
     ShaderProgram& shader(ShaderId id) { return shaders_[static_cast<std::size_t>(id)]; }
     const ShaderProgram& shader(ShaderId id) const { return shaders_[static_cast<std::size_t>(id)]; }
     Collider& quadCollider() { return quadCollider_; }

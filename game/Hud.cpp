@@ -9,13 +9,20 @@ constexpr float kHeartFirstX = 80.0f;
 constexpr float kHeartSpacing = 60.0f;
 
 // Where each text stands on the 1280 x 720 screen, how big, in what colour and how turned.
-constexpr Text::Options kDistancePlace{.x = 150, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .blue = 0, .rotation = 90};
-constexpr Text::Options kMultiplierPlace{.x = 230, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .green = 0, .rotation = 90};
-constexpr Text::Options kScorePlace{.x = 310, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .blue = 0, .rotation = 90};
-constexpr Text::Options kModePlace{.x = 40, .y = 620, .z = kHudDepth, .size = 40, .red = 0, .green = 0, .blue = 0};
-constexpr Text::Options kStartPromptPlace{.x = 150, .y = 35, .z = kHudDepth, .size = 50, .red = 0, .green = 0, .blue = 0};
-constexpr Text::Options kF1PromptPlace{.x = 80, .y = 450, .z = kHudDepth, .size = 30, .red = 0, .green = 0, .blue = 0, .rotation = 20};
-constexpr Text::Options kF2PromptPlace{.x = 600, .y = 600, .z = kHudDepth, .size = 25, .red = 0, .green = 0, .blue = 0, .rotation = -10};
+constexpr Text::Options kDistancePlace{
+    .x = 150, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .blue = 0, .rotation = 90};
+constexpr Text::Options kMultiplierPlace{
+    .x = 230, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .green = 0, .rotation = 90};
+constexpr Text::Options kScorePlace{
+    .x = 310, .y = 35, .z = kHudDepth, .size = 90, .red = 0, .blue = 0, .rotation = 90};
+constexpr Text::Options kModePlace{
+    .x = 40, .y = 620, .z = kHudDepth, .size = 40, .red = 0, .green = 0, .blue = 0};
+constexpr Text::Options kStartPromptPlace{
+    .x = 150, .y = 35, .z = kHudDepth, .size = 50, .red = 0, .green = 0, .blue = 0};
+constexpr Text::Options kF1PromptPlace{
+    .x = 80, .y = 450, .z = kHudDepth, .size = 30, .red = 0, .green = 0, .blue = 0, .rotation = 20};
+constexpr Text::Options kF2PromptPlace{
+    .x = 600, .y = 600, .z = kHudDepth, .size = 25, .red = 0, .green = 0, .blue = 0, .rotation = -10};
 
 // Each prompt names the choice its key would make, so it reads the other way round.
 const char* modeString(Mode mode) { return mode == Mode::Random ? "RANDOM" : "NORMAL"; }

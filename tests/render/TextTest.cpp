@@ -103,7 +103,8 @@ TEST(Text, AnEmptyTextDrawsNothing) {
     flat::beginFrame();
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("", {.x = 100, .y = 100, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0, .camera = &screen});
+    text.init("", {.x = 100, .y = 100, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0,
+                   .camera = &screen});
     EXPECT_EQ(text.glyphCount(), 0u);
     EXPECT_EQ(text.mesh().indexCount(), 0u);
     text.draw();
@@ -115,7 +116,8 @@ TEST(TextGl, GlyphsLandWhereTheLayoutSays) {
     Texture font;
     Camera screen = flat::screenCamera();
     Text text;
-    text.init("AB", {.x = 100, .y = 200, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0, .font = &font, .camera = &screen});
+    text.init("AB", {.x = 100, .y = 200, .z = -5, .size = 40, .red = 0, .green = 0, .blue = 0,
+                     .font = &font, .camera = &screen});
 
     flat::beginFrame();
     text.draw();
