@@ -19,6 +19,13 @@ void showNoticeBox(const char* text);
 // The address of an OpenGL function of the current context, null when it has none.
 void* glProcAddress(const char* name);
 
+#ifdef _WIN32
+// Windows only: the game's pixel format on a window's device context (an HDC) and an
+// OpenGL context on it, 3.0 where the driver gives one and legacy otherwise, left current.
+// Null, with the reason on standard error, when there is none.
+void* createWglContext(void* deviceContext);
+#endif
+
 // Whether a game key is held, answered only while our window has the keyboard focus,
 // so that typing in another program never drives the game. This is the KeyQuery the
 // game polls.

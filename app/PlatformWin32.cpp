@@ -7,8 +7,14 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <cstdio>
 
 namespace {
+
+// wglext.h names, written out so that only windows.h is needed.
+constexpr int kContextMajorVersion = 0x2091; // WGL_CONTEXT_MAJOR_VERSION_ARB
+constexpr int kContextMinorVersion = 0x2092; // WGL_CONTEXT_MINOR_VERSION_ARB
+using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 
 int virtualKeyOf(GameKey key) {
     switch (key) {
@@ -66,4 +72,54 @@ bool isGameKeyDown(GameKey key) {
     }
     const int virtualKey = virtualKeyOf(key);
     return virtualKey != 0 && (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+}
+
+void* createWglContext(void* deviceContext) {
+    HDC dc = static_cast<HDC>(deviceContext);
+    PIXELFORMATDESCRIPTOR format{};
+    format.nSize = sizeof(PIXELFORMATDESCRIPTOR);
+    format.nVersion = 1;
+    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    format.iPixelType = PFD_TYPE_RGBA;
+    format.cColorBits = 32;
+    format.cDepthBits = 16;
+    // Without a pixel format no context can follow: fail here with the reason.
+    const int chosen = ChoosePixelFormat(dc, &format);
+    if (chosen == 0 || !SetPixelFormat(dc, chosen, &format)) {
+        std::fprintf(stderr, "Pixel format: error %lu\n", GetLastError());
+        return nullptr;
+    }
+
+    HGLRC legacy = wglCreateContext(dc);
+    if (legacy == nullptr || !wglMakeCurrent(dc, legacy)) {
+        std::fprintf(stderr, "OpenGL context: error %lu\n", GetLastError());
+        if (legacy != nullptr) {
+            wglDeleteContext(legacy);
+        }
+        return nullptr;
+    }
+
+    HGLRC context = legacy;
+    auto createContextAttribs =
+        reinterpret_cast<CreateContextAttribs>(reinterpret_cast<void*>(wglGetProcAddress("wglCreateContextAttribsARB")));
+    if (createContextAttribs != nullptr) {
+        const int attributes[] = {kContextMajorVersion, 3, kContextMinorVersion, 0, 0};
+        HGLRC modern = createContextAttribs(dc, nullptr, attributes);
+        // A driver that offers the function may still refuse 3.0; the legacy context,
+        // still current, then stays.
+        if (modern != nullptr && wglMakeCurrent(dc, modern)) {
+            wglDeleteContext(legacy);
+            context = modern;
+        } else {
+            if (modern != nullptr) {
+                wglMakeCurrent(dc, legacy);
+                wglDeleteContext(modern);
+            }
+            std::fputs("OpenGL 3.0 is not supported, falling back to GL 2.1\n", stderr);
+        }
+    } else {
+        std::fputs("OpenGL 3.0 is not supported, falling back to GL 2.1\n", stderr);
+    }
+    wglMakeCurrent(dc, context);
+    return context;
 }

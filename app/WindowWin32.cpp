@@ -15,11 +15,6 @@ namespace {
 constexpr const char* kClassName = "GLClass";
 constexpr const char* kTitle = "TAMQ 4 Pelrok";
 
-// wglext.h names, written out so that only windows.h is needed.
-constexpr int kContextMajorVersion = 0x2091; // WGL_CONTEXT_MAJOR_VERSION_ARB
-constexpr int kContextMinorVersion = 0x2092; // WGL_CONTEXT_MINOR_VERSION_ARB
-using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
-
 HWND nativeWindow(void* handle) { return static_cast<HWND>(handle); }
 HDC nativeDc(void* handle) { return static_cast<HDC>(handle); }
 HGLRC nativeContext(void* handle) { return static_cast<HGLRC>(handle); }
@@ -172,51 +167,10 @@ bool Window::createContext() {
     HDC dc = GetDC(window);
     deviceContext_ = dc;
 
-    PIXELFORMATDESCRIPTOR format{};
-    format.nSize = sizeof(PIXELFORMATDESCRIPTOR);
-    format.nVersion = 1;
-    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = 32;
-    format.cDepthBits = 16;
-    // Without a pixel format no context can follow: fail here with the reason.
-    const int chosen = ChoosePixelFormat(dc, &format);
-    if (chosen == 0 || !SetPixelFormat(dc, chosen, &format)) {
-        std::fprintf(stderr, "Pixel format: error %lu\n", GetLastError());
+    void* context = createWglContext(dc);
+    if (context == nullptr) {
         return false;
     }
-
-    HGLRC legacy = wglCreateContext(dc);
-    if (legacy == nullptr || !wglMakeCurrent(dc, legacy)) {
-        std::fprintf(stderr, "OpenGL context: error %lu\n", GetLastError());
-        if (legacy != nullptr) {
-            wglDeleteContext(legacy);
-        }
-        return false;
-    }
-
-    HGLRC context = legacy;
-    auto createContextAttribs =
-        reinterpret_cast<CreateContextAttribs>(reinterpret_cast<void*>(wglGetProcAddress("wglCreateContextAttribsARB")));
-    if (createContextAttribs != nullptr) {
-        const int attributes[] = {kContextMajorVersion, 3, kContextMinorVersion, 0, 0};
-        HGLRC modern = createContextAttribs(dc, nullptr, attributes);
-        // A driver that offers the function may still refuse 3.0; the legacy context,
-        // still current, then stays.
-        if (modern != nullptr && wglMakeCurrent(dc, modern)) {
-            wglDeleteContext(legacy);
-            context = modern;
-        } else {
-            if (modern != nullptr) {
-                wglMakeCurrent(dc, legacy);
-                wglDeleteContext(modern);
-            }
-            std::fputs("OpenGL 3.0 is not supported, falling back to GL 2.1\n", stderr);
-        }
-    } else {
-        std::fputs("OpenGL 3.0 is not supported, falling back to GL 2.1\n", stderr);
-    }
-    wglMakeCurrent(dc, context);
     renderingContext_ = context;
     return true;
 }

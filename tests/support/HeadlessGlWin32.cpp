@@ -1,5 +1,5 @@
 // HeadlessGl's window and context on Windows: a hidden window of its own class with a WGL
-// context, asked for the same way as the game's (a legacy context, then 3.0 through the ARB call).
+// context made by the game's own code (a legacy context, then 3.0 through the ARB call).
 
 #include "HeadlessGl.h"
 
@@ -10,7 +10,6 @@
 namespace {
 
 constexpr const char* kClassName = "TamqHeadlessGL";
-using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
 
 } // namespace
 
@@ -39,38 +38,12 @@ bool HeadlessGl::open() {
     HDC dc = GetDC(window);
     deviceContext_ = dc;
 
-    PIXELFORMATDESCRIPTOR format{};
-    format.nSize = sizeof(format);
-    format.nVersion = 1;
-    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    format.iPixelType = PFD_TYPE_RGBA;
-    format.cColorBits = 32;
-    format.cAlphaBits = 8;
-    format.cDepthBits = 16;
-    const int chosen = ChoosePixelFormat(dc, &format);
-    if (chosen == 0 || !SetPixelFormat(dc, chosen, &format)) {
-        error_ = "no pixel format";
+    // The game's own pixel format and context request.
+    context_ = createWglContext(dc);
+    if (context_ == nullptr) {
+        error_ = "no WGL context";
         return false;
     }
-    HGLRC legacy = wglCreateContext(dc);
-    if (legacy == nullptr || !wglMakeCurrent(dc, legacy)) {
-        error_ = "wglCreateContext failed";
-        return false;
-    }
-    HGLRC context = legacy;
-    auto createContextAttribs =
-        reinterpret_cast<CreateContextAttribs>(reinterpret_cast<void*>(wglGetProcAddress("wglCreateContextAttribsARB")));
-    if (createContextAttribs != nullptr) {
-        const int attributes[] = {0x2091, 3, 0x2092, 0, 0};
-        HGLRC modern = createContextAttribs(dc, nullptr, attributes);
-        if (modern != nullptr && wglMakeCurrent(dc, modern)) {
-            wglDeleteContext(legacy);
-            context = modern;
-        } else {
-            wglMakeCurrent(dc, legacy);
-        }
-    }
-    context_ = context;
     return true;
 }
 
