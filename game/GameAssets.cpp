@@ -1,6 +1,7 @@
 #include "game/GameAssets.h"
 
-#include <iostream>
+#include "io/FaultReporter.h"
+
 #include <stdexcept>
 
 namespace {
@@ -39,7 +40,7 @@ bool GameAssets::load() {
             meshes_[file.id].upload();
         });
     } catch (const std::runtime_error& error) {
-        std::cerr << error.what() << std::endl;
+        FaultReporter::report(error.what());
         return false;
     }
 
