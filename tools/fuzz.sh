@@ -35,7 +35,7 @@ run_one() {
   local asan="$ASAN_OPTIONS"
   [ "$target" = shader ] && asan="$ASAN_OPTIONS:detect_leaks=0"
   mkdir -p "$build/corpus/$target" "$build/artifacts/$target"
-  ASAN_OPTIONS="$asan" nice -n 19 "$build/fuzz_$target" "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
+  ASAN_OPTIONS="$asan" nice -n 19 "$build/fuzz/fuzz_$target" "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 -close_fd_mask=3 \
     -artifact_prefix="$build/artifacts/$target/" \
     "$build/corpus/$target" "$root/fuzz/corpus/$target" > "$build/fuzz_$target.log" 2>&1
