@@ -19,7 +19,7 @@ for argument in "$@"; do
 done
 
 tamq_install_deps
-tamq_configure default
+tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
 tamq_build default
 tamq_ctest default "${ctest_args[@]}"
 [ "$full" = 1 ] || exit 0

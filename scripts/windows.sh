@@ -122,7 +122,7 @@ share_json_headers() {
 
 build_game() {
   tamq_step "building the game for Windows"
-  tamq_configure windows -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
+  tamq_configure windows -DTAMQ_WERROR="$TAMQ_WERROR" -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
   tamq_build windows
 }
 

@@ -19,7 +19,7 @@ tamq_configure() {
   shift
   local log
   log="$(mktemp)"
-  if ! (cd "$TAMQ_ROOT" && cmake --preset "$preset" -DTAMQ_WERROR="$TAMQ_WERROR" "$@") >"$log" 2>&1; then
+  if ! (cd "$TAMQ_ROOT" && cmake --preset "$preset" "$@") >"$log" 2>&1; then
     cat "$log" >&2
     rm -f "$log"
     return 1

@@ -5,8 +5,9 @@
 
 TAMQ_ROOT="${TAMQ_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 TAMQ_JOBS="${TAMQ_JOBS:-$(nproc)}"
-# Warnings stop the build in CI only: a newer compiler on a developer's machine may warn
-# about code that CI's accepts.
+# Warnings stop the normal and the Windows build in CI only (scripts pass it on as
+# -DTAMQ_WERROR): a newer compiler on a developer's machine may warn about code that CI's
+# accepts.
 TAMQ_WERROR=OFF
 if [ "${CI:-}" = "true" ]; then
   TAMQ_WERROR=ON
