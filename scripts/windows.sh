@@ -5,8 +5,9 @@
 #   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine
 #
 # libpng has no mingw package in Debian: its first run fetches Debian's own libpng1.6 source
-# package, and builds it and GoogleTest (from libgtest-dev's sources) into
-# build-windows/third_party, which later runs reuse. Everything it writes stays in build-windows.
+# package (scripts/lib/debian-source.sh, which leaves /etc/apt alone), and builds it and
+# GoogleTest (from libgtest-dev's sources) into build-windows/third_party, which later runs
+# reuse. Everything else it writes stays in build-windows.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$(dirname "$0")/lib/x11.sh"
@@ -18,6 +19,7 @@ toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 jobs="$TAMQ_JOBS"
 mode="${1:-build}"
 
+source "$root/scripts/lib/debian-source.sh"
 packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
   nlohmann-json3-dev libgtest-dev
@@ -27,65 +29,13 @@ if [ "$mode" = test ]; then
     libgl1-mesa-dri libglx-mesa0)
 fi
 
-# apt-get source needs source entries. When the machine has none, the Debian entries it
-# already uses are repeated as source entries in a file of our own.
-ensure_source_entries() {
-  if apt-get source --print-uris libpng1.6 >/dev/null 2>&1; then
-    return
-  fi
-  local list=/etc/apt/sources.list.d/tamq-deb-src.sources
-  tamq_step "adding Debian source entries ($list)"
-  local tmp
-  tmp="$(mktemp)"
-  local file
-  for file in /etc/apt/sources.list.d/*.sources; do
-    [ -e "$file" ] && [ "$file" != "$list" ] || continue
-    # deb822 stanzas of Debian's own archives, turned into source stanzas.
-    awk -v RS= -v ORS='\n\n' '/URIs:[^\n]*debian/ && /Types:[^\n]*deb/ {
-        sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file" >>"$tmp"
-  done
-  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -e "$file" ] || continue
-    awk '$1 == "deb" && /debian/ { $1 = "deb-src"; print }' "$file" >>"$tmp"
-  done
-  if [ ! -s "$tmp" ]; then
-    rm -f "$tmp"
-    echo "no Debian archive found in the apt sources to take libpng's source package from" >&2
-    exit 1
-  fi
-  if grep -q '^Types:' "$tmp"; then
-    tamq_as_root install -m 644 "$tmp" "$list"
-  else
-    tamq_as_root install -m 644 "$tmp" "${list%.sources}.list"
-  fi
-  rm -f "$tmp"
-  tamq_as_root apt-get update -qq
-}
 
 # Debian's libpng 1.6 source package, fetched once and kept; the build uses its original tarball.
 fetch_libpng() {
   local cache="$third/downloads"
-  mkdir -p "$cache"
-  if ! ls "$cache"/libpng1.6_*.orig.tar.* >/dev/null 2>&1; then
-    ensure_source_entries
-    tamq_step "fetching Debian's libpng1.6 source package"
-    # The newest version first; an archive may lag behind its index (security updates
-    # do), so older versions of the same package are tried in turn.
-    local version fetched=""
-    for version in $(apt-cache showsrc libpng1.6 | awk '/^Version:/ {print $2}' | sort -rV); do
-      if (cd "$cache" && apt-get source --download-only -qq "libpng1.6=$version" 2>/dev/null); then
-        fetched="$version"
-        break
-      fi
-    done
-    [ -n "$fetched" ] || { echo "could not fetch Debian's libpng1.6 source package" >&2; exit 1; }
-  fi
-  local tarball
-  tarball="$(ls "$cache"/libpng1.6_*.orig.tar.* | head -n1)"
+  debian_source_fetch libpng1.6 "$cache" >/dev/null
   if [ ! -f "$third/libpng/png.h" ]; then
-    rm -rf "$third/libpng"
-    mkdir -p "$third/libpng"
-    tar -xf "$tarball" -C "$third/libpng" --strip-components=1
+    debian_source_unpack libpng1.6 "$cache" "$third/libpng"
   fi
 }
 
