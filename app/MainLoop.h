@@ -2,6 +2,7 @@
 
 #include "game/GameKeys.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -11,9 +12,13 @@
 inline constexpr int kWindowWidth = 1280;
 inline constexpr int kWindowHeight = 720;
 inline constexpr int kColourBits = 32;
-inline constexpr bool kFullscreen = false;
 // The smallest time step the game ever sees: faster frames spin until it has passed.
 inline constexpr float kMinimumTimeStep = 0.001f;
+// The largest: after a longer stall (a window drag, a slow disk, a debugger) the game
+// slows down for one step instead of jumping, so no car passes through the bar untested.
+inline constexpr float kMaximumTimeStep = 0.1f;
+// How long a paused loop sleeps waiting for a window message: about one display refresh.
+inline constexpr int kPausedWaitMilliseconds = 16;
 
 // What start-up needs from outside the window and the game.
 struct StartupServices {
@@ -24,25 +29,44 @@ struct StartupServices {
     void (*showError)(const char* text);
     // The platform's keyboard, asked for the game's input before each update.
     KeyQuery keyQuery;
+    // Start in fullscreen instead of the 1280 x 720 window.
+    bool fullscreen = false;
 };
 
-// One iteration after another while the window runs. Buffers are swapped and the timer
-// read in every iteration, paused or not, so a pause never becomes one long step. The
-// keys are read just before each update, so the game sees them as they are in its frame.
+// One iteration of the loop. The timer is read in every iteration, paused or not, so a
+// pause never becomes one long step. Only a frame drawn in this iteration is presented:
+// a paused loop sleeps on the message queue, and draws the frozen scene again only when
+// the window shows stale pixels (uncovered, resized). Once the window is closing, no
+// further frame is drawn or presented. The keys are read just before each update, so
+// the game sees them as they are in its frame.
+template <class WindowType, class GameType>
+void runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
+    window.pumpMessages();
+    float dt = window.elapsedSeconds();
+    if (!window.isRunning()) {
+        return;
+    }
+    if (window.isActive()) {
+        while (dt < kMinimumTimeStep) {
+            dt += window.elapsedSeconds();
+        }
+        game.input().poll(keyQuery);
+        game.update(std::min(dt, kMaximumTimeStep));
+        game.render();
+        window.swapBuffers();
+        return;
+    }
+    if (window.needsRedraw()) {
+        game.render();
+        window.swapBuffers();
+    }
+    window.waitForMessages(kPausedWaitMilliseconds);
+}
+
 template <class WindowType, class GameType>
 void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery) {
     while (window.isRunning()) {
-        window.pumpMessages();
-        float dt = window.elapsedSeconds();
-        if (window.isActive()) {
-            while (dt < kMinimumTimeStep) {
-                dt += window.elapsedSeconds();
-            }
-            game.input().poll(keyQuery);
-            game.update(dt);
-            game.render();
-        }
-        window.swapBuffers();
+        runFrame(window, game, keyQuery);
     }
 }
 
@@ -58,7 +82,7 @@ int failStartup(WindowType& window, const StartupServices& services, const char*
 template <class WindowType, class GameType>
 int runGame(WindowType& window, GameType& game, const StartupServices& services) {
     window.setGame(&game);
-    if (!window.create(kWindowWidth, kWindowHeight, kColourBits, kFullscreen)) {
+    if (!window.create(kWindowWidth, kWindowHeight, kColourBits, services.fullscreen)) {
         return failStartup(window, services, "Unable to create the OpenGL Window");
     }
     const std::string missing = services.loadEntryPoints();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Gamepad.h"
 #include "game/GameKeys.h"
 
 #include <cstdint>
@@ -13,9 +14,6 @@ std::uint32_t platformMilliseconds();
 // A modal message box with an error icon and the caption "An error occurred".
 void showErrorBox(const char* text);
 
-// A modal message box with no caption and only an OK button.
-void showNoticeBox(const char* text);
-
 // The address of an OpenGL function of the current context, null when it has none.
 void* glProcAddress(const char* name);
 
@@ -26,7 +24,12 @@ void* glProcAddress(const char* name);
 void* createWglContext(void* deviceContext);
 #endif
 
-// Whether a game key is held, answered only while our window has the keyboard focus,
-// so that typing in another program never drives the game. This is the KeyQuery the
-// game polls.
+// The game controllers as they are now. SDL keeps its own controllers' state (and, by
+// default, ignores them while no window of ours has the focus); on Windows the answer is
+// what the window in front, if it is ours, read from XInput this frame.
+Gamepad readGamepads();
+
+// Whether a game key is held: its key, answered only while our window has the keyboard
+// focus so that typing in another program never drives the game, or its controller
+// button. This is the KeyQuery the game polls.
 bool isGameKeyDown(GameKey key);

@@ -27,19 +27,46 @@ void showErrorBox(const char* text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "An error occurred", text, nullptr);
 }
 
-void showNoticeBox(const char* text) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "", text, nullptr);
-}
-
 void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+Gamepad readGamepads() {
+    Gamepad pad;
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0) {
+        return pad;
+    }
+    // The controllers the window opened as they were announced; the others stay closed.
+    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
+        SDL_GameController* controller = SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+        if (controller == nullptr) {
+            continue;
+        }
+        const auto button = [controller](SDL_GameControllerButton which, unsigned bit) {
+            return SDL_GameControllerGetButton(controller, which) != 0 ? bit : 0u;
+        };
+        const unsigned buttons =
+            button(SDL_CONTROLLER_BUTTON_A, Gamepad::kA) | button(SDL_CONTROLLER_BUTTON_X, Gamepad::kX) |
+            button(SDL_CONTROLLER_BUTTON_Y, Gamepad::kY) | button(SDL_CONTROLLER_BUTTON_START, Gamepad::kStart) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, Gamepad::kDpadLeft) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, Gamepad::kDpadRight) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_UP, Gamepad::kDpadUp) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, Gamepad::kDpadDown);
+        // SDL's stick y grows downwards.
+        const float x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX) / 32768.0f;
+        const float y = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY) / -32768.0f;
+        pad.add(buttons, x, y);
+    }
+    return pad;
+}
 
 bool isGameKeyDown(GameKey key) {
     // SDL only knows this process's windows, so any focus at all is our window's. SDL
     // also clears its key state when the focus leaves, so no key stays stuck down.
-    if (SDL_GetKeyboardFocus() == nullptr) {
-        return false;
+    if (SDL_GetKeyboardFocus() != nullptr) {
+        const Uint8* state = SDL_GetKeyboardState(nullptr);
+        const SDL_Scancode code = scancodeOf(key);
+        if (code != SDL_SCANCODE_UNKNOWN && state[code] != 0) {
+            return true;
+        }
     }
-    const Uint8* state = SDL_GetKeyboardState(nullptr);
-    const SDL_Scancode code = scancodeOf(key);
-    return code != SDL_SCANCODE_UNKNOWN && state[code] != 0;
+    return readGamepads().holds(key);
 }

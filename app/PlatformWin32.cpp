@@ -1,6 +1,7 @@
 // The Win32 backend of the shell's operating-system services.
 
 #include "Platform.h"
+#include "Window.h"
 
 #include <windows.h>
 // After windows.h, which it needs; WIN32_LEAN_AND_MEAN leaves it out.
@@ -29,15 +30,15 @@ int virtualKeyOf(GameKey key) {
     return 0;
 }
 
-// Whether the window the player is typing into is one of this process's.
-bool ownsForegroundWindow() {
+// The window the player is typing into, when it is one of this process's.
+HWND ownForegroundWindow() {
     HWND foreground = GetForegroundWindow();
     if (foreground == nullptr) {
-        return false;
+        return nullptr;
     }
     DWORD process = 0;
     GetWindowThreadProcessId(foreground, &process);
-    return process == GetCurrentProcessId();
+    return process == GetCurrentProcessId() ? foreground : nullptr;
 }
 
 } // namespace
@@ -45,8 +46,6 @@ bool ownsForegroundWindow() {
 std::uint32_t platformMilliseconds() { return timeGetTime(); }
 
 void showErrorBox(const char* text) { MessageBoxA(nullptr, text, "An error occurred", MB_OK | MB_ICONERROR); }
-
-void showNoticeBox(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_OK); }
 
 void* glProcAddress(const char* name) {
     PROC found = wglGetProcAddress(name);
@@ -64,14 +63,24 @@ void* glProcAddress(const char* name) {
     return reinterpret_cast<void*>(found);
 }
 
+Gamepad readGamepads() {
+    // Only the game's window carries the property (the Window it belongs to).
+    HWND foreground = ownForegroundWindow();
+    const auto* window = foreground != nullptr ? static_cast<const Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
+    return window != nullptr ? window->gamepad() : Gamepad{};
+}
+
 bool isGameKeyDown(GameKey key) {
     // GetAsyncKeyState reports the key system-wide: without this check, typing in another
     // program would steer the truck or restart the run.
-    if (!ownsForegroundWindow()) {
+    if (ownForegroundWindow() == nullptr) {
         return false;
     }
     const int virtualKey = virtualKeyOf(key);
-    return virtualKey != 0 && (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+    if (virtualKey != 0 && (GetAsyncKeyState(virtualKey) & 0x8000) != 0) {
+        return true;
+    }
+    return readGamepads().holds(key);
 }
 
 void* createWglContext(void* deviceContext) {

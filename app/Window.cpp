@@ -31,6 +31,23 @@ float Window::elapsedSeconds() {
     return static_cast<float>(difference) / 1000.0f;
 }
 
+void Window::setFullscreen(bool fullscreen) {
+    if (fullscreen == fullscreen_) {
+        return;
+    }
+    fullscreen_ = fullscreen;
+    if (windowHandle_ != nullptr) {
+        applyFullscreen(fullscreen);
+    }
+}
+
+void Window::setGamepad(const Gamepad& gamepad) {
+    if (gamepad.holdsStart() && !gamepad_.holdsStart()) {
+        active_ = !active_;
+    }
+    gamepad_ = gamepad;
+}
+
 bool Window::handleMessage(WindowMessage message, int a, int b) {
     switch (message) {
     case WindowMessage::Create:
@@ -42,17 +59,30 @@ bool Window::handleMessage(WindowMessage message, int a, int b) {
         if (resizeCallback_ != nullptr) {
             resizeCallback_(resizeTarget_, a, b);
         }
+        needsRedraw_ = true;
+        return true;
+    case WindowMessage::Expose:
+        needsRedraw_ = true;
         return true;
     case WindowMessage::KeyDown:
-        // Auto-repeats arrive as further key-downs, so holding ESC keeps toggling.
+        // Only the first key-down of a press acts: a held key's auto-repeats would
+        // flicker the pause and the fullscreen.
+        if ((b & kKeyRepeated) != 0) {
+            return true;
+        }
         if (a == kEscapeKey) {
             active_ = !active_;
+        } else if (a == kFullscreenKey || (a == kReturnKey && (b & kKeyWithAlt) != 0)) {
+            setFullscreen(!fullscreen_);
         }
         return true;
     case WindowMessage::Close:
+        // The context stays until the game has released its textures and buffers; the
+        // loop makes no further GL call of its own.
+        running_ = false;
+        return false;
     case WindowMessage::Destroy:
-        // The context goes at once; the loop still finishes its iteration, whose GL calls
-        // then reach no context and do nothing.
+        // The native window is going: its context cannot outlive it.
         releaseContext();
         running_ = false;
         return false;

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "Gamepad.h"
+#ifdef _WIN32
+#include "XInputPads.h"
+#endif
+
 #include <cstdint>
 
 class Game;
@@ -9,10 +14,21 @@ class Game;
 // a backend file (WindowSdl.cpp or WindowWin32.cpp) makes the native window, turns native events
 // into WindowMessages and owns the context. The handles are opaque so that another
 // backend can keep its own kinds of handle in them.
-enum class WindowMessage { Create, Size, KeyDown, KeyUp, Close, Destroy, Other };
+enum class WindowMessage { Create, Size, Expose, KeyDown, KeyUp, Close, Destroy, Other };
 
-// ESC as it arrives in KeyDown and KeyUp messages: the value of both VK_ESCAPE and SDLK_ESCAPE.
+// The keys the shell itself acts on, as the backends pass them in KeyDown and KeyUp
+// messages: the Win32 virtual keys (ESC and Return are SDL's key codes too).
 inline constexpr int kEscapeKey = 27;
+inline constexpr int kReturnKey = 13;
+inline constexpr int kFullscreenKey = 122; // F11
+
+// Flags of a KeyDown message, in its second argument.
+inline constexpr int kKeyRepeated = 1; // an auto-repeat of a key already held
+inline constexpr int kKeyWithAlt = 2;  // Alt was held
+
+// The Windows build's native window carries its Window under this property name, for
+// the key query to find the controllers of the window in front.
+inline constexpr const char* kWindowPropertyName = "TamqWindow";
 
 // A free-running millisecond counter that wraps at 2^32.
 using MillisecondClock = std::uint32_t (*)();
@@ -34,23 +50,38 @@ public:
     void setClock(MillisecondClock clock) { clock_ = clock; }
 
     // Opens the window and makes its OpenGL context current; false when either fails.
+    // Fullscreen is a borderless window over the whole display, at its own resolution.
     bool create(int width, int height, int bits, bool fullscreen);
-    // Restores the desktop display mode and cursor after a fullscreen run.
+    // Back to the window as it was before fullscreen, ready for the process to end.
     void destroy();
 
     bool isRunning() const { return running_; }
     bool isActive() const { return active_; }
     bool hasContext() const { return renderingContext_ != nullptr; }
+    bool isFullscreen() const { return fullscreen_; }
+    // The swap interval the driver accepted: 1 for vertical sync, -1 adaptive, 0 none.
+    int swapInterval() const { return swapInterval_; }
+    // The picture on screen is stale (exposed, resized): a paused loop draws it once.
+    bool needsRedraw() const { return needsRedraw_; }
+    // The game controllers as last read by pumpMessages.
+    const Gamepad& gamepad() const { return gamepad_; }
 
     // Handles every waiting native event without waiting for new ones.
     void pumpMessages();
+    // Sleeps until a native event arrives or the milliseconds have passed, then handles it.
+    void waitForMessages(int milliseconds);
     // Seconds since the previous call (or since create), from the millisecond clock.
     float elapsedSeconds();
+    // Presents the frame just drawn; only ever after a frame was drawn.
     void swapBuffers();
+    // Switches between the window and fullscreen; the game sees only the new size.
+    void setFullscreen(bool fullscreen);
 
     // The behaviour behind the native events. Returns true when the platform's default
     // handling should follow, false when the message is fully answered (close).
     bool handleMessage(WindowMessage message, int a = 0, int b = 0);
+    // This frame's controllers: a press of Start pauses or resumes like ESC.
+    void setGamepad(const Gamepad& gamepad);
 
 private:
     // A backend's native glue (the Win32 window procedure) may reach the handles below.
@@ -60,6 +91,10 @@ private:
     bool createContext();
     // Backend: leave no context current and delete ours. Safe to repeat.
     void releaseContext();
+    // Backend: ask for vertical sync on the current context; sets swapInterval_.
+    void enableVsync();
+    // Backend: the native part of setFullscreen, on an existing window.
+    void applyFullscreen(bool fullscreen);
 
     bool active_ = true;
     Game* game_ = nullptr;
@@ -75,4 +110,18 @@ private:
     MillisecondClock clock_;
     ResizeCallback resizeCallback_ = nullptr;
     void* resizeTarget_ = nullptr;
+    int swapInterval_ = 0;
+    bool needsRedraw_ = false;
+    // A single-buffered surface (SDL's offscreen pbuffer) presents nothing on a swap,
+    // so nothing holds the loop back from running ahead of the rasteriser.
+    bool finishOnSwap_ = false;
+    Gamepad gamepad_;
+#ifdef _WIN32
+    XInputPads pads_;
+    // Where the window was before fullscreen, to go back to: its normal rectangle (left,
+    // top, right, bottom), whether it was maximised, and its style.
+    int windowedRect_[4] = {};
+    bool windowedMaximized_ = false;
+    long windowedStyle_ = 0;
+#endif
 };

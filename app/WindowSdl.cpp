@@ -3,6 +3,7 @@
 #include "Window.h"
 
 #include "Platform.h"
+#include "render/GlEntryPoints.h"
 
 #include <SDL2/SDL.h>
 
@@ -16,23 +17,72 @@ constexpr const char* kTitle = "TAMQ 4 Pelrok";
 
 SDL_Window* sdlWindow(void* handle) { return static_cast<SDL_Window*>(handle); }
 
-// Asks the display for exactly width x height at the given depth and switches the
-// window to it. False when the display cannot or will not.
-bool enterFullscreen(SDL_Window* window, int width, int height, int bits) {
-    SDL_DisplayMode wanted{};
-    wanted.format = bits == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
-    wanted.w = width;
-    wanted.h = height;
-    SDL_DisplayMode found{};
-    const int display = SDL_GetWindowDisplayIndex(window);
-    if (display < 0 || SDL_GetClosestDisplayMode(display, &wanted, &found) == nullptr) {
-        return false;
+// SDL's key codes for the keys the shell acts on, as handleMessage knows them.
+int shellKeyOf(SDL_Keycode key) { return key == SDLK_F11 ? kFullscreenKey : static_cast<int>(key); }
+
+int keyFlagsOf(const SDL_KeyboardEvent& key) {
+    return (key.repeat != 0 ? kKeyRepeated : 0) | ((key.keysym.mod & KMOD_ALT) != 0 ? kKeyWithAlt : 0);
+}
+
+void dispatch(Window& target, SDL_Window* window, const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_QUIT:
+        target.handleMessage(WindowMessage::Close);
+        return;
+    case SDL_KEYDOWN:
+        target.handleMessage(WindowMessage::KeyDown, shellKeyOf(event.key.keysym.sym), keyFlagsOf(event.key));
+        return;
+    case SDL_KEYUP:
+        target.handleMessage(WindowMessage::KeyUp, shellKeyOf(event.key.keysym.sym));
+        return;
+    // Controllers come and go while the game runs; SDL also announces those already
+    // connected when its controller subsystem starts.
+    case SDL_CONTROLLERDEVICEADDED:
+        SDL_GameControllerOpen(event.cdevice.which);
+        return;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        SDL_GameControllerClose(SDL_GameControllerFromInstanceID(event.cdevice.which));
+        return;
+    case SDL_WINDOWEVENT:
+        break;
+    default:
+        target.handleMessage(WindowMessage::Other);
+        return;
     }
-    if (found.w != width || found.h != height) {
-        return false;
+    if (window == nullptr || event.window.windowID != SDL_GetWindowID(window)) {
+        return;
     }
-    return SDL_SetWindowDisplayMode(window, &found) == 0 &&
-           SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0;
+    switch (event.window.event) {
+    // SDL reports every size change this way, after a user drag (RESIZED) or not.
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        target.handleMessage(WindowMessage::Size, event.window.data1, event.window.data2);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        target.handleMessage(WindowMessage::Size, 0, 0);
+        break;
+    case SDL_WINDOWEVENT_RESTORED: {
+        int width = 0;
+        int height = 0;
+        SDL_GL_GetDrawableSize(window, &width, &height);
+        target.handleMessage(WindowMessage::Size, width, height);
+        break;
+    }
+    case SDL_WINDOWEVENT_EXPOSED:
+        target.handleMessage(WindowMessage::Expose);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        target.handleMessage(WindowMessage::Close);
+        break;
+    default:
+        target.handleMessage(WindowMessage::Other);
+        break;
+    }
+}
+
+void closeControllers() {
+    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
+        SDL_GameControllerClose(SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(index)));
+    }
 }
 
 } // namespace
@@ -43,6 +93,10 @@ Window::~Window() {
         destroy();
         SDL_DestroyWindow(sdlWindow(windowHandle_));
         windowHandle_ = nullptr;
+        if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0) {
+            closeControllers();
+            SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+        }
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 }
@@ -65,9 +119,9 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (!fullscreen) {
-        flags |= SDL_WINDOW_RESIZABLE;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE;
+    if (fullscreen) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
     SDL_Window* window = SDL_CreateWindow(kTitle, 0, 0, width, height, flags);
     if (window == nullptr) {
@@ -76,15 +130,6 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
         return false;
     }
     windowHandle_ = window;
-
-    if (fullscreen_ && !enterFullscreen(window, width, height, bits)) {
-        showNoticeBox("Display mode failed");
-        fullscreen_ = false;
-        SDL_SetWindowResizable(window, SDL_TRUE);
-    }
-    if (fullscreen_) {
-        SDL_ShowCursor(SDL_DISABLE);
-    }
 
     handleMessage(WindowMessage::Create);
     if (!running_) {
@@ -97,6 +142,10 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     handleMessage(WindowMessage::Size, clientWidth, clientHeight);
 
     SDL_ShowWindow(window);
+    // Without controllers (no permission to the devices, say) the keyboard still plays.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        std::fprintf(stderr, "SDL game controllers: %s\n", SDL_GetError());
+    }
     lastTime_ = clock_();
     return true;
 }
@@ -126,7 +175,21 @@ bool Window::createContext() {
         return false;
     }
     renderingContext_ = context;
+    int doubleBuffered = 0;
+    finishOnSwap_ = SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) == 0 && doubleBuffered == 0;
+    enableVsync();
     return true;
+}
+
+void Window::enableVsync() {
+    // Adaptive sync first: a late frame is shown at once instead of waiting a whole refresh.
+    for (int interval : {-1, 1}) {
+        if (SDL_GL_SetSwapInterval(interval) == 0) {
+            swapInterval_ = interval;
+            return;
+        }
+    }
+    swapInterval_ = 0;
 }
 
 void Window::releaseContext() {
@@ -139,67 +202,41 @@ void Window::releaseContext() {
     renderingContext_ = nullptr;
 }
 
-void Window::destroy() {
-    if (!fullscreen_ || windowHandle_ == nullptr) {
-        return;
+void Window::destroy() { setFullscreen(false); }
+
+void Window::applyFullscreen(bool fullscreen) {
+    SDL_Window* window = sdlWindow(windowHandle_);
+    if (SDL_SetWindowFullscreen(window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        std::fprintf(stderr, "Fullscreen: %s\n", SDL_GetError());
+        fullscreen_ = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
     }
-    SDL_SetWindowFullscreen(sdlWindow(windowHandle_), 0);
-    SDL_ShowCursor(SDL_ENABLE);
-    fullscreen_ = false;
 }
 
 void Window::pumpMessages() {
     SDL_Window* window = sdlWindow(windowHandle_);
-    const Uint32 ourId = window != nullptr ? SDL_GetWindowID(window) : 0;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
-        switch (event.type) {
-        case SDL_QUIT:
-            handleMessage(WindowMessage::Close);
-            break;
-        case SDL_KEYDOWN:
-            handleMessage(WindowMessage::KeyDown, event.key.keysym.sym);
-            break;
-        case SDL_KEYUP:
-            handleMessage(WindowMessage::KeyUp, event.key.keysym.sym);
-            break;
-        case SDL_WINDOWEVENT:
-            if (event.window.windowID != ourId) {
-                break;
-            }
-            switch (event.window.event) {
-            // SDL reports every size change this way, after a user drag (RESIZED) or not.
-            case SDL_WINDOWEVENT_SIZE_CHANGED:
-                handleMessage(WindowMessage::Size, event.window.data1, event.window.data2);
-                break;
-            case SDL_WINDOWEVENT_MINIMIZED:
-                handleMessage(WindowMessage::Size, 0, 0);
-                break;
-            case SDL_WINDOWEVENT_RESTORED: {
-                int width = 0;
-                int height = 0;
-                SDL_GL_GetDrawableSize(window, &width, &height);
-                handleMessage(WindowMessage::Size, width, height);
-                break;
-            }
-            case SDL_WINDOWEVENT_CLOSE:
-                handleMessage(WindowMessage::Close);
-                break;
-            default:
-                handleMessage(WindowMessage::Other);
-                break;
-            }
-            break;
-        default:
-            handleMessage(WindowMessage::Other);
-            break;
-        }
+        dispatch(*this, window, event);
+    }
+    setGamepad(readGamepads());
+}
+
+void Window::waitForMessages(int milliseconds) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, milliseconds) != 0) {
+        dispatch(*this, sdlWindow(windowHandle_), event);
     }
 }
 
 void Window::swapBuffers() {
-    // After close there is nothing to present; the native window itself stays.
-    if (windowHandle_ != nullptr && renderingContext_ != nullptr) {
-        SDL_GL_SwapWindow(sdlWindow(windowHandle_));
+    needsRedraw_ = false;
+    if (windowHandle_ == nullptr || renderingContext_ == nullptr) {
+        return;
+    }
+    SDL_GL_SwapWindow(sdlWindow(windowHandle_));
+    // No buffer to swap: the frame is done when it is drawn. Waiting for it keeps the
+    // rasteriser's queue one frame deep, so closing never waits on seconds of old frames.
+    if (finishOnSwap_) {
+        glFinish();
     }
 }

@@ -8,12 +8,21 @@
 
 #include <cstdio>
 
-static_assert(VK_ESCAPE == kEscapeKey, "ESC must reach handleMessage with the shared key code");
+static_assert(VK_ESCAPE == kEscapeKey && VK_RETURN == kReturnKey && VK_F11 == kFullscreenKey,
+              "the shell's keys must reach handleMessage with the shared key codes");
 
 namespace {
 
 constexpr const char* kClassName = "GLClass";
 constexpr const char* kTitle = "TAMQ 4 Pelrok";
+
+using SwapInterval = BOOL(WINAPI*)(int);
+
+// A key message's flags: bit 30 of lParam is the key's previous state (set on an
+// auto-repeat), bit 29 says Alt was held.
+int keyFlagsOf(LPARAM lParam) {
+    return ((lParam & (1 << 30)) != 0 ? kKeyRepeated : 0) | ((lParam & (1 << 29)) != 0 ? kKeyWithAlt : 0);
+}
 
 HWND nativeWindow(void* handle) { return static_cast<HWND>(handle); }
 HDC nativeDc(void* handle) { return static_cast<HDC>(handle); }
@@ -30,16 +39,34 @@ struct WindowBackend {
         case WM_CREATE:
             // CreateWindowExA has not returned yet, so the context needs the handle from here.
             target.windowHandle_ = window;
+            SetPropA(window, kWindowPropertyName, &target);
             target.handleMessage(WindowMessage::Create);
             break;
         case WM_SIZE:
             target.handleMessage(WindowMessage::Size, LOWORD(lParam), HIWORD(lParam));
             break;
+        case WM_PAINT:
+            // The default handling validates the window, so the message is not sent again.
+            target.handleMessage(WindowMessage::Expose);
+            break;
         case WM_KEYDOWN:
-            target.handleMessage(WindowMessage::KeyDown, static_cast<int>(wParam));
+            target.handleMessage(WindowMessage::KeyDown, static_cast<int>(wParam), keyFlagsOf(lParam));
             break;
         case WM_KEYUP:
             target.handleMessage(WindowMessage::KeyUp, static_cast<int>(wParam));
+            break;
+        case WM_SYSKEYDOWN:
+            // Alt+Enter arrives as a system key; answered here, it neither beeps nor opens
+            // the window menu. Other system keys (Alt+F4) keep their default handling.
+            if (wParam == VK_RETURN) {
+                target.handleMessage(WindowMessage::KeyDown, kReturnKey, keyFlagsOf(lParam));
+                return 0;
+            }
+            break;
+        case WM_SYSCHAR:
+            if (wParam == '\r') {
+                return 0;
+            }
             break;
         case WM_CLOSE:
         case WM_DESTROY:
@@ -79,13 +106,15 @@ Window::~Window() {
         destroy();
         // Our handler must not run for a Window that is going away.
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        RemovePropA(window, kWindowPropertyName);
         DestroyWindow(window);
         windowHandle_ = nullptr;
         UnregisterClassA(kClassName, static_cast<HINSTANCE>(instance_));
     }
 }
 
-bool Window::create(int width, int height, int bits, bool fullscreen) {
+// The pixel format always asks for 32 bits of colour, whatever the caller's depth.
+bool Window::create(int width, int height, int /*bits*/, bool fullscreen) {
     width_ = width;
     height_ = height;
     RECT rectangle{0, 0, width, height};
@@ -113,26 +142,8 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
         return false;
     }
 
-    if (fullscreen_) {
-        DEVMODEA mode{};
-        mode.dmSize = sizeof(DEVMODEA);
-        mode.dmPelsWidth = static_cast<DWORD>(width);
-        mode.dmPelsHeight = static_cast<DWORD>(height);
-        mode.dmBitsPerPel = static_cast<DWORD>(bits);
-        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-        if (ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
-            showNoticeBox("Display mode failed");
-            fullscreen_ = false;
-        }
-    }
-
-    DWORD extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
-    DWORD style = WS_OVERLAPPEDWINDOW;
-    if (fullscreen_) {
-        extendedStyle = WS_EX_APPWINDOW;
-        style = WS_POPUP;
-        ShowCursor(FALSE);
-    }
+    const DWORD extendedStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
+    const DWORD style = WS_OVERLAPPEDWINDOW;
     // The frame goes around the asked-for client area.
     AdjustWindowRectEx(&rectangle, style, FALSE, extendedStyle);
 
@@ -149,6 +160,7 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     if (!running_) {
         // No context: the window is of no use.
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        RemovePropA(window, kWindowPropertyName);
         DestroyWindow(window);
         windowHandle_ = nullptr;
         UnregisterClassA(kClassName, instance);
@@ -156,8 +168,12 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     }
 
     deviceContext_ = GetDC(window);
+    if (fullscreen_) {
+        applyFullscreen(true);
+    }
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
+    pads_.load();
     lastTime_ = clock_();
     return true;
 }
@@ -172,7 +188,24 @@ bool Window::createContext() {
         return false;
     }
     renderingContext_ = context;
+    enableVsync();
     return true;
+}
+
+void Window::enableVsync() {
+    // WGL_EXT_swap_control: an extension, so its absence only means no vertical sync.
+    auto setInterval = reinterpret_cast<SwapInterval>(glProcAddress("wglSwapIntervalEXT"));
+    swapInterval_ = 0;
+    if (setInterval == nullptr) {
+        return;
+    }
+    // Adaptive sync first (WGL_EXT_swap_control_tear): a late frame is shown at once.
+    for (int interval : {-1, 1}) {
+        if (setInterval(interval)) {
+            swapInterval_ = interval;
+            return;
+        }
+    }
 }
 
 void Window::releaseContext() {
@@ -185,13 +218,43 @@ void Window::releaseContext() {
     renderingContext_ = nullptr;
 }
 
-void Window::destroy() {
-    if (!fullscreen_) {
+void Window::destroy() { setFullscreen(false); }
+
+void Window::applyFullscreen(bool fullscreen) {
+    HWND window = nativeWindow(windowHandle_);
+    const LONG visible = GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    if (fullscreen) {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
+        if (!GetWindowPlacement(window, &placement) ||
+            !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            fullscreen_ = false;
+            return;
+        }
+        const RECT& normal = placement.rcNormalPosition;
+        windowedRect_[0] = normal.left;
+        windowedRect_[1] = normal.top;
+        windowedRect_[2] = normal.right;
+        windowedRect_[3] = normal.bottom;
+        windowedMaximized_ = placement.showCmd == SW_SHOWMAXIMIZED;
+        windowedStyle_ = GetWindowLongA(window, GWL_STYLE) & ~WS_VISIBLE;
+        // A popup over the whole monitor: no frame, at the display's own resolution.
+        SetWindowLongA(window, GWL_STYLE, (windowedStyle_ & ~WS_OVERLAPPEDWINDOW) | WS_POPUP | visible);
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
         return;
     }
-    ChangeDisplaySettingsA(nullptr, 0);
-    ShowCursor(TRUE);
-    fullscreen_ = false;
+    SetWindowLongA(window, GWL_STYLE, windowedStyle_ | visible);
+    GetWindowPlacement(window, &placement);
+    placement.flags = 0;
+    placement.showCmd = windowedMaximized_ ? SW_SHOWMAXIMIZED : (visible != 0 ? SW_SHOWNORMAL : SW_HIDE);
+    placement.rcNormalPosition = RECT{windowedRect_[0], windowedRect_[1], windowedRect_[2], windowedRect_[3]};
+    SetWindowPlacement(window, &placement);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
 }
 
 void Window::pumpMessages() {
@@ -201,9 +264,17 @@ void Window::pumpMessages() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    setGamepad(pads_.read(clock_()));
+}
+
+void Window::waitForMessages(int milliseconds) {
+    // Input already waiting counts too, not only what arrives from now on.
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(milliseconds), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    pumpMessages();
 }
 
 void Window::swapBuffers() {
+    needsRedraw_ = false;
     // After close there is no context to present.
     if (deviceContext_ != nullptr && renderingContext_ != nullptr) {
         SwapBuffers(nativeDc(deviceContext_));

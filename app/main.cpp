@@ -6,15 +6,20 @@
 #include "game/Game.h"
 #include "render/GlEntryPoints.h"
 
+#include <cstring>
+
 namespace {
 
 std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     Window window;
     Game game;
-    const StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
+    StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
+    for (int i = 1; i < argc; ++i) {
+        services.fullscreen = services.fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
+    }
     return runGame(window, game, services);
 }

@@ -8,15 +8,18 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace {
 
 std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     Window window(instance);
     Game game;
-    const StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
+    StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
+    services.fullscreen = commandLine != nullptr && std::strstr(commandLine, "--fullscreen") != nullptr;
     return runGame(window, game, services);
 }

@@ -1,9 +1,13 @@
 #include "app/MainLoop.h"
+#include "game/Game.h"
 #include "game/GameInput.h"
+
+#include "support/HeadlessGl.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <string>
@@ -21,10 +25,12 @@ struct FakeWindow {
     std::function<void(FakeWindow&, int)> onPump = [](FakeWindow&, int) {};
     bool running = true;
     bool active = true;
+    bool redraw = false;
     bool createResult = true;
     int iteration = 0;
     int timerReads = 0;
     int swaps = 0;
+    std::vector<int> waits;
     void* game = nullptr;
 
     void setGame(void* g) {
@@ -39,6 +45,8 @@ struct FakeWindow {
     void destroy() { journal.push_back("destroy"); }
     bool isRunning() const { return running; }
     bool isActive() const { return active; }
+    bool needsRedraw() const { return redraw; }
+    void waitForMessages(int milliseconds) { waits.push_back(milliseconds); }
     void pumpMessages() {
         ++iteration;
         onPump(*this, iteration);
@@ -53,7 +61,10 @@ struct FakeWindow {
         readings.pop_front();
         return reading;
     }
-    void swapBuffers() { ++swaps; }
+    void swapBuffers() {
+        ++swaps;
+        redraw = false;
+    }
 };
 
 struct FakeGame {
@@ -86,17 +97,17 @@ TEST(MainLoop, FramesUnderAMillisecondApartWaitUntilTheMinimumStepHasAccumulated
     FakeWindow window;
     FakeGame game;
     window.readings = {0.0004f, 0.0003f, 0.0002f, 0.0004f, 0.020f};
-    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 2); };
+    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
     runMainLoop(window, game, nullptr);
 
     ASSERT_EQ(game.steps.size(), 2u);
     EXPECT_GE(game.steps[0], kMinimumTimeStep);
     EXPECT_NEAR(game.steps[0], 0.0013f, 1e-6f);
     EXPECT_FLOAT_EQ(game.steps[1], 0.020f);
-    EXPECT_EQ(window.timerReads, 5);
+    EXPECT_EQ(window.timerReads, 6);
 }
 
-TEST(MainLoop, PauseStopsUpdateAndRenderButKeepsSwappingAndReadingTheTimer) {
+TEST(MainLoop, PauseStopsUpdateRenderAndSwapButKeepsReadingTheTimerAndWaitsForMessages) {
     FakeWindow window;
     FakeGame game;
     // Iteration 1 plays; ESC at 2 pauses for three iterations of half a second each; ESC
@@ -106,13 +117,18 @@ TEST(MainLoop, PauseStopsUpdateAndRenderButKeepsSwappingAndReadingTheTimer) {
         if (i == 2 || i == 5) {
             w.active = !w.active;
         }
-        closeAt(w, i, 6);
+        closeAt(w, i, 7);
     };
     runMainLoop(window, game, nullptr);
 
-    EXPECT_EQ(window.swaps, 6);
-    EXPECT_EQ(window.timerReads, 6);
+    // Only drawn frames are presented: a swap of an undrawn back buffer would show a
+    // stale frame on drivers that do not keep it.
+    EXPECT_EQ(window.swaps, 3);
+    EXPECT_EQ(window.timerReads, 7);
     EXPECT_EQ(game.renders, 3);
+    // Paused, each iteration sleeps on the message queue for about a display refresh.
+    EXPECT_EQ(window.waits, std::vector<int>(3, kPausedWaitMilliseconds));
+    EXPECT_LE(kPausedWaitMilliseconds, 17);
     ASSERT_EQ(game.steps.size(), 3u);
     EXPECT_FLOAT_EQ(game.steps[0], 0.016f);
     // The first step after the pause is one iteration long, not the pause's 1.5 s.
@@ -120,16 +136,54 @@ TEST(MainLoop, PauseStopsUpdateAndRenderButKeepsSwappingAndReadingTheTimer) {
     EXPECT_FLOAT_EQ(game.steps[2], 0.018f);
 }
 
-TEST(MainLoop, ClosingFinishesTheCurrentIterationAndStops) {
+TEST(MainLoop, TheIterationThatSeesTheCloseDrawsAndPresentsNothing) {
+    for (bool active : {true, false}) {
+        FakeWindow window;
+        FakeGame game;
+        window.active = active;
+        window.redraw = true;
+        window.onPump = [](FakeWindow& w, int i) {
+            if (i == 3) {
+                w.redraw = true;
+            }
+            closeAt(w, i, 3);
+        };
+        runMainLoop(window, game, nullptr);
+
+        EXPECT_EQ(window.iteration, 3);
+        EXPECT_EQ(game.steps.size(), active ? 2u : 0u);
+        EXPECT_EQ(game.renders, active ? 2 : 1);
+        EXPECT_EQ(window.swaps, game.renders);
+        EXPECT_EQ(window.waits.size(), active ? 0u : 2u);
+    }
+}
+
+TEST(MainLoop, LongStallsReachTheGameAsATenthOfASecond) {
     FakeWindow window;
     FakeGame game;
-    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
+    window.readings = {2.0f, 0.1f, 0.25f, 0.016f};
+    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 5); };
     runMainLoop(window, game, nullptr);
 
-    EXPECT_EQ(window.iteration, 3);
-    EXPECT_EQ(game.steps.size(), 3u);
-    EXPECT_EQ(game.renders, 3);
-    EXPECT_EQ(window.swaps, 3);
+    const std::vector<float> expected = {kMaximumTimeStep, 0.1f, kMaximumTimeStep, 0.016f};
+    EXPECT_EQ(game.steps, expected);
+}
+
+TEST(MainLoop, PausedWindowDrawsTheFrozenSceneOnceWhenItShowsStalePixels) {
+    FakeWindow window;
+    FakeGame game;
+    window.active = false;
+    // Uncovered at iteration 2, resized at 4.
+    window.onPump = [](FakeWindow& w, int i) {
+        w.redraw = w.redraw || i == 2 || i == 4;
+        closeAt(w, i, 6);
+    };
+    runMainLoop(window, game, nullptr);
+
+    EXPECT_TRUE(game.steps.empty());
+    EXPECT_EQ(game.renders, 2);
+    EXPECT_EQ(window.swaps, 2);
+    EXPECT_EQ(window.waits.size(), 5u);
 }
 
 // The keyboard as the platform reports it: SPACE is down from the third reading on.
@@ -150,7 +204,7 @@ TEST(MainLoop, KeysAreReadBeforeEachUpdateAndNotWhilePaused) {
     keyboardReadings = 0;
     window.onPump = [](FakeWindow& w, int i) {
         w.active = i != 2;
-        closeAt(w, i, 4);
+        closeAt(w, i, 5);
     };
     runMainLoop(window, game, spaceFromThirdReading);
 
@@ -169,7 +223,7 @@ TEST(MainLoop, PausedWindowNeverSpinsOnTheTimer) {
 
     EXPECT_EQ(window.timerReads, 3);
     EXPECT_TRUE(game.steps.empty());
-    EXPECT_EQ(window.swaps, 3);
+    EXPECT_EQ(window.swaps, 0);
 }
 
 // Start-up and shutdown around the loop.
@@ -210,8 +264,15 @@ TEST_F(Startup, NormalRunWiresTheGameFirstAndTearsDownInOrder) {
         "timer", "timer", "releaseTextures", "destroy"};
     EXPECT_EQ(journal, expected);
     EXPECT_TRUE(shownErrors.empty());
-    // The discarded reading never reaches the game.
-    EXPECT_EQ(game.steps.size(), 2u);
+    // The discarded reading never reaches the game; the closing iteration updates nothing.
+    EXPECT_EQ(game.steps.size(), 1u);
+}
+
+TEST_F(Startup, FullscreenIsAskedOfTheWindowAtCreation) {
+    StartupServices services = fakeServices;
+    services.fullscreen = true;
+    EXPECT_EQ(runGame(window, game, services), 0);
+    EXPECT_EQ(journal[1], "create 1280x720 32 fullscreen");
 }
 
 TEST_F(Startup, WindowThatCannotBeCreatedNeverInitialisesTheGame) {
@@ -253,6 +314,63 @@ TEST_F(Startup, FailedGameInitReportsAndExitsWithoutRunningTheLoop) {
     EXPECT_EQ(window.iteration, 0);
     EXPECT_EQ(std::count(journal.begin(), journal.end(), "releaseTextures"), 0);
     EXPECT_EQ(journal.back(), "destroy");
+}
+
+// The cap on the real game: a stall must not carry a car through the bar untested.
+class LongFrame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_GL();
+        HeadlessGl::instance().makeCurrent();
+        game.resize(1280, 720);
+        ASSERT_TRUE(game.init());
+        game.restart();
+        for (int i = 0; i < 150; ++i) {
+            game.update(1.0f / 60.0f);
+        }
+        ASSERT_GE(game.recoveryTime(), 2.0f);
+    }
+    void TearDown() override { game.releaseTextures(); }
+
+    // Plays on until the bar stands upright and no car is due to enter in the next frame.
+    void waitForAnUprightBarAndAnEmptyRoad() {
+        for (int i = 0; i < 600; ++i) {
+            const float turn = std::fmod(game.runClock(), 2.0f);
+            const bool upright = turn < 0.03f || turn > 1.97f;
+            const bool nothingDue = game.spawnQueue().empty() || game.spawnQueue().front().time >= game.runClock();
+            if (upright && nothingDue && !game.gameOver()) {
+                break;
+            }
+            game.update(1.0f / 60.0f);
+        }
+        for (int slot = 0; slot < Game::kCarSlots; ++slot) {
+            game.carSlot(slot).active = false;
+        }
+    }
+
+    Game game;
+};
+
+TEST_F(LongFrame, ATwoSecondStallStillLetsTheBarHitACarJustAboveItsReach) {
+    waitForAnUprightBarAndAnEmptyRoad();
+    ASSERT_FALSE(game.gameOver());
+    // A HARD run: the first touch ends it. The car's lower edge is half a unit above the
+    // upright bar's top end; in two seconds at this speed it would pass the whole bar.
+    EnemyCar& car = game.carSlot(0);
+    car.active = true;
+    car.speed = 10.0f;
+    car.body.x = game.truck().x;
+    car.body.y = game.truck().y + 6.5f + 0.5f + 2.0f;
+    const float scoreBefore = game.score();
+
+    FakeWindow window;
+    window.readings = {2.0f, 1.0f / 60.0f};
+    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
+    runMainLoop(window, game, nullptr);
+
+    EXPECT_TRUE(game.gameOver()) << "car at y " << car.body.y;
+    // Score grows 15 a second times the multiplier, 3 in the middle of the road.
+    EXPECT_LE(game.score() - scoreBefore, (kMaximumTimeStep + 1.0f / 60.0f) * 15.0f * 3.0f + 0.01f);
 }
 
 } // namespace

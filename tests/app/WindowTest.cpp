@@ -21,14 +21,60 @@ protected:
     Window window;
 };
 
-TEST_F(WindowMessages, EveryEscKeyDownTogglesThePauseIncludingRepeats) {
+TEST_F(WindowMessages, OnlyTheFirstEscKeyDownOfAPressTogglesThePause) {
     window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
     EXPECT_FALSE(window.isActive());
-    // ESC held: the auto-repeats are further key-downs and keep toggling.
+    // ESC held: the auto-repeats are further key-downs, marked as repeats.
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey, kKeyRepeated);
+    window.handleMessage(WindowMessage::KeyDown, kEscapeKey, kKeyRepeated);
+    EXPECT_FALSE(window.isActive());
+    window.handleMessage(WindowMessage::KeyUp, kEscapeKey);
     window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
     EXPECT_TRUE(window.isActive());
-    window.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+}
+
+TEST_F(WindowMessages, F11AndAltEnterSwitchFullscreenOncePerPress) {
+    window.handleMessage(WindowMessage::KeyDown, kFullscreenKey);
+    EXPECT_TRUE(window.isFullscreen());
+    window.handleMessage(WindowMessage::KeyDown, kFullscreenKey, kKeyRepeated);
+    EXPECT_TRUE(window.isFullscreen());
+    // Enter alone is no switch.
+    window.handleMessage(WindowMessage::KeyDown, kReturnKey);
+    EXPECT_TRUE(window.isFullscreen());
+    window.handleMessage(WindowMessage::KeyDown, kReturnKey, kKeyWithAlt);
+    EXPECT_FALSE(window.isFullscreen());
+    window.handleMessage(WindowMessage::KeyDown, kReturnKey, kKeyWithAlt | kKeyRepeated);
+    EXPECT_FALSE(window.isFullscreen());
+    EXPECT_TRUE(window.isActive());
+}
+
+TEST_F(WindowMessages, StartOnAControllerTogglesThePauseOnItsPressOnly) {
+    Gamepad start;
+    start.add(Gamepad::kStart, 0.0f, 0.0f);
+    Gamepad other;
+    other.add(Gamepad::kA, 0.0f, 0.0f);
+    window.setGamepad(start);
     EXPECT_FALSE(window.isActive());
+    // Held over many frames, with other buttons coming and going.
+    window.setGamepad(start);
+    Gamepad both = start;
+    both.add(Gamepad::kA, 0.0f, 0.0f);
+    window.setGamepad(both);
+    EXPECT_FALSE(window.isActive());
+    window.setGamepad(other);
+    EXPECT_FALSE(window.isActive());
+    window.setGamepad(start);
+    EXPECT_TRUE(window.isActive());
+    EXPECT_TRUE(window.gamepad().holdsStart());
+}
+
+TEST_F(WindowMessages, ExposingOrResizingAsksForARedraw) {
+    EXPECT_FALSE(window.needsRedraw());
+    window.handleMessage(WindowMessage::Expose);
+    EXPECT_TRUE(window.needsRedraw());
+    Window resized;
+    resized.handleMessage(WindowMessage::Size, 640, 480);
+    EXPECT_TRUE(resized.needsRedraw());
 }
 
 TEST_F(WindowMessages, KeyUpsAndOtherKeysLeaveThePauseAlone) {

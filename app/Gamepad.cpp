@@ -1,0 +1,47 @@
+#include "Gamepad.h"
+
+namespace {
+
+// XInput's wButtons bits (xinput.h), written out so that any platform can test the mapping.
+constexpr std::uint16_t kXInputDpadUp = 0x0001;
+constexpr std::uint16_t kXInputDpadDown = 0x0002;
+constexpr std::uint16_t kXInputDpadLeft = 0x0004;
+constexpr std::uint16_t kXInputDpadRight = 0x0008;
+constexpr std::uint16_t kXInputStart = 0x0010;
+constexpr std::uint16_t kXInputA = 0x1000;
+constexpr std::uint16_t kXInputX = 0x4000;
+constexpr std::uint16_t kXInputY = 0x8000;
+
+} // namespace
+
+void Gamepad::add(unsigned buttons, float stickX, float stickY) {
+    const auto press = [this](bool down, GameKey key) {
+        if (down) {
+            keys_ |= bitOf(key);
+        }
+    };
+    press((buttons & kA) != 0, GameKey::Space);
+    press((buttons & kX) != 0, GameKey::F1);
+    press((buttons & kY) != 0, GameKey::F2);
+    press((buttons & kDpadLeft) != 0 || stickX < -kDeadZone, GameKey::Left);
+    press((buttons & kDpadRight) != 0 || stickX > kDeadZone, GameKey::Right);
+    press((buttons & kDpadUp) != 0 || stickY > kDeadZone, GameKey::Up);
+    press((buttons & kDpadDown) != 0 || stickY < -kDeadZone, GameKey::Down);
+    start_ = start_ || (buttons & kStart) != 0;
+}
+
+void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t thumbY) {
+    unsigned common = 0;
+    const std::uint16_t pairs[][2] = {
+        {kXInputA, kA},           {kXInputX, kX},                 {kXInputY, kY},
+        {kXInputStart, kStart},   {kXInputDpadLeft, kDpadLeft},   {kXInputDpadRight, kDpadRight},
+        {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},
+    };
+    for (const auto& pair : pairs) {
+        if ((buttons & pair[0]) != 0) {
+            common |= pair[1];
+        }
+    }
+    // Thumb axes run from -32768 to 32767, y up already.
+    add(common, thumbX / 32768.0f, thumbY / 32768.0f);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "game/GameKeys.h"
+
+#include <cstdint>
+
+// What the player's game controllers hold in one frame, merged over every connected one
+// and read as game keys: the d-pad and the left stick steer like the arrows, A (the bottom
+// face button) is SPACE, X is F1, Y is F2. Start pauses like ESC, so the window, not the
+// rules, watches it. Each backend reads its controllers into one of these once a frame.
+class Gamepad {
+public:
+    // A controller's buttons in the common layout, whatever the backend calls them.
+    enum Button : unsigned {
+        kA = 1u << 0,
+        kX = 1u << 1,
+        kY = 1u << 2,
+        kStart = 1u << 3,
+        kDpadLeft = 1u << 4,
+        kDpadRight = 1u << 5,
+        kDpadUp = 1u << 6,
+        kDpadDown = 1u << 7,
+    };
+    // The share of its full travel a stick must lean before it steers: worn sticks rest
+    // well off the centre.
+    static constexpr float kDeadZone = 0.25f;
+
+    // Adds one controller: its buttons and its left stick, each axis from -1 to 1, y up.
+    void add(unsigned buttons, float stickX, float stickY);
+    // Adds one XInput controller from the fields of its XINPUT_GAMEPAD.
+    void addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t thumbY);
+
+    bool holds(GameKey key) const { return (keys_ & bitOf(key)) != 0; }
+    bool holdsStart() const { return start_; }
+
+private:
+    static unsigned bitOf(GameKey key) { return 1u << static_cast<unsigned>(key); }
+
+    unsigned keys_ = 0;
+    bool start_ = false;
+};

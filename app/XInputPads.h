@@ -1,0 +1,32 @@
+#pragma once
+
+#include "Gamepad.h"
+
+#include <cstdint>
+
+// The Windows build's game controllers through XInput, loaded when the window opens:
+// xinput1_4.dll, else xinput9_1_0.dll; with neither the game plays from the keyboard
+// alone, without a word. Connected controllers are read every frame; the empty slots,
+// which XInput is slow to answer for, are looked at again once a second.
+class XInputPads {
+public:
+    XInputPads() = default;
+    ~XInputPads();
+    XInputPads(const XInputPads&) = delete;
+    XInputPads& operator=(const XInputPads&) = delete;
+
+    void load();
+    bool loaded() const { return getState_ != nullptr; }
+    // This frame's state of every connected controller; nowMs is the frame timer's clock.
+    Gamepad read(std::uint32_t nowMs);
+
+private:
+    static constexpr int kSlots = 4;
+    static constexpr std::uint32_t kProbeInterval = 1000;
+
+    void* library_ = nullptr;
+    void* getState_ = nullptr;
+    unsigned connected_ = 0;
+    std::uint32_t lastProbe_ = 0;
+    bool probed_ = false;
+};

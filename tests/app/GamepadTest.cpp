@@ -1,0 +1,82 @@
+#include "app/Gamepad.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+namespace {
+
+constexpr GameKey kAllKeys[] = {GameKey::Space, GameKey::F1,    GameKey::F2,  GameKey::Left,
+                                GameKey::Right, GameKey::Up,    GameKey::Down};
+
+// The game keys a gamepad holds, as a string of initials: "S12LRUD".
+std::string held(const Gamepad& pad) {
+    const char names[] = "S12LRUD";
+    std::string result;
+    for (int i = 0; i < 7; ++i) {
+        if (pad.holds(kAllKeys[i])) {
+            result += names[i];
+        }
+    }
+    return result;
+}
+
+Gamepad with(unsigned buttons, float x = 0.0f, float y = 0.0f) {
+    Gamepad pad;
+    pad.add(buttons, x, y);
+    return pad;
+}
+
+TEST(Gamepad, FaceButtonsAndTheDpadAreTheGameKeys) {
+    EXPECT_EQ(held(Gamepad{}), "");
+    EXPECT_EQ(held(with(Gamepad::kA)), "S");
+    EXPECT_EQ(held(with(Gamepad::kX)), "1");
+    EXPECT_EQ(held(with(Gamepad::kY)), "2");
+    EXPECT_EQ(held(with(Gamepad::kDpadLeft | Gamepad::kDpadUp)), "LU");
+    EXPECT_EQ(held(with(Gamepad::kDpadRight | Gamepad::kDpadDown)), "RD");
+    // Start is the pause, not a game key.
+    EXPECT_EQ(held(with(Gamepad::kStart)), "");
+    EXPECT_TRUE(with(Gamepad::kStart).holdsStart());
+    EXPECT_FALSE(with(Gamepad::kA).holdsStart());
+}
+
+TEST(Gamepad, TheLeftStickSteersOnlyPastAQuarterOfItsTravel) {
+    EXPECT_EQ(held(with(0, -0.24f, 0.24f)), "");
+    EXPECT_EQ(held(with(0, 0.25f, -0.25f)), "");
+    EXPECT_EQ(held(with(0, -0.26f, 0.0f)), "L");
+    EXPECT_EQ(held(with(0, 0.0f, 0.3f)), "U");
+    EXPECT_EQ(held(with(0, 1.0f, -1.0f)), "RD");
+    // A diagonal steers on both axes, as two arrows would.
+    EXPECT_EQ(held(with(0, -0.7f, 0.7f)), "LU");
+}
+
+TEST(Gamepad, EveryConnectedControllerCounts) {
+    Gamepad pad;
+    pad.add(Gamepad::kA, 0.0f, 0.0f);
+    pad.add(0, -1.0f, 0.0f);
+    pad.add(Gamepad::kStart, 0.1f, 0.0f);
+    EXPECT_EQ(held(pad), "SL");
+    EXPECT_TRUE(pad.holdsStart());
+}
+
+TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
+    // XInput's buttons: d-pad 0x1 up, 0x2 down, 0x4 left, 0x8 right; 0x10 Start;
+    // 0x1000 A, 0x2000 B, 0x4000 X, 0x8000 Y. Its thumb y grows upwards.
+    const auto xinput = [](std::uint16_t buttons, std::int16_t x, std::int16_t y) {
+        Gamepad pad;
+        pad.addXInput(buttons, x, y);
+        return pad;
+    };
+    EXPECT_EQ(held(xinput(0x1000, 0, 0)), "S");
+    EXPECT_EQ(held(xinput(0x4000 | 0x8000, 0, 0)), "12");
+    // B and the shoulder buttons do nothing.
+    EXPECT_EQ(held(xinput(0x2000 | 0x0100 | 0x0200, 0, 0)), "");
+    EXPECT_EQ(held(xinput(0x0001 | 0x0004, 0, 0)), "LU");
+    EXPECT_EQ(held(xinput(0x0002 | 0x0008, 0, 0)), "RD");
+    EXPECT_TRUE(xinput(0x0010, 0, 0).holdsStart());
+    EXPECT_EQ(held(xinput(0, -32768, 32767)), "LU");
+    EXPECT_EQ(held(xinput(0, 8000, -8000)), "");
+    EXPECT_EQ(held(xinput(0, 9000, -9000)), "RD");
+}
+
+} // namespace
