@@ -8,6 +8,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 static_assert(SDLK_ESCAPE == kEscapeKey, "ESC must reach handleMessage with the shared key code");
 

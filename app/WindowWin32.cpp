@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <initializer_list>
 
 static_assert(VK_ESCAPE == kEscapeKey && VK_RETURN == kReturnKey && VK_F11 == kFullscreenKey,
               "the shell's keys must reach handleMessage with the shared key codes");

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <xinput.h>
 
+#include <initializer_list>
+
 namespace {
 
 using GetState = DWORD(WINAPI*)(DWORD, XINPUT_STATE*);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <xinput.h>
 
 #include <cstdlib>
 #include <string>
@@ -162,14 +163,15 @@ TEST_F(NativeWindow, SizeMessagesReachTheGameIncludingMinimised) {
     EXPECT_EQ(sizes, expected);
 }
 
-TEST_F(NativeWindow, PumpedEscKeyDownsToggleThePauseAndKeyUpsDoNot) {
+TEST_F(NativeWindow, OnlyTheFirstKeyDownOfAPressActsNotItsRepeats) {
+    // Held down: the auto-repeats are key-downs with the previous-state bit set.
     key(WM_KEYDOWN, VK_ESCAPE);
+    key(WM_KEYDOWN, VK_ESCAPE, true);
+    key(WM_KEYDOWN, VK_ESCAPE, true);
     key(WM_KEYUP, VK_ESCAPE);
     window.pumpMessages();
     EXPECT_FALSE(window.isActive());
-    // Held down: the auto-repeats are key-downs too.
     key(WM_KEYDOWN, VK_ESCAPE);
-    key(WM_KEYDOWN, VK_ESCAPE, true);
     key(WM_KEYDOWN, VK_ESCAPE, true);
     window.pumpMessages();
     EXPECT_TRUE(window.isActive());
@@ -179,27 +181,83 @@ TEST_F(NativeWindow, PumpedEscKeyDownsToggleThePauseAndKeyUpsDoNot) {
     EXPECT_TRUE(window.isActive());
 }
 
-TEST_F(NativeWindow, CloseReleasesTheContextPostsQuitAndKeepsTheWindow) {
+TEST_F(NativeWindow, F11AndAltEnterMakeAPopupOverTheMonitorAndBackToThePlacementBefore) {
+    SetWindowPos(native, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT before{};
+    GetWindowRect(native, &before);
+    const LONG_PTR styleBefore = GetWindowLongPtrA(native, GWL_STYLE);
+
+    key(WM_KEYDOWN, VK_F11);
+    key(WM_KEYDOWN, VK_F11, true);
+    window.pumpMessages();
+    EXPECT_TRUE(window.isFullscreen());
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(native, MONITOR_DEFAULTTONEAREST), &monitor));
+    RECT full{};
+    GetWindowRect(native, &full);
+    EXPECT_TRUE(EqualRect(&full, &monitor.rcMonitor));
+    const LONG_PTR popup = GetWindowLongPtrA(native, GWL_STYLE);
+    EXPECT_NE(popup & WS_POPUP, 0);
+    EXPECT_EQ(popup & WS_CAPTION, 0);
+    EXPECT_EQ(popup & WS_THICKFRAME, 0);
+    EXPECT_EQ(sizes.back(), std::make_pair(int(full.right - full.left), int(full.bottom - full.top)));
+
+    // Alt+Enter is a system key: lParam bit 29 says Alt is down.
+    PostMessageA(native, WM_SYSKEYDOWN, VK_RETURN, (1 << 29) | 1);
+    window.pumpMessages();
+    EXPECT_FALSE(window.isFullscreen());
+    RECT after{};
+    GetWindowRect(native, &after);
+    EXPECT_TRUE(EqualRect(&after, &before));
+    EXPECT_EQ(GetWindowLongPtrA(native, GWL_STYLE), styleBefore);
+    EXPECT_EQ(sizes.back(), std::make_pair(1280, 720));
+}
+
+TEST_F(NativeWindow, VerticalSyncIsAskedForWhereTheDriverOffersIt) {
+    using GetInterval = int(WINAPI*)();
+    auto getInterval = reinterpret_cast<GetInterval>(glProcAddress("wglGetSwapIntervalEXT"));
+    if (glProcAddress("wglSwapIntervalEXT") == nullptr || getInterval == nullptr) {
+        EXPECT_EQ(window.swapInterval(), 0);
+        GTEST_SKIP() << "no WGL_EXT_swap_control";
+    }
+    EXPECT_NE(window.swapInterval(), 0);
+    EXPECT_EQ(getInterval(), window.swapInterval());
+}
+
+TEST_F(NativeWindow, PaintingAsksForARedrawAndWaitingEndsWithAMessage) {
+    window.swapBuffers();
+    EXPECT_FALSE(window.needsRedraw());
+    InvalidateRect(native, nullptr, FALSE);
+    window.pumpMessages();
+    EXPECT_TRUE(window.needsRedraw());
+    window.swapBuffers();
+    EXPECT_FALSE(window.needsRedraw());
+
+    const DWORD start = GetTickCount();
+    window.waitForMessages(5000);
+    key(WM_KEYDOWN, VK_ESCAPE);
+    window.waitForMessages(5000);
+    EXPECT_FALSE(window.isActive());
+    EXPECT_LT(GetTickCount() - start, 4000u);
+}
+
+TEST_F(NativeWindow, ClosePostsQuitKeepsTheWindowAndTheContextForTheGamesOwnRelease) {
     ASSERT_EQ(gl.load(glProcAddress), "");
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
     EXPECT_EQ(SendMessageA(native, WM_CLOSE, 0, 0), 0);
     EXPECT_FALSE(window.isRunning());
-    EXPECT_FALSE(window.hasContext());
-    EXPECT_EQ(wglGetCurrentContext(), nullptr);
     EXPECT_TRUE(IsWindow(native));
     MSG quit{};
     ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 0u);
-
-    // What the game does in the loop's last iteration and in releaseTextures.
-    glViewport(0, 0, 1280, 720);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    GLuint texture = 7;
+    // The game releases its textures and buffers after the loop, then is destroyed:
+    // both with the context still current.
+    EXPECT_TRUE(window.hasContext());
+    EXPECT_NE(wglGetCurrentContext(), nullptr);
     glDeleteTextures(1, &texture);
-    gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
-    gl.glUseProgram(0);
-    GLuint buffer = 3;
-    gl.glDeleteBuffers(1, &buffer);
-    window.swapBuffers();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     window.pumpMessages();
     EXPECT_FALSE(window.isRunning());
 }
@@ -209,8 +267,37 @@ TEST_F(NativeWindow, TheCloseButtonStopsTheLoop) {
     PostMessageA(native, WM_SYSCOMMAND, SC_CLOSE, 0);
     window.pumpMessages();
     EXPECT_FALSE(window.isRunning());
-    EXPECT_FALSE(window.hasContext());
     EXPECT_TRUE(IsWindow(native));
+}
+
+TEST_F(NativeWindow, ControllersReadNothingWithoutXInputOrWithNoneConnected) {
+    // Wine may or may not offer XInput; either way no controller is plugged in here,
+    // and the keyboard alone plays, without a message.
+    XInputPads pads;
+    pads.load();
+    pads.load();
+    const Gamepad none = pads.read(GetTickCount());
+    EXPECT_FALSE(none.holdsStart());
+    EXPECT_FALSE(none.holds(GameKey::Space));
+    EXPECT_FALSE(window.gamepad().holds(GameKey::Left));
+    // The window in front is ours: the key query reads its controllers.
+    EXPECT_FALSE(isGameKeyDown(GameKey::Up));
+}
+
+TEST_F(NativeWindow, AnXInputStateFromXInputsOwnHeaderReadsAsGameKeys) {
+    XINPUT_GAMEPAD state{};
+    state.wButtons = XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_Y | XINPUT_GAMEPAD_DPAD_RIGHT | XINPUT_GAMEPAD_START;
+    state.sThumbLX = 0;
+    state.sThumbLY = -20000;
+    Gamepad pad;
+    pad.addXInput(state.wButtons, state.sThumbLX, state.sThumbLY);
+    EXPECT_TRUE(pad.holds(GameKey::Space));
+    EXPECT_TRUE(pad.holds(GameKey::F2));
+    EXPECT_FALSE(pad.holds(GameKey::F1));
+    EXPECT_TRUE(pad.holds(GameKey::Right));
+    EXPECT_TRUE(pad.holds(GameKey::Down));
+    EXPECT_FALSE(pad.holds(GameKey::Up));
+    EXPECT_TRUE(pad.holdsStart());
 }
 
 TEST_F(NativeWindow, ASecondWindowCannotRegisterTheClassAgainAndFailsCleanly) {

@@ -155,6 +155,24 @@ scenario() {
         x11_shot_until 30 "$shots/resumed.png" x11_changed_from "$shots/paused.png"
     expect_running
 
+    # ESC held for two seconds with the X server's auto-repeat on, which reaches the game
+    # as key-downs marked as repeats: only the first pauses, so the picture stands still
+    # through the hold and after it, and one more press lets the game go on.
+    xset r on
+    xset r rate 250 33
+    xdotool keydown Escape
+    e2e_check "holding ESC did not pause the game" x11_wait_still "$shots/held.png" 30
+    e2e_check "the picture moves while ESC is held" \
+        not x11_shot_until 1 "$shots/held-later.png" x11_changed_from "$shots/held.png"
+    xdotool keyup Escape
+    xset r off
+    e2e_check "the game is not paused after ESC was held" \
+        not x11_shot_until 1 "$shots/held-released.png" x11_changed_from "$shots/held.png"
+    x11_tap Escape
+    e2e_check "one more ESC did not resume the game after ESC was held" \
+        x11_shot_until 30 "$shots/held-resumed.png" x11_changed_from "$shots/held.png"
+    expect_running
+
     # The close button: WM_DELETE_WINDOW, then the process must end by itself with 0.
     e2e_check "could not send the close request" "$closer" "$window"
     x11_wait_exit 15

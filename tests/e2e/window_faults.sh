@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Window faults with the real program under a virtual X server and a small window manager:
 # minimise and restore, resize to 640 x 480 and back, close during a run and during a
-# pause, ESC held with auto-repeat. Every run must end with exit code 0 and no sanitizer
-# report on standard error.
+# pause, ESC held with auto-repeat, fullscreen on F11, Alt+Enter and --fullscreen. Every
+# run must end with exit code 0 and no sanitizer report on standard error.
 #
 # Usage: window_faults.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (a needed tool is not installed).
@@ -22,10 +22,10 @@ start_display() {
     xset r rate 250 33
 }
 
-# Starts the game and a run in it.
-start_run() {
+# start_game [ARGUMENT...]: the game with those arguments, on its title screen, in front.
+start_game() {
     run=$((run + 1))
-    x11_launch "$root" "$shots/stderr-$run.txt" "$game"
+    x11_launch "$root" "$shots/stderr-$run.txt" "$game" "$@"
     if ! x11_wait_window "$title"; then
         e2e_fail "run $run: no window titled '$title'"
         cat "$shots/stderr-$run.txt" >&2
@@ -33,6 +33,11 @@ start_run() {
     fi
     x11_focus
     e2e_check "run $run: nothing drawn" x11_shot_until 30 "$shots/title-$run.png" x11_drawn
+}
+
+# Starts the game and a run in it.
+start_run() {
+    start_game || return
     x11_game_key space 0.4
     e2e_check "run $run: SPACE did not start a run" \
         x11_shot_until 30 "$shots/run-$run.png" game_run_shown
@@ -65,6 +70,8 @@ close_and_expect_zero() {
         cat "$shots/stderr-$run.txt" >&2
     fi
 }
+
+not() { ! "$@"; }
 
 expect_running() { e2e_check "run $run: the game is no longer running ($1)" x11_app_running; }
 
@@ -102,21 +109,68 @@ scenario_close_while_paused() {
     close_and_expect_zero "closed during a pause"
 }
 
-# ESC held: with auto-repeat the pause toggles many times a second.
+# ESC held for two seconds with auto-repeat (a press every 30 ms): only its first key-down
+# pauses, so the picture stands still all through the hold and after it; one more press
+# lets the game go on. On the title screen, which moves on forever, where a run could end
+# and freeze the picture by itself.
 scenario_escape_held() {
-    start_run || return
-    x11_hold Escape 2
-    # And a burst of presses faster than frames.
+    start_game || return
+    # A burst of presses faster than frames: each is a press of its own, an even number.
     xdotool key --delay 5 --repeat 40 Escape
+    xdotool keydown Escape
+    e2e_check "holding ESC did not pause the game" x11_wait_still "$shots/held.png" 30
+    e2e_check "the picture moves while ESC is held" \
+        not x11_shot_until 1 "$shots/held-later.png" x11_changed_from "$shots/held.png"
+    xdotool keyup Escape
+    e2e_check "the game is not paused after ESC was held" \
+        not x11_shot_until 1 "$shots/held-released.png" x11_changed_from "$shots/held.png"
+    x11_tap Escape
+    e2e_check "one more ESC did not resume the game" \
+        x11_shot_until 30 "$shots/held-resumed.png" x11_changed_from "$shots/held.png"
     expect_running "after ESC held"
     close_and_expect_zero "ESC held with auto-repeat"
 }
 
-x11_require Xvfb xdotool xwininfo xset xprop import convert openbox
+# expect_size SIZE WHAT: the client area reaches that size, and the game plays on in it.
+expect_size() {
+    e2e_check "$2: the client area is $(x11_client_size), not $1" tamq_poll 20 x11_client_size_is "$1"
+    x11_shot "$shots/size-$run.png"
+    e2e_check "$2: the game does not play on" \
+        x11_shot_until 30 "$shots/size-$run-later.png" x11_changed_from "$shots/size-$run.png"
+}
+
+# F11 and Alt+Enter switch between the 1280 x 720 window and the whole screen at its own
+# size, the game playing on throughout (on the title screen, which never ends);
+# --fullscreen starts on the whole screen.
+scenario_fullscreen() {
+    local screen
+    screen="$(xwininfo -root | awk '/^ *Width:/ {w = $2} /^ *Height:/ {h = $2} END {print w "x" h}')"
+    start_game || return
+    x11_tap F11
+    expect_size "$screen" "F11"
+    x11_tap F11
+    expect_size 1280x720 "F11 again"
+    x11_tap alt+Return
+    expect_size "$screen" "Alt+Enter"
+    x11_tap alt+Return
+    expect_size 1280x720 "Alt+Enter again"
+    close_and_expect_zero "fullscreen switched on and off"
+
+    start_game --fullscreen || return
+    expect_size "$screen" "--fullscreen"
+    x11_tap F11
+    expect_size 1280x720 "F11 after --fullscreen"
+    x11_tap F11
+    expect_size "$screen" "F11 twice after --fullscreen"
+    close_and_expect_zero "closed in fullscreen"
+}
+
+x11_require Xvfb xdotool xwininfo xset xprop import convert compare openbox
 if start_display; then
     scenario_minimise_and_resize
     scenario_close_while_paused
     scenario_escape_held
+    scenario_fullscreen
 fi
 echo "screenshots in $shots"
 e2e_summary "window faults"
