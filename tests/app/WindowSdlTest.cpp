@@ -3,6 +3,7 @@
 #include "app/MainLoop.h"
 #include "app/Platform.h"
 #include "app/Window.h"
+#include "FixedStateCheck.h"
 #include "game/Game.h"
 #include "render/GlEntryPoints.h"
 
@@ -116,34 +117,7 @@ TEST_F(RealWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) {
 
 TEST_F(RealWindow, FixedStateReadsBackAfterStartUp) {
     ASSERT_EQ(gl.load(glProcAddress), "");
-    applyFixedGlState();
-
-    GLfloat clear[4] = {};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_EQ(clear[0], 1.0f);
-    EXPECT_EQ(clear[1], 1.0f);
-    EXPECT_EQ(clear[2], 1.0f);
-    EXPECT_EQ(clear[3], 1.0f);
-    GLint value = 0;
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &value);
-    EXPECT_EQ(value, GL_TEXTURE0);
-    glGetIntegerv(GL_BLEND_SRC_RGB, &value);
-    EXPECT_EQ(value, GL_SRC_ALPHA);
-    glGetIntegerv(GL_BLEND_DST_RGB, &value);
-    EXPECT_EQ(value, GL_ONE_MINUS_SRC_ALPHA);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    GLubyte pixel[4] = {};
-    glReadPixels(640, 360, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    EXPECT_EQ(pixel[0], 255);
-    EXPECT_EQ(pixel[1], 255);
-    EXPECT_EQ(pixel[2], 255);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    expectFixedStateReadsBack();
 }
 
 TEST_F(RealWindow, NativeSizeEventsReachTheGame) {
