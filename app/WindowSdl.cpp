@@ -80,12 +80,6 @@ void dispatch(Window& target, SDL_Window* window, const SDL_Event& event) {
     }
 }
 
-void closeControllers() {
-    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-        SDL_GameControllerClose(SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(index)));
-    }
-}
-
 } // namespace
 
 Window::~Window() {
@@ -94,8 +88,8 @@ Window::~Window() {
         destroy();
         SDL_DestroyWindow(sdlWindow(windowHandle_));
         windowHandle_ = nullptr;
+        // Closes whatever controllers are still open.
         if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0) {
-            closeControllers();
             SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
         }
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
