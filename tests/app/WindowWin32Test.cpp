@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <xinput.h>
 
 #include <cstdlib>
 #include <string>
@@ -265,22 +264,6 @@ TEST_F(NativeWindow, ControllersReadNothingWithoutXInputOrWithNoneConnected) {
     EXPECT_FALSE(window.gamepad().holds(GameKey::Left));
     // The window in front is ours: the key query reads its controllers.
     EXPECT_FALSE(isGameKeyDown(GameKey::Up));
-}
-
-TEST_F(NativeWindow, AnXInputStateFromXInputsOwnHeaderReadsAsGameKeys) {
-    XINPUT_GAMEPAD state{};
-    state.wButtons = XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_Y | XINPUT_GAMEPAD_DPAD_RIGHT | XINPUT_GAMEPAD_START;
-    state.sThumbLX = 0;
-    state.sThumbLY = -20000;
-    Gamepad pad;
-    pad.addXInput(state.wButtons, state.sThumbLX, state.sThumbLY);
-    EXPECT_TRUE(pad.holds(GameKey::Space));
-    EXPECT_TRUE(pad.holds(GameKey::F2));
-    EXPECT_FALSE(pad.holds(GameKey::F1));
-    EXPECT_TRUE(pad.holds(GameKey::Right));
-    EXPECT_TRUE(pad.holds(GameKey::Down));
-    EXPECT_FALSE(pad.holds(GameKey::Up));
-    EXPECT_TRUE(pad.holdsStart());
 }
 
 TEST_F(NativeWindow, ASecondWindowCannotRegisterTheClassAgainAndFailsCleanly) {
