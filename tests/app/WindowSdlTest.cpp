@@ -246,13 +246,12 @@ TEST_F(RealWindow, AControllerStartsARunSteersWithItsStickAndPausesWithStart) {
     applyFixedGlState();
     Game game;
     window.setGame(&game);
-    game.setKeyQuery(isGameKeyDown);
     game.resize(1280, 720);
     ASSERT_TRUE(game.init());
     window.setClock(steppingClock);
     const auto frames = [&](int count) {
         for (int i = 0; i < count; ++i) {
-            runFrame(window, game);
+            runFrame(window, game, isGameKeyDown);
         }
     };
     const auto button = [pad](SDL_GameControllerButton which, bool down) {
