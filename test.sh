@@ -19,7 +19,8 @@ for argument in "$@"; do
 done
 
 tamq_install_deps
-tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
+# Tests, tools and benchmarks on, also in a tree that run.sh made for the game alone.
+tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR" -DTAMQ_BUILD_TESTS=ON -DTAMQ_BUILD_TOOLS=ON -DTAMQ_BUILD_BENCH=ON
 tamq_build default
 tamq_ctest default "${ctest_args[@]}"
 [ "$full" = 1 ] || exit 0

@@ -20,6 +20,10 @@ inline constexpr float kMaximumTimeStep = 0.1f;
 // How long a paused loop sleeps waiting for a window message: about one display refresh.
 inline constexpr int kPausedWaitMilliseconds = 16;
 
+// Printed once, when the first frame is on screen: a player starting the game from a
+// terminal sees it came up, and the install checks wait for this line.
+inline constexpr const char* kFirstFrameLine = "TAMQ 4 Pelrok: first frame shown";
+
 // What start-up needs from outside the window and the game.
 struct StartupServices {
     // Fills the OpenGL entry-point table; returns the missing needed names, empty if none.
@@ -38,13 +42,13 @@ struct StartupServices {
 // a paused loop sleeps on the message queue, and draws the frozen scene again only when
 // the window shows stale pixels (uncovered, resized). Once the window is closing, no
 // further frame is drawn or presented. The keys are read just before each update, so
-// the game sees them as they are in its frame.
+// the game sees them as they are in its frame. True when a frame was presented.
 template <class WindowType, class GameType>
-void runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
+bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
     window.pumpMessages();
     float dt = window.elapsedSeconds();
     if (!window.isRunning()) {
-        return;
+        return false;
     }
     if (window.isActive()) {
         while (dt < kMinimumTimeStep) {
@@ -54,19 +58,26 @@ void runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
         game.update(std::min(dt, kMaximumTimeStep));
         game.render();
         window.swapBuffers();
-        return;
+        return true;
     }
-    if (window.needsRedraw()) {
+    const bool redraw = window.needsRedraw();
+    if (redraw) {
         game.render();
         window.swapBuffers();
     }
     window.waitForMessages(kPausedWaitMilliseconds);
+    return redraw;
 }
 
 template <class WindowType, class GameType>
 void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery) {
+    bool firstFrameShown = false;
     while (window.isRunning()) {
-        runFrame(window, game, keyQuery);
+        if (runFrame(window, game, keyQuery) && !firstFrameShown) {
+            std::printf("%s\n", kFirstFrameLine);
+            std::fflush(stdout);
+            firstFrameShown = true;
+        }
     }
 }
 

@@ -4,9 +4,13 @@
 #include "game/GameKeys.h"
 
 #include <cstdint>
+#include <filesystem>
 
 // The few services of the operating system that the shell uses outside the window:
 // each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
+
+// The folder of the running executable; empty when the system cannot tell.
+std::filesystem::path executableFolder();
 
 // Milliseconds from an arbitrary start, wrapping at 2^32.
 std::uint32_t platformMilliseconds();

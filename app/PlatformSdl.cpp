@@ -21,6 +21,16 @@ SDL_Scancode scancodeOf(GameKey key) {
 
 } // namespace
 
+std::filesystem::path executableFolder() {
+    char* base = SDL_GetBasePath();
+    if (base == nullptr) {
+        return {};
+    }
+    const std::string utf8(base);
+    SDL_free(base);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::uint32_t platformMilliseconds() { return SDL_GetTicks(); }
 
 void showErrorBox(const char* text) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -42,6 +43,21 @@ HWND ownForegroundWindow() {
 }
 
 } // namespace
+
+std::filesystem::path executableFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return std::filesystem::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);  // a long path, cut short: try again with more room
+    }
+}
 
 std::uint32_t platformMilliseconds() { return timeGetTime(); }
 

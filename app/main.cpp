@@ -1,12 +1,12 @@
-// The program's entry point: one window, one game, run until the window closes.
+// The program's entry point: the options and the content folder first, then one window,
+// one game, run until the window closes.
 
+#include "Launch.h"
 #include "MainLoop.h"
 #include "Platform.h"
 #include "Window.h"
 #include "game/Game.h"
 #include "render/GlEntryPoints.h"
-
-#include <cstring>
 
 namespace {
 
@@ -15,11 +15,13 @@ std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 } // namespace
 
 int main(int argc, char** argv) {
+    Launch launch;
+    if (!launch.prepare(std::vector<std::string>(argv + 1, argv + argc), executableFolder(), showErrorBox)) {
+        return launch.exitCode;
+    }
     Window window;
     Game game;
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
-    for (int i = 1; i < argc; ++i) {
-        services.fullscreen = services.fullscreen || std::strcmp(argv[i], "--fullscreen") == 0;
-    }
+    services.fullscreen = launch.options.fullscreen;
     return runGame(window, game, services);
 }

@@ -1,5 +1,7 @@
-// The program's entry point on Windows: one window, one game, run until the window closes.
+// The program's entry point on Windows: the options and the content folder first, then
+// one window, one game, run until the window closes.
 
+#include "Launch.h"
 #include "MainLoop.h"
 #include "Platform.h"
 #include "Window.h"
@@ -7,19 +9,55 @@
 #include "render/GlEntryPoints.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
-#include <cstring>
+#include <cstdio>
 
 namespace {
 
 std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 
+// The arguments after the program's name, in UTF-8 whatever the system's code page.
+std::vector<std::string> arguments() {
+    std::vector<std::string> result;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return result;
+    }
+    for (int i = 1; i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+        text.resize(text.size() - 1);
+        result.push_back(text);
+    }
+    LocalFree(wide);
+    return result;
+}
+
+// A GUI program has no console: when started from one, write --help, --version and
+// errors there instead of nowhere. Output already redirected is left alone.
+void useParentConsole() {
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((output == nullptr || output == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    useParentConsole();
+    Launch launch;
+    if (!launch.prepare(arguments(), executableFolder(), showErrorBox)) {
+        return launch.exitCode;
+    }
     Window window(instance);
     Game game;
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
-    services.fullscreen = commandLine != nullptr && std::strstr(commandLine, "--fullscreen") != nullptr;
+    services.fullscreen = launch.options.fullscreen;
     return runGame(window, game, services);
 }

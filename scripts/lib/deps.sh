@@ -3,14 +3,21 @@
 # apt-get runs as root, through sudo otherwise. Sourced.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-TAMQ_PACKAGES=(
-  build-essential cmake pkg-config git
+# Building and playing the game: all that run.sh installs.
+TAMQ_PLAY_PACKAGES=(
+  build-essential cmake pkg-config
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libpng-dev zlib1g-dev nlohmann-json3-dev
-  libfreetype-dev fonts-dejavu-core
+)
+
+# Those and the content generators, the tests, the benchmarks and the end-to-end runs.
+TAMQ_PACKAGES=(
+  "${TAMQ_PLAY_PACKAGES[@]}"
+  git libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick x11-utils xauth libx11-dev
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
+  desktop-file-utils appstream
 )
 
 # tamq_install_packages PACKAGE...: installs those of the packages that are missing.
@@ -31,4 +38,9 @@ tamq_install_packages() {
 # The packages of the Linux build, its tools and its tests.
 tamq_install_deps() {
   tamq_install_packages "${TAMQ_PACKAGES[@]}"
+}
+
+# Only what building and playing the game needs.
+tamq_install_play_deps() {
+  tamq_install_packages "${TAMQ_PLAY_PACKAGES[@]}"
 }

@@ -1,6 +1,7 @@
 #include "ContentFiles.h"
 
 #include "ColliderArt.h"
+#include "IconArt.h"
 #include "ImageFiles.h"
 #include "MeshArt.h"
 #include "TextureArt.h"
@@ -36,6 +37,13 @@ std::vector<ContentFile> ContentFiles::generate() {
     files.push_back(text("meshes/display/carRed.json", MeshArt::car(MeshArt::red()).toJson()));
     files.push_back(text("meshes/display/carGreen.json", MeshArt::car(MeshArt::green()).toJson()));
     files.push_back(text("meshes/colliders/quadCollider.json", ColliderArt::quadCollider()));
+    // The application icon for desktop menus and the Windows installer; the game never reads it.
+    std::vector<Canvas> icons;
+    for (int size : {48, 128, 256}) {
+        icons.push_back(IconArt::icon(size));
+        files.push_back({"icons/tamq4pelrok-" + std::to_string(size) + ".png", ImageFiles::encodePng(icons.back())});
+    }
+    files.push_back({"icons/tamq4pelrok.ico", ImageFiles::encodeIco(icons)});
     return files;
 }
 

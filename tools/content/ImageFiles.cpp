@@ -98,3 +98,39 @@ std::vector<uint8_t> ImageFiles::encodePng(const Canvas& canvas) {
     png_destroy_write_struct(&png, &info);
     return out;
 }
+
+std::vector<uint8_t> ImageFiles::encodeIco(const std::vector<Canvas>& canvases) {
+    std::vector<uint8_t> out;
+    auto put16 = [&out](std::size_t value) {
+        out.push_back(static_cast<uint8_t>(value & 0xFF));
+        out.push_back(static_cast<uint8_t>(value >> 8 & 0xFF));
+    };
+    auto put32 = [&](std::size_t value) {
+        put16(value & 0xFFFF);
+        put16(value >> 16);
+    };
+    std::vector<std::vector<uint8_t>> images;
+    for (const Canvas& canvas : canvases) {
+        images.push_back(encodePng(canvas));
+    }
+    put16(0);  // reserved
+    put16(1);  // an icon, not a cursor
+    put16(images.size());
+    std::size_t offset = 6 + 16 * images.size();
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // A size of 256 is written as 0.
+        out.push_back(static_cast<uint8_t>(canvases[i].width() & 0xFF));
+        out.push_back(static_cast<uint8_t>(canvases[i].height() & 0xFF));
+        out.push_back(0);  // no palette
+        out.push_back(0);  // reserved
+        put16(1);          // colour planes
+        put16(32);         // bits per pixel
+        put32(images[i].size());
+        put32(offset);
+        offset += images[i].size();
+    }
+    for (const std::vector<uint8_t>& image : images) {
+        out.insert(out.end(), image.begin(), image.end());
+    }
+    return out;
+}

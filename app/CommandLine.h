@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The options the game understands, parsed once at start-up into plain flags. The entry
+// points act on help, version and errors; the shell reads the rest.
+class CommandLine {
+public:
+    // What start-up does after parsing.
+    enum class Action { Play, ShowHelp, ShowVersion, Fail };
+
+    // The arguments after the program's name.
+    static CommandLine parse(const std::vector<std::string>& arguments);
+    // The usage text, several lines, ending with a newline.
+    static std::string usage();
+
+    Action action = Action::Play;
+    // Where --data pointed; empty when the option was not given.
+    std::string dataFolder;
+    bool fullscreen = false;
+    bool mute = false;
+    // What was wrong with the arguments, one line, when action is Fail.
+    std::string error;
+};

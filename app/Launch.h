@@ -1,0 +1,21 @@
+#pragma once
+
+#include "CommandLine.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// What happens before the window opens: the options are read, --help and --version
+// answered, and the content folder found and made the working directory.
+class Launch {
+public:
+    // True when the game should start with options; false when the process should end
+    // now with exitCode: 0 after help or version, 2 for a bad option (after the usage),
+    // 1 when the content cannot be found (after one line and showError's message box).
+    bool prepare(const std::vector<std::string>& arguments, const std::filesystem::path& executableFolder,
+                 void (*showError)(const char* text));
+
+    CommandLine options;
+    int exitCode = 0;
+};

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Checks a .deb of the game the way a player uses it, in a clean Debian 12 root:
+#   - apt-get installs it from the file, resolving its dependencies from the archive;
+#   - `tamq --version` answers with the package's version;
+#   - the installed game, started from / with SDL's offscreen driver, reaches its first
+#     frame and exits 0 on SIGTERM;
+#   - apt-get purge leaves no file of the package behind.
+#
+# Usage: deb_clean_root.sh PACKAGE.deb
+# Runs as root (chroot and mounts). The pristine root, made once with
+# `debootstrap --variant=minbase`, and the downloaded packages are kept under
+# TAMQ_CACHE (default /var/cache/tamq4pelrok), outside the clone, so later runs and fresh
+# clones on the same machine only copy it. Every run works on a new copy.
+#
+# The player's machine has a GL driver; a minbase root has none, so Mesa's driver packages
+# are installed first, as the machine's driver, before the game itself.
+set -euo pipefail
+
+deb="$(realpath "$1")"
+cache="${TAMQ_CACHE:-/var/cache/tamq4pelrok}"
+pristine="$cache/bookworm-minbase"
+archives="$cache/apt-archives"
+mirror="${TAMQ_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
+driver_packages=(libegl-mesa0 libgl1-mesa-dri libglx-mesa0)
+
+version="$(dpkg-deb -f "$deb" Version)"
+package="$(dpkg-deb -f "$deb" Package)"
+root=""
+mounts=()
+game_pid=""
+
+step() { echo "== $*"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cleanup() {
+    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
+        kill -KILL "$game_pid" 2>/dev/null || true
+    fi
+    local i
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+        umount -l "${mounts[$i]}" 2>/dev/null || true
+    done
+    # Only remove the copy once nothing of the host is mounted inside it any more.
+    if [ -n "$root" ] && ! grep -q " $root/" /proc/mounts; then
+        rm -rf "$root"
+    fi
+}
+trap cleanup EXIT
+
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
+
+apt_in_root() { in_root DEBIAN_FRONTEND=noninteractive apt-get -y -q "$@"; }
+
+mount_into() {
+    mkdir -p "$root$2"
+    mount "${@:3}" "$1" "$root$2"
+    mounts+=("$root$2")
+}
+
+# The pristine root with its package lists, made once and then only copied.
+make_pristine() {
+    [ -f "$pristine/.complete" ] && return
+    step "making a clean Debian 12 root with debootstrap (once, kept in $pristine)"
+    rm -rf "$pristine"
+    mkdir -p "$cache"
+    debootstrap --variant=minbase bookworm "$pristine" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
+        { tail -n 20 "$cache/debootstrap.log" >&2; fail "debootstrap failed"; }
+    echo "deb $mirror bookworm main" >"$pristine/etc/apt/sources.list"
+    cp /etc/resolv.conf "$pristine/etc/resolv.conf"
+    chroot "$pristine" apt-get update -q >/dev/null
+    chroot "$pristine" apt-get clean
+    touch "$pristine/.complete"
+}
+
+# A fresh copy of the pristine root, with /proc, /dev and a shared package cache.
+enter_copy() {
+    mkdir -p "$cache/runs" "$archives/partial"
+    root="$(mktemp -d "$cache/runs/root.XXXXXX")"
+    cp -a "$pristine/." "$root/"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    mount_into proc /proc -t proc
+    mount_into /dev /dev --bind
+    mount_into /dev/pts /dev/pts --bind
+    mount_into "$archives" /var/cache/apt/archives --bind
+}
+
+# Every file of the package that dpkg knows, as paths inside the root.
+package_files() {
+    in_root dpkg-query -L "$package" | while IFS= read -r path; do
+        [ -f "$root$path" ] || [ -L "$root$path" ] && echo "$path"
+    done
+}
+
+check_install() {
+    step "apt-get install ./$(basename "$deb") (the machine's GL driver first: ${driver_packages[*]})"
+    apt_in_root install --no-install-recommends "${driver_packages[@]}" >/dev/null
+    cp "$deb" "$root/tmp/"
+    apt_in_root install --no-install-recommends "/tmp/$(basename "$deb")" >"$root/tmp/install.log" 2>&1 ||
+        { cat "$root/tmp/install.log" >&2; fail "apt-get could not install the package"; }
+    rm -f "$root/tmp/$(basename "$deb")"
+}
+
+check_version() {
+    step "tamq --version"
+    local answer
+    answer="$(in_root tamq --version)" || fail "tamq --version failed"
+    echo "$answer"
+    grep -qF "$version" <<<"$answer" || fail "tamq --version says '$answer', expected version $version"
+}
+
+# The game prints one line once its first frame is on screen; SIGTERM must then end it
+# like closing its window does.
+check_first_frame() {
+    step "the installed game, started from /, reaches its first frame"
+    local log="$root/tmp/game.log"
+    chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin SDL_VIDEODRIVER=offscreen \
+        LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy sh -c 'cd / && exec tamq' >"$log" 2>&1 &
+    game_pid=$!
+    local tries=0
+    while ! grep -q "first frame" "$log" && kill -0 "$game_pid" 2>/dev/null && [ $tries -lt 600 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+    grep -q "first frame" "$log" || { cat "$log" >&2; fail "no first frame"; }
+    kill -TERM "$game_pid"
+    local status=0
+    wait "$game_pid" || status=$?
+    game_pid=""
+    cat "$log"
+    [ "$status" -eq 0 ] || fail "the game exited $status on SIGTERM, expected 0"
+}
+
+check_purge() {
+    step "apt-get purge $package"
+    local files
+    files="$(package_files)"
+    [ -n "$files" ] || fail "dpkg lists no file of $package"
+    apt_in_root purge "$package" >/dev/null
+    local left
+    left="$(while IFS= read -r path; do
+        [ -e "$root$path" ] || [ -L "$root$path" ] && echo "$path"
+    done <<<"$files")"
+    left+="$(find "$root" -xdev -path "$root/proc" -prune -o -iname '*tamq*' -print | sed "s|^$root||")"
+    [ -z "$left" ] || fail "left behind after purge:"$'\n'"$left"
+    echo "$(wc -l <<<"$files") files installed, none left after purge"
+}
+
+[ "$(id -u)" -eq 0 ] || fail "needs root (chroot and mounts)"
+start=$SECONDS
+make_pristine
+enter_copy
+check_install
+check_version
+check_first_frame
+check_purge
+echo "clean-root check of $package $version passed in $((SECONDS - start)) s"
