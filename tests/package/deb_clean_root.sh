@@ -12,30 +12,25 @@
 # TAMQ_CACHE (default /var/cache/tamq4pelrok), outside the clone, so later runs and fresh
 # clones on the same machine only copy it. Every run works on a new copy.
 #
-# The player's machine has a GL driver; a minbase root has none, so Mesa's driver packages
-# are installed first, as the machine's driver, before the game itself.
+# A minbase root has no OpenGL driver: the package's dependencies must bring one.
 set -euo pipefail
+source "$(dirname "$0")/first_frame.sh"
 
 deb="$(realpath "$1")"
 cache="${TAMQ_CACHE:-/var/cache/tamq4pelrok}"
 pristine="$cache/bookworm-minbase"
 archives="$cache/apt-archives"
 mirror="${TAMQ_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
-driver_packages=(libegl-mesa0 libgl1-mesa-dri libglx-mesa0)
 
 version="$(dpkg-deb -f "$deb" Version)"
 package="$(dpkg-deb -f "$deb" Package)"
 root=""
 mounts=()
-game_pid=""
 
 step() { echo "== $*"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cleanup() {
-    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
-        kill -KILL "$game_pid" 2>/dev/null || true
-    fi
     local i
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
         umount -l "${mounts[$i]}" 2>/dev/null || true
@@ -47,7 +42,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "$@"; }
+# Debian's PATH for a user: games live in /usr/games.
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin:/usr/games HOME=/root "$@"; }
 
 apt_in_root() { in_root DEBIAN_FRONTEND=noninteractive apt-get -y -q "$@"; }
 
@@ -87,13 +83,12 @@ enter_copy() {
 # Every file of the package that dpkg knows, as paths inside the root.
 package_files() {
     in_root dpkg-query -L "$package" | while IFS= read -r path; do
-        [ -f "$root$path" ] || [ -L "$root$path" ] && echo "$path"
+        if [ -f "$root$path" ] || [ -L "$root$path" ]; then echo "$path"; fi
     done
 }
 
 check_install() {
-    step "apt-get install ./$(basename "$deb") (the machine's GL driver first: ${driver_packages[*]})"
-    apt_in_root install --no-install-recommends "${driver_packages[@]}" >/dev/null
+    step "apt-get install ./$(basename "$deb")"
     cp "$deb" "$root/tmp/"
     apt_in_root install --no-install-recommends "/tmp/$(basename "$deb")" >"$root/tmp/install.log" 2>&1 ||
         { cat "$root/tmp/install.log" >&2; fail "apt-get could not install the package"; }
@@ -112,22 +107,10 @@ check_version() {
 # like closing its window does.
 check_first_frame() {
     step "the installed game, started from /, reaches its first frame"
-    local log="$root/tmp/game.log"
-    chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin SDL_VIDEODRIVER=offscreen \
-        LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy sh -c 'cd / && exec tamq' >"$log" 2>&1 &
-    game_pid=$!
-    local tries=0
-    while ! grep -q "first frame" "$log" && kill -0 "$game_pid" 2>/dev/null && [ $tries -lt 600 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    grep -q "first frame" "$log" || { cat "$log" >&2; fail "no first frame"; }
-    kill -TERM "$game_pid"
-    local status=0
-    wait "$game_pid" || status=$?
-    game_pid=""
-    cat "$log"
-    [ "$status" -eq 0 ] || fail "the game exited $status on SIGTERM, expected 0"
+    first_frame_then_sigterm "$root/tmp/game.log" / chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin:/usr/games \
+        SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy tamq ||
+        fail "the installed game: $first_frame_error"
+    cat "$root/tmp/game.log"
 }
 
 check_purge() {
@@ -138,7 +121,7 @@ check_purge() {
     apt_in_root purge "$package" >/dev/null
     local left
     left="$(while IFS= read -r path; do
-        [ -e "$root$path" ] || [ -L "$root$path" ] && echo "$path"
+        if [ -e "$root$path" ] || [ -L "$root$path" ]; then echo "$path"; fi
     done <<<"$files")"
     left+="$(find "$root" -xdev -path "$root/proc" -prune -o -iname '*tamq*' -print | sed "s|^$root||")"
     [ -z "$left" ] || fail "left behind after purge:"$'\n'"$left"

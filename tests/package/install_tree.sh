@@ -22,7 +22,7 @@ cmake --install "$build" --prefix "$prefix" >"$scratch/install.log"
 
 for file in bin/tamq share/tamq4pelrok/data/cars.json share/tamq4pelrok/data/shaders/basic-fixed.vert \
     "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml" \
-    share/doc/tamq4pelrok/copyright share/doc/tamq4pelrok/changelog.gz share/man/man6/tamq.6 \
+    share/doc/tamq4pelrok/copyright share/doc/tamq4pelrok/changelog.gz share/man/man6/tamq.6.gz \
     "share/icons/hicolor/48x48/apps/$app_id.png" "share/icons/hicolor/128x128/apps/$app_id.png" \
     "share/icons/hicolor/256x256/apps/$app_id.png"; do
     [ -f "$prefix/$file" ] || fail "not installed: $file"
