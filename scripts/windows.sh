@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build, cross-compiled on Debian with mingw-w64.
 #
-#   scripts/windows.sh         builds tamq.exe and packs it with data/ into build-windows/tamq-windows.zip
+#   scripts/windows.sh         builds tamq.exe and packs it with data/ and the licences into
+#                              build-windows/tamq-windows.zip
 #   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine
 #
 # libpng has no mingw package in Debian: its first run fetches Debian's own libpng1.6 source
@@ -80,7 +81,7 @@ pack_zip() {
   local stage="$build/package/tamq"
   rm -rf "$build/package"
   mkdir -p "$stage"
-  cp "$build/app/tamq.exe" "$stage/"
+  cp "$build/app/tamq.exe" "$build/packaging/LICENSE.txt" "$stage/"
   cp -r "$root/data" "$stage/data"
   rm -f "$build/tamq-windows.zip"
   (cd "$build/package" && cmake -E tar cf "$build/tamq-windows.zip" --format=zip tamq)

@@ -27,11 +27,12 @@ start_display() {
     xset r off
 }
 
-# Without data/ the game cannot initialise: the message box must show with the caption
-# "An error occurred", and dismissing it must end the process with 1.
+# With an empty data/ the game cannot initialise: the message box must show with the
+# caption "An error occurred", and dismissing it must end the process with 1.
 check_startup_failure() {
     local empty
     empty="$(mktemp -d)"
+    mkdir "$empty/data"
     x11_launch "$empty" "$shots/failure-stderr.txt" wine "$game"
     if x11_wait_window "An error occurred" 60; then
         e2e_check "the message box did not take the keyboard" x11_focus

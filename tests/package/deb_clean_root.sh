@@ -107,6 +107,8 @@ check_version() {
 # like closing its window does.
 check_first_frame() {
     step "the installed game, started from /, reaches its first frame"
+    # env carries the offscreen driver's variables into the root; chroot and env exec in
+    # turn, so the signal reaches the game itself.
     first_frame_then_sigterm "$root/tmp/game.log" / chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin:/usr/games \
         SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy tamq ||
         fail "the installed game: $first_frame_error"
