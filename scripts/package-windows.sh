@@ -7,20 +7,17 @@
 #   scripts/package-windows.sh check    the same, then installs, plays and uninstalls it
 #                                       under Wine (tests/package/installer_under_wine.sh)
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${TAMQ_WINDOWS_BUILD:-$root/build-windows}"
+source "$(dirname "$0")/env.sh"
 mode="${1:-build}"
+build="$(tamq_build_dir windows)"
 
-source "$root/scripts/deps.sh"
-TAMQ_PACKAGES=(nsis)
+packages=(nsis)
 if [ "$mode" = check ]; then
-  TAMQ_PACKAGES+=(wine xvfb)
+  packages+=(wine xvfb)
 fi
-tamq_install_deps
+tamq_install_packages "${packages[@]}"
 
-step() { echo "== $*"; }
-
-"$root/scripts/windows.sh"
+"$TAMQ_ROOT/scripts/windows.sh"
 
 installer_dir="$build/installer"
 stage="$installer_dir/stage"
@@ -28,7 +25,7 @@ lists="$installer_dir/lists"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 setup="$build/tamq4pelrok-$version-setup.exe"
 
-step "staging the installed files"
+tamq_step "staging the installed files"
 rm -rf "$installer_dir"
 mkdir -p "$lists"
 cmake --install "$build" --prefix "$stage" >/dev/null
@@ -54,11 +51,11 @@ cmake --install "$build" --prefix "$stage" >/dev/null
   } >"$lists/uninstall.nsh"
 )
 
-step "making the installer"
+tamq_step "making the installer"
 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DLISTS="$lists" \
-  -DSIZE_KB="$(du -sk "$stage" | cut -f1)" -DOUTFILE="$setup" "$root/packaging/windows/tamq4pelrok.nsi"
-step "made $setup"
+  -DSIZE_KB="$(du -sk "$stage" | cut -f1)" -DOUTFILE="$setup" "$TAMQ_ROOT/packaging/windows/tamq4pelrok.nsi"
+tamq_step "made $setup"
 
 if [ "$mode" = check ]; then
-  "$root/tests/package/installer_under_wine.sh" "$setup" "$stage" "$installer_dir/check"
+  "$TAMQ_ROOT/tests/package/installer_under_wine.sh" "$setup" "$stage" "$installer_dir/check"
 fi

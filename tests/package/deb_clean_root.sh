@@ -27,7 +27,6 @@ package="$(dpkg-deb -f "$deb" Package)"
 root=""
 mounts=()
 
-step() { echo "== $*"; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cleanup() {
@@ -56,7 +55,7 @@ mount_into() {
 # The pristine root with its package lists, made once and then only copied.
 make_pristine() {
     [ -f "$pristine/.complete" ] && return
-    step "making a clean Debian 12 root with debootstrap (once, kept in $pristine)"
+    tamq_step "making a clean Debian 12 root with debootstrap (once, kept in $pristine)"
     rm -rf "$pristine"
     mkdir -p "$cache"
     debootstrap --variant=minbase bookworm "$pristine" "$mirror" >"$cache/debootstrap.log" 2>&1 ||
@@ -90,7 +89,7 @@ package_files() {
 }
 
 check_install() {
-    step "apt-get install ./$(basename "$deb")"
+    tamq_step "apt-get install ./$(basename "$deb")"
     cp "$deb" "$root/tmp/"
     apt_in_root install --no-install-recommends "/tmp/$(basename "$deb")" >"$root/tmp/install.log" 2>&1 ||
         { cat "$root/tmp/install.log" >&2; fail "apt-get could not install the package"; }
@@ -98,7 +97,7 @@ check_install() {
 }
 
 check_version() {
-    step "tamq --version"
+    tamq_step "tamq --version"
     local answer
     answer="$(in_root tamq --version)" || fail "tamq --version failed"
     echo "$answer"
@@ -108,7 +107,7 @@ check_version() {
 # The game prints one line once its first frame is on screen; SIGTERM must then end it
 # like closing its window does.
 check_first_frame() {
-    step "the installed game, started from /, reaches its first frame"
+    tamq_step "the installed game, started from /, reaches its first frame"
     # env carries the offscreen driver's variables into the root; chroot and env exec in
     # turn, so the signal reaches the game itself.
     first_frame_then_sigterm "$root/tmp/game.log" / chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin:/usr/games \
@@ -118,7 +117,7 @@ check_first_frame() {
 }
 
 check_purge() {
-    step "apt-get purge $package"
+    tamq_step "apt-get purge $package"
     local files
     files="$(package_files)"
     [ -n "$files" ] || fail "dpkg lists no file of $package"

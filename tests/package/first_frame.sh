@@ -7,19 +7,19 @@
 #
 # first_frame_then_sigterm LOG FOLDER COMMAND...: the same with SDL's offscreen driver,
 # then SIGTERM, which must end the game with exit code 0.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
+
 first_frame_error=""
 first_frame_pid=""
+
+first_frame_shown_or_ended() { grep -q "first frame shown" "$1" || ! kill -0 "$first_frame_pid" 2>/dev/null; }
 
 start_until_first_frame() {
     local log="$1" folder="$2"
     shift 2
     (cd "$folder" && exec "$@") >"$log" 2>&1 &
     first_frame_pid=$!
-    local tries=0
-    while ! grep -q "first frame shown" "$log" && kill -0 "$first_frame_pid" 2>/dev/null && [ $tries -lt 600 ]; do
-        sleep 0.1
-        tries=$((tries + 1))
-    done
+    tamq_poll 60 first_frame_shown_or_ended "$log" || true
     grep -q "first frame shown" "$log" && return 0
     kill -KILL "$first_frame_pid" 2>/dev/null
     wait "$first_frame_pid" 2>/dev/null

@@ -10,25 +10,17 @@
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/first_frame.sh"
-source "$here/../e2e/xvfb.sh"
+source "$here/../../scripts/lib/x11.sh"
 
 setup="$(realpath "$1")"
 stage="$(realpath "$2")"
 mkdir -p "$3"
 scratch="$(realpath "$3")"
 name="TAMQ 4 Pelrok"
-xvfb_pid=""
-failures=0
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-step() { echo "== $*"; }
 
 cleanup() {
     wineserver -k 2>/dev/null
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    x11_cleanup
 }
 trap cleanup EXIT
 
@@ -46,47 +38,47 @@ registered() {
     grep -qF "$uninstall_key" "$WINEPREFIX/system.reg"
 }
 
-start_xvfb 1600x900x24 || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
+x11_start_server 1600x900x24 || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
 
-step "a fresh Wine prefix"
+tamq_step "a fresh Wine prefix"
 start=$SECONDS
 wineboot -i >/dev/null 2>&1
 wineserver -w
 
-step "silent install"
+tamq_step "silent install"
 wine "$setup" /S >/dev/null 2>&1
 wineserver -w
 installed=()
 while IFS= read -r file; do
     installed+=("$file")
-    cmp -s "$stage/$file" "$folder/$file" || fail "not installed as staged: $file"
+    cmp -s "$stage/$file" "$folder/$file" || e2e_fail "not installed as staged: $file"
 done < <(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
-[ ${#installed[@]} -gt 10 ] || fail "only ${#installed[@]} files staged"
-[ -f "$folder/uninstall.exe" ] || fail "no uninstaller"
-[ -f "$shortcut" ] || fail "no Start-menu shortcut"
-registered || fail "no entry in Add/Remove Programs"
+[ ${#installed[@]} -gt 10 ] || e2e_fail "only ${#installed[@]} files staged"
+[ -f "$folder/uninstall.exe" ] || e2e_fail "no uninstaller"
+[ -f "$shortcut" ] || e2e_fail "no Start-menu shortcut"
+registered || e2e_fail "no entry in Add/Remove Programs"
 grep -A12 -F "$uninstall_key" "$WINEPREFIX/system.reg" | grep -q '"UninstallString"' ||
-    fail "the Add/Remove Programs entry has no UninstallString"
+    e2e_fail "the Add/Remove Programs entry has no UninstallString"
 
-step "the installed game, started from another folder, reaches its first frame"
+tamq_step "the installed game, started from another folder, reaches its first frame"
 if start_until_first_frame "$scratch/game.log" "$scratch/elsewhere" wine "C:\\Program Files\\$name\\tamq.exe"; then
     cat "$scratch/game.log"
 else
-    fail "the installed game: $first_frame_error"
+    e2e_fail "the installed game: $first_frame_error"
 fi
 wineserver -k 2>/dev/null
 wait "$first_frame_pid" 2>/dev/null
 
-step "silent uninstall"
+tamq_step "silent uninstall"
 # The uninstaller copies itself away and runs from there; wineserver -w waits for it.
 wine "$folder/uninstall.exe" /S >/dev/null 2>&1
 wineserver -w
 for file in "${installed[@]}" uninstall.exe; do
-    [ ! -e "$folder/$file" ] || fail "left behind: $file"
+    [ ! -e "$folder/$file" ] || e2e_fail "left behind: $file"
 done
-[ ! -e "$folder" ] || fail "the game's folder is left behind: $(find "$folder" | head -n 5)"
-[ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left behind"
-! registered || fail "the Add/Remove Programs entry is left behind"
+[ ! -e "$folder" ] || e2e_fail "the game's folder is left behind: $(find "$folder" | head -n 5)"
+[ ! -e "$shortcut" ] || e2e_fail "the Start-menu shortcut is left behind"
+! registered || e2e_fail "the Add/Remove Programs entry is left behind"
 
-echo "installer under Wine: $((${#installed[@]})) files, $failures failure(s), $((SECONDS - start)) s"
-[ "$failures" -eq 0 ]
+echo "${#installed[@]} files installed and removed in $((SECONDS - start)) s"
+e2e_summary "installer under Wine"
