@@ -37,6 +37,9 @@ registered() {
     wineserver -w
     grep -qF "$uninstall_key" "$WINEPREFIX/system.reg"
 }
+not_registered() { ! registered; }
+has_uninstall_string() { grep -A12 -F "$uninstall_key" "$WINEPREFIX/system.reg" | grep -q '"UninstallString"'; }
+absent() { [ ! -e "$1" ]; }
 
 x11_start_server 1600x900x24 || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
 
@@ -51,21 +54,18 @@ wineserver -w
 installed=()
 while IFS= read -r file; do
     installed+=("$file")
-    cmp -s "$stage/$file" "$folder/$file" || e2e_fail "not installed as staged: $file"
+    e2e_check "not installed as staged: $file" cmp -s "$stage/$file" "$folder/$file"
 done < <(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
-[ ${#installed[@]} -gt 10 ] || e2e_fail "only ${#installed[@]} files staged"
-[ -f "$folder/uninstall.exe" ] || e2e_fail "no uninstaller"
-[ -f "$shortcut" ] || e2e_fail "no Start-menu shortcut"
-registered || e2e_fail "no entry in Add/Remove Programs"
-grep -A12 -F "$uninstall_key" "$WINEPREFIX/system.reg" | grep -q '"UninstallString"' ||
-    e2e_fail "the Add/Remove Programs entry has no UninstallString"
+e2e_check "only ${#installed[@]} files staged" test ${#installed[@]} -gt 10
+e2e_check "no uninstaller" test -f "$folder/uninstall.exe"
+e2e_check "no Start-menu shortcut" test -f "$shortcut"
+e2e_check "no entry in Add/Remove Programs" registered
+e2e_check "the Add/Remove Programs entry has no UninstallString" has_uninstall_string
 
 tamq_step "the installed game, started from another folder, reaches its first frame"
-if start_until_first_frame "$scratch/game.log" "$scratch/elsewhere" wine "C:\\Program Files\\$name\\tamq.exe"; then
-    cat "$scratch/game.log"
-else
-    e2e_fail "the installed game: $first_frame_error"
-fi
+e2e_check "the installed game did not reach its first frame" \
+    start_until_first_frame "$scratch/game.log" "$scratch/elsewhere" wine "C:\\Program Files\\$name\\tamq.exe"
+cat "$scratch/game.log"
 wineserver -k 2>/dev/null
 wait "$first_frame_pid" 2>/dev/null
 
@@ -74,11 +74,11 @@ tamq_step "silent uninstall"
 wine "$folder/uninstall.exe" /S >/dev/null 2>&1
 wineserver -w
 for file in "${installed[@]}" uninstall.exe; do
-    [ ! -e "$folder/$file" ] || e2e_fail "left behind: $file"
+    e2e_check "left behind: $file" absent "$folder/$file"
 done
-[ ! -e "$folder" ] || e2e_fail "the game's folder is left behind: $(find "$folder" | head -n 5)"
-[ ! -e "$shortcut" ] || e2e_fail "the Start-menu shortcut is left behind"
-! registered || e2e_fail "the Add/Remove Programs entry is left behind"
+e2e_check "the game's folder is left behind" absent "$folder"
+e2e_check "the Start-menu shortcut is left behind" absent "$shortcut"
+e2e_check "the Add/Remove Programs entry is left behind" not_registered
 
 echo "${#installed[@]} files installed and removed in $((SECONDS - start)) s"
 e2e_summary "installer under Wine"
