@@ -70,6 +70,10 @@ x11_app_running() { [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; }
 x11_wait_window() {
   window=""
   tamq_poll "${2:-30}" x11_window_found_or_ended "$1" || true
+  # The game's clock starts once its content has loaded, a little after the window shows,
+  # and keys act only a second after that: the first game key rests as if one had just acted,
+  # a second later.
+  x11_last_game_key=$((${EPOCHREALTIME//[!0-9]/} + 1000000))
   [ -n "$window" ]
 }
 
