@@ -89,9 +89,10 @@ int failStartup(WindowType& window, const StartupServices& services, const char*
     return 1;
 }
 
-// The whole life of the program from a constructed window and game: the exit code.
+// Start-up from a constructed window and game: 0 when the loop may run, otherwise the exit
+// code, after the failure has been shown.
 template <class WindowType, class GameType>
-int runGame(WindowType& window, GameType& game, const StartupServices& services) {
+int startGame(WindowType& window, GameType& game, const StartupServices& services) {
     window.setGame(&game);
     if (!window.create(kWindowWidth, kWindowHeight, kColourBits, services.fullscreen)) {
         return failStartup(window, services, "Unable to create the OpenGL Window");
@@ -107,8 +108,24 @@ int runGame(WindowType& window, GameType& game, const StartupServices& services)
     }
     // Loading time must not become the first time step.
     window.elapsedSeconds();
-    runMainLoop(window, game, services.keyQuery);
+    return 0;
+}
+
+// Shutdown after the loop has ended.
+template <class WindowType, class GameType>
+void finishGame(WindowType& window, GameType& game) {
     game.releaseTextures();
     window.destroy();
+}
+
+// The whole life of the program from a constructed window and game: the exit code. The
+// browser, which drives the loop itself, runs the three stages separately.
+template <class WindowType, class GameType>
+int runGame(WindowType& window, GameType& game, const StartupServices& services) {
+    if (const int failure = startGame(window, game, services); failure != 0) {
+        return failure;
+    }
+    runMainLoop(window, game, services.keyQuery);
+    finishGame(window, game);
     return 0;
 }

@@ -4,6 +4,10 @@
 
 #include <SDL2/SDL.h>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 namespace {
 
 SDL_Scancode scancodeOf(GameKey key) {
@@ -33,9 +37,18 @@ std::filesystem::path executableFolder() {
 
 std::uint32_t platformMilliseconds() { return SDL_GetTicks(); }
 
+#ifdef __EMSCRIPTEN__
+// In a browser SDL's message box is alert(), which stops the page. The page shows the
+// text over the game instead (index.html's showMessage).
+EM_JS(void, showPageMessage, (const char* caption, const char* text),
+      { Module.showMessage(UTF8ToString(caption), UTF8ToString(text)); });
+
+void showErrorBox(const char* text) { showPageMessage("An error occurred", text); }
+#else
 void showErrorBox(const char* text) {
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "An error occurred", text, nullptr);
 }
+#endif
 
 void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 

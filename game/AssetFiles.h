@@ -40,9 +40,15 @@ inline constexpr AssetFile kAssetFiles[] = {
     {AssetKind::Mesh, int(MeshId::Background), "data/quadBackground.json"},
     {AssetKind::Collider, 0, "data/meshes/colliders/quadCollider.json"},
     {AssetKind::Traffic, 0, "data/cars.json"},
+#ifdef TAMQ_WEBGL
+    // WebGL 2 compiles GLSL ES 3.00: the same programs, written in that dialect.
+    {AssetKind::Shader, int(ShaderId::Basic), "data/shaders/basic-es.vert", "data/shaders/basic-es.frag"},
+    {AssetKind::Shader, int(ShaderId::GameOver), "data/shaders/gameover-es.vert", "data/shaders/gameover-es.frag"},
+#else
     {AssetKind::Shader, int(ShaderId::Basic), "data/shaders/basic-fixed.vert", "data/shaders/basic-fixed.frag"},
     {AssetKind::Shader, int(ShaderId::GameOver), "data/shaders/gameover-fixed.vert",
      "data/shaders/gameover-fixed.frag"},
+#endif
 };
 
 // The path of the first file of a kind: the camera path, the collider, the traffic file.

@@ -258,6 +258,17 @@ std::unique_ptr<unsigned char[]> decodeBmpWithAlpha(const char* path, uint16_t& 
     return pixels;
 }
 
+void swapRedAndBlue(unsigned char* pixels, uint16_t width, uint16_t height, int channels) {
+    const size_t packedRow = static_cast<size_t>(width) * static_cast<size_t>(channels);
+    const size_t stride = channels == 3 ? (packedRow + 3) & ~static_cast<size_t>(3) : packedRow;
+    for (size_t row = 0; row < height; ++row) {
+        unsigned char* pixel = pixels + row * stride;
+        for (size_t x = 0; x < width; ++x, pixel += channels) {
+            std::swap(pixel[0], pixel[2]);
+        }
+    }
+}
+
 std::unique_ptr<unsigned char[]> decodePng(const char* path, uint16_t& width, uint16_t& height) {
     std::string fileBytes;
     if (!readImageFile(path, fileBytes)) {

@@ -13,3 +13,8 @@ std::unique_ptr<unsigned char[]> decodeBmp(const char* path, uint16_t& width, ui
 std::unique_ptr<unsigned char[]> decodeBmpWithAlpha(const char* path, uint16_t& width, uint16_t& height);
 // Any PNG, converted to 8-bit R, G, B, A.
 std::unique_ptr<unsigned char[]> decodePng(const char* path, uint16_t& width, uint16_t& height);
+
+// Turns the BMP decoders' pixels around in place: B, G, R rows padded to 4 bytes (channels 3)
+// or packed B, G, R, A (channels 4) become R, G, B (, A). For OpenGL ES and WebGL, which
+// take no BGR uploads.
+void swapRedAndBlue(unsigned char* pixels, uint16_t width, uint16_t height, int channels);

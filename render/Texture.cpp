@@ -43,6 +43,13 @@ Texture& Texture::load(const char* path) {
     }
     width_ = pixels_ ? width : 0;
     height_ = pixels_ ? height : 0;
+#ifdef TAMQ_WEBGL
+    // WebGL takes no BGR or BGRA uploads: the BMP bytes are turned around once, here.
+    if (pixels_ && format_ != GL_RGBA) {
+        swapRedAndBlue(pixels_.get(), width_, height_, format_ == GL_BGR ? 3 : 4);
+        format_ = format_ == GL_BGR ? GL_RGB : GL_RGBA;
+    }
+#endif
     return *this;
 }
 

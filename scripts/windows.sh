@@ -21,6 +21,7 @@ jobs="$TAMQ_JOBS"
 mode="${1:-build}"
 
 source "$root/scripts/lib/debian-source.sh"
+source "$root/scripts/lib/prefix.sh"
 packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
   nlohmann-json3-dev libgtest-dev
@@ -58,17 +59,6 @@ build_googletest() {
     -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON >/dev/null
   cmake --build "$third/googletest-build" -j "$jobs" --target install >/dev/null
-}
-
-# nlohmann-json is header-only: the Windows build uses the host's headers, through a
-# package entry of its own so that no other host header comes along.
-share_json_headers() {
-  local config
-  config="$(dirname "$(dpkg -L nlohmann-json3-dev | grep -m1 'nlohmann_jsonConfig.cmake$')")"
-  mkdir -p "$prefix/include" "$prefix/share/cmake"
-  ln -sfn /usr/include/nlohmann "$prefix/include/nlohmann"
-  rm -rf "$prefix/share/cmake/nlohmann_json"
-  cp -r "$config" "$prefix/share/cmake/nlohmann_json"
 }
 
 build_game() {
@@ -118,7 +108,7 @@ run_tests() {
 tamq_install_packages "${packages[@]}"
 build_libpng
 build_googletest
-share_json_headers
+share_json_headers "$prefix"
 build_game
 pack_zip
 if [ "$mode" = test ]; then

@@ -253,3 +253,39 @@ TEST(ShaderProgram, ShippedShadersTintTheTextureAndGameOverLooksDifferent) {
     basic.use();
     white.deleteTexture();
 }
+
+// The browser build draws with the GLSL ES 3.00 pair of each program: same interface, same
+// pixels. Checked here where a context that compiles ES 3.00 is at hand (Mesa offers it).
+TEST(ShaderProgram, EsShadersDrawWhatTheDesktopShadersDraw) {
+    REQUIRE_GL();
+    Texture white;
+    white.load(whiteBmp().c_str());
+    white.upload();
+    white.bind();
+    const float colours[][3] = {{1.0f, 0.0f, 0.0f}, {0.2f, 0.6f, 0.9f}, {1.0f, 1.0f, 1.0f}};
+    for (const char* name : {"basic", "gameover"}) {
+        SCOPED_TRACE(name);
+        ShaderProgram desktop;
+        ShaderProgram es;
+        ASSERT_EQ(build(desktop, kShaders + name + "-fixed.vert", kShaders + name + "-fixed.frag").out, "");
+        const Output output = build(es, kShaders + name + "-es.vert", kShaders + name + "-es.frag");
+        if (output.out.find("version") != std::string::npos && output.out.find("not supported") != std::string::npos) {
+            GTEST_SKIP() << "this context compiles no GLSL ES 3.00";
+        }
+        ASSERT_EQ(output.out + output.err, "");
+        ASSERT_EQ(linkStatus(es), 1);
+        for (const auto& colour : colours) {
+            desktop.use();
+            const std::array<uint8_t, 4> expected = drawQuad(colour[0], colour[1], colour[2]);
+            es.use();
+            const std::array<uint8_t, 4> drawn = drawQuad(colour[0], colour[1], colour[2]);
+            for (int channel = 0; channel < 4; ++channel) {
+                EXPECT_NEAR(drawn[channel], expected[channel], 1) << "channel " << channel;
+            }
+        }
+    }
+    ShaderProgram basic;
+    build(basic, kShaders + "basic-fixed.vert", kShaders + "basic-fixed.frag");
+    basic.use();
+    white.deleteTexture();
+}

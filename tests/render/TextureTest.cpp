@@ -181,6 +181,16 @@ TEST(BmpDecoding, KeepsPaddedRowsAlignedToFourBytes) {
     EXPECT_EQ(take(decoded, 8), (Bytes{1, 2, 3, 3, 4, 5, 6, 6}));
 }
 
+TEST(BmpDecoding, RedAndBlueSwapPerPixelAndLeaveRowPaddingAndAlpha) {
+    // 2 x 2 at three bytes a pixel: six bytes a row, two of padding.
+    Bytes rgb = {1, 2, 3, 4, 5, 6, 98, 99, 7, 8, 9, 10, 11, 12, 98, 99};
+    swapRedAndBlue(rgb.data(), 2, 2, 3);
+    EXPECT_EQ(rgb, (Bytes{3, 2, 1, 6, 5, 4, 98, 99, 9, 8, 7, 12, 11, 10, 98, 99}));
+    Bytes rgba = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    swapRedAndBlue(rgba.data(), 3, 1, 4);
+    EXPECT_EQ(rgba, (Bytes{3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12}));
+}
+
 TEST(BmpDecoding, TopDownFileComesOutBottomRowFirst) {
     std::string path = TestFiles::write("topdown.bmp", bmpBytes(1, -2, {1, 2, 3, 0, 4, 5, 6, 0}));
     Decoded decoded = decodeWith(decodeBmp, path);

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The browser build: WebAssembly and WebGL 2, compiled with Debian's emscripten.
+#
+#   scripts/web.sh          builds build-web/: index.html, tamq.js, tamq.wasm and tamq.data,
+#                           ready for any static web host
+#   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
+#   scripts/web.sh test     the same, then runs the unit tests under node and the game in
+#                           headless Chromium
+#
+# zlib, libpng and SDL2 come from Debian's own source packages, built with emcc once and
+# kept outside the clone (TAMQ_WEB_CACHE, default ~/.cache/tamq4pelrok/web), under a name
+# made of emscripten's version and the packages' versions, so fresh clones reuse them.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${TAMQ_WEB_BUILD:-$root/build-web}"
+# CMake's own tree: objects, the unit tests and the test screenshots.
+wasm="${TAMQ_WASM_BUILD:-$root/build-wasm}"
+cache="${TAMQ_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tamq4pelrok/web}"
+jobs="$(nproc)"
+mode="${1:-build}"
+
+source "$root/scripts/deps.sh"
+source "$root/scripts/lib/debian-source.sh"
+source "$root/scripts/lib/prefix.sh"
+web_packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3)
+if [ "$mode" = test ]; then
+  # The tests also build the desktop game, whose first frame is the reference picture.
+  TAMQ_PACKAGES+=("${web_packages[@]}" chromium python3-websocket)
+else
+  TAMQ_PACKAGES=("${web_packages[@]}")
+fi
+
+step() { echo "== $*"; }
+
+# Debian's emscripten finds its JavaScript helpers (acorn and others) only through this.
+export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+
+# Fetches the three source packages and names the folder their build goes into.
+choose_prefix() {
+  local sources="$cache/sources" emscripten key=""
+  emscripten="$(dpkg-query -W -f='${Version}' emscripten)"
+  local package version
+  for package in zlib libpng1.6 libsdl2; do
+    version="$(debian_source_fetch "$package" "$sources")"
+    key="$key-$package-$version"
+  done
+  prefix="$cache/prefix-emscripten-$emscripten$key"
+  prefix="${prefix//[:~+]/_}"
+}
+
+# One CMake project configured with emcmake and installed into the prefix; SOURCE is a
+# folder, or a Debian source package's name, unpacked from its original tarball.
+build_library() {
+  local name="$1" source="$2" stamp="$3"
+  shift 3
+  [ -f "$prefix/$stamp" ] && return
+  step "building $name for the browser"
+  local work="$cache/work/$name"
+  rm -rf "$work"
+  if [ ! -d "$source" ]; then
+    debian_source_unpack "$source" "$cache/sources" "$work/src"
+    source="$work/src"
+  fi
+  mkdir -p "$work"
+  emcmake cmake -S "$source" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" "$@" >"$work/configure.log" 2>&1 ||
+    { tail -n 30 "$work/configure.log" >&2; return 1; }
+  cmake --build "$work/build" -j "$jobs" --target install >"$work/build.log" 2>&1 ||
+    { tail -n 30 "$work/build.log" >&2; return 1; }
+  rm -rf "$work"
+}
+
+# zlib's CMake project wants Windows resource files that Debian's tarball leaves out; its
+# own configure script is what Debian builds with.
+build_zlib() {
+  [ -f "$prefix/lib/libz.a" ] && return
+  step "building zlib for the browser"
+  local work="$cache/work/zlib"
+  debian_source_unpack zlib "$cache/sources" "$work"
+  (cd "$work" && emconfigure ./configure --static --prefix="$prefix" >configure.log 2>&1 &&
+    emmake make -j "$jobs" install >build.log 2>&1) ||
+    { tail -n 30 "$work/configure.log" "$work/build.log" >&2; return 1; }
+  rm -rf "$work"
+}
+
+build_third_party() {
+  choose_prefix
+  build_zlib
+  build_library libpng libpng1.6 lib/libpng16.a -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF -DZLIB_ROOT="$prefix"
+  build_library SDL2 libsdl2 lib/libSDL2.a -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
+  build_library GoogleTest /usr/src/googletest lib/libgtest.a -DCMAKE_CXX_FLAGS=-fexceptions -DBUILD_GMOCK=OFF \
+    -Dgtest_disable_pthreads=ON
+}
+
+build_game() {
+  share_json_headers "$prefix"
+  local werror=OFF tests=OFF
+  [ "${CI:-}" = "true" ] && werror=ON
+  [ "$mode" = test ] && tests=ON
+  step "building the game for the browser"
+  emcmake cmake -S "$root" -B "$wasm" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DTAMQ_WERROR=$werror \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" \
+    -DTAMQ_BUILD_BENCH=OFF -DTAMQ_BUILD_TOOLS=OFF -DTAMQ_BUILD_TESTS=$tests >/dev/null
+  cmake --build "$wasm" -j "$jobs"
+  # The site: the page and the three files it loads, nothing else.
+  rm -rf "$build"
+  mkdir -p "$build"
+  cp "$root/app/web/index.html" "$wasm/app/tamq.js" "$wasm/app/tamq.wasm" "$wasm/app/tamq.data" "$build/"
+  step "built $build"
+}
+
+tamq_install_deps
+build_third_party
+build_game
+case "$mode" in
+  build) ;;
+  serve)
+    step "serving $build at http://127.0.0.1:${PORT:-8080}/ (Ctrl+C stops)"
+    exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory "$build" "${PORT:-8080}"
+    ;;
+  test)
+    step "unit tests under node"
+    (cd "$wasm" && ctest --output-on-failure)
+    desktop="${TAMQ_DESKTOP_BUILD:-$root/build}"
+    step "the desktop game and its first-frame grab, for the reference picture"
+    [ -f "$desktop/CMakeCache.txt" ] || cmake -S "$root" -B "$desktop" >/dev/null
+    cmake --build "$desktop" -j "$jobs" --target tamq tamq_first_frame_grab >/dev/null
+    step "the game in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/browser_test.py" "$build" "$wasm/browser-shots" \
+      "$desktop/app/tamq" "$desktop/tests/libtamq_first_frame_grab.so" "$root"
+    ;;
+  *)
+    echo "usage: scripts/web.sh [build|serve|test]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,179 @@
+"""A small client for headless Chromium over the DevTools protocol, and the local web server
+the browser build is played from. Used by the browser tests and the browser benchmark.
+
+Chromium runs with a fresh profile, software WebGL 2 (ANGLE on SwiftShader) and every
+background service off; its host resolver answers nothing but 127.0.0.1, so it never
+reaches for the network.
+"""
+
+import base64
+import functools
+import http.server
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import urllib.request
+
+import websocket
+
+CHROMIUM_FLAGS = [
+    "--headless=new", "--no-sandbox", "--disable-gpu-sandbox",
+    "--use-gl=angle", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+    "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+    "--disable-component-update", "--disable-sync", "--disable-quic",
+    "--disable-domain-reliability", "--disable-breakpad", "--disable-default-apps",
+    "--disable-features=Translate,MediaRouter,OptimizationHints,AutofillServerCommunication",
+    "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1",
+    "--password-store=basic", "--mute-audio", "--window-size=1280,720",
+    "--remote-debugging-port=0", "--remote-allow-origins=*",
+]
+
+# The game keys as DevTools key events need them: DOM key, DOM code, Windows key code.
+KEYS = {
+    "Escape": ("Escape", "Escape", 27),
+    "Space": (" ", "Space", 32),
+    "F1": ("F1", "F1", 112),
+    "F2": ("F2", "F2", 113),
+    "Left": ("ArrowLeft", "ArrowLeft", 37),
+    "Up": ("ArrowUp", "ArrowUp", 38),
+    "Right": ("ArrowRight", "ArrowRight", 39),
+    "Down": ("ArrowDown", "ArrowDown", 40),
+}
+
+
+def wait_until(condition, timeout, what):
+    """Polls condition until it returns something true; fails naming what was awaited."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(0.05)
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                      ".wasm": "application/wasm", ".data": "application/octet-stream"}
+
+    def log_message(self, *args):
+        pass
+
+
+class Site:
+    """The browser build served on 127.0.0.1 at a port the system picks."""
+
+    def __init__(self, folder):
+        handler = functools.partial(QuietHandler, directory=folder)
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/"
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+
+class Chromium:
+    """One headless Chromium with one page, driven through the DevTools protocol. Console
+    errors, uncaught exceptions and WebGL warnings of the page are collected in problems."""
+
+    def __init__(self, width=1280, height=720):
+        self.profile = tempfile.mkdtemp(prefix="tamq-chromium-")
+        binary = shutil.which("chromium") or shutil.which("chromium-browser")
+        if binary is None:
+            raise RuntimeError("chromium is not installed")
+        self.process = subprocess.Popen(
+            [binary, *CHROMIUM_FLAGS, f"--user-data-dir={self.profile}", "about:blank"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.next_id = 0
+        self.problems = []
+        self.socket = None
+        try:
+            port_file = os.path.join(self.profile, "DevToolsActivePort")
+            port = wait_until(lambda: os.path.exists(port_file) and open(port_file).readline().strip(),
+                              30, "Chromium's DevTools port")
+            with urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list") as reply:
+                pages = [t for t in json.load(reply) if t["type"] == "page"]
+            self.socket = websocket.create_connection(pages[0]["webSocketDebuggerUrl"], timeout=60)
+            for domain in ("Page", "Runtime", "Log"):
+                self.call(f"{domain}.enable")
+            self.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                      deviceScaleFactor=1, mobile=False)
+        except BaseException:
+            self.close()
+            raise
+
+    def close(self):
+        if self.socket is not None:
+            self.socket.close()
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def call(self, method, **params):
+        self.next_id += 1
+        self.socket.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            message = json.loads(self.socket.recv())
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise RuntimeError(f"{method}: {message['error']}")
+                return message.get("result", {})
+            self._note(message)
+
+    def _note(self, event):
+        method, params = event.get("method"), event.get("params", {})
+        if method == "Runtime.consoleAPICalled" and params["type"] in ("error", "assert"):
+            text = " ".join(str(a.get("value", a.get("description", ""))) for a in params["args"])
+            self.problems.append(f"console.{params['type']}: {text}")
+        elif method == "Runtime.exceptionThrown":
+            details = params["exceptionDetails"]
+            text = details.get("exception", {}).get("description", details.get("text", ""))
+            self.problems.append(f"uncaught: {text}")
+        elif method == "Log.entryAdded":
+            entry = params["entry"]
+            # WebGL reports a rejected call as a warning: for this game that is a fault.
+            if entry["level"] == "error" or "WebGL" in entry.get("text", ""):
+                self.problems.append(f"{entry['source']} {entry['level']}: {entry['text']}")
+
+    def evaluate(self, expression):
+        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
+        if "exceptionDetails" in result:
+            raise RuntimeError(f"{expression}: {result['exceptionDetails']}")
+        return result["result"].get("value")
+
+    def wait_for(self, expression, timeout, what):
+        return wait_until(lambda: self.evaluate(expression), timeout, what)
+
+    def navigate(self, url, before_load=None):
+        """Opens url; before_load, a script, then runs in the page before any of its own."""
+        if before_load is not None:
+            self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
+        self.call("Page.navigate", url=url)
+
+    def screenshot(self, path):
+        data = self.call("Page.captureScreenshot", format="png")["data"]
+        with open(path, "wb") as out:
+            out.write(base64.b64decode(data))
+        return path
+
+    def key(self, name, down):
+        key, code, number = KEYS[name]
+        self.call("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", key=key,
+                  code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number)
+
+    def hold(self, name, seconds):
+        self.key(name, True)
+        time.sleep(seconds)
+        self.key(name, False)
