@@ -4,7 +4,9 @@
 #   ./test.sh -R GameRules       extra arguments go to ctest
 #   ./test.sh --full             then every file-reader fuzzer for a few seconds and the whole
 #                                suite again under the sanitizers
-#   TAMQ_WINDOWS=1 ./test.sh --full   and the Windows build with its tests under Wine, as CI runs it
+#   TAMQ_WINDOWS=1 ./test.sh --full   and the Windows build with its tests under Wine
+#   TAMQ_WEB=1 ./test.sh --full       and the browser build with its tests under node and in
+#                                     headless Chromium (CI sets both)
 set -euo pipefail
 source "$(dirname "$0")/scripts/env.sh"
 
@@ -31,4 +33,8 @@ tamq_ctest default "${ctest_args[@]}"
 "$TAMQ_ROOT/tools/sanitized_tests.sh" "${ctest_args[@]}"
 if [ "${TAMQ_WINDOWS:-0}" = 1 ]; then
   "$TAMQ_ROOT/scripts/windows.sh" test
+fi
+# The browser build, its unit tests under node and its play in headless Chromium.
+if [ "${TAMQ_WEB:-0}" = 1 ]; then
+  "$TAMQ_ROOT/scripts/web.sh" test
 fi

@@ -6,6 +6,8 @@
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
 #                           headless Chromium
+#   scripts/web.sh bench    the same, then prints the download size, the time to the first
+#                           frame and the frame rate beside the desktop build's
 #
 # zlib, libpng and SDL2 come from Debian's own source packages, built with emcc once and
 # kept outside the clone (TAMQ_WEB_CACHE, default ~/.cache/tamq4pelrok/web), under a name
@@ -23,8 +25,8 @@ source "$root/scripts/deps.sh"
 source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
 web_packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3)
-if [ "$mode" = test ]; then
-  # The tests also build the desktop game, whose first frame is the reference picture.
+if [ "$mode" = test ] || [ "$mode" = bench ]; then
+  # The tests and the benchmark also build the desktop game, to compare with it.
   TAMQ_PACKAGES+=("${web_packages[@]}" chromium python3-websocket)
 else
   TAMQ_PACKAGES=("${web_packages[@]}")
@@ -111,6 +113,15 @@ build_game() {
   step "built $build"
 }
 
+# The desktop game and the library preloaded into it (tests/web/DesktopFrames.cpp), which
+# the tests and the benchmark compare the browser build with.
+build_desktop() {
+  desktop="${TAMQ_DESKTOP_BUILD:-$root/build}"
+  step "the desktop game, to compare with"
+  [ -f "$desktop/CMakeCache.txt" ] || cmake -S "$root" -B "$desktop" >/dev/null
+  cmake --build "$desktop" -j "$jobs" --target tamq tamq_desktop_frames >/dev/null
+}
+
 tamq_install_deps
 build_third_party
 build_game
@@ -123,16 +134,19 @@ case "$mode" in
   test)
     step "unit tests under node"
     (cd "$wasm" && ctest --output-on-failure)
-    desktop="${TAMQ_DESKTOP_BUILD:-$root/build}"
-    step "the desktop game and its first-frame grab, for the reference picture"
-    [ -f "$desktop/CMakeCache.txt" ] || cmake -S "$root" -B "$desktop" >/dev/null
-    cmake --build "$desktop" -j "$jobs" --target tamq tamq_first_frame_grab >/dev/null
+    build_desktop
     step "the game in headless Chromium"
     /usr/bin/python3 "$root/tests/web/browser_test.py" "$build" "$wasm/browser-shots" \
-      "$desktop/app/tamq" "$desktop/tests/libtamq_first_frame_grab.so" "$root"
+      "$desktop/app/tamq" "$desktop/tests/libtamq_desktop_frames.so" "$root"
+    ;;
+  bench)
+    build_desktop
+    step "the browser build's figures, beside the desktop build's"
+    /usr/bin/python3 "$root/bench/browser_bench.py" "$build" "$desktop/app/tamq" \
+      "$desktop/tests/libtamq_desktop_frames.so" "$root"
     ;;
   *)
-    echo "usage: scripts/web.sh [build|serve|test]" >&2
+    echo "usage: scripts/web.sh [build|serve|test|bench]" >&2
     exit 2
     ;;
 esac

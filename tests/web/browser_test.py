@@ -1,17 +1,19 @@
 """Plays the browser build in headless Chromium like a person would, through the DevTools
 protocol: the page served on 127.0.0.1, real key events, screenshots of the page.
 
-    browser_test.py SITE SHOTS DESKTOP_GAME FIRST_FRAME_GRAB PROJECT_ROOT
+    browser_test.py SITE SHOTS DESKTOP_GAME DESKTOP_FRAMES_LIBRARY PROJECT_ROOT
 
 1. The first frame, the title screen, against the desktop build's first frame. Time is
    held for it on both sides: the game's clock advances 10 microseconds per reading, so
    the first step is exactly the 1 ms minimum in both builds; the desktop frame is read back
-   before its swap (FirstFrameGrab.cpp), the page's frame stays on screen because no second
+   before its swap (DesktopFrames.cpp), the page's frame stays on screen because no second
    frame is let run.
 2. A real session: the loading panel goes, SPACE starts a run, F1 shows the EASY hearts,
    F2 switches to RANDOM, the arrows move the truck, ESC pauses (two screenshots a second
    apart are identical) and resumes.
 3. Nothing in the console: no error, no uncaught exception, no WebGL warning.
+4. Failures shown on the page: with WebGL 2 refused, the game's own start-up message; with
+   tamq.data missing from the site, the download's error.
 """
 
 import os
@@ -154,6 +156,58 @@ def session(browser, site, shots):
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
 
 
+# WebGL 2 refused, as on a machine whose browser or driver lacks it.
+NO_WEBGL2 = """
+(() => {
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+    return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest);
+  };
+})();
+"""
+
+
+FAILED = "document.querySelector('#panel.failed') !== null"
+
+
+def page_message(browser):
+    return browser.evaluate("document.getElementById('panel').hidden ? null : "
+                            "document.getElementById('caption').textContent + ': ' + "
+                            "document.getElementById('message').textContent")
+
+
+def failures_shown(browser, site_folder, shots):
+    """A game that cannot start, and a site missing its data, say so on the page."""
+    script = browser.call("Page.addScriptToEvaluateOnNewDocument", source=NO_WEBGL2)
+    site = Site(site_folder)
+    try:
+        browser.navigate(site.url)
+        browser.wait_for(FAILED, 120, "the start-up failure")
+        message = page_message(browser)
+        check(message == "An error occurred: Unable to create the OpenGL Window",
+              f"start-up failure shows {message!r}")
+    finally:
+        site.close()
+        browser.call("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+    # The same site without tamq.data.
+    partial = os.path.join(shots, "site-without-data")
+    os.makedirs(partial, exist_ok=True)
+    for name in ("index.html", "tamq.js", "tamq.wasm"):
+        target = os.path.join(partial, name)
+        if not os.path.exists(target):
+            os.symlink(os.path.abspath(os.path.join(site_folder, name)), target)
+    site = Site(partial)
+    try:
+        browser.navigate(site.url)
+        browser.wait_for(FAILED, 120, "the download failure")
+        message = page_message(browser)
+        check(message is not None and message.startswith("An error occurred: ") and "tamq.data" in message,
+              f"download failure shows {message!r}")
+        browser.screenshot(os.path.join(shots, "download-failure.png"))
+    finally:
+        site.close()
+
+
 class Crop:
     """A region of a picture, measured like a picture."""
 
@@ -172,6 +226,10 @@ def main(site_folder, shots, game, grab, root):
     try:
         first_frame(browser, site, shots, desktop)
         session(browser, site, shots)
+        # Up to here nothing may reach the console; the failures below are expected to.
+        problems = list(browser.problems)
+        failures_shown(browser, site_folder, shots)
+        browser.problems[:] = problems
     finally:
         browser.close()
         site.close()
