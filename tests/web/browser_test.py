@@ -16,6 +16,7 @@ protocol: the page served on 127.0.0.1, real key events, screenshots of the page
    tamq.data missing from the site, the download's error.
 """
 
+import json
 import os
 import subprocess
 import sys
@@ -154,6 +155,22 @@ def session(browser, site, shots):
     browser.hold("Escape", 0.2)
     resumed = shot("resumed")
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
+
+    # The picture keeps 16:9, as large as the window allows, centred, and draws at the
+    # size it is shown: [buffer width, height, shown width, height, left, top].
+    measure = ("(() => { const c = document.getElementById('canvas'); const r = c.getBoundingClientRect();"
+               " return JSON.stringify([c.width, c.height, r.width, r.height, r.left, r.top]"
+               ".map(Math.round)); })()")
+    for width, height, expected in ((900, 900, [900, 506, 900, 506, 0, 197]),
+                                    (1600, 720, [1280, 720, 1280, 720, 160, 0])):
+        browser.call("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                     deviceScaleFactor=1, mobile=False)
+        wanted = json.dumps(expected, separators=(",", ":"))
+        try:
+            browser.wait_for(f"{measure} === '{wanted}'", 10, f"the canvas fitted to {width} x {height}")
+        except TimeoutError:
+            check(False, f"in {width} x {height} the canvas is {browser.evaluate(measure)}, expected {wanted}")
+    browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
 
 
 # WebGL 2 refused, as on a machine whose browser or driver lacks it.
