@@ -21,20 +21,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from devtools import Chromium, Site, wait_until  # noqa: E402
+from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 
-COUNT_FRAMES = """
-(() => {
-  const request = window.requestAnimationFrame.bind(window);
-  window.tamqFrames = 0;
-  window.requestAnimationFrame = (callback) => request((time) => {
-    callback(time);
-    if (window.tamqFrames++ === 0) {
-      window.tamqFirstFrameMs = performance.now();
-    }
-  });
-})();
-"""
 SETTLE_SECONDS = 2.0
 COUNTED_SECONDS = 10.0
 

@@ -23,7 +23,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import Chromium, Site  # noqa: E402
+from devtools import COUNT_FRAMES, Chromium, Site  # noqa: E402
 from pictures import Picture, compare, differing_pixels  # noqa: E402
 
 # The tolerance of the first-frame comparison. Measured on this machine: Chromium's
@@ -47,21 +47,6 @@ FREEZE_AT_FIRST_FRAME = """
     if (window.tamqFrames === 0) {
       callback(time);
       window.tamqFrames = 1;
-    }
-  });
-})();
-"""
-
-# Counts the game's frames and notes when the first one was drawn, in milliseconds after
-# navigation; changes nothing else.
-COUNT_FRAMES = """
-(() => {
-  const request = window.requestAnimationFrame.bind(window);
-  window.tamqFrames = 0;
-  window.requestAnimationFrame = (callback) => request((time) => {
-    callback(time);
-    if (window.tamqFrames++ === 0) {
-      window.tamqFirstFrameMs = performance.now();
     }
   });
 })();
