@@ -106,7 +106,13 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     }
 
     // The pixel format is fixed when the native window is made, so it is asked for first.
+#ifdef __EMSCRIPTEN__
+    // A page composites its canvas by the alpha channel, which the game's blending leaves
+    // below 1 at every soft edge: the canvas gets none, like a desktop window.
+    const int alphaBits = 0;
+#else
     const int alphaBits = bits >= 32 ? 8 : 0;
+#endif
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
