@@ -90,8 +90,18 @@ def act(browser, key):
     time.sleep(1.2)
 
 
+# Notes every key press and whether the page kept the browser's own action from it, once
+# the event has been through every listener.
+KEY_LOG = """
+window.tamqKeys = [];
+window.addEventListener('keydown', (event) => {
+  setTimeout(() => window.tamqKeys.push(event.code + (event.defaultPrevented ? ' kept' : ' free')));
+}, true);
+"""
+
+
 def session(browser, site, shots):
-    browser.call("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES)
+    browser.call("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES + KEY_LOG)
     browser.navigate(site.url)
     browser.wait_for("window.tamqFrames > 10", 120, "the game running")
     check(browser.evaluate("document.getElementById('panel').hidden"), "the loading panel stays")
@@ -140,6 +150,14 @@ def session(browser, site, shots):
     browser.hold("Escape", 0.2)
     resumed = shot("resumed")
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
+
+    # The game's keys never reach the browser's own actions (F1 help, ESC stop, SPACE scroll);
+    # any other key keeps its own (F5 reload, F11 fullscreen).
+    browser.hold("F3", 0.1)
+    pressed = set(browser.wait_for("window.tamqKeys.includes('F3 free') && window.tamqKeys", 10, "F3"))
+    expected = {"F1 kept", "Space kept", "F2 kept", "ArrowLeft kept", "ArrowRight kept",
+                "Escape kept", "F3 free"}
+    check(pressed == expected, f"keys and the browser's actions: {sorted(pressed)}")
 
     # The picture keeps 16:9, as large as the window allows, centred, and draws at the
     # size it is shown: [buffer width, height, shown width, height, left, top].

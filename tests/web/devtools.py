@@ -32,12 +32,13 @@ CHROMIUM_FLAGS = [
     "--remote-debugging-port=0", "--remote-allow-origins=*",
 ]
 
-# The game keys as DevTools key events need them: DOM key, DOM code, Windows key code.
+# The game keys (and F3, which is not one) as DevTools key events need them: DOM key, DOM code, Windows key code.
 KEYS = {
     "Escape": ("Escape", "Escape", 27),
     "Space": (" ", "Space", 32),
     "F1": ("F1", "F1", 112),
     "F2": ("F2", "F2", 113),
+    "F3": ("F3", "F3", 114),
     "Left": ("ArrowLeft", "ArrowLeft", 37),
     "Up": ("ArrowUp", "ArrowUp", 38),
     "Right": ("ArrowRight", "ArrowRight", 39),
