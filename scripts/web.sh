@@ -37,10 +37,12 @@ step() { echo "== $*"; }
 # Debian's emscripten finds its JavaScript helpers (acorn and others) only through this.
 export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 
-# Fetches the three source packages and names the folder their build goes into.
+# Fetches the three source packages and names the folder their build goes into, after
+# every version that goes into it (GoogleTest's comes from libgtest-dev's sources).
 choose_prefix() {
-  local sources="$cache/sources" emscripten key=""
+  local sources="$cache/sources" emscripten key
   emscripten="$(dpkg-query -W -f='${Version}' emscripten)"
+  key="-googletest-$(dpkg-query -W -f='${Version}' libgtest-dev)"
   local package version
   for package in zlib libpng1.6 libsdl2; do
     version="$(debian_source_fetch "$package" "$sources")"
@@ -86,13 +88,18 @@ build_zlib() {
 }
 
 build_third_party() {
+  mkdir -p "$cache"
+  # Two builds on one machine share the cache: one builds a library while the other waits.
+  exec 8>"$cache/lock"
+  flock 8
   choose_prefix
   build_zlib
   build_library libpng libpng1.6 lib/libpng16.a -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
     -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF -DZLIB_ROOT="$prefix"
   build_library SDL2 libsdl2 lib/libSDL2.a -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF
-  build_library GoogleTest /usr/src/googletest lib/libgtest.a -DCMAKE_CXX_FLAGS=-fexceptions -DBUILD_GMOCK=OFF \
-    -Dgtest_disable_pthreads=ON
+  build_library GoogleTest /usr/src/googletest lib/libgtest.a -DCMAKE_CXX_FLAGS=-fexceptions \
+    -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON
+  flock -u 8
 }
 
 build_game() {
@@ -101,6 +108,10 @@ build_game() {
   [ "${CI:-}" = "true" ] && werror=ON
   [ "$mode" = test ] && tests=ON
   step "building the game for the browser"
+  # Library paths found under another prefix (an older emscripten or SDL2) must be found again.
+  if [ -f "$wasm/CMakeCache.txt" ] && ! grep -qF "CMAKE_FIND_ROOT_PATH:UNINITIALIZED=$prefix" "$wasm/CMakeCache.txt"; then
+    rm -f "$wasm/CMakeCache.txt"
+  fi
   emcmake cmake -S "$root" -B "$wasm" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DTAMQ_WERROR=$werror \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" \
