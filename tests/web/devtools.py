@@ -21,8 +21,7 @@ import urllib.request
 import websocket
 
 CHROMIUM_FLAGS = [
-    "--headless=new", "--no-sandbox", "--disable-gpu-sandbox",
-    "--use-gl=angle", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+    "--headless=new", "--no-sandbox", "--use-gl=angle", "--use-angle=swiftshader",
     "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
     "--disable-component-update", "--disable-sync", "--disable-quic",
     "--disable-domain-reliability", "--disable-breakpad", "--disable-default-apps",
