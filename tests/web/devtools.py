@@ -22,6 +22,8 @@ import websocket
 
 CHROMIUM_FLAGS = [
     "--headless=new", "--no-sandbox", "--use-gl=angle", "--use-angle=swiftshader",
+    # Without it WebGL on SwiftShader works but warns, on every page, that it is deprecated.
+    "--enable-unsafe-swiftshader",
     "--no-first-run", "--no-default-browser-check", "--disable-background-networking",
     "--disable-component-update", "--disable-sync", "--disable-quic",
     "--disable-domain-reliability", "--disable-breakpad", "--disable-default-apps",
