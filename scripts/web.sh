@@ -13,26 +13,22 @@
 # kept outside the clone (TAMQ_WEB_CACHE, default ~/.cache/tamq4pelrok/web), under a name
 # made of emscripten's version and the packages' versions, so fresh clones reuse them.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${TAMQ_WEB_BUILD:-$root/build-web}"
-# CMake's own tree: objects, the unit tests and the test screenshots.
-wasm="${TAMQ_WASM_BUILD:-$root/build-wasm}"
+source "$(dirname "$0")/env.sh"
+root="$TAMQ_ROOT"
+build="$root/build-web"
+# The "wasm" preset's tree: objects, the unit tests and the test screenshots.
+wasm="$(tamq_build_dir wasm)"
 cache="${TAMQ_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tamq4pelrok/web}"
-jobs="$(nproc)"
+jobs="$TAMQ_JOBS"
 mode="${1:-build}"
 
-source "$root/scripts/deps.sh"
 source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
-web_packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3)
+packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3)
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
   # The tests and the benchmark also build the desktop game, to compare with it.
-  TAMQ_PACKAGES+=("${web_packages[@]}" chromium python3-websocket)
-else
-  TAMQ_PACKAGES=("${web_packages[@]}")
+  packages+=("${TAMQ_PACKAGES[@]}" chromium python3-websocket)
 fi
-
-step() { echo "== $*"; }
 
 # Debian's emscripten finds its JavaScript helpers (acorn and others) only through this.
 export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
@@ -58,7 +54,7 @@ build_library() {
   local name="$1" source="$2" stamp="$3"
   shift 3
   [ -f "$prefix/$stamp" ] && return
-  step "building $name for the browser"
+  tamq_step "building $name for the browser"
   local work="$cache/work/$name"
   rm -rf "$work"
   if [ ! -d "$source" ]; then
@@ -78,7 +74,7 @@ build_library() {
 # own configure script is what Debian builds with.
 build_zlib() {
   [ -f "$prefix/lib/libz.a" ] && return
-  step "building zlib for the browser"
+  tamq_step "building zlib for the browser"
   local work="$cache/work/zlib"
   debian_source_unpack zlib "$cache/sources" "$work"
   (cd "$work" && emconfigure ./configure --static --prefix="$prefix" >configure.log 2>&1 &&
@@ -104,55 +100,51 @@ build_third_party() {
 
 build_game() {
   share_json_headers "$prefix"
-  local werror=OFF tests=OFF
-  [ "${CI:-}" = "true" ] && werror=ON
-  [ "$mode" = test ] && tests=ON
-  step "building the game for the browser"
+  tamq_step "building the game for the browser"
   # Library paths found under another prefix (an older emscripten or SDL2) must be found again.
   if [ -f "$wasm/CMakeCache.txt" ] && ! grep -qF "CMAKE_FIND_ROOT_PATH:UNINITIALIZED=$prefix" "$wasm/CMakeCache.txt"; then
     rm -f "$wasm/CMakeCache.txt"
   fi
-  emcmake cmake -S "$root" -B "$wasm" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DTAMQ_WERROR=$werror \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" \
-    -DTAMQ_BUILD_BENCH=OFF -DTAMQ_BUILD_TOOLS=OFF -DTAMQ_BUILD_TESTS=$tests >/dev/null
-  cmake --build "$wasm" -j "$jobs"
+  tamq_configure wasm -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" -DTAMQ_WERROR="$TAMQ_WERROR" \
+    -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
+  tamq_build wasm
   # The site: the page and the three files it loads, nothing else.
   rm -rf "$build"
   mkdir -p "$build"
   cp "$root/app/web/index.html" "$wasm/app/tamq.js" "$wasm/app/tamq.wasm" "$wasm/app/tamq.data" "$build/"
-  step "built $build"
+  tamq_step "built $build"
 }
 
 # The desktop game and the library preloaded into it (tests/web/DesktopFrames.cpp), which
 # the tests and the benchmark compare the browser build with.
 build_desktop() {
-  desktop="${TAMQ_DESKTOP_BUILD:-$root/build}"
-  step "the desktop game, to compare with"
-  [ -f "$desktop/CMakeCache.txt" ] || cmake -S "$root" -B "$desktop" >/dev/null
-  cmake --build "$desktop" -j "$jobs" --target tamq tamq_desktop_frames >/dev/null
+  desktop="$(tamq_build_dir default)"
+  tamq_step "the desktop game, to compare with"
+  [ -f "$desktop/CMakeCache.txt" ] || tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
+  tamq_build default tamq tamq_desktop_frames >/dev/null
 }
 
-tamq_install_deps
+tamq_install_packages "${packages[@]}"
 build_third_party
 build_game
 case "$mode" in
   build) ;;
   serve)
-    step "serving $build at http://127.0.0.1:${PORT:-8080}/ (Ctrl+C stops)"
+    tamq_step "serving $build at http://127.0.0.1:${PORT:-8080}/ (Ctrl+C stops)"
     exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory "$build" "${PORT:-8080}"
     ;;
   test)
-    step "unit tests under node"
-    (cd "$wasm" && ctest --output-on-failure)
+    tamq_step "unit tests under node"
+    tamq_ctest wasm
     build_desktop
-    step "the game in headless Chromium"
+    tamq_step "the game in headless Chromium"
     /usr/bin/python3 "$root/tests/web/browser_test.py" "$build" "$wasm/browser-shots" \
       "$desktop/app/tamq" "$desktop/tests/libtamq_desktop_frames.so" "$root"
     ;;
   bench)
     build_desktop
-    step "the browser build's figures, beside the desktop build's"
+    tamq_step "the browser build's figures, beside the desktop build's"
     /usr/bin/python3 "$root/bench/browser_bench.py" "$build" "$desktop/app/tamq" \
       "$desktop/tests/libtamq_desktop_frames.so" "$root"
     ;;
