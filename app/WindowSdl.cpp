@@ -110,6 +110,7 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
     // A page composites its canvas by the alpha channel, which the game's blending leaves
     // below 1 at every soft edge: the canvas gets none, like a desktop window.
     const int alphaBits = 0;
+    (void)bits;
 #else
     const int alphaBits = bits >= 32 ? 8 : 0;
 #endif
@@ -183,6 +184,11 @@ bool Window::createContext() {
 }
 
 void Window::enableVsync() {
+#ifdef __EMSCRIPTEN__
+    // The browser calls each frame from requestAnimationFrame: paced by the display already.
+    swapInterval_ = 1;
+    return;
+#endif
     // Adaptive sync first: a late frame is shown at once instead of waiting a whole refresh.
     for (int interval : {-1, 1}) {
         if (SDL_GL_SetSwapInterval(interval) == 0) {
@@ -223,6 +229,11 @@ void Window::pumpMessages() {
 }
 
 void Window::waitForMessages(int milliseconds) {
+#ifdef __EMSCRIPTEN__
+    // Waiting would block the page; the browser calls the next frame when the display wants one.
+    (void)milliseconds;
+    return;
+#endif
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, milliseconds) != 0) {
         dispatch(*this, sdlWindow(windowHandle_), event);
