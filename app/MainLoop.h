@@ -37,15 +37,26 @@ struct StartupServices {
     bool fullscreen = false;
 };
 
+// What follows the game from the shell without taking part in its rules (its sound):
+// told the window's state after the messages of every iteration, and the game's after
+// every update. This one follows nothing.
+struct NoFollower {
+    template <class WindowType>
+    void followWindow(const WindowType&) {}
+    template <class GameType>
+    void followFrame(const GameType&) {}
+};
+
 // One iteration of the loop. The timer is read in every iteration, paused or not, so a
 // pause never becomes one long step. Only a frame drawn in this iteration is presented:
 // a paused loop sleeps on the message queue, and draws the frozen scene again only when
 // the window shows stale pixels (uncovered, resized). Once the window is closing, no
 // further frame is drawn or presented. The keys are read just before each update, so
 // the game sees them as they are in its frame. True when a frame was presented.
-template <class WindowType, class GameType>
-bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
+template <class WindowType, class GameType, class FollowerType = NoFollower>
+bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerType&& follower = FollowerType{}) {
     window.pumpMessages();
+    follower.followWindow(window);
     float dt = window.elapsedSeconds();
     if (!window.isRunning()) {
         return false;
@@ -56,6 +67,7 @@ bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
         }
         game.input().poll(keyQuery);
         game.update(std::min(dt, kMaximumTimeStep));
+        follower.followFrame(game);
         game.render();
         window.swapBuffers();
         return true;
@@ -69,11 +81,11 @@ bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery) {
     return redraw;
 }
 
-template <class WindowType, class GameType>
-void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery) {
+template <class WindowType, class GameType, class FollowerType = NoFollower>
+void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerType&& follower = FollowerType{}) {
     bool firstFrameShown = false;
     while (window.isRunning()) {
-        if (runFrame(window, game, keyQuery) && !firstFrameShown) {
+        if (runFrame(window, game, keyQuery, follower) && !firstFrameShown) {
             std::printf("%s\n", kFirstFrameLine);
             std::fflush(stdout);
             firstFrameShown = true;
@@ -120,12 +132,13 @@ void finishGame(WindowType& window, GameType& game) {
 
 // The whole life of the program from a constructed window and game: the exit code. The
 // browser, which drives the loop itself, runs the three stages separately.
-template <class WindowType, class GameType>
-int runGame(WindowType& window, GameType& game, const StartupServices& services) {
+template <class WindowType, class GameType, class FollowerType = NoFollower>
+int runGame(WindowType& window, GameType& game, const StartupServices& services,
+            FollowerType&& follower = FollowerType{}) {
     if (const int failure = startGame(window, game, services); failure != 0) {
         return failure;
     }
-    runMainLoop(window, game, services.keyQuery);
+    runMainLoop(window, game, services.keyQuery, follower);
     finishGame(window, game);
     return 0;
 }

@@ -74,6 +74,8 @@ bool Window::handleMessage(WindowMessage message, int a, int b) {
             active_ = !active_;
         } else if (a == kFullscreenKey || (a == kReturnKey && (b & kKeyWithAlt) != 0)) {
             setFullscreen(!fullscreen_);
+        } else if (a == kMuteKey) {
+            muted_ = !muted_;
         }
         return true;
     case WindowMessage::Close:

@@ -21,6 +21,7 @@ enum class WindowMessage { Create, Size, Expose, KeyDown, KeyUp, Close, Destroy,
 inline constexpr int kEscapeKey = 27;
 inline constexpr int kReturnKey = 13;
 inline constexpr int kFullscreenKey = 122; // F11
+inline constexpr int kMuteKey = 'M';
 
 // Flags of a KeyDown message, in its second argument.
 inline constexpr int kKeyRepeated = 1; // an auto-repeat of a key already held
@@ -57,6 +58,9 @@ public:
 
     bool isRunning() const { return running_; }
     bool isActive() const { return active_; }
+    // Sound is off: M toggles it, once per press.
+    bool isMuted() const { return muted_; }
+    void setMuted(bool muted) { muted_ = muted; }
     bool hasContext() const { return renderingContext_ != nullptr; }
     bool isFullscreen() const { return fullscreen_; }
     // The swap interval the driver accepted: 1 for vertical sync, -1 adaptive, 0 none.
@@ -97,6 +101,7 @@ private:
     void applyFullscreen(bool fullscreen);
 
     bool active_ = true;
+    bool muted_ = false;
     Game* game_ = nullptr;
     bool running_ = false;
     bool fullscreen_ = false;

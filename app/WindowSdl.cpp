@@ -19,7 +19,13 @@ constexpr const char* kTitle = "TAMQ 4 Pelrok";
 SDL_Window* sdlWindow(void* handle) { return static_cast<SDL_Window*>(handle); }
 
 // SDL's key codes for the keys the shell acts on, as handleMessage knows them.
-int shellKeyOf(SDL_Keycode key) { return key == SDLK_F11 ? kFullscreenKey : static_cast<int>(key); }
+int shellKeyOf(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_F11: return kFullscreenKey;
+    case SDLK_m: return kMuteKey;
+    default: return static_cast<int>(key);
+    }
+}
 
 int keyFlagsOf(const SDL_KeyboardEvent& key) {
     return (key.repeat != 0 ? kKeyRepeated : 0) | ((key.keysym.mod & KMOD_ALT) != 0 ? kKeyWithAlt : 0);

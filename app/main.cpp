@@ -1,11 +1,10 @@
 // The program's entry point: the options and the content folder first, then one window,
 // one game, run until the window closes.
 
+#include "GameSession.h"
 #include "Launch.h"
-#include "MainLoop.h"
 #include "Platform.h"
 #include "Window.h"
-#include "game/Game.h"
 #include "render/GlEntryPoints.h"
 
 namespace {
@@ -20,8 +19,7 @@ int main(int argc, char** argv) {
         return launch.exitCode;
     }
     Window window;
-    Game game;
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
     services.fullscreen = launch.options.fullscreen;
-    return runGame(window, game, services);
+    return GameSession::run(window, services, launch.options.mute);
 }

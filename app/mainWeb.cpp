@@ -3,6 +3,7 @@
 // while the game goes on. The window and the game therefore live on the heap, for as long
 // as the page does.
 
+#include "GameFollower.h"
 #include "MainLoop.h"
 #include "Platform.h"
 #include "Window.h"
@@ -16,6 +17,10 @@ namespace {
 struct BrowserSession {
     Window window;
     Game game;
+    AudioPlayer audio;
+    // In the page's memory only: a browser keeps no file between visits.
+    BestScoreFile bestFile{BestScoreFile::defaultFolder()};
+    GameFollower follower{audio, bestFile};
 };
 
 std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
@@ -27,7 +32,7 @@ void browserFrame(void* argument) {
         finishGame(session->window, session->game);
         return;
     }
-    runFrame(session->window, session->game, isGameKeyDown);
+    runFrame(session->window, session->game, isGameKeyDown, session->follower);
 }
 
 } // namespace
@@ -35,6 +40,8 @@ void browserFrame(void* argument) {
 int main() {
     auto* session = new BrowserSession;
     const StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
+    session->audio.init();
+    session->game.bestScores().setScores(session->bestFile.load());
     if (const int failure = startGame(session->window, session->game, services); failure != 0) {
         return failure;
     }

@@ -1,11 +1,10 @@
 // The program's entry point on Windows: the options and the content folder first, then
 // one window, one game, run until the window closes.
 
+#include "GameSession.h"
 #include "Launch.h"
-#include "MainLoop.h"
 #include "Platform.h"
 #include "Window.h"
-#include "game/Game.h"
 #include "render/GlEntryPoints.h"
 
 #include <windows.h>
@@ -56,8 +55,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return launch.exitCode;
     }
     Window window(instance);
-    Game game;
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
     services.fullscreen = launch.options.fullscreen;
-    return runGame(window, game, services);
+    return GameSession::run(window, services, launch.options.mute);
 }

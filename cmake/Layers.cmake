@@ -24,7 +24,8 @@ function(tamq_layer_probes)
     "tamq_render control/CameraRig.h"
     "tamq_render game/Game.h"
     "tamq_control render/Mesh.h"
-    "tamq_control game/Game.h")
+    "tamq_control game/Game.h"
+    "tamq_game audio/AudioPlayer.h")
   if(TARGET tamq_app)
     list(APPEND probes "tamq_game app/Window.h")
   endif()

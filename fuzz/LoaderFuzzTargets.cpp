@@ -5,7 +5,9 @@
 #define GL_GLEXT_PROTOTYPES 1
 
 #include "control/CameraRig.h"
+#include "game/BestScores.h"
 #include "game/PatternFile.h"
+#include "io/WavFile.h"
 #include "math/Camera.h"
 #include "math/Collider.h"
 #include "render/GlEntryPoints.h"
@@ -18,6 +20,7 @@
 #include <GL/glext.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -100,7 +103,8 @@ LoaderFuzzTargets::Entry LoaderFuzzTargets::find(const char* name) {
         {"png", &LoaderFuzzTargets::png},           {"meshjson", &LoaderFuzzTargets::meshJson},
         {"bloc", &LoaderFuzzTargets::bloc},         {"collider", &LoaderFuzzTargets::collider},
         {"patterns", &LoaderFuzzTargets::patterns}, {"campath", &LoaderFuzzTargets::cameraPath},
-        {"shader", &LoaderFuzzTargets::shader},
+        {"shader", &LoaderFuzzTargets::shader},     {"wav", &LoaderFuzzTargets::wav},
+        {"best", &LoaderFuzzTargets::bestScores},
     };
     for (const Named& target : kTargets) {
         if (std::strcmp(target.name, name) == 0) {
@@ -230,6 +234,33 @@ int LoaderFuzzTargets::shader(const uint8_t* data, size_t size) {
     }
     if (program != 0) {
         glDeleteProgram(program);
+    }
+    return 0;
+}
+
+int LoaderFuzzTargets::wav(const uint8_t* data, size_t size) {
+    WavSound sound;
+    std::string fault;
+    if (!WavFile::parse(std::string_view(reinterpret_cast<const char*>(data), size), sound, fault)) {
+        return 0;
+    }
+    // What was read is what the audio hands to the device: every sample must be there.
+    int sum = 0;
+    for (int16_t sample : sound.samples) {
+        sum += sample & 1;
+    }
+    return sum < 0 ? 1 : 0;
+}
+
+int LoaderFuzzTargets::bestScores(const uint8_t* data, size_t size) {
+    BestScores scores;
+    std::string fault;
+    if (BestScores::fromJson(std::string_view(reinterpret_cast<const char*>(data), size), scores, fault)) {
+        // A stored file read back must survive its own round trip unchanged.
+        BestScores again;
+        if (!BestScores::fromJson(scores.toJson(), again, fault) || !(again == scores)) {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -11,7 +11,7 @@ public:
     using Entry = int (*)(const uint8_t* data, size_t size);
 
     // The entry for a target name ("bmp", "fontbmp", "png", "meshjson", "bloc", "collider",
-    // "patterns", "campath", "shader"), or null.
+    // "patterns", "campath", "shader", "wav", "best"), or null.
     static Entry find(const char* name);
     // Whether the target needs a current OpenGL context before its first input.
     static bool needsGl(const char* name);
@@ -27,4 +27,7 @@ public:
     // A vertex and a fragment source separated by the first NUL byte (without one, the
     // whole input is the vertex source and the fragment source is empty).
     static int shader(const uint8_t* data, size_t size);
+    static int wav(const uint8_t* data, size_t size);
+    // The player's best-score file.
+    static int bestScores(const uint8_t* data, size_t size);
 };

@@ -68,6 +68,7 @@ bool Game::init() {
                                 &assets_.texture(TextureId::Heart), &assets_.texture(TextureId::Title),
                                 &screenCamera_};
     hud_.init(hudAssets, run_.mode, run_.difficulty);
+    bestScores_.init(&assets_.texture(TextureId::Font), &screenCamera_);
     assets_.shader(ShaderId::GameOver).use();
 
     // The title screen plays random patterns only; the script is read again at the first start.
@@ -126,11 +127,13 @@ void Game::restart() {
 
     background_.y = 50;
     run_.start();
+    bestScores_.clearNewBest();
 }
 
 void Game::restartFromKey() {
     restart();
     assets_.shader(ShaderId::Basic).use();
+    events_.add(GameEvent::Started);
 }
 
 // At most one key action a frame, F2 before F1 before SPACE: the first that fires
@@ -139,6 +142,8 @@ void Game::handleKeyActions() {
     if (input_.isDown(GameKey::F2) && run_.keyActionAllowed()) {
         run_.toggleMode();
         hud_.showMode(run_.mode);
+        bestScores_.select(run_.mode, run_.difficulty);
+        events_.add(GameEvent::SwitchedMode);
         if (run_.running) {
             restartFromKey();
         } else {
@@ -148,6 +153,8 @@ void Game::handleKeyActions() {
     if (input_.isDown(GameKey::F1) && run_.keyActionAllowed()) {
         run_.toggleDifficulty();
         hud_.showDifficulty(run_.difficulty);
+        bestScores_.select(run_.mode, run_.difficulty);
+        events_.add(GameEvent::SwitchedDifficulty);
         if (run_.running) {
             restartFromKey();
         } else {
@@ -180,6 +187,8 @@ void Game::testBarAgainstCars() {
         }
         run_.touch();
         assets_.shader(ShaderId::GameOver).use();
+        events_.add(GameEvent::Hit);
+        events_.add(run_.gameOver ? GameEvent::GameOver : GameEvent::LifeLost);
     }
 }
 
@@ -229,6 +238,7 @@ void Game::moveCars(float dt) {
 }
 
 void Game::update(float dt) {
+    events_.clear();
     handleKeyActions();
     if (run_.gameOver) {
         return;
@@ -238,6 +248,7 @@ void Game::update(float dt) {
     if (run_.vulnerable() && run_.running) {
         testBarAgainstCars();
     }
+    const float frameTime = dt;
     // After a start or a hit the game is safe for two seconds and slowed during the first.
     if (!run_.vulnerable() && run_.running) {
         dt = run_.recover(dt);
@@ -254,6 +265,7 @@ void Game::update(float dt) {
     moveCars(dt);
 
     float h = dt * kRoadSpeed;
+    scrollSpeed_ = h / frameTime;
     background_.y -= h;
     if (run_.advanceRoad(h)) {
         background_.y += RunState::kScrollWrapBy;
@@ -263,6 +275,10 @@ void Game::update(float dt) {
     run_.multiplier = band.multiplier;
     run_.score += h * run_.multiplier;
     hud_.showMultiplierAndScore(run_.multiplier, band.red, band.green, band.blue, run_.score);
+    // The run is credited with the score its HUD shows at game over, in whole points.
+    if (events_.has(GameEvent::GameOver) && bestScores_.offer(static_cast<int>(run_.score))) {
+        events_.add(GameEvent::NewBest);
+    }
 
     run_.runClock += dt;
     run_.toggleTimer += dt;
@@ -294,5 +310,8 @@ void Game::render() {
     // The HUD goes on top of everything, whatever its depth.
     glDisable(GL_DEPTH_TEST);
     hud_.draw(run_.running, run_.lives);
+    if (!run_.running || run_.gameOver) {
+        bestScores_.draw();
+    }
     glEnable(GL_DEPTH_TEST);
 }

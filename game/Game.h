@@ -1,9 +1,11 @@
 #pragma once
 
 #include "control/PlayerController.h"
+#include "game/BestScoreBoard.h"
 #include "game/CarSpawn.h"
 #include "game/EnemyCar.h"
 #include "game/GameAssets.h"
+#include "game/GameEvents.h"
 #include "game/GameInput.h"
 #include "game/Hud.h"
 #include "game/RunState.h"
@@ -40,6 +42,15 @@ public:
     // Starts a run: places the truck, the bar and the car slots, rereads the traffic file.
     void restart();
     void releaseTextures();
+
+    // What the last update did, for the shell's sound: cleared at the start of every update.
+    const GameEvents& events() const { return events_; }
+    // How fast the road moved in the last update, in world units per second of real time.
+    float scrollSpeed() const { return scrollSpeed_; }
+    // The bests shown on the title screen and at game over. A run that beats its own is
+    // taken in at game over, with a NewBest event for the shell to store the scores.
+    BestScoreBoard& bestScores() { return bestScores_; }
+    const BestScoreBoard& bestScores() const { return bestScores_; }
 
     // Read by the tests, the soak and the benchmarks.
     bool running() const { return run_.running; }
@@ -90,4 +101,7 @@ private:
     std::vector<CarSpawn> spawnQueue_;
     std::vector<CarPattern> patterns_;
     RunState run_;
+    GameEvents events_;
+    float scrollSpeed_ = 0.0f;
+    BestScoreBoard bestScores_;
 };

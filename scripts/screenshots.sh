@@ -11,6 +11,8 @@ x11_require Xvfb xdotool xwininfo import convert
 mkdir -p "$out"
 work="$(mktemp -d)"
 trap 'x11_cleanup; rm -rf "$work"' EXIT
+# Best scores go to a scratch data folder, never the player's own.
+export XDG_DATA_HOME="$work/data-home"
 
 x11_start_server 1280x720x24 || { echo "Xvfb did not start" >&2; exit 1; }
 x11_launch "$TAMQ_ROOT" "$work/game.log" "$game"

@@ -24,7 +24,7 @@ source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
 packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
-  nlohmann-json3-dev libgtest-dev
+  nlohmann-json3-dev libgtest-dev libopenal-dev
 )
 if [ "$mode" = test ]; then
   packages+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
@@ -109,6 +109,7 @@ tamq_install_packages "${packages[@]}"
 build_libpng
 build_googletest
 share_json_headers "$prefix"
+share_openal_headers "$prefix"
 build_game
 pack_zip
 if [ "$mode" = test ]; then

@@ -11,7 +11,7 @@ seconds="${1:-60}"
 parallel="${2:-2}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader)
+[ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader wav best)
 build="$(tamq_build_dir fuzz)"
 root="$TAMQ_ROOT"
 
@@ -25,7 +25,7 @@ run_one() {
   local target="$1"
   local dict=()
   case "$target" in
-    meshjson|collider|patterns) dict=(-dict="$root/fuzz/json.dict") ;;
+    meshjson|collider|patterns|best) dict=(-dict="$root/fuzz/json.dict") ;;
     # Mesa's compiler keeps allocations between inputs and SDL unloads the driver before
     # LeakSanitizer's final check, so those leaks come without a usable stack and no
     # suppression can name them. Leaks stay off for this target; ShaderProgram's own

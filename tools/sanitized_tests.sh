@@ -17,15 +17,16 @@ tamq_build asan
 tamq_ctest asan "$@"
 
 # The tests that never open an OpenGL context have no driver allocations to hide, so they
-# run once more with LeakSanitizer on: the math, the collider, the controller, the camera
-# rig and the traffic file reader.
+# run once more with LeakSanitizer on: the byte readers and the sound format, the math, the
+# collider, the controller, the camera rig, the traffic file reader and the best scores.
 if [ "${TAMQ_ASAN_LEAKS:-0}" != 1 ] && [ $# -eq 0 ]; then
   echo "Leak check of the tests that draw nothing:"
   build="$(tamq_build_dir asan)"
   cd "$TAMQ_ROOT"   # the traffic test reads data/ as the game does
   leaky="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}"
+  ASAN_OPTIONS="$leaky" "$build/tests/io_tests" --gtest_brief=1
   ASAN_OPTIONS="$leaky" "$build/tests/math_tests" --gtest_brief=1
   ASAN_OPTIONS="$leaky" "$build/tests/control_tests" --gtest_brief=1
   ASAN_OPTIONS="$leaky" "$build/tests/game_tests" --gtest_brief=1 \
-    --gtest_filter='PatternFile*:TrafficScript*'
+    --gtest_filter='PatternFile*:TrafficScript*:BestScore*'
 fi

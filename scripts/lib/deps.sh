@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 TAMQ_PLAY_PACKAGES=(
   build-essential cmake pkg-config
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
-  libpng-dev zlib1g-dev nlohmann-json3-dev
+  libpng-dev zlib1g-dev nlohmann-json3-dev libopenal-dev
 )
 
 # Those and the content generators, the tests, the benchmarks and the end-to-end runs.

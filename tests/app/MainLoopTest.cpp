@@ -374,3 +374,22 @@ TEST_F(LongFrame, ATwoSecondStallStillLetsTheBarHitACarJustAboveItsReach) {
 }
 
 } // namespace
+
+TEST(MainLoop, TheFollowerSeesTheWindowEveryIterationAndTheGameAfterEachUpdate) {
+    struct Follower {
+        std::vector<std::string> seen;
+        void followWindow(const FakeWindow& window) { seen.push_back(window.active ? "window" : "paused"); }
+        void followFrame(const FakeGame& game) { seen.push_back("frame " + std::to_string(game.steps.size())); }
+    };
+    FakeWindow window;
+    FakeGame game;
+    window.onPump = [](FakeWindow& w, int i) {
+        w.active = i != 2;
+        closeAt(w, i, 4);
+    };
+    Follower follower;
+    runMainLoop(window, game, nullptr, follower);
+    // The closing iteration still tells the window, and draws no frame.
+    EXPECT_EQ(follower.seen,
+              (std::vector<std::string>{"window", "frame 1", "paused", "window", "frame 2", "window"}));
+}

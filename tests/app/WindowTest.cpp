@@ -88,6 +88,19 @@ TEST_F(WindowMessages, KeyUpsAndOtherKeysLeaveThePauseAlone) {
     EXPECT_FALSE(window.isActive());
 }
 
+TEST_F(WindowMessages, EachPressOfMTogglesTheSoundOnceHoweverLongItIsHeld) {
+    EXPECT_FALSE(window.isMuted());
+    window.handleMessage(WindowMessage::KeyDown, kMuteKey);
+    EXPECT_TRUE(window.isMuted());
+    window.handleMessage(WindowMessage::KeyDown, kMuteKey, kKeyRepeated);
+    window.handleMessage(WindowMessage::KeyDown, kMuteKey, kKeyRepeated);
+    EXPECT_TRUE(window.isMuted()) << "auto-repeats of a held M";
+    window.handleMessage(WindowMessage::KeyUp, kMuteKey);
+    window.handleMessage(WindowMessage::KeyDown, kMuteKey);
+    EXPECT_FALSE(window.isMuted());
+    EXPECT_TRUE(window.isActive());
+}
+
 TEST_F(WindowMessages, SizesReachTheGameIncludingMinimisedAndRestored) {
     window.handleMessage(WindowMessage::Size, 1280, 720);
     window.handleMessage(WindowMessage::Size, 0, 0);

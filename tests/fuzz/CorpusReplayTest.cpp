@@ -14,8 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kTargets[] = {"bmp",      "fontbmp", "png",     "meshjson", "bloc",
-                                "collider", "patterns", "campath", "shader"};
+const char* const kTargets[] = {"bmp",      "fontbmp",  "png",     "meshjson", "bloc", "collider",
+                                "patterns", "campath", "shader", "wav",      "best"};
 
 std::vector<uint8_t> readBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);

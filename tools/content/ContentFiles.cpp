@@ -4,6 +4,7 @@
 #include "IconArt.h"
 #include "ImageFiles.h"
 #include "MeshArt.h"
+#include "SoundArt.h"
 #include "TextureArt.h"
 #include "TitleArt.h"
 
@@ -44,6 +45,10 @@ std::vector<ContentFile> ContentFiles::generate() {
         files.push_back({"icons/tamq4pelrok-" + std::to_string(size) + ".png", ImageFiles::encodePng(icons.back())});
     }
     files.push_back({"icons/tamq4pelrok.ico", ImageFiles::encodeIco(icons)});
+    for (const SoundArt::Named& sound : SoundArt::all()) {
+        const std::string bytes = WavFile::encode(sound.sound);
+        files.push_back({"sounds/" + sound.file, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    }
     return files;
 }
 

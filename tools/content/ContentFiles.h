@@ -10,7 +10,7 @@ struct ContentFile {
     std::vector<uint8_t> bytes;
 };
 
-// Every image, mesh, font and collider file of the game, made in memory.
+// Every image, mesh, font, collider and sound file of the game, made in memory.
 class ContentFiles {
 public:
     // All files, in a fixed order. Throws std::runtime_error when a font is missing.

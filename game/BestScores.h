@@ -1,0 +1,33 @@
+#pragma once
+
+#include "game/RunState.h"
+
+#include <string>
+#include <string_view>
+
+// The best score of each way to play: NORMAL or RANDOM traffic, on HARD or EASY. Kept as
+// whole points, as the HUD shows them, and stored as a small JSON object.
+class BestScores {
+public:
+    // Higher than anyone plays (over seven hundred days at the top rate); a file that claims
+    // more was not written by the game.
+    static constexpr int kHighest = 999999999;
+
+    int best(Mode mode, Difficulty difficulty) const { return scores_[slot(mode, difficulty)]; }
+    // True when score beats the best of its way to play, which then becomes score.
+    bool offer(Mode mode, Difficulty difficulty, int score);
+
+    std::string toJson() const;
+    // Fills scores from a stored file's text. False with fault set (scores untouched) when the
+    // text is not JSON, or a best is not a whole number from 0 to kHighest. Missing bests are 0.
+    static bool fromJson(std::string_view text, BestScores& scores, std::string& fault);
+
+    bool operator==(const BestScores& other) const = default;
+
+private:
+    static int slot(Mode mode, Difficulty difficulty) {
+        return (mode == Mode::Random ? 2 : 0) + (difficulty == Difficulty::Easy ? 1 : 0);
+    }
+
+    int scores_[4] = {};
+};

@@ -1,0 +1,199 @@
+#include "game/BestScoreFile.h"
+
+#include "io/AtomicFile.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test's best-score file.
+std::string freshFolder(const std::string& name) {
+    const fs::path folder = fs::path(TestFiles::folder()) / "best" / name;
+    fs::remove_all(folder);
+    return folder.string();
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+BestScores withNormalHard(int score) {
+    BestScores scores;
+    scores.offer(Mode::Normal, Difficulty::Hard, score);
+    return scores;
+}
+
+}  // namespace
+
+TEST(BestScores, OnlyAHigherScoreBeatsTheBestOfItsOwnWayToPlay) {
+    BestScores scores;
+    EXPECT_FALSE(scores.offer(Mode::Random, Difficulty::Easy, 0));
+    EXPECT_TRUE(scores.offer(Mode::Random, Difficulty::Easy, 120));
+    EXPECT_FALSE(scores.offer(Mode::Random, Difficulty::Easy, 120));
+    EXPECT_TRUE(scores.offer(Mode::Normal, Difficulty::Easy, 50));
+    EXPECT_EQ(scores.best(Mode::Random, Difficulty::Easy), 120);
+    EXPECT_EQ(scores.best(Mode::Normal, Difficulty::Easy), 50);
+    EXPECT_EQ(scores.best(Mode::Random, Difficulty::Hard), 0);
+    EXPECT_EQ(scores.best(Mode::Normal, Difficulty::Hard), 0);
+}
+
+TEST(BestScoreFile, BestsSurviveARestartAndAMissingFileStartsFromZero) {
+    const std::string folder = freshFolder("restart");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(BestScoreFile(folder).load(), BestScores{});
+    BestScores scores;
+    scores.offer(Mode::Normal, Difficulty::Easy, 1234);
+    scores.offer(Mode::Random, Difficulty::Hard, 99);
+    EXPECT_TRUE(BestScoreFile(folder).save(scores));
+    EXPECT_EQ(BestScoreFile(folder).load(), scores);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_FALSE(fs::exists(AtomicFile::temporaryPath(folder + "/best.json")));
+}
+
+TEST(BestScoreFile, ANonsenseFileIsReportedKeptAsideAndPlayStartsFromZero) {
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"empty", "", "not a JSON document"},
+        {"cut short", "{\"normalHard\": 12", "not a JSON document"},
+        {"binary", "\x89PNG\r\n\x1a\n", "not a JSON document"},
+        {"NaN", "{\"normalHard\": NaN}", "not a JSON document"},
+        {"beyond a double", "{\"normalHard\": 1e999}", "not a JSON document"},
+        {"array", "[1, 2, 3, 4]", "not a JSON object"},
+        {"negative", "{\"normalEasy\": -5}", "\"normalEasy\" is not a whole number from 0 to 999999999"},
+        {"huge", "{\"randomHard\": 10000000000}", "\"randomHard\" is not a whole number from 0 to 999999999"},
+        {"fraction", "{\"randomEasy\": 12.5}", "\"randomEasy\" is not a whole number from 0 to 999999999"},
+        {"string", "{\"normalHard\": \"12\"}", "\"normalHard\" is not a number"},
+        {"null", "{\"normalHard\": null}", "\"normalHard\" is not a number"},
+        {"list", "{\"normalHard\": [12]}", "\"normalHard\" is not a number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = freshFolder("bad");
+        const std::string path = folder + "/best.json";
+        writeText(path, c.text);
+        BestScoreFile file(folder);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(file.load(), BestScores{});
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  path + ": " + c.fault + "; kept aside as best.json.bad, the best scores start from zero\n");
+        EXPECT_FALSE(fs::exists(path));
+        EXPECT_EQ(TestFiles::readAll(path + ".bad"), c.text);
+        // The next best is kept as usual, and a second bad file replaces the first one aside.
+        EXPECT_TRUE(file.save(withNormalHard(7)));
+        EXPECT_EQ(BestScoreFile(folder).load(), withNormalHard(7));
+        writeText(path, "{");
+        testing::internal::CaptureStderr();
+        BestScoreFile(folder).load();
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(TestFiles::readAll(path + ".bad"), "{");
+    }
+}
+
+// Running as root ignores permission bits, so these folders are unwritable in ways no one
+// can get around: one under a path whose parent is a regular file, and (on Linux) one in
+// /proc, where nobody may create a file.
+TEST(BestScoreFile, AFolderThatCannotBeWrittenIsReportedOnceAndPlayGoesOn) {
+    const std::string blocker = TestFiles::write("not-a-folder", "a file where a folder should be");
+    std::vector<std::string> folders = {blocker + "/tamq4pelrok"};
+#ifdef __linux__
+    folders.push_back("/proc/self/tamq4pelrok");
+#endif
+    for (const std::string& folder : folders) {
+        SCOPED_TRACE(folder);
+        BestScoreFile file(folder);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(file.load(), BestScores{});
+        EXPECT_FALSE(file.save(withNormalHard(10)));
+        EXPECT_FALSE(file.save(withNormalHard(20)));
+        const std::string report = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(report.find(folder), 0u) << report;
+        EXPECT_NE(report.find("playing on"), std::string::npos) << report;
+        EXPECT_EQ(report.find('\n'), report.size() - 1) << "reported more than once:\n" << report;
+    }
+}
+
+#ifndef _WIN32
+TEST(BestScoreFile, TheFolderFollowsXdgDataHomeAndFallsBackToHome) {
+    const char* savedXdg = std::getenv("XDG_DATA_HOME");
+    const char* savedHome = std::getenv("HOME");
+    const std::string xdg = savedXdg != nullptr ? savedXdg : "";
+    const std::string home = savedHome != nullptr ? savedHome : "";
+    setenv("HOME", "/home/player", 1);
+    setenv("XDG_DATA_HOME", "/data/player", 1);
+    EXPECT_EQ(BestScoreFile::defaultFolder(), "/data/player/tamq4pelrok");
+    setenv("XDG_DATA_HOME", "relative/is/ignored", 1);
+    EXPECT_EQ(BestScoreFile::defaultFolder(), "/home/player/.local/share/tamq4pelrok");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(BestScoreFile::defaultFolder(), "/home/player/.local/share/tamq4pelrok");
+    unsetenv("HOME");
+    EXPECT_EQ(BestScoreFile::defaultFolder(), "");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(BestScoreFile("").save(withNormalHard(1)));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not kept"), std::string::npos);
+    savedXdg != nullptr ? setenv("XDG_DATA_HOME", xdg.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+    savedHome != nullptr ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
+}
+
+// A save killed at any moment leaves the file whole: the best from before the save or the
+// one being saved, never a broken file and never none. The child saves higher and higher
+// bests without pause, so the kills land in every part of a save.
+TEST(BestScoreFile, KillingTheGameWhileItSavesNeverLosesTheBest) {
+    const std::string folder = freshFolder("killed");
+    const std::string path = folder + "/best.json";
+    ASSERT_TRUE(BestScoreFile(folder).save(withNormalHard(1)));
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 15000);
+    int best = 1;
+    int unchanged = 0;
+    for (int kill = 0; kill < 100; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            BestScoreFile file(folder);
+            for (int next = best + 1;; ++next) {
+                file.save(withNormalHard(next));
+            }
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delayMicroseconds(random));
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        ASSERT_TRUE(fs::exists(path)) << "no best file after kill " << kill;
+        BestScores stored;
+        std::string fault;
+        ASSERT_TRUE(BestScores::fromJson(TestFiles::readAll(path), stored, fault))
+            << "kill " << kill << ": " << fault << "\n" << TestFiles::readAll(path);
+        ASSERT_GE(stored.best(Mode::Normal, Difficulty::Hard), best) << "kill " << kill;
+        unchanged += stored.best(Mode::Normal, Difficulty::Hard) == best ? 1 : 0;
+        best = stored.best(Mode::Normal, Difficulty::Hard);
+    }
+    EXPECT_FALSE(fs::exists(path + ".bad"));
+    std::printf("100 kills while saving: the old best %d times, a newer one %d times, last best %d\n", unchanged,
+                100 - unchanged, best);
+}
+#endif
