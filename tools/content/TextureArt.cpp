@@ -211,7 +211,8 @@ Canvas TextureArt::truck() {
 
     Canvas canvas;
     canvas.init(kWidth * kScale, kHeight * kScale, asphalt());
-    auto box = [&](float x0, float y0, float x1, float y1, float radius, Colour colour) {
+    // A rounded box painted with a colour that may vary across it (x, centre, half width).
+    auto paintBox = [&](float x0, float y0, float x1, float y1, float radius, auto colourAt) {
         float cx = (x0 + x1) * 0.5f * s;
         float cy = (y0 + y1) * 0.5f * s;
         float hw = (x1 - x0) * 0.5f * s;
@@ -221,24 +222,18 @@ Canvas TextureArt::truck() {
                            [=](float px, float py) {
                                return Shape::box(px, py, cx, cy, hw, hh, radius * s);
                            },
-                           [=](float, float) { return colour; });
+                           [=](float px, float) { return colourAt(px, cx, hw); });
+    };
+    auto box = [&](float x0, float y0, float x1, float y1, float radius, Colour colour) {
+        paintBox(x0, y0, x1, y1, radius, [=](float, float, float) { return colour; });
     };
     auto shadedBox = [&](float x0, float y0, float x1, float y1, float radius, Colour colour,
                          float edgeShade) {
-        float cx = (x0 + x1) * 0.5f * s;
-        float cy = (y0 + y1) * 0.5f * s;
-        float hw = (x1 - x0) * 0.5f * s;
-        float hh = (y1 - y0) * 0.5f * s;
-        canvas.paintRegion(static_cast<int>(x0 * s) - 2, static_cast<int>(y0 * s) - 2,
-                           static_cast<int>(x1 * s) + 3, static_cast<int>(y1 * s) + 3,
-                           [=](float px, float py) {
-                               return Shape::box(px, py, cx, cy, hw, hh, radius * s);
-                           },
-                           [=](float px, float) {
-                               // Rounded roof: lighter in the middle, darker at the sides.
-                               float t = std::fabs(px - cx) / hw;
-                               return Canvas::shade(colour, 1.0f - edgeShade * t * t);
-                           });
+        paintBox(x0, y0, x1, y1, radius, [=](float px, float cx, float hw) {
+            // Rounded roof: lighter in the middle, darker at the sides.
+            float t = std::fabs(px - cx) / hw;
+            return Canvas::shade(colour, 1.0f - edgeShade * t * t);
+        });
     };
     auto polygon = [&](std::vector<std::pair<float, float>> corners, Colour colour) {
         for (auto& corner : corners) {
