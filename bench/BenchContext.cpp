@@ -4,10 +4,12 @@
 #include "render/GlEntryPoints.h"
 #include "support/HeadlessGl.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 BenchContext& BenchContext::instance() {
     static BenchContext context;
@@ -49,4 +51,13 @@ double processCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+void addSpreadStatistics(benchmark::internal::Benchmark* bench) {
+    bench->ComputeStatistics("min", [](const std::vector<double>& v) {
+        return *std::min_element(v.begin(), v.end());
+    });
+    bench->ComputeStatistics("max", [](const std::vector<double>& v) {
+        return *std::max_element(v.begin(), v.end());
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 class Game;
 
 // What the benchmarks share: the headless OpenGL context of the tests (HeadlessGl, with
@@ -29,3 +31,5 @@ double nowMs();
 // included. On a shared machine this counts the work done, where the wall clock also
 // counts the time spent waiting for a core.
 double processCpuMs();
+// Adds the fastest and the slowest repetition to a benchmark's mean and spread.
+void addSpreadStatistics(benchmark::internal::Benchmark* bench);
