@@ -4,6 +4,7 @@
 #include "app/Platform.h"
 #include "app/Window.h"
 #include "FixedStateCheck.h"
+#include "WindowUnderTest.h"
 #include "game/Game.h"
 #include "render/GlEntryPoints.h"
 
@@ -17,29 +18,15 @@
 
 namespace {
 
-std::vector<std::pair<int, int>> sizes;
-bool contextCurrentAtFirstSize = false;
+bool sdlContextCurrent() { return SDL_GL_GetCurrentContext() != nullptr; }
 
-void recordSize(void*, int width, int height) {
-    if (sizes.empty()) {
-        contextCurrentAtFirstSize = SDL_GL_GetCurrentContext() != nullptr;
-    }
-    sizes.emplace_back(width, height);
-}
-
-class RealWindow : public ::testing::Test {
+class RealWindow : public ::testing::Test, protected WindowUnderTest {
 protected:
     void SetUp() override {
         if (std::getenv("SDL_VIDEODRIVER") == nullptr) {
             setenv("SDL_VIDEODRIVER", "offscreen", 1);
         }
-        sizes.clear();
-        contextCurrentAtFirstSize = false;
-        window.setResizeCallback(recordSize, nullptr);
-        testing::internal::CaptureStderr();
-        created = window.create(1280, 720, 32, false);
-        creationLog = testing::internal::GetCapturedStderr();
-        if (!created) {
+        if (!WindowUnderTest::create(window, sdlContextCurrent)) {
             GTEST_SKIP() << "no OpenGL window: " << creationLog;
         }
     }
@@ -64,8 +51,6 @@ protected:
     }
 
     Window window;
-    bool created = false;
-    std::string creationLog;
 };
 
 TEST_F(RealWindow, CreateLeavesA30ContextCurrentOnATitled1280By720Window) {
@@ -100,20 +85,10 @@ TEST_F(RealWindow, CreateLeavesA30ContextCurrentOnATitled1280By720Window) {
     }
     EXPECT_EQ(red, 8);
     EXPECT_EQ(alpha, 8);
-
-    if (std::getenv("MESA_GL_VERSION_OVERRIDE") == nullptr) {
-        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-        ASSERT_NE(version, nullptr);
-        EXPECT_GE(version[0], '3') << version;
-        EXPECT_EQ(creationLog.find("falling back"), std::string::npos) << creationLog;
-    }
+    expectModernContext();
 }
 
-TEST_F(RealWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) {
-    ASSERT_FALSE(sizes.empty());
-    EXPECT_EQ(sizes.front(), std::make_pair(1280, 720));
-    EXPECT_TRUE(contextCurrentAtFirstSize);
-}
+TEST_F(RealWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) { expectFirstSizeDuringCreate(); }
 
 TEST_F(RealWindow, FixedStateReadsBackAfterStartUp) {
     ASSERT_EQ(gl.load(glProcAddress), "");
@@ -178,13 +153,7 @@ TEST_F(RealWindow, VerticalSyncIsAskedForWhereTheDriverOffersIt) {
 }
 
 TEST_F(RealWindow, AnExposedWindowNeedsOneRedraw) {
-    window.swapBuffers();
-    EXPECT_FALSE(window.needsRedraw());
-    pushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
-    window.pumpMessages();
-    EXPECT_TRUE(window.needsRedraw());
-    window.swapBuffers();
-    EXPECT_FALSE(window.needsRedraw());
+    expectOneRedrawAfter(window, [this] { pushWindowEvent(SDL_WINDOWEVENT_EXPOSED); });
 }
 
 TEST_F(RealWindow, WaitingForMessagesReturnsWithTheFirstOneOrAfterTheTimeout) {
@@ -207,14 +176,7 @@ TEST_F(RealWindow, ClosingStopsTheLoopAndKeepsTheContextForTheGamesOwnRelease) {
     pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
     window.pumpMessages();
     EXPECT_FALSE(window.isRunning());
-    // The game releases its textures and buffers after the loop, and then its own
-    // destruction: the context must still be there for both.
-    EXPECT_TRUE(window.hasContext());
-    EXPECT_NE(SDL_GL_GetCurrentContext(), nullptr);
-    glDeleteTextures(1, &texture);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    window.pumpMessages();
-    EXPECT_FALSE(window.isRunning());
+    expectContextOutlivesTheLoop(window, texture);
 }
 
 TEST_F(RealWindow, QuitRequestClosesLikeTheWindowsCloseButton) {
@@ -302,15 +264,7 @@ TEST_F(RealWindow, FailedRequestFor30FallsBackToALegacyContext) {
     if (cap == nullptr || cap[0] != '2') {
         GTEST_SKIP() << "needs MESA_GL_VERSION_OVERRIDE=2.1";
     }
-    EXPECT_NE(creationLog.find("OpenGL 3.0 is not supported, falling back to GL 2.1\n"), std::string::npos)
-        << creationLog;
-    EXPECT_TRUE(window.isRunning());
-    ASSERT_NE(SDL_GL_GetCurrentContext(), nullptr);
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version[0], '2') << version;
-    // Everything the game calls exists on the legacy context too.
-    EXPECT_EQ(gl.load(glProcAddress), "");
+    expectLegacyFallback(window);
 }
 
 TEST_F(RealWindow, TimerStartsAtCreateAndTracksTheRealClock) {

@@ -3,6 +3,7 @@
 #include "app/Platform.h"
 #include "app/Window.h"
 #include "FixedStateCheck.h"
+#include "WindowUnderTest.h"
 #include "render/GlEntryPoints.h"
 
 #include <gtest/gtest.h>
@@ -15,28 +16,14 @@
 
 namespace {
 
-std::vector<std::pair<int, int>> sizes;
-bool contextCurrentAtFirstSize = false;
-
-void recordSize(void*, int width, int height) {
-    if (sizes.empty()) {
-        contextCurrentAtFirstSize = wglGetCurrentContext() != nullptr;
-    }
-    sizes.emplace_back(width, height);
-}
+bool wglContextCurrent() { return wglGetCurrentContext() != nullptr; }
 
 bool legacyOnly() { return std::getenv("MESA_GL_VERSION_OVERRIDE") != nullptr; }
 
-class NativeWindow : public ::testing::Test {
+class NativeWindow : public ::testing::Test, protected WindowUnderTest {
 protected:
     void SetUp() override {
-        sizes.clear();
-        contextCurrentAtFirstSize = false;
-        window.setResizeCallback(recordSize, nullptr);
-        testing::internal::CaptureStderr();
-        created = window.create(1280, 720, 32, false);
-        creationLog = testing::internal::GetCapturedStderr();
-        ASSERT_TRUE(created) << creationLog;
+        ASSERT_TRUE(WindowUnderTest::create(window, wglContextCurrent)) << creationLog;
         native = FindWindowA("GLClass", "TAMQ 4 Pelrok");
         ASSERT_NE(native, nullptr);
         // Leave nothing from create in the queue for the tests to trip over.
@@ -57,8 +44,6 @@ protected:
     }
 
     Window window{GetModuleHandleA(nullptr)};
-    bool created = false;
-    std::string creationLog;
     HWND native = nullptr;
 };
 
@@ -108,20 +93,10 @@ TEST_F(NativeWindow, ContextIs30OnADoubleBufferedPixelFormatWithDepth) {
     EXPECT_EQ(format.iPixelType, PFD_TYPE_RGBA);
     EXPECT_GE(format.cColorBits, 24);
     EXPECT_GE(format.cDepthBits, 16);
-
-    if (!legacyOnly()) {
-        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-        ASSERT_NE(version, nullptr);
-        EXPECT_GE(version[0], '3') << version;
-        EXPECT_EQ(creationLog.find("falling back"), std::string::npos) << creationLog;
-    }
+    expectModernContext();
 }
 
-TEST_F(NativeWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) {
-    ASSERT_FALSE(sizes.empty());
-    EXPECT_EQ(sizes.front(), std::make_pair(1280, 720));
-    EXPECT_TRUE(contextCurrentAtFirstSize);
-}
+TEST_F(NativeWindow, FirstSizeArrivesDuringCreateWithTheContextCurrent) { expectFirstSizeDuringCreate(); }
 
 TEST_F(NativeWindow, EntryPointsLoadAndFixedStateReadsBack) {
     ASSERT_EQ(gl.load(glProcAddress), "");
@@ -205,13 +180,7 @@ TEST_F(NativeWindow, VerticalSyncIsAskedForWhereTheDriverOffersIt) {
 }
 
 TEST_F(NativeWindow, PaintingAsksForARedrawAndWaitingEndsWithAMessage) {
-    window.swapBuffers();
-    EXPECT_FALSE(window.needsRedraw());
-    InvalidateRect(native, nullptr, FALSE);
-    window.pumpMessages();
-    EXPECT_TRUE(window.needsRedraw());
-    window.swapBuffers();
-    EXPECT_FALSE(window.needsRedraw());
+    expectOneRedrawAfter(window, [this] { InvalidateRect(native, nullptr, FALSE); });
 
     // Nothing waiting: the wait lasts its time. A key message ends it at once.
     DWORD start = GetTickCount();
@@ -234,14 +203,7 @@ TEST_F(NativeWindow, ClosePostsQuitKeepsTheWindowAndTheContextForTheGamesOwnRele
     MSG quit{};
     ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(quit.wParam, 0u);
-    // The game releases its textures and buffers after the loop, then is destroyed:
-    // both with the context still current.
-    EXPECT_TRUE(window.hasContext());
-    EXPECT_NE(wglGetCurrentContext(), nullptr);
-    glDeleteTextures(1, &texture);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    window.pumpMessages();
-    EXPECT_FALSE(window.isRunning());
+    expectContextOutlivesTheLoop(window, texture);
 }
 
 TEST_F(NativeWindow, TheCloseButtonStopsTheLoop) {
@@ -320,14 +282,7 @@ TEST_F(NativeWindow, FailedRequestFor30KeepsTheLegacyContext) {
     if (!legacyOnly()) {
         GTEST_SKIP() << "needs MESA_GL_VERSION_OVERRIDE=2.1";
     }
-    EXPECT_NE(creationLog.find("OpenGL 3.0 is not supported, falling back to GL 2.1\n"), std::string::npos)
-        << creationLog;
-    EXPECT_TRUE(window.isRunning());
-    ASSERT_NE(wglGetCurrentContext(), nullptr);
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version[0], '2') << version;
-    EXPECT_EQ(gl.load(glProcAddress), "");
+    expectLegacyFallback(window);
 }
 
 } // namespace
