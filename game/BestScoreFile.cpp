@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kGameFolder = "tamq4pelrok";
 
-std::string environment(const char* name) {
+[[maybe_unused]] std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
 }
@@ -21,7 +21,11 @@ std::string environment(const char* name) {
 }  // namespace
 
 std::string BestScoreFile::defaultFolder() {
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+    // A page has no home folder: the browser build keeps this folder in the site's
+    // IndexedDB (app/mainWeb.cpp mounts it there).
+    return std::string("/") + kGameFolder;
+#elif defined(_WIN32)
     const std::string appData = environment("APPDATA");
     return appData.empty() ? "" : appData + "\\" + kGameFolder;
 #else

@@ -11,7 +11,7 @@
 class BestScoreFile {
 public:
     // $XDG_DATA_HOME/tamq4pelrok (else ~/.local/share/tamq4pelrok), or %APPDATA%\tamq4pelrok
-    // on Windows. Empty when the environment names no home at all.
+    // on Windows, /tamq4pelrok in a browser. Empty when the environment names no home at all.
     static std::string defaultFolder();
 
     explicit BestScoreFile(std::string folder);

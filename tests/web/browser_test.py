@@ -11,8 +11,13 @@ protocol: the page served on 127.0.0.1, real key events, screenshots of the page
 2. A real session: the loading panel goes, SPACE starts a run, F1 shows the EASY hearts,
    F2 switches to RANDOM, the arrows move the truck, ESC pauses (two screenshots a second
    apart are identical) and resumes.
-3. Nothing in the console: no error, no uncaught exception, no WebGL warning.
-4. Failures shown on the page: with WebGL 2 refused, the game's own start-up message; with
+   Sound waits for the first key press: the page's audio context is suspended until then
+   and runs after it (no autoplay exemption: the real gesture path).
+3. The best score survives a reload: a HARD run played to its end stores it in the site's
+   IndexedDB, and the reloaded title screen writes it in the grass. There a first ESC,
+   which is no gesture to a browser, leaves the sound waiting for the next key.
+4. Nothing in the console: no error, no uncaught exception, no WebGL warning.
+5. Failures shown on the page: with WebGL 2 refused, the game's own start-up message; with
    tamq.data missing from the site, the download's error.
 """
 
@@ -23,7 +28,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import COUNT_FRAMES, Chromium, Site  # noqa: E402
+from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 from pictures import Picture, compare, differing_pixels  # noqa: E402
 
 # The tolerance of the first-frame comparison. Measured on this machine: Chromium's
@@ -100,8 +105,18 @@ window.addEventListener('keydown', (event) => {
 """
 
 
+# Keeps every audio context the page makes, to see whether the sound has started.
+AUDIO_LOG = """
+window.tamqAudio = [];
+window.AudioContext = class extends window.AudioContext {
+  constructor(...options) { super(...options); window.tamqAudio.push(this); }
+};
+"""
+AUDIO_STATES = "JSON.stringify(window.tamqAudio.map((context) => context.state))"
+
+
 def session(browser, site, shots):
-    browser.call("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES + KEY_LOG)
+    browser.call("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES + KEY_LOG + AUDIO_LOG)
     browser.navigate(site.url)
     browser.wait_for("window.tamqFrames > 10", 120, "the game running")
     check(browser.evaluate("document.getElementById('panel').hidden"), "the loading panel stays")
@@ -113,7 +128,11 @@ def session(browser, site, shots):
 
     title = shot("title")
     check(title.darkest(420, 645, 520, 40) < 0.1, "no start prompt on the title screen")
+    audio = browser.evaluate(AUDIO_STATES)
+    check(audio == '["suspended"]', f"sound before the first key press: {audio}")
     act(browser, "F1")
+    audio = browser.evaluate(AUDIO_STATES)
+    check(audio == '["running"]', f"sound after the first key press: {audio}")
     act(browser, "Space")
     run = shot("run")
     check(run.mean(625, 330, 30, 60) > 0.5, "no truck in the middle of the road")
@@ -174,6 +193,72 @@ def session(browser, site, shots):
         except TimeoutError:
             check(False, f"in {width} x {height} the canvas is {browser.evaluate(measure)}, expected {wanted}")
     browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
+
+
+# Reads best.json as the site's IndexedDB holds it (null while there is none) into
+# window.tamqStored.
+READ_STORED_BEST = """
+(() => {
+  window.tamqStored = undefined;
+  const open = indexedDB.open('/tamq4pelrok');
+  open.onerror = () => { window.tamqStored = null; };
+  open.onsuccess = () => {
+    const db = open.result;
+    const done = (value) => { window.tamqStored = value; db.close(); };
+    if (!db.objectStoreNames.contains('FILE_DATA')) {
+      return done(null);
+    }
+    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/best.json');
+    get.onerror = () => done(null);
+    get.onsuccess = () => done(get.result ? new TextDecoder().decode(get.result.contents) : null);
+  };
+})()
+"""
+# The BEST line, top right in the grass, below the fullscreen button.
+BEST_TEXT = (988, 30, 292, 25)
+
+
+def text_pixels(picture):
+    """Where the black letters are in a crop: the grass under them scrolls, they do not."""
+    return {i for i in range(0, len(picture.rgb), 3) if max(picture.rgb[i:i + 3]) < 40}
+
+
+def stored_best(browser):
+    browser.evaluate(READ_STORED_BEST)
+    browser.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
+    return browser.evaluate("window.tamqStored")
+
+
+def best_survives_reload(browser, site, shots):
+    """A HARD run ends at the first touch: its score is kept in IndexedDB, and a reload shows it."""
+    start = time.monotonic()
+    browser.call("Storage.clearDataForOrigin", origin=site.url.rstrip("/"), storageTypes="indexeddb")
+    browser.navigate(site.url)
+    browser.wait_for("window.tamqFrames > 10", 120, "the game running")
+    check(stored_best(browser) is None, "a best is stored before any run")
+    no_best = Crop(Picture(browser.screenshot(os.path.join(shots, "title-without-best.png"))), *BEST_TEXT)
+    act(browser, "Space")
+    stored = wait_until(lambda: stored_best(browser), 180, "the run's end and its best in IndexedDB")
+    scores = json.loads(stored)
+    check(max(scores.values()) > 0, f"the stored best: {stored!r}")
+    browser.call("Page.reload")
+    browser.wait_for("window.tamqFrames > 10", 120, "the reloaded game running")
+    time.sleep(0.3)
+    best = Crop(Picture(browser.screenshot(os.path.join(shots, "title-with-best.png"))), *BEST_TEXT)
+    # "BEST 0" before, the run's best after: right-aligned, so the letters move.
+    moved = len(text_pixels(no_best) ^ text_pixels(best))
+    check(moved > 100, f"the title's BEST line is the same after a reload ({moved} pixels differ)")
+    check(stored_best(browser) == stored, "the reload changed the stored best")
+    # ESC is no gesture to a browser: the sound must still start with the next key.
+    act(browser, "Escape")
+    audio = browser.evaluate(AUDIO_STATES)
+    check(audio == '["suspended"]', f"sound after ESC alone: {audio}")
+    act(browser, "Escape")
+    act(browser, "F1")
+    audio = browser.evaluate(AUDIO_STATES)
+    check(audio == '["running"]', f"sound after ESC, then F1: {audio}")
+    print(f"best score kept through a reload: {max(scores.values())}, "
+          f"checked in {time.monotonic() - start:.1f} s")
 
 
 # WebGL 2 refused, as on a machine whose browser or driver lacks it.
@@ -246,6 +331,7 @@ def main(site_folder, shots, game, grab, root):
     try:
         first_frame(browser, site, shots, desktop)
         session(browser, site, shots)
+        best_survives_reload(browser, site, shots)
         # Up to here nothing may reach the console; the failures below are expected to.
         problems = list(browser.problems)
         failures_shown(browser, site_folder, shots)
