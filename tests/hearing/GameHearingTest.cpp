@@ -28,6 +28,20 @@ using Clock = std::chrono::steady_clock;
 constexpr double kRate = 44100.0;
 constexpr double kFrameSeconds = 1.0 / 60.0;
 
+// How far the hit sound may start from its frame. Built with the sanitizers, the game and
+// OpenAL Soft's mixer thread run several times slower and the mixer falls behind the clock
+// it is compared with, so there the check only asks that the sound is heard around its frame.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAMQ_HEARING_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(TAMQ_HEARING_SANITIZED)
+constexpr double kHitLatencyBound = 0.150;
+#else
+constexpr double kHitLatencyBound = 0.050;
+#endif
+
 // A mono 16-bit recording at 44.1 kHz without dither, in small update periods so a cue
 // reaches the file quickly.
 std::string recordingPath() {
@@ -216,7 +230,7 @@ TEST(GameHearing, TheHitIsHeardWithItsFrameAndTheEngineFollowsTheRoadAndThePause
                 latency * 1000.0, heard.similarity);
     // The engine and the lost heart's cue play along; the hit must still stand out.
     EXPECT_GT(heard.similarity, 0.6);
-    EXPECT_LT(std::fabs(latency), 0.050);
+    EXPECT_LT(std::fabs(latency), kHitLatencyBound);
 
     // After a start the road speeds up from standing over a second; the engine follows it.
     double previous = 0.0;
