@@ -39,5 +39,8 @@ struct AlEntryPoints {
     void unload();
 
 private:
+#ifdef _WIN32
+    // Only Windows opens the library at run time; elsewhere the table is linked.
     void* library_ = nullptr;
+#endif
 };
