@@ -14,3 +14,8 @@ export LIBGL_ALWAYS_SOFTWARE=1
 # its stack.
 export LSAN_OPTIONS="suppressions=$TAMQ_ROOT/fuzz/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The compiler cache: paths below the project root count as relative, so clones and work
+# trees in other folders reuse each other's objects.
+export CCACHE_BASEDIR="$TAMQ_ROOT"
+export CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}"

@@ -5,7 +5,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # Building and playing the game: all that run.sh installs.
 TAMQ_PLAY_PACKAGES=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libpng-dev zlib1g-dev nlohmann-json3-dev libopenal-dev
 )
