@@ -1,13 +1,56 @@
 #pragma once
 
+#include "GameFollower.h"
+#include "Launch.h"
 #include "MainLoop.h"
+#include "Window.h"
+#include "audio/AudioPlayer.h"
+#include "game/BestScoreFile.h"
+#include "game/Game.h"
 
-class Window;
+#include <string>
+#include <vector>
 
-// One run of the program in a made window: the game, with its sound and its best scores,
-// from start-up until the window closes. Shared by both entry points.
+// One run of the program, the same on every platform: the options and the content folder,
+// then one window with the game, its sound and its best scores, until the window closes.
+// The desktop entry points run it whole (run); the browser, which owns the loop and reads
+// the best-score folder back from the site's storage first, runs its stages one by one.
 class GameSession {
 public:
-    // The process's exit code. Sound starts muted when asked (--mute).
-    static int run(Window& window, const StartupServices& services, bool muted);
+    // The instance is the Windows program's HINSTANCE, for its window class; null elsewhere.
+    explicit GameSession(void* instance = nullptr);
+    GameSession(const GameSession&) = delete;
+    GameSession& operator=(const GameSession&) = delete;
+
+    // The whole life of the program on the arguments after its name: the process's exit
+    // code. The session lives on the heap: a Windows thread's stack is small.
+    static int run(const std::vector<std::string>& arguments, void* instance = nullptr);
+
+    // The options (help, version and bad ones answered) and the content folder entered.
+    // False when the process ends now, with exitCode().
+    bool prepare(const std::vector<std::string>& arguments);
+    // The folder of the best scores, to be made ready (the browser's storage) before start.
+    const std::string& saveFolder() const { return saveFolder_; }
+    // Sound, the stored bests, the window and the game. False when start-up failed, after
+    // the failure was shown to the player; exitCode() then says so.
+    bool start();
+    // One iteration of the loop. False once the window has closed and the game has been
+    // shut down; no frame follows.
+    bool frame();
+
+    int exitCode() const { return exitCode_; }
+    const Window& window() const { return window_; }
+    const Game& game() const { return game_; }
+
+private:
+    Launch launch_;
+    std::string saveFolder_;
+    Window window_;
+    Game game_;
+    // A silent game is still a game: a failing audio device is reported and played around.
+    AudioPlayer audio_;
+    BestScoreFile bestFile_;
+    GameFollower follower_;
+    bool firstFrameShown_ = false;
+    int exitCode_ = 0;
 };

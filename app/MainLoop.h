@@ -81,15 +81,27 @@ bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerTyp
     return redraw;
 }
 
+// One iteration of the program's loop, for runMainLoop and for a shell whose loop belongs
+// to someone else (the browser's animation frames): a frame, and the line announcing the
+// first one on screen. False, without a frame, once the window has closed.
+template <class WindowType, class GameType, class FollowerType = NoFollower>
+bool runLoopIteration(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerType&& follower,
+                      bool& firstFrameShown) {
+    if (!window.isRunning()) {
+        return false;
+    }
+    if (runFrame(window, game, keyQuery, follower) && !firstFrameShown) {
+        std::printf("%s\n", kFirstFrameLine);
+        std::fflush(stdout);
+        firstFrameShown = true;
+    }
+    return true;
+}
+
 template <class WindowType, class GameType, class FollowerType = NoFollower>
 void runMainLoop(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerType&& follower = FollowerType{}) {
     bool firstFrameShown = false;
-    while (window.isRunning()) {
-        if (runFrame(window, game, keyQuery, follower) && !firstFrameShown) {
-            std::printf("%s\n", kFirstFrameLine);
-            std::fflush(stdout);
-            firstFrameShown = true;
-        }
+    while (runLoopIteration(window, game, keyQuery, follower, firstFrameShown)) {
     }
 }
 
@@ -131,7 +143,7 @@ void finishGame(WindowType& window, GameType& game) {
 }
 
 // The whole life of the program from a constructed window and game: the exit code. The
-// browser, which drives the loop itself, runs the three stages separately.
+// browser, which drives the loop itself, runs the stages separately (app/GameSession).
 template <class WindowType, class GameType, class FollowerType = NoFollower>
 int runGame(WindowType& window, GameType& game, const StartupServices& services,
             FollowerType&& follower = FollowerType{}) {

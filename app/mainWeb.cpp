@@ -1,38 +1,19 @@
 // The program's entry point in a web browser. The browser owns the loop: start-up runs in
 // main, then the browser calls one loop iteration per animation frame, and main returns
-// while the game goes on. The window and the game therefore live on the heap, for as long
-// as the page does. The best-score folder is kept in the site's IndexedDB: it is read back
-// into memory before the game starts, and written out after each save (io/AtomicFile).
+// while the game goes on; the session therefore lives on the heap, for as long as the page
+// does. The best-score folder is kept in the site's IndexedDB: it is read back into memory
+// before the game starts, and written out after each save (io/AtomicFile).
 
-#include "GameFollower.h"
-#include "MainLoop.h"
-#include "Platform.h"
-#include "Window.h"
-#include "game/Game.h"
-#include "render/GlEntryPoints.h"
+#include "GameSession.h"
 
 #include <emscripten.h>
 
 namespace {
 
-struct BrowserSession {
-    Window window;
-    Game game;
-    AudioPlayer audio;
-    BestScoreFile bestFile{BestScoreFile::defaultFolder()};
-    GameFollower follower{audio, bestFile};
-};
-
-std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
-
 void browserFrame(void* argument) {
-    auto* session = static_cast<BrowserSession*>(argument);
-    if (!session->window.isRunning()) {
+    if (!static_cast<GameSession*>(argument)->frame()) {
         emscripten_cancel_main_loop();
-        finishGame(session->window, session->game);
-        return;
     }
-    runFrame(session->window, session->game, isGameKeyDown, session->follower);
 }
 
 } // namespace
@@ -40,17 +21,13 @@ void browserFrame(void* argument) {
 // Called by the page once the saved folder has been read (or could not be: the game then
 // plays with the bests of this visit only). A start-up failure is already on the page.
 extern "C" EMSCRIPTEN_KEEPALIVE void tamqStartWithSaves(void* argument) {
-    auto* session = static_cast<BrowserSession*>(argument);
-    const StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
-    // Emscripten's OpenAL makes the page's audio context here, suspended: it resumes it
-    // with the player's first key press or click, the gesture a browser waits for.
-    session->audio.init();
-    session->game.bestScores().setScores(session->bestFile.load());
-    if (startGame(session->window, session->game, services) != 0) {
+    // Emscripten's OpenAL makes the page's audio context in start, suspended: it resumes
+    // it with the player's first key press or click, the gesture a browser waits for.
+    if (!static_cast<GameSession*>(argument)->start()) {
         return;
     }
     // Frames come from the browser's requestAnimationFrame, in step with the display.
-    emscripten_set_main_loop_arg(browserFrame, session, 0, false);
+    emscripten_set_main_loop_arg(browserFrame, argument, 0, false);
 }
 
 // Mounts the folder over the site's IndexedDB and reads it back; the game starts after.
@@ -69,9 +46,11 @@ EM_JS(void, readSavesThenStart, (const char* path, void* session), {
 });
 // clang-format on
 
-int main() {
-    auto* session = new BrowserSession;
-    const std::string folder = BestScoreFile::defaultFolder();
-    readSavesThenStart(folder.c_str(), session);
+int main(int argc, char** argv) {
+    auto* session = new GameSession;
+    if (!session->prepare(std::vector<std::string>(argv + 1, argv + argc))) {
+        return session->exitCode();
+    }
+    readSavesThenStart(session->saveFolder().c_str(), session);
     return 0;
 }

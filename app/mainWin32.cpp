@@ -1,11 +1,7 @@
-// The program's entry point on Windows: the options and the content folder first, then
-// one window, one game, run until the window closes.
+// The program's entry point on Windows: the arguments in UTF-8 and a console for its
+// text, then the same session as everywhere.
 
 #include "GameSession.h"
-#include "Launch.h"
-#include "Platform.h"
-#include "Window.h"
-#include "render/GlEntryPoints.h"
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -14,8 +10,6 @@
 #include <cstdio>
 
 namespace {
-
-std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 
 // The arguments after the program's name, in UTF-8 whatever the system's code page.
 std::vector<std::string> arguments() {
@@ -50,12 +44,5 @@ void useParentConsole() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     useParentConsole();
-    Launch launch;
-    if (!launch.prepare(arguments(), executableFolder(), showErrorBox)) {
-        return launch.exitCode;
-    }
-    Window window(instance);
-    StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
-    services.fullscreen = launch.options.fullscreen;
-    return GameSession::run(window, services, launch.options.mute);
+    return GameSession::run(arguments(), instance);
 }
