@@ -6,7 +6,7 @@
 
 #include "control/CameraRig.h"
 #include "game/BestScores.h"
-#include "game/PatternFile.h"
+#include "sim/PatternFile.h"
 #include "io/WavFile.h"
 #include "math/Camera.h"
 #include "math/Collider.h"

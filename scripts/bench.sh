@@ -13,7 +13,7 @@ tamq_install_deps
 build="$(tamq_build_dir bench)"
 repetitions="${TAMQ_BENCH_REPETITIONS:-8}"
 tamq_configure bench
-tamq_build bench tamq_bench tamq_first_frame_probe tamq
+tamq_build bench tamq_bench tamq_first_frame_probe tamq tamq_motion_figures
 if [ ! -x "$build/bench/tamq_bench" ]; then
   echo "bench.sh: no benchmark program was built (is libbenchmark-dev installed?)" >&2
   exit 1
@@ -97,5 +97,8 @@ END {
     printf "  heap allocations in a steady frame: the perf_tests program (ctest -R SteadyFrameAllocations)\n"
   }
 }' "$out"/bench*.csv
+echo
+# How evenly the scene moves from frame to frame: simulated frame times, no machine figures.
+"$build/bench/tamq_motion_figures"
 echo
 echo "Raw results: $out"
