@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // The few services of the operating system that the shell uses outside the window:
 // each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
@@ -26,6 +27,11 @@ void* glProcAddress(const char* name);
 // Null, with the reason on standard error, when there is none.
 void* createWglContext(void* deviceContext);
 #endif
+
+// The player's data folder for this game: $XDG_DATA_HOME/tamq4pelrok (else
+// ~/.local/share/tamq4pelrok), %APPDATA%\tamq4pelrok on Windows, /tamq4pelrok in a browser
+// (kept in the site's IndexedDB). Empty when the environment names no home at all.
+std::string userDataFolder();
 
 // The platform's own code for a game key's key: SDL's scan code, the Win32 virtual key.
 int nativeKeyOf(GameKey key);

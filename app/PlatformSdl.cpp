@@ -5,6 +5,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <cstdlib>
+
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
 #endif
@@ -17,6 +19,21 @@ std::filesystem::path executableFolder() {
     const std::string utf8(base);
     SDL_free(base);
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string userDataFolder() {
+#ifdef __EMSCRIPTEN__
+    // A page has no home folder: app/mainWeb.cpp mounts this one over the site's IndexedDB.
+    return "/tamq4pelrok";
+#else
+    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        return std::string(dataHome) + "/tamq4pelrok";
+    }
+    const char* home = std::getenv("HOME");
+    return home != nullptr && home[0] != '\0' ? std::string(home) + "/.local/share/tamq4pelrok" : "";
+#endif
 }
 
 std::uint32_t platformMilliseconds() { return SDL_GetTicks(); }

@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -44,6 +45,11 @@ std::filesystem::path executableFolder() {
         }
         path.resize(path.size() * 2);  // a long path, cut short: try again with more room
     }
+}
+
+std::string userDataFolder() {
+    const char* appData = std::getenv("APPDATA");
+    return appData != nullptr && appData[0] != '\0' ? std::string(appData) + "\\tamq4pelrok" : "";
 }
 
 std::uint32_t platformMilliseconds() { return timeGetTime(); }
