@@ -12,7 +12,7 @@ std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 } // namespace
 
 GameSession::GameSession(void* instance)
-    : saveFolder_(BestScoreFile::defaultFolder()), window_(instance), bestFile_(saveFolder_),
+    : saveFolder_(userDataFolder()), window_(instance), bestFile_(saveFolder_),
       follower_(audio_, bestFile_) {}
 
 int GameSession::run(const std::vector<std::string>& arguments, void* instance) {

@@ -31,6 +31,8 @@ public:
     bool prepare(const std::vector<std::string>& arguments);
     // The folder of the best scores, to be made ready (the browser's storage) before start.
     const std::string& saveFolder() const { return saveFolder_; }
+    // Where the saves must also be copied after they are written (the browser's storage).
+    void setSavedHook(BestScoreFile::SavedHook hook) { bestFile_.setSavedHook(hook); }
     // Sound, the stored bests, the window and the game. False when start-up failed, after
     // the failure was shown to the player; exitCode() then says so.
     bool start();

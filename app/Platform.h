@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // The few services of the operating system that the shell uses outside the window:
 // each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
@@ -28,12 +29,19 @@ void* glProcAddress(const char* name);
 void* createWglContext(void* deviceContext);
 #endif
 
-// The game controllers as they are now. SDL keeps its own controllers' state (and, by
-// default, ignores them while no window of ours has the focus); on Windows the answer is
-// what the window in front, if it is ours, read from XInput this frame.
-Gamepad readGamepads();
+// The player's data folder for this game: $XDG_DATA_HOME/tamq4pelrok (else
+// ~/.local/share/tamq4pelrok), %APPDATA%\tamq4pelrok on Windows, /tamq4pelrok in a browser
+// (kept in the site's IndexedDB). Empty when the environment names no home at all.
+std::string userDataFolder();
 
-// Whether a game key is held: its key, answered only while our window has the keyboard
-// focus so that typing in another program never drives the game, or its controller
-// button. This is the KeyQuery the game polls.
+// The platform's own code for a game key's key: SDL's scan code, the Win32 virtual key.
+int nativeKeyOf(GameKey key);
+
+// Whether a game key counts as down for the coming update: its key held or pressed since
+// the last question (Window::takeLatchedKey), answered only while our window has the
+// keyboard focus so that typing in another program never drives the game; or its
+// controller button, as the window read it this frame (Window::gamepad). Controllers count
+// only while the game's window has the focus too: SDL ignores them while no window of ours
+// has it, the Win32 window reads XInput only while it is in front. This is the KeyQuery
+// the game polls.
 bool isGameKeyDown(GameKey key);

@@ -1,29 +1,15 @@
 // The SDL2 backend of the shell's operating-system services.
 
 #include "Platform.h"
+#include "Window.h"
 
 #include <SDL2/SDL.h>
+
+#include <cstdlib>
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
 #endif
-
-namespace {
-
-SDL_Scancode scancodeOf(GameKey key) {
-    switch (key) {
-    case GameKey::Space: return SDL_SCANCODE_SPACE;
-    case GameKey::F1: return SDL_SCANCODE_F1;
-    case GameKey::F2: return SDL_SCANCODE_F2;
-    case GameKey::Left: return SDL_SCANCODE_LEFT;
-    case GameKey::Right: return SDL_SCANCODE_RIGHT;
-    case GameKey::Up: return SDL_SCANCODE_UP;
-    case GameKey::Down: return SDL_SCANCODE_DOWN;
-    }
-    return SDL_SCANCODE_UNKNOWN;
-}
-
-} // namespace
 
 std::filesystem::path executableFolder() {
     char* base = SDL_GetBasePath();
@@ -33,6 +19,21 @@ std::filesystem::path executableFolder() {
     const std::string utf8(base);
     SDL_free(base);
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string userDataFolder() {
+#ifdef __EMSCRIPTEN__
+    // A page has no home folder: app/mainWeb.cpp mounts this one over the site's IndexedDB.
+    return "/tamq4pelrok";
+#else
+    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        return std::string(dataHome) + "/tamq4pelrok";
+    }
+    const char* home = std::getenv("HOME");
+    return home != nullptr && home[0] != '\0' ? std::string(home) + "/.local/share/tamq4pelrok" : "";
+#endif
 }
 
 std::uint32_t platformMilliseconds() { return SDL_GetTicks(); }
@@ -52,44 +53,34 @@ void showErrorBox(const char* text) {
 
 void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
-Gamepad readGamepads() {
-    Gamepad pad;
-    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0) {
-        return pad;
+int nativeKeyOf(GameKey key) {
+    switch (key) {
+    case GameKey::Space: return SDL_SCANCODE_SPACE;
+    case GameKey::F1: return SDL_SCANCODE_F1;
+    case GameKey::F2: return SDL_SCANCODE_F2;
+    case GameKey::Left: return SDL_SCANCODE_LEFT;
+    case GameKey::Right: return SDL_SCANCODE_RIGHT;
+    case GameKey::Up: return SDL_SCANCODE_UP;
+    case GameKey::Down: return SDL_SCANCODE_DOWN;
     }
-    // The controllers the window opened as they were announced; the others stay closed.
-    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
-        SDL_GameController* controller = SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
-        if (controller == nullptr) {
-            continue;
-        }
-        const auto button = [controller](SDL_GameControllerButton which, unsigned bit) {
-            return SDL_GameControllerGetButton(controller, which) != 0 ? bit : 0u;
-        };
-        const unsigned buttons =
-            button(SDL_CONTROLLER_BUTTON_A, Gamepad::kA) | button(SDL_CONTROLLER_BUTTON_X, Gamepad::kX) |
-            button(SDL_CONTROLLER_BUTTON_Y, Gamepad::kY) | button(SDL_CONTROLLER_BUTTON_START, Gamepad::kStart) |
-            button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, Gamepad::kDpadLeft) |
-            button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, Gamepad::kDpadRight) |
-            button(SDL_CONTROLLER_BUTTON_DPAD_UP, Gamepad::kDpadUp) |
-            button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, Gamepad::kDpadDown);
-        // SDL's stick y grows downwards.
-        const float x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX) / 32768.0f;
-        const float y = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY) / -32768.0f;
-        pad.add(buttons, x, y);
-    }
-    return pad;
+    return SDL_SCANCODE_UNKNOWN;
 }
 
 bool isGameKeyDown(GameKey key) {
+    // The game draws in one window, whose context is current from its creation to its end.
+    SDL_Window* native = SDL_GL_GetCurrentWindow();
+    auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+    if (window == nullptr) {
+        return false;
+    }
+    // Key presses reach only the window with the focus, which forgets them when it loses it.
+    if (window->takeLatchedKey(key)) {
+        return true;
+    }
     // SDL only knows this process's windows, so any focus at all is our window's. SDL
     // also clears its key state when the focus leaves, so no key stays stuck down.
-    if (SDL_GetKeyboardFocus() != nullptr) {
-        const Uint8* state = SDL_GetKeyboardState(nullptr);
-        const SDL_Scancode code = scancodeOf(key);
-        if (code != SDL_SCANCODE_UNKNOWN && state[code] != 0) {
-            return true;
-        }
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[nativeKeyOf(key)] != 0) {
+        return true;
     }
-    return readGamepads().holds(key);
+    return window->gamepad().holds(key);
 }

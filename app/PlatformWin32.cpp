@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -17,19 +18,6 @@ namespace {
 constexpr int kContextMajorVersion = 0x2091; // WGL_CONTEXT_MAJOR_VERSION_ARB
 constexpr int kContextMinorVersion = 0x2092; // WGL_CONTEXT_MINOR_VERSION_ARB
 using CreateContextAttribs = HGLRC(WINAPI*)(HDC, HGLRC, const int*);
-
-int virtualKeyOf(GameKey key) {
-    switch (key) {
-    case GameKey::Space: return VK_SPACE;
-    case GameKey::F1: return VK_F1;
-    case GameKey::F2: return VK_F2;
-    case GameKey::Left: return VK_LEFT;
-    case GameKey::Right: return VK_RIGHT;
-    case GameKey::Up: return VK_UP;
-    case GameKey::Down: return VK_DOWN;
-    }
-    return 0;
-}
 
 // The window the player is typing into, when it is one of this process's.
 HWND ownForegroundWindow() {
@@ -59,6 +47,11 @@ std::filesystem::path executableFolder() {
     }
 }
 
+std::string userDataFolder() {
+    const char* appData = std::getenv("APPDATA");
+    return appData != nullptr && appData[0] != '\0' ? std::string(appData) + "\\tamq4pelrok" : "";
+}
+
 std::uint32_t platformMilliseconds() { return timeGetTime(); }
 
 void showErrorBox(const char* text) { MessageBoxA(nullptr, text, "An error occurred", MB_OK | MB_ICONERROR); }
@@ -79,24 +72,32 @@ void* glProcAddress(const char* name) {
     return reinterpret_cast<void*>(found);
 }
 
-Gamepad readGamepads() {
-    // Only the game's window carries the property (the Window it belongs to).
-    HWND foreground = ownForegroundWindow();
-    const auto* window = foreground != nullptr ? static_cast<const Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
-    return window != nullptr ? window->gamepad() : Gamepad{};
+int nativeKeyOf(GameKey key) {
+    switch (key) {
+    case GameKey::Space: return VK_SPACE;
+    case GameKey::F1: return VK_F1;
+    case GameKey::F2: return VK_F2;
+    case GameKey::Left: return VK_LEFT;
+    case GameKey::Right: return VK_RIGHT;
+    case GameKey::Up: return VK_UP;
+    case GameKey::Down: return VK_DOWN;
+    }
+    return 0;
 }
 
 bool isGameKeyDown(GameKey key) {
-    // GetAsyncKeyState reports the key system-wide: without this check, typing in another
-    // program would steer the truck or restart the run.
-    if (ownForegroundWindow() == nullptr) {
+    // GetAsyncKeyState reports the key system-wide: without the window in front, typing
+    // in another program would steer the truck or restart the run. Only the game's window
+    // carries the property (the Window it belongs to).
+    HWND foreground = ownForegroundWindow();
+    auto* window = foreground != nullptr ? static_cast<Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
+    if (window == nullptr) {
         return false;
     }
-    const int virtualKey = virtualKeyOf(key);
-    if (virtualKey != 0 && (GetAsyncKeyState(virtualKey) & 0x8000) != 0) {
+    if (window->takeLatchedKey(key) || (GetAsyncKeyState(nativeKeyOf(key)) & 0x8000) != 0) {
         return true;
     }
-    return readGamepads().holds(key);
+    return window->gamepad().holds(key);
 }
 
 void* createWglContext(void* deviceContext) {

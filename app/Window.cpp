@@ -43,9 +43,29 @@ void Window::setFullscreen(bool fullscreen) {
 
 void Window::setGamepad(const Gamepad& gamepad) {
     if (gamepad.holdsStart() && !gamepad_.holdsStart()) {
-        active_ = !active_;
+        togglePause();
     }
     gamepad_ = gamepad;
+}
+
+void Window::togglePause() {
+    active_ = !active_;
+    latchedKeys_ = 0;
+}
+
+void Window::latchNativeKey(int nativeKey) {
+    for (GameKey key : kGameKeys) {
+        if (nativeKeyOf(key) == nativeKey) {
+            latchedKeys_ |= 1u << static_cast<unsigned>(key);
+        }
+    }
+}
+
+bool Window::takeLatchedKey(GameKey key) {
+    const unsigned bit = 1u << static_cast<unsigned>(key);
+    const bool latched = (latchedKeys_ & bit) != 0;
+    latchedKeys_ &= ~bit;
+    return latched;
 }
 
 bool Window::handleMessage(WindowMessage message, int a, int b) {
@@ -71,7 +91,7 @@ bool Window::handleMessage(WindowMessage message, int a, int b) {
             return true;
         }
         if (a == kEscapeKey) {
-            active_ = !active_;
+            togglePause();
         } else if (a == kFullscreenKey || (a == kReturnKey && (b & kKeyWithAlt) != 0)) {
             setFullscreen(!fullscreen_);
         } else if (a == kMuteKey) {
@@ -88,6 +108,10 @@ bool Window::handleMessage(WindowMessage message, int a, int b) {
         releaseContext();
         running_ = false;
         return false;
+    case WindowMessage::FocusLost:
+        // Keys pressed for this window must not act once another program has the keyboard.
+        latchedKeys_ = 0;
+        return true;
     case WindowMessage::KeyUp:
     case WindowMessage::Other:
         return true;

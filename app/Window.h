@@ -14,21 +14,23 @@ class Game;
 // a backend file (WindowSdl.cpp or WindowWin32.cpp) makes the native window, turns native events
 // into WindowMessages and owns the context. The handles are opaque so that another
 // backend can keep its own kinds of handle in them.
-enum class WindowMessage { Create, Size, Expose, KeyDown, KeyUp, Close, Destroy, Other };
+enum class WindowMessage { Create, Size, Expose, KeyDown, KeyUp, FocusLost, Close, Destroy, Other };
 
 // The keys the shell itself acts on, as the backends pass them in KeyDown and KeyUp
-// messages: the Win32 virtual keys (ESC and Return are SDL's key codes too).
-inline constexpr int kEscapeKey = 27;
-inline constexpr int kReturnKey = 13;
-inline constexpr int kFullscreenKey = 122; // F11
-inline constexpr int kMuteKey = 'M';
+// messages, and kOtherKey for every other key. Negative, so that no platform's own key
+// code (SDL's Z is 122, Win32's F11) can ever pass for one of them.
+inline constexpr int kOtherKey = 0;
+inline constexpr int kEscapeKey = -1;
+inline constexpr int kReturnKey = -2;
+inline constexpr int kFullscreenKey = -3; // F11
+inline constexpr int kMuteKey = -4;       // M
 
 // Flags of a KeyDown message, in its second argument.
 inline constexpr int kKeyRepeated = 1; // an auto-repeat of a key already held
 inline constexpr int kKeyWithAlt = 2;  // Alt was held
 
-// The Windows build's native window carries its Window under this property name, for
-// the key query to find the controllers of the window in front.
+// The native window carries its Window under this name (a Win32 window property, SDL's
+// window data), for the key query to find the keys and controllers the window saw.
 inline constexpr const char* kWindowPropertyName = "TamqWindow";
 
 // A free-running millisecond counter that wraps at 2^32.
@@ -70,6 +72,13 @@ public:
     // The game controllers as last read by pumpMessages.
     const Gamepad& gamepad() const { return gamepad_; }
 
+    // A native key went down (SDL's scan code, a Win32 virtual key): when it is a game
+    // key, it counts as down for the key query's next question about it, even if it is
+    // released before then. Pausing, resuming and losing the focus forget such presses.
+    void latchNativeKey(int nativeKey);
+    // Whether the game key went down since the last time this was asked; asking clears it.
+    bool takeLatchedKey(GameKey key);
+
     // Handles every waiting native event without waiting for new ones.
     void pumpMessages();
     // Sleeps until a native event arrives or the milliseconds have passed, then handles it.
@@ -86,10 +95,17 @@ public:
     bool handleMessage(WindowMessage message, int a = 0, int b = 0);
     // This frame's controllers: a press of Start pauses or resumes like ESC.
     void setGamepad(const Gamepad& gamepad);
+#ifdef _WIN32
+    // The XInput controllers pumpMessages reads, for tests to stand in for.
+    XInputPads& controllers() { return pads_; }
+#endif
 
 private:
     // A backend's native glue (the Win32 window procedure) may reach the handles below.
     friend struct WindowBackend;
+
+    // ESC and Start: a press made while paused must not act after the resume.
+    void togglePause();
 
     // Backend: make the context current on the window, falling back to a legacy context.
     bool createContext();
@@ -101,6 +117,8 @@ private:
     void applyFullscreen(bool fullscreen);
 
     bool active_ = true;
+    // One bit per game key (1 << GameKey), set by latchNativeKey.
+    unsigned latchedKeys_ = 0;
     bool muted_ = false;
     Game* game_ = nullptr;
     bool running_ = false;

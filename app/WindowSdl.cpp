@@ -10,8 +10,6 @@
 #include <cstdio>
 #include <initializer_list>
 
-static_assert(SDLK_ESCAPE == kEscapeKey, "ESC must reach handleMessage with the shared key code");
-
 namespace {
 
 constexpr const char* kTitle = "TAMQ 4 Pelrok";
@@ -21,10 +19,41 @@ SDL_Window* sdlWindow(void* handle) { return static_cast<SDL_Window*>(handle); }
 // SDL's key codes for the keys the shell acts on, as handleMessage knows them.
 int shellKeyOf(SDL_Keycode key) {
     switch (key) {
+    case SDLK_ESCAPE: return kEscapeKey;
+    case SDLK_RETURN: return kReturnKey;
     case SDLK_F11: return kFullscreenKey;
     case SDLK_m: return kMuteKey;
-    default: return static_cast<int>(key);
+    default: return kOtherKey;
     }
+}
+
+// The controllers the window opened as they were announced; the others stay closed.
+Gamepad readControllers() {
+    Gamepad pad;
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0) {
+        return pad;
+    }
+    for (int index = 0; index < SDL_NumJoysticks(); ++index) {
+        SDL_GameController* controller = SDL_GameControllerFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+        if (controller == nullptr) {
+            continue;
+        }
+        const auto button = [controller](SDL_GameControllerButton which, unsigned bit) {
+            return SDL_GameControllerGetButton(controller, which) != 0 ? bit : 0u;
+        };
+        const unsigned buttons =
+            button(SDL_CONTROLLER_BUTTON_A, Gamepad::kA) | button(SDL_CONTROLLER_BUTTON_X, Gamepad::kX) |
+            button(SDL_CONTROLLER_BUTTON_Y, Gamepad::kY) | button(SDL_CONTROLLER_BUTTON_START, Gamepad::kStart) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_LEFT, Gamepad::kDpadLeft) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, Gamepad::kDpadRight) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_UP, Gamepad::kDpadUp) |
+            button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, Gamepad::kDpadDown);
+        // SDL's stick y grows downwards.
+        const float x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX) / 32768.0f;
+        const float y = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY) / -32768.0f;
+        pad.add(buttons, x, y);
+    }
+    return pad;
 }
 
 int keyFlagsOf(const SDL_KeyboardEvent& key) {
@@ -37,6 +66,7 @@ void dispatch(Window& target, SDL_Window* window, const SDL_Event& event) {
         target.handleMessage(WindowMessage::Close);
         return;
     case SDL_KEYDOWN:
+        target.latchNativeKey(event.key.keysym.scancode);
         target.handleMessage(WindowMessage::KeyDown, shellKeyOf(event.key.keysym.sym), keyFlagsOf(event.key));
         return;
     case SDL_KEYUP:
@@ -77,6 +107,9 @@ void dispatch(Window& target, SDL_Window* window, const SDL_Event& event) {
     case SDL_WINDOWEVENT_EXPOSED:
         target.handleMessage(WindowMessage::Expose);
         break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        target.handleMessage(WindowMessage::FocusLost);
+        break;
     case SDL_WINDOWEVENT_CLOSE:
         target.handleMessage(WindowMessage::Close);
         break;
@@ -92,6 +125,7 @@ Window::~Window() {
     releaseContext();
     if (windowHandle_ != nullptr) {
         destroy();
+        SDL_SetWindowData(sdlWindow(windowHandle_), kWindowPropertyName, nullptr);
         SDL_DestroyWindow(sdlWindow(windowHandle_));
         windowHandle_ = nullptr;
         // Closes whatever controllers are still open.
@@ -138,6 +172,7 @@ bool Window::create(int width, int height, int bits, bool fullscreen) {
         return false;
     }
     windowHandle_ = window;
+    SDL_SetWindowData(window, kWindowPropertyName, this);
 
     handleMessage(WindowMessage::Create);
     if (!running_) {
@@ -231,7 +266,7 @@ void Window::pumpMessages() {
     while (SDL_PollEvent(&event) != 0) {
         dispatch(*this, window, event);
     }
-    setGamepad(readGamepads());
+    setGamepad(readControllers());
 }
 
 void Window::waitForMessages(int milliseconds) {

@@ -9,9 +9,6 @@
 #include <cstdio>
 #include <initializer_list>
 
-static_assert(VK_ESCAPE == kEscapeKey && VK_RETURN == kReturnKey && VK_F11 == kFullscreenKey,
-              "the shell's keys must reach handleMessage with the shared key codes");
-
 namespace {
 
 constexpr const char* kClassName = "GLClass";
@@ -23,6 +20,17 @@ using SwapInterval = BOOL(WINAPI*)(int);
 // auto-repeat), bit 29 says Alt was held.
 int keyFlagsOf(LPARAM lParam) {
     return ((lParam & (1 << 30)) != 0 ? kKeyRepeated : 0) | ((lParam & (1 << 29)) != 0 ? kKeyWithAlt : 0);
+}
+
+// Win32's virtual keys for the keys the shell acts on, as handleMessage knows them.
+int shellKeyOf(WPARAM key) {
+    switch (key) {
+    case VK_ESCAPE: return kEscapeKey;
+    case VK_RETURN: return kReturnKey;
+    case VK_F11: return kFullscreenKey;
+    case 'M': return kMuteKey;
+    default: return kOtherKey;
+    }
 }
 
 HWND nativeWindow(void* handle) { return static_cast<HWND>(handle); }
@@ -51,10 +59,14 @@ struct WindowBackend {
             target.handleMessage(WindowMessage::Expose);
             break;
         case WM_KEYDOWN:
-            target.handleMessage(WindowMessage::KeyDown, static_cast<int>(wParam), keyFlagsOf(lParam));
+            target.latchNativeKey(static_cast<int>(wParam));
+            target.handleMessage(WindowMessage::KeyDown, shellKeyOf(wParam), keyFlagsOf(lParam));
             break;
         case WM_KEYUP:
-            target.handleMessage(WindowMessage::KeyUp, static_cast<int>(wParam));
+            target.handleMessage(WindowMessage::KeyUp, shellKeyOf(wParam));
+            break;
+        case WM_KILLFOCUS:
+            target.handleMessage(WindowMessage::FocusLost);
             break;
         case WM_SYSKEYDOWN:
             // Alt+Enter arrives as a system key; answered here, it neither beeps nor opens
@@ -265,7 +277,9 @@ void Window::pumpMessages() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    setGamepad(pads_.read(clock_()));
+    // A controller counts only while the game is in front, as the keys do: Start must not
+    // pause the game under the program the player is using.
+    setGamepad(GetForegroundWindow() == nativeWindow(windowHandle_) ? pads_.read(clock_()) : Gamepad{});
 }
 
 void Window::waitForMessages(int milliseconds) {

@@ -16,6 +16,8 @@ public:
     XInputPads& operator=(const XInputPads&) = delete;
 
     void load();
+    // Tests stand in for XInput with a function of XInputGetState's signature.
+    void useStateReader(void* getState) { getState_ = getState; }
     bool loaded() const { return getState_ != nullptr; }
     // This frame's state of every connected controller; nowMs is the frame timer's clock.
     Gamepad read(std::uint32_t nowMs);

@@ -2,7 +2,7 @@
 // main, then the browser calls one loop iteration per animation frame, and main returns
 // while the game goes on; the session therefore lives on the heap, for as long as the page
 // does. The best-score folder is kept in the site's IndexedDB: it is read back into memory
-// before the game starts, and written out after each save (io/AtomicFile).
+// before the game starts, and written out after each save.
 
 #include "GameSession.h"
 
@@ -30,6 +30,21 @@ extern "C" EMSCRIPTEN_KEEPALIVE void tamqStartWithSaves(void* argument) {
     emscripten_set_main_loop_arg(browserFrame, argument, 0, false);
 }
 
+// What lasts of a save is the copy in the site's IndexedDB, written in the background. A
+// failure there is the only word the player gets.
+// clang-format off
+EM_JS(void, saveToBrowserStorage, (const char* path), {
+    const name = UTF8ToString(path);
+    FS.syncfs(false, function(error) {
+        if (error) {
+            err(name + ": cannot be kept in the browser's storage (" + error + ")");
+        }
+    });
+});
+// clang-format on
+
+void keepInBrowserStorage(const std::string& path) { saveToBrowserStorage(path.c_str()); }
+
 // Mounts the folder over the site's IndexedDB and reads it back; the game starts after.
 // clang-format off
 EM_JS(void, readSavesThenStart, (const char* path, void* session), {
@@ -48,6 +63,7 @@ EM_JS(void, readSavesThenStart, (const char* path, void* session), {
 
 int main(int argc, char** argv) {
     auto* session = new GameSession;
+    session->setSavedHook(keepInBrowserStorage);
     if (!session->prepare(std::vector<std::string>(argv + 1, argv + argc))) {
         return session->exitCode();
     }

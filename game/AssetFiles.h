@@ -60,3 +60,22 @@ constexpr const char* assetPath(AssetKind kind) {
     }
     return nullptr;
 }
+
+// Whether the files of a kind make each id from 0 to count - 1 exactly once: the enum and
+// the table above agree.
+constexpr bool eachIdOnce(AssetKind kind, int count) {
+    int files = 0;
+    for (const AssetFile& file : kAssetFiles) {
+        files += file.kind == kind ? 1 : 0;
+    }
+    for (int id = 0; id < count; ++id) {
+        int seen = 0;
+        for (const AssetFile& file : kAssetFiles) {
+            seen += file.kind == kind && file.id == id ? 1 : 0;
+        }
+        if (seen != 1) {
+            return false;
+        }
+    }
+    return files == count;
+}

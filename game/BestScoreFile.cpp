@@ -4,40 +4,13 @@
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 namespace {
 
-constexpr const char* kGameFolder = "tamq4pelrok";
-
-[[maybe_unused]] std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 }  // namespace
-
-std::string BestScoreFile::defaultFolder() {
-#if defined(__EMSCRIPTEN__)
-    // A page has no home folder: the browser build keeps this folder in the site's
-    // IndexedDB (app/mainWeb.cpp mounts it there).
-    return std::string("/") + kGameFolder;
-#elif defined(_WIN32)
-    const std::string appData = environment("APPDATA");
-    return appData.empty() ? "" : appData + "\\" + kGameFolder;
-#else
-    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
-    const std::string dataHome = environment("XDG_DATA_HOME");
-    if (!dataHome.empty() && dataHome[0] == '/') {
-        return dataHome + "/" + kGameFolder;
-    }
-    const std::string home = environment("HOME");
-    return home.empty() ? "" : home + "/.local/share/" + kGameFolder;
-#endif
-}
 
 BestScoreFile::BestScoreFile(std::string folder)
     : folder_(std::move(folder)), path_(folder_.empty() ? "" : folder_ + "/best.json") {}
@@ -89,6 +62,9 @@ bool BestScoreFile::save(const BestScores& scores) {
     if (!AtomicFile::replace(path_, scores.toJson(), fault)) {
         reportOnce(path_ + ": " + fault + "; playing on without keeping the best score");
         return false;
+    }
+    if (savedHook_ != nullptr) {
+        savedHook_(path_);
     }
     return true;
 }

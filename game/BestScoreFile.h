@@ -10,10 +10,8 @@
 // atomically, so the last best is never lost.
 class BestScoreFile {
 public:
-    // $XDG_DATA_HOME/tamq4pelrok (else ~/.local/share/tamq4pelrok), or %APPDATA%\tamq4pelrok
-    // on Windows, /tamq4pelrok in a browser. Empty when the environment names no home at all.
-    static std::string defaultFolder();
-
+    // The folder is the player's data folder, chosen by the platform (app/Platform.h); an
+    // empty one keeps nothing.
     explicit BestScoreFile(std::string folder);
 
     const std::string& path() const { return path_; }
@@ -24,10 +22,16 @@ public:
     // failure is reported.
     bool save(const BestScores& scores);
 
+    // Called with the file's path after each save that wrote it: where the folder lives
+    // elsewhere too (the browser's IndexedDB), the platform copies it there.
+    using SavedHook = void (*)(const std::string& path);
+    void setSavedHook(SavedHook hook) { savedHook_ = hook; }
+
 private:
     void reportOnce(const std::string& line);
 
     std::string folder_;
     std::string path_;
     bool reported_ = false;
+    SavedHook savedHook_ = nullptr;
 };

@@ -13,9 +13,13 @@
 // Loading walks the asset table, one kind after another.
 class GameAssets {
 public:
-    static constexpr std::size_t kTextures = 8;
-    static constexpr std::size_t kMeshes = 6;
-    static constexpr std::size_t kShaders = 2;
+    // Each the last of its enum plus one, and checked against the table of files below.
+    static constexpr std::size_t kTextures = static_cast<std::size_t>(TextureId::Title) + 1;
+    static constexpr std::size_t kMeshes = static_cast<std::size_t>(MeshId::Background) + 1;
+    static constexpr std::size_t kShaders = static_cast<std::size_t>(ShaderId::GameOver) + 1;
+    static_assert(eachIdOnce(AssetKind::Texture, kTextures), "one texture file for each TextureId");
+    static_assert(eachIdOnce(AssetKind::Mesh, kMeshes), "one mesh file for each MeshId");
+    static_assert(eachIdOnce(AssetKind::Shader, kShaders), "one shader program for each ShaderId");
 
     // False when a mesh cannot be loaded, since drawing it would be garbage; other faulty
     // files are reported by their loaders and played around.

@@ -9,9 +9,6 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
-#elif defined(__EMSCRIPTEN__)
-#include <emscripten.h>
-#include <unistd.h>
 #else
 #include <unistd.h>
 #endif
@@ -47,21 +44,6 @@ bool renameOver(const std::string& from, const std::string& to, std::string& fau
     fault = std::string("cannot rename the new file over the old one: ") + std::strerror(errno);
     return false;
 }
-#ifdef __EMSCRIPTEN__
-// In a browser the files live in memory; what lasts is the copy in the site's IndexedDB,
-// written in the background. A failure there is the only word the player gets.
-// clang-format off
-EM_JS(void, saveToBrowserStorage, (const char* path), {
-    const name = UTF8ToString(path);
-    FS.syncfs(false, function(error) {
-        if (error) {
-            err(name + ": cannot be kept in the browser's storage (" + error + ")");
-        }
-    });
-});
-// clang-format on
-void flushFolder(const std::string& path) { saveToBrowserStorage(path.c_str()); }
-#else
 // The rename itself lives in the folder: flushing the folder makes it last.
 void flushFolder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -72,7 +54,6 @@ void flushFolder(const std::string& path) {
         ::close(fd);
     }
 }
-#endif
 #endif
 
 }  // namespace

@@ -65,18 +65,24 @@ JsonValue JsonFile::parseText(const std::string& text, const std::string& path) 
     }
 }
 
+const JsonValue& JsonFile::member(const JsonValue& object, const char* key, const char* owner) {
+    auto found = object.find(key);
+    if (found == object.end()) {
+        throw std::runtime_error(owner != nullptr ? std::string("\"") + owner + "\" has no \"" + key + "\""
+                                                  : std::string("missing \"") + key + "\"");
+    }
+    return *found;
+}
+
 const JsonValue& JsonFile::numberMember(const JsonValue& element, const char* key) {
     if (!element.is_object()) {
         throw std::runtime_error(std::string("expected an object with \"") + key + "\"");
     }
-    auto found = element.find(key);
-    if (found == element.end()) {
-        throw std::runtime_error(std::string("missing \"") + key + "\"");
-    }
-    if (!found->is_number()) {
+    const JsonValue& found = member(element, key);
+    if (!found.is_number()) {
         throw std::runtime_error(std::string("\"") + key + "\" is not a number");
     }
-    return *found;
+    return found;
 }
 
 float JsonFile::number(const JsonValue& element, const char* key) {

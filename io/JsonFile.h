@@ -33,6 +33,10 @@ public:
         }
     }
 
+    // The member object[key], whatever it holds. Throws std::runtime_error when there is
+    // none: 'missing "key"', or '"owner" has no "key"' when the owner's name is given.
+    static const JsonValue& member(const JsonValue& object, const char* key, const char* owner = nullptr);
+
     // The member element[key] when it is a number. Throws std::runtime_error naming the key
     // when element is not an object, or the member is missing or not a number.
     static const JsonValue& numberMember(const JsonValue& element, const char* key);

@@ -28,14 +28,11 @@ void Collider::edgeEnds(uint32_t i, float ends[4]) const {
 namespace {
 
 const JsonValue& requiredArray(const JsonValue& collider, const char* key) {
-    auto found = collider.find(key);
-    if (found == collider.end()) {
-        throw std::runtime_error(std::string("\"collider\" has no \"") + key + "\"");
-    }
-    if (!found->is_array()) {
+    const JsonValue& found = JsonFile::member(collider, key, "collider");
+    if (!found.is_array()) {
         throw std::runtime_error(std::string("\"collider\".\"") + key + "\" is not an array");
     }
-    return *found;
+    return found;
 }
 
 // Runs read on each element, prefixing any fault with where it happened.

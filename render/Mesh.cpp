@@ -17,14 +17,6 @@
 
 namespace {
 
-const JsonValue& modelList(const JsonValue& model, const char* key) {
-    auto found = model.find(key);
-    if (found == model.end()) {
-        throw std::runtime_error(std::string("\"model\" has no \"") + key + "\" list");
-    }
-    return *found;
-}
-
 // Resizes out to floatsPerElement per element and writes the named members in order.
 void readFloats(const JsonValue& list, const char* listName, std::initializer_list<const char*> keys,
                 std::vector<float>& out) {
@@ -97,10 +89,10 @@ bool Mesh::loadJson(const std::string& path) {
                 if (!model.is_object()) {
                     throw std::runtime_error("\"model\" is not an object");
                 }
-                const JsonValue& vertices = modelList(model, "vertices");
-                const JsonValue& uvList = modelList(model, "uvs");
-                const JsonValue& colourList = modelList(model, "colors");
-                const JsonValue& indexList = modelList(model, "indices");
+                const JsonValue& vertices = JsonFile::member(model, "vertices", "model");
+                const JsonValue& uvList = JsonFile::member(model, "uvs", "model");
+                const JsonValue& colourList = JsonFile::member(model, "colors", "model");
+                const JsonValue& indexList = JsonFile::member(model, "indices", "model");
                 readFloats(vertices, "vertices", {"x", "y", "z"}, positions);
                 readFloats(uvList, "uvs", {"u", "v"}, uvs);
                 readFloats(colourList, "colors", {"r", "g", "b"}, colours);

@@ -19,14 +19,6 @@ const JsonValue* keyframeList(const JsonValue& animation) {
     return nullptr;
 }
 
-const JsonValue& requiredList(const JsonValue& keyframe, const char* key) {
-    auto found = keyframe.find(key);
-    if (found == keyframe.end()) {
-        throw std::runtime_error(std::string("missing \"") + key + "\"");
-    }
-    return *found;
-}
-
 // Appends the named members of every element of a list, prefixing a fault with the element.
 void appendMembers(const JsonValue& list, const char* listName,
                    std::initializer_list<const char*> keys, std::vector<float>& out) {
@@ -82,9 +74,9 @@ void MeshAnimation::loadAnimations(const JsonValue& animations) {
                     throw std::runtime_error("\"startTime\" " + std::to_string(startTime) +
                                              " does not follow the keyframe before it");
                 }
-                const JsonValue& vertices = requiredList(keyframe, "vertices");
-                const JsonValue& keyUvs = requiredList(keyframe, "uvs");
-                const JsonValue& keyColours = requiredList(keyframe, "colors");
+                const JsonValue& vertices = JsonFile::member(keyframe, "vertices");
+                const JsonValue& keyUvs = JsonFile::member(keyframe, "uvs");
+                const JsonValue& keyColours = JsonFile::member(keyframe, "colors");
                 if (!vertexCountKnown) {
                     vertexCount = JsonFile::listSize(vertices);
                     vertexCountKnown = true;

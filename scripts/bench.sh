@@ -8,6 +8,7 @@
 # Figures depend on the machine and on its load: compare them only within one run.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+[ $# = 0 ] || tamq_usage "usage: [TAMQ_BENCH_REPETITIONS=N] scripts/bench.sh"
 tamq_install_deps
 
 build="$(tamq_build_dir bench)"

@@ -11,6 +11,7 @@
 # by CPack with the dependencies dpkg-shlibdeps finds.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+[ $# -le 1 ] && tamq_one_of "${1:-build}" build check || tamq_usage "usage: scripts/package-deb.sh [check]"
 mode="${1:-build}"
 build="$(tamq_build_dir deb)"
 
@@ -32,7 +33,9 @@ build_package() {
   tamq_step "packing"
   rm -f "$build"/*.deb
   (cd "$build" && cpack -G DEB >/dev/null)
-  deb="$(ls "$build"/*.deb)"
+  local made=("$build"/*.deb)
+  [ ${#made[@]} = 1 ] && [ -f "${made[0]}" ] || { echo "CPack made no single .deb in $build" >&2; exit 1; }
+  deb="${made[0]}"
   tamq_step "made $deb"
   dpkg-deb --field "$deb" Package Version Architecture Depends
 }

@@ -8,6 +8,7 @@
 #                                       under Wine (tests/package/installer_under_wine.sh)
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
+[ $# -le 1 ] && tamq_one_of "${1:-build}" build check || tamq_usage "usage: scripts/package-windows.sh [check]"
 mode="${1:-build}"
 build="$(tamq_build_dir windows)"
 

@@ -26,8 +26,7 @@ public:
     // Asks the platform about every game key; a null query holds none.
     void poll(KeyQuery isKeyDown) {
         releaseAll();
-        for (GameKey key : {GameKey::Space, GameKey::F1, GameKey::F2, GameKey::Left, GameKey::Right,
-                            GameKey::Up, GameKey::Down}) {
+        for (GameKey key : kGameKeys) {
             hold(key, isKeyDown != nullptr && isKeyDown(key));
         }
     }

@@ -3,7 +3,10 @@
 // The keys the rules read every tick. ESC is not among them: it reaches the window
 // as a message and pauses the main loop instead.
 enum class GameKey { Space, F1, F2, Left, Right, Up, Down };
+inline constexpr GameKey kGameKeys[] = {GameKey::Space, GameKey::F1,    GameKey::F2,  GameKey::Left,
+                                        GameKey::Right, GameKey::Up,    GameKey::Down};
 
-// Answers whether a key is held right now: the platform layer's question to the keyboard,
-// asked by the shell to fill the game's input before each frame.
+// Answers whether a key counts as down for the coming update: held right now, or pressed
+// since the platform was last asked about it (a tap shorter than a frame). The platform
+// layer's question to the keyboard, asked by the shell once per key before each update.
 using KeyQuery = bool (*)(GameKey key);

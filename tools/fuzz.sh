@@ -7,6 +7,7 @@
 # Per-target executions and findings are written to build-fuzz/summary.txt.
 set -uo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
+tamq_whole_numbers "${@:1:2}" || tamq_usage "usage: tools/fuzz.sh [SECONDS [PARALLEL [TARGET...]]]"
 seconds="${1:-60}"
 parallel="${2:-2}"
 shift $(( $# > 2 ? 2 : $# ))

@@ -15,6 +15,32 @@ fi
 
 tamq_step() { echo "== $*"; }
 
+# tamq_usage TEXT: a script's arguments are checked before it installs or builds anything,
+# so that a typo never passes for the default; a wrong one gets the usage on standard
+# error and exit 2.
+tamq_usage() {
+  echo "$1" >&2
+  exit 2
+}
+
+# tamq_one_of WORD CHOICE...: whether WORD is one of the choices.
+tamq_one_of() {
+  local word="$1" choice
+  shift
+  for choice in "$@"; do
+    [ "$word" = "$choice" ] && return 0
+  done
+  return 1
+}
+
+# tamq_whole_numbers WORD...: whether every word is a whole number.
+tamq_whole_numbers() {
+  local word
+  for word in "$@"; do
+    [[ "$word" =~ ^[0-9]+$ ]] || return 1
+  done
+}
+
 tamq_as_root() {
   if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
 }

@@ -104,8 +104,8 @@ x11_client_size_is() { [ "$(x11_client_size)" = "$1" ]; }
 # x11_tap KEY: a press and release, as a typist's.
 x11_tap() { xdotool key --clearmodifiers "$1"; }
 
-# x11_hold KEY SECONDS: the key held down that long. The game polls held keys once a frame,
-# so a key that must be seen is held over several frames, never tapped.
+# x11_hold KEY SECONDS: the key held down that long, to steer for a while. (A tap is seen
+# too: a game key pressed since the game last asked counts as down once.)
 x11_hold() {
   xdotool keydown "$1"
   sleep "$2"

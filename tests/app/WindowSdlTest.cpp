@@ -45,9 +45,18 @@ protected:
         SDL_Event event{};
         event.type = type;
         event.key.keysym.sym = key;
+        event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
         event.key.keysym.mod = modifiers;
         event.key.repeat = repeat ? 1 : 0;
         SDL_PushEvent(&event);
+    }
+
+    // The real game in the window, on a clock that moves a twentieth of a second a frame.
+    bool play(Game& game);
+    void runFrames(Game& game, int count) {
+        for (int i = 0; i < count; ++i) {
+            runFrame(window, game, isGameKeyDown);
+        }
     }
 
     Window window;
@@ -187,9 +196,89 @@ TEST_F(RealWindow, QuitRequestClosesLikeTheWindowsCloseButton) {
     EXPECT_FALSE(window.isRunning());
 }
 
+TEST_F(RealWindow, NoKeyButEscF11AndMTouchesThePauseTheFullscreenOrTheSound) {
+    // Every printable character and every key SDL names, as key codes; Z shares F11's number
+    // on Windows, M's upper case the Windows mute key's.
+    std::vector<SDL_Keycode> keys;
+    for (SDL_Keycode key = ' '; key <= '~'; ++key) {
+        keys.push_back(key);
+    }
+    for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+        keys.push_back(SDL_SCANCODE_TO_KEYCODE(scancode));
+    }
+    int pushed = 0;
+    for (SDL_Keycode key : keys) {
+        if (key == SDLK_ESCAPE || key == SDLK_F11 || key == SDLK_m) {
+            continue;
+        }
+        pushKey(SDL_KEYDOWN, key, false);
+        pushKey(SDL_KEYUP, key, false);
+        if (++pushed % 64 == 0) {
+            window.pumpMessages();
+        }
+    }
+    window.pumpMessages();
+    EXPECT_GT(pushed, 300);
+    EXPECT_TRUE(window.isActive());
+    EXPECT_FALSE(window.isFullscreen());
+    EXPECT_FALSE(window.isMuted());
+}
+
 // A clock that moves 50 ms at each reading: every frame is a twentieth of a second.
 std::uint32_t steppingNow = 0;
 std::uint32_t steppingClock() { return steppingNow += 50; }
+
+bool RealWindow::play(Game& game) {
+    if (gl.load(glProcAddress) != "") {
+        return false;
+    }
+    applyFixedGlState();
+    window.setGame(&game);
+    game.resize(1280, 720);
+    if (!game.init()) {
+        return false;
+    }
+    window.setClock(steppingClock);
+    return true;
+}
+
+TEST_F(RealWindow, AKeyTappedBetweenTwoFramesActsInTheNextUpdate) {
+    Game game;
+    ASSERT_TRUE(play(game));
+    const auto frames = [&](int count) { runFrames(game, count); };
+    const auto tap = [this](SDL_Keycode key) {
+        pushKey(SDL_KEYDOWN, key, false);
+        pushKey(SDL_KEYUP, key, false);
+    };
+
+    frames(25);
+    ASSERT_FALSE(game.running());
+    tap(SDLK_SPACE);
+    frames(1);
+    EXPECT_TRUE(game.running()) << "a SPACE pressed and released between two frames starts the run";
+
+    frames(25);
+    const float before = game.truck().x;
+    tap(SDLK_LEFT);
+    frames(1);
+    const float moved = game.truck().x;
+    EXPECT_LT(moved, before) << "a tapped arrow moves the truck";
+    frames(10);
+    EXPECT_FLOAT_EQ(game.truck().x, moved) << "for one update only";
+
+    // Pressed while paused: nothing once the game resumes.
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
+    frames(1);
+    ASSERT_FALSE(window.isActive());
+    tap(SDLK_RIGHT);
+    frames(2);
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
+    frames(3);
+    ASSERT_TRUE(window.isActive());
+    EXPECT_FLOAT_EQ(game.truck().x, moved);
+    game.releaseTextures();
+    window.setGame(nullptr);
+}
 
 TEST_F(RealWindow, AControllerStartsARunSteersWithItsStickAndPausesWithStart) {
     // The offscreen driver never gives a window the focus, without which SDL ignores controllers.
@@ -204,18 +293,9 @@ TEST_F(RealWindow, AControllerStartsARunSteersWithItsStickAndPausesWithStart) {
     ASSERT_NE(controller, nullptr);
     SDL_Joystick* pad = SDL_GameControllerGetJoystick(controller);
 
-    ASSERT_EQ(gl.load(glProcAddress), "");
-    applyFixedGlState();
     Game game;
-    window.setGame(&game);
-    game.resize(1280, 720);
-    ASSERT_TRUE(game.init());
-    window.setClock(steppingClock);
-    const auto frames = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            runFrame(window, game, isGameKeyDown);
-        }
-    };
+    ASSERT_TRUE(play(game));
+    const auto frames = [&](int count) { runFrames(game, count); };
     const auto button = [pad](SDL_GameControllerButton which, bool down) {
         SDL_JoystickSetVirtualButton(pad, which, down ? 1 : 0);
     };

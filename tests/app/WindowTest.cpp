@@ -1,3 +1,4 @@
+#include "app/Platform.h"
 #include "app/Window.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,57 @@ TEST_F(WindowMessages, CloseAndDestroyStopTheLoopWithoutDefaultHandling) {
         // A second close (SDL sends both a window close and a quit) changes nothing.
         EXPECT_FALSE(w.handleMessage(closing));
         EXPECT_FALSE(w.isRunning());
+    }
+}
+
+TEST_F(WindowMessages, AGameKeyPressedSinceTheLastQuestionCountsOnceUnlessThePauseOrFocusChanged) {
+    const struct {
+        const char* what;
+        bool pausedBefore;
+        GameKey pressed;
+        void (*between)(Window&);
+        bool counts;
+    } cases[] = {
+        {"a tap of SPACE", false, GameKey::Space, [](Window&) {}, true},
+        {"a tap of an arrow", false, GameKey::Left, [](Window&) {}, true},
+        {"a tap, then auto-repeats and the release", false, GameKey::F2,
+         [](Window& w) {
+             w.latchNativeKey(nativeKeyOf(GameKey::F2));
+             w.handleMessage(WindowMessage::KeyUp, kOtherKey);
+         },
+         true},
+        {"a tap while paused, then the resume", true, GameKey::Space,
+         [](Window& w) { w.handleMessage(WindowMessage::KeyDown, kEscapeKey); }, false},
+        {"a tap, then the pause", false, GameKey::F1,
+         [](Window& w) { w.handleMessage(WindowMessage::KeyDown, kEscapeKey); }, false},
+        {"a tap, then another program takes the keyboard", false, GameKey::Right,
+         [](Window& w) { w.handleMessage(WindowMessage::FocusLost); }, false},
+        {"a tap, then Start on a controller", false, GameKey::Up,
+         [](Window& w) {
+             Gamepad pad;
+             pad.add(Gamepad::kStart, 0.0f, 0.0f);
+             w.setGamepad(pad);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Window fresh;
+        if (c.pausedBefore) {
+            fresh.handleMessage(WindowMessage::KeyDown, kEscapeKey);
+        }
+        fresh.latchNativeKey(nativeKeyOf(c.pressed));
+        c.between(fresh);
+        for (GameKey key : kGameKeys) {
+            EXPECT_EQ(fresh.takeLatchedKey(key), c.counts && key == c.pressed) << static_cast<int>(key);
+        }
+        EXPECT_FALSE(fresh.takeLatchedKey(c.pressed)) << "answered once";
+    }
+    // Keys the game does not use latch nothing.
+    window.latchNativeKey(nativeKeyOf(GameKey::Space) + 1000);
+    window.latchNativeKey(0);
+    for (GameKey key : kGameKeys) {
+        EXPECT_FALSE(window.takeLatchedKey(key));
     }
 }
 

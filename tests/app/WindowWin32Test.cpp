@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <xinput.h>
 
 #include <cstdlib>
 #include <string>
@@ -226,6 +227,100 @@ TEST_F(NativeWindow, ControllersReadNothingWithoutXInputOrWithNoneConnected) {
     EXPECT_FALSE(window.gamepad().holds(GameKey::Left));
     // The window in front is ours: the key query reads its controllers.
     EXPECT_FALSE(isGameKeyDown(GameKey::Up));
+}
+
+// One controller in the first slot, holding these buttons.
+WORD fakeButtons = 0;
+DWORD WINAPI fakeXInputGetState(DWORD slot, XINPUT_STATE* state) {
+    if (slot != 0) {
+        return ERROR_DEVICE_NOT_CONNECTED;
+    }
+    *state = XINPUT_STATE{};
+    state->Gamepad.wButtons = fakeButtons;
+    return ERROR_SUCCESS;
+}
+
+TEST_F(NativeWindow, AControllerCountsOnlyWhileOurWindowIsInFront) {
+    window.controllers().useStateReader(reinterpret_cast<void*>(fakeXInputGetState));
+    const auto holding = [this](WORD buttons) {
+        fakeButtons = buttons;
+        window.pumpMessages();
+    };
+    SetForegroundWindow(native);
+    holding(0);
+    if (GetForegroundWindow() != native) {
+        GTEST_SKIP() << "the window could not be brought to the front";
+    }
+    holding(XINPUT_GAMEPAD_START);
+    EXPECT_FALSE(window.isActive());
+    holding(XINPUT_GAMEPAD_A);
+    EXPECT_TRUE(isGameKeyDown(GameKey::Space));
+
+    SetForegroundWindow(GetDesktopWindow());
+    holding(0);
+    if (GetForegroundWindow() == native) {
+        GTEST_SKIP() << "the window could not be sent to the back";
+    }
+    // Another program in front: Start and A are the player's business there.
+    holding(XINPUT_GAMEPAD_START);
+    holding(0);
+    holding(XINPUT_GAMEPAD_START | XINPUT_GAMEPAD_A);
+    EXPECT_FALSE(window.isActive());
+    EXPECT_FALSE(window.gamepad().holds(GameKey::Space));
+    holding(0);
+
+    SetForegroundWindow(native);
+    holding(XINPUT_GAMEPAD_START);
+    EXPECT_TRUE(window.isActive()) << "back in front, Start resumes";
+    fakeButtons = 0;
+}
+
+TEST_F(NativeWindow, AKeyTappedBetweenTwoQuestionsCountsForTheNextOneOnly) {
+    SetForegroundWindow(native);
+    window.pumpMessages();
+    if (GetForegroundWindow() != native) {
+        GTEST_SKIP() << "the window could not be brought to the front";
+    }
+    // Pressed and released before the game asks: the window saw the press.
+    press(VK_SPACE, true);
+    press(VK_SPACE, false);
+    press(VK_LEFT, true);
+    press(VK_LEFT, false);
+    window.pumpMessages();
+    EXPECT_TRUE(isGameKeyDown(GameKey::Space));
+    EXPECT_TRUE(isGameKeyDown(GameKey::Left));
+    EXPECT_FALSE(isGameKeyDown(GameKey::Right));
+    EXPECT_FALSE(isGameKeyDown(GameKey::Space)) << "answered once";
+    EXPECT_FALSE(isGameKeyDown(GameKey::Left));
+
+    // Pressed while paused: forgotten at the resume. Posted messages overtake typed keys
+    // in the queue, hence a pump after each.
+    key(WM_KEYDOWN, VK_ESCAPE);
+    key(WM_KEYUP, VK_ESCAPE);
+    window.pumpMessages();
+    ASSERT_FALSE(window.isActive());
+    press(VK_F1, true);
+    press(VK_F1, false);
+    window.pumpMessages();
+    key(WM_KEYDOWN, VK_ESCAPE);
+    window.pumpMessages();
+    EXPECT_TRUE(window.isActive());
+    EXPECT_FALSE(isGameKeyDown(GameKey::F1));
+}
+
+TEST_F(NativeWindow, NoKeyButEscF11AndMTouchesThePauseTheFullscreenOrTheSound) {
+    // Every virtual key but the shell's own, posted as the system would.
+    for (WPARAM virtualKey = 1; virtualKey < 256; ++virtualKey) {
+        if (virtualKey == VK_ESCAPE || virtualKey == VK_F11 || virtualKey == 'M') {
+            continue;
+        }
+        key(WM_KEYDOWN, virtualKey);
+        key(WM_KEYUP, virtualKey);
+    }
+    window.pumpMessages();
+    EXPECT_TRUE(window.isActive());
+    EXPECT_FALSE(window.isFullscreen());
+    EXPECT_FALSE(window.isMuted());
 }
 
 TEST_F(NativeWindow, ASecondWindowCannotRegisterTheClassAgainAndFailsCleanly) {

@@ -55,6 +55,15 @@ three_hearts() {
 }
 not() { ! "$@"; }
 
+# Taps SPACE and looks for a run for three seconds. A game key acts a second of game time
+# after the one before, and a frame counts at most a tenth of a second: on a loaded machine
+# the game's second lasts longer than the test's rest, and the tap comes too early.
+tap_to_start() {
+    x11_game_key_rest
+    x11_tap space
+    x11_shot_until 3 "$shots/run.png" run_shown
+}
+
 scenario() {
     start || return
     e2e_check "client area $(x11_client_size), expected 1280x720" x11_client_size_is 1280x720
@@ -64,11 +73,10 @@ scenario() {
     e2e_check "screenshots are $(identify -format '%wx%h' "$shots/title.png"), not 1280x720" \
         test "$(identify -format '%wx%h' "$shots/title.png")" = 1280x720
 
-    # A run in EASY: the truck in the middle, three hearts.
+    # A run in EASY: the truck in the middle, three hearts. SPACE is a typist's tap, shorter
+    # than a frame of the software renderer.
     x11_game_key F1
-    x11_game_key space
-    e2e_check "no run with the truck in the middle of the road" \
-        x11_shot_until 30 "$shots/run.png" run_shown
+    e2e_check "no run with the truck in the middle of the road" tamq_poll 60 tap_to_start
     e2e_check "not three hearts in an EASY run" three_hearts "$shots/run.png"
     e2e_check "the road does not move" \
         x11_shot_until 30 "$shots/run_later.png" x11_changed_from "$shots/run.png" 1000

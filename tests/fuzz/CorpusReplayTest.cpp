@@ -65,6 +65,29 @@ INSTANTIATE_TEST_SUITE_P(EveryReader, CorpusReplay, testing::ValuesIn(kTargets),
                              return std::string(info.param);
                          });
 
+// A folder the replay walks must feed a reader something: an emptied folder, or one left
+// behind under a reader's old name, would pass while replaying nothing.
+TEST(CorpusFolders, EveryFolderNamesAReaderAndHoldsInputs) {
+    const fs::path fuzz = fs::path(TAMQ_SOURCE_DIR) / "fuzz";
+    int folders = 0;
+    for (const char* kind : {"corpus", "crashes"}) {
+        ASSERT_TRUE(fs::is_directory(fuzz / kind)) << fuzz / kind;
+        for (const fs::directory_entry& folder : fs::directory_iterator(fuzz / kind)) {
+            SCOPED_TRACE(folder.path().string());
+            ++folders;
+            ASSERT_TRUE(folder.is_directory()) << "inputs lie in one folder per reader";
+            EXPECT_NE(LoaderFuzzTargets::find(folder.path().filename().string().c_str()), nullptr)
+                << "no reader of this name";
+            int files = 0;
+            for (const fs::directory_entry& file : fs::directory_iterator(folder.path())) {
+                files += file.is_regular_file() ? 1 : 0;
+            }
+            EXPECT_GT(files, 0) << "nothing to replay";
+        }
+    }
+    EXPECT_GE(folders, static_cast<int>(std::size(kTargets)));
+}
+
 // The inputs that crashed readers before their fixes, read again for the report they must give.
 TEST(FuzzFindings, NumberTooLargeForADoubleIsReportedWithItsLine) {
     const fs::path crashes = fs::path(TAMQ_SOURCE_DIR) / "fuzz" / "crashes";

@@ -217,7 +217,7 @@ TEST(MeshJson, RejectsFaultyFilesNamingTheFileAndTheFault) {
         {"syntax.json", "{\"model\": {\n  \"vertices\": [,]}}", "line 2, column"},
         {"noModel.json", R"({"mesh": {}})", "no \"model\""},
         {"modelNotObject.json", R"({"model": [1]})", "\"model\" is not an object"},
-        {"noUvs.json", replaced(kExampleMesh, R"("uvs")", R"("tex")"), "no \"uvs\" list"},
+        {"noUvs.json", replaced(kExampleMesh, R"("uvs")", R"("tex")"), "\"model\" has no \"uvs\""},
         {"noY.json", replaced(kExampleMesh, R"("y": 1)", R"("w": 1)"), "\"vertices\" element 1: missing \"y\""},
         {"text.json", replaced(kExampleMesh, R"("u": 1)", R"("u": "1")"), "\"u\" is not a number"},
         {"shortUvs.json", replaced(kExampleMesh, R"(, {"u": 1, "v": 0}])", "]"),

@@ -237,7 +237,8 @@ def best_survives_reload(browser, site, shots):
     browser.wait_for("window.tamqFrames > 10", 120, "the game running")
     check(stored_best(browser) is None, "a best is stored before any run")
     no_best = Crop(Picture(browser.screenshot(os.path.join(shots, "title-without-best.png"))), *BEST_TEXT)
-    act(browser, "Space")
+    # A tap shorter than a frame starts the run as well as a held key does.
+    browser.tap("Space")
     stored = wait_until(lambda: stored_best(browser), 180, "the run's end and its best in IndexedDB")
     scores = json.loads(stored)
     check(max(scores.values()) > 0, f"the stored best: {stored!r}")

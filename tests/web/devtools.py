@@ -191,6 +191,11 @@ class Chromium:
         self.call("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", key=key,
                   code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number)
 
+    def tap(self, name):
+        """Pressed and released at once, well within one frame."""
+        self.key(name, True)
+        self.key(name, False)
+
     def hold(self, name, seconds):
         self.key(name, True)
         time.sleep(seconds)
