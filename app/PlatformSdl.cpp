@@ -1,6 +1,7 @@
 // The SDL2 backend of the shell's operating-system services.
 
 #include "Platform.h"
+#include "TouchControls.h"
 
 #include <SDL2/SDL.h>
 
@@ -54,6 +55,8 @@ void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
 
 Gamepad readGamepads() {
     Gamepad pad;
+    // A phone's touch controls are one more controller (in a browser only).
+    TouchControls::addTo(pad);
     if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0) {
         return pad;
     }

@@ -7,6 +7,7 @@
 #include "GameFollower.h"
 #include "MainLoop.h"
 #include "Platform.h"
+#include "TouchControls.h"
 #include "Window.h"
 #include "game/Game.h"
 #include "render/GlEntryPoints.h"
@@ -32,6 +33,7 @@ void browserFrame(void* argument) {
         finishGame(session->window, session->game);
         return;
     }
+    TouchControls::beginFrame(session->game.running() && !session->game.gameOver(), !session->window.isActive());
     runFrame(session->window, session->game, isGameKeyDown, session->follower);
 }
 
