@@ -142,6 +142,30 @@
     layer.addEventListener(type, release);
   }
 
+  // Browsers let a page's sound start only from a gesture, and on a touch screen that is
+  // the end of a touch: the sound library resumes its audio context on a touch's start,
+  // which a browser refuses, and never asks again. So the page keeps the contexts made on
+  // it and resumes them as a touch ends.
+  const contexts = [];
+  const NativeContext = window.AudioContext || window.webkitAudioContext;
+  if (NativeContext) {
+    window.AudioContext = class extends NativeContext {
+      constructor(...options) {
+        super(...options);
+        contexts.push(this);
+      }
+    };
+  }
+  function resumeSound() {
+    for (const context of contexts) {
+      if (context.state === 'suspended') {
+        context.resume().catch(function () {});
+      }
+    }
+  }
+  document.addEventListener('touchend', resumeSound, true);
+  document.addEventListener('pointerup', resumeSound, true);
+
   // No scrolling, zooming, text selection or callout under a finger, whatever the browser
   // makes of touch-action (older Safari ignores it for pinches and double taps).
   const keep = {passive: false};
