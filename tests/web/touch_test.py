@@ -8,8 +8,8 @@ headless Chromium through the DevTools protocol.
    and lifted at once starts a run; a thumb held and slid left, then right, moves the truck
    that way; the pause button pauses (the picture stands still over many frames) and
    resumes; the EASY/HARD button gives the EASY hearts.
-3. The page never moves under a finger: after swipes, a pinch, a double tap and a long
-   press, the page is not scrolled, not zoomed and has nothing selected.
+3. The page never moves under a finger: after swipes, a pinch, a double tap and long
+   presses, the page is not scrolled, not zoomed and has nothing selected.
 4. The picture keeps 16:9, as large as the screen allows, on a phone in portrait and in
    landscape.
 5. A standard-mapping controller given to the page through the Gamepad API: A starts a run
@@ -262,28 +262,39 @@ PAGE_PLACE = """JSON.stringify([window.scrollX, window.scrollY, visualViewport.s
   document.scrollingElement.scrollTop, String(getSelection())])"""
 
 
+def slide(phone, starts, ends, steps=10):
+    """Fingers put down at starts, slid to ends in steps, lifted: a swipe or a pinch."""
+    phone.touch("touchStart", list(enumerate(starts)))
+    for step in range(1, steps + 1):
+        phone.touch("touchMove", [(i, (a[0] + (b[0] - a[0]) * step // steps, a[1] + (b[1] - a[1]) * step // steps))
+                                  for i, (a, b) in enumerate(zip(starts, ends))])
+    phone.touch("touchEnd", [])
+
+
+def press(phone, x, y, seconds):
+    phone.touch("touchStart", [(0, (x, y))])
+    time.sleep(seconds)
+    phone.touch("touchEnd", [])
+
+
 def page_stays(phone):
+    """Swipes, a pinch, a double tap and long presses, as fingers make them: every one of
+    them scrolls or zooms a page that lets it (a pinch zooms such a page five times)."""
     browser = phone.browser
     before = browser.evaluate(PAGE_PLACE)
     check(json.loads(before) == [0, 0, 1, 0, 0, 0, ""], f"the page is not at rest to begin with: {before}")
     started = time.monotonic()
+    pattern = phone.centre_of("touch-pattern")
     gestures = [
-        ("a swipe up", "Input.synthesizeScrollGesture",
-         {"x": 640, "y": 500, "yDistance": -300, "gestureSourceType": "touch", "speed": 2000}),
-        ("a swipe left", "Input.synthesizeScrollGesture",
-         {"x": 900, "y": 300, "xDistance": -300, "gestureSourceType": "touch", "speed": 2000}),
-        ("a pinch", "Input.synthesizePinchGesture",
-         {"x": 640, "y": 360, "scaleFactor": 2.5, "gestureSourceType": "touch", "relativeSpeed": 800}),
-        ("a double tap", "Input.synthesizeTapGesture",
-         {"x": 640, "y": 100, "tapCount": 2, "gestureSourceType": "touch"}),
-        ("a long press", "Input.synthesizeTapGesture",
-         {"x": 640, "y": 100, "duration": 1200, "gestureSourceType": "touch"}),
-        ("a long press on a button", "Input.synthesizeTapGesture",
-         {"x": phone.centre_of("touch-pattern")[0], "y": phone.centre_of("touch-pattern")[1],
-          "duration": 1200, "gestureSourceType": "touch"}),
+        ("a swipe up", lambda: slide(phone, [(640, 600)], [(640, 200)])),
+        ("a swipe left", lambda: slide(phone, [(1000, 300)], [(600, 300)])),
+        ("a pinch", lambda: slide(phone, [(600, 360), (680, 360)], [(400, 300), (880, 420)])),
+        ("a double tap", lambda: (phone.tap(640, 100), phone.tap(640, 100))),
+        ("a long press", lambda: press(phone, 640, 100, 1.2)),
+        ("a long press on a button", lambda: press(phone, *pattern, 1.2)),
     ]
-    for name, method, parameters in gestures:
-        browser.call(method, **parameters)
+    for name, gesture in gestures:
+        gesture()
         # Scrolling and zooming settle over a few frames.
         phone.wait_frames(3)
         place = browser.evaluate(PAGE_PLACE)
@@ -330,7 +341,7 @@ def gamepad_session(browser, site, shots, timings):
     pad = Phone(browser, shots)
     browser.evaluate("tamqPad.connect()")
     pad.wait_game_time(1.2)
-    # A held on the title screen until the run starts.
+    # A, held on the title screen until the run starts.
     browser.evaluate("tamqPad.button(0, true)")
     run, timings["pad A to run"] = pad.wait_picture("pad-run", prompt_gone)
     browser.evaluate("tamqPad.button(0, false)")
@@ -345,7 +356,6 @@ def gamepad_session(browser, site, shots, timings):
         picture, timings[f"pad stick steers {direction}"] = pad.wait_picture(f"pad-{direction}", moved)
         browser.evaluate("tamqPad.axis(0, 0)")
         centre = picture.cab_centre(*ROAD)
-        check(moved(picture) or centre is None, f"the pad's stick did not move the truck {direction}")
 
 
 def main(site_folder, shots):
