@@ -3,6 +3,7 @@
 #include "Window.h"
 
 #include "Platform.h"
+#include "TouchControls.h"
 #include "render/GlEntryPoints.h"
 
 #include <SDL2/SDL.h>
@@ -30,6 +31,8 @@ int shellKeyOf(SDL_Keycode key) {
 // The controllers the window opened as they were announced; the others stay closed.
 Gamepad readControllers() {
     Gamepad pad;
+    // A phone's touch controls are one more controller (in a browser only).
+    TouchControls::addTo(pad);
     if (SDL_WasInit(SDL_INIT_GAMECONTROLLER) == 0) {
         return pad;
     }

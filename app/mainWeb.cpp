@@ -5,13 +5,17 @@
 // before the game starts, and written out after each save.
 
 #include "GameSession.h"
+#include "TouchControls.h"
 
 #include <emscripten.h>
 
 namespace {
 
 void browserFrame(void* argument) {
-    if (!static_cast<GameSession*>(argument)->frame()) {
+    auto* session = static_cast<GameSession*>(argument);
+    TouchControls::beginFrame(session->game().running() && !session->game().gameOver(),
+                              !session->window().isActive());
+    if (!session->frame()) {
         emscripten_cancel_main_loop();
     }
 }

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The browser build: WebAssembly and WebGL 2, compiled with Debian's emscripten.
 #
-#   scripts/web.sh          builds build-web/: index.html, tamq.js, tamq.wasm and tamq.data,
+#   scripts/web.sh          builds build-web/: index.html, touch.js, tamq.js, tamq.wasm and tamq.data,
 #                           ready for any static web host
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
-#                           headless Chromium
+#                           headless Chromium: with keys, on a touch device, with a controller
 #   scripts/web.sh bench    the same, then prints the download size, the time to the first
 #                           frame and the frame rate beside the desktop build's
 #
@@ -110,10 +110,10 @@ build_game() {
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" -DTAMQ_WERROR="$TAMQ_WERROR" \
     -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
   tamq_build wasm
-  # The site: the page and the three files it loads, nothing else.
+  # The site: the page, its touch controls and the three files the game is made of, nothing else.
   rm -rf "$build"
   mkdir -p "$build"
-  cp "$root/app/web/index.html" "$wasm/app/tamq.js" "$wasm/app/tamq.wasm" "$wasm/app/tamq.data" "$build/"
+  cp "$root/app/web/index.html" "$root/app/web/touch.js" "$wasm/app/tamq.js" "$wasm/app/tamq.wasm" "$wasm/app/tamq.data" "$build/"
   tamq_step "built $build"
 }
 
@@ -142,6 +142,8 @@ case "$mode" in
     tamq_step "the game in headless Chromium"
     /usr/bin/python3 "$root/tests/web/browser_test.py" "$build" "$wasm/browser-shots" \
       "$desktop/app/tamq" "$desktop/tests/libtamq_desktop_frames.so" "$root"
+    tamq_step "the game on a touch device and with a controller, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/touch_test.py" "$build" "$wasm/browser-shots"
     ;;
   bench)
     build_desktop

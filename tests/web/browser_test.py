@@ -298,7 +298,7 @@ def failures_shown(browser, site_folder, shots):
     # The same site without tamq.data.
     partial = os.path.join(shots, "site-without-data")
     os.makedirs(partial, exist_ok=True)
-    for name in ("index.html", "tamq.js", "tamq.wasm"):
+    for name in ("index.html", "touch.js", "tamq.js", "tamq.wasm"):
         target = os.path.join(partial, name)
         if not os.path.exists(target):
             os.symlink(os.path.abspath(os.path.join(site_folder, name)), target)

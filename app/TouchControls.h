@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Gamepad.h"
+
+// The browser page's touch controls (web/touch.js) as one more game controller: the thumb's
+// stick steers like the left stick, the EASY/HARD and NORMAL/RANDOM buttons are X and Y,
+// the pause button is Start, and a thumb put down while no run is on is A. So a phone
+// reaches the rules and the pause the way a key or a pad does. The page keeps what the
+// fingers did; the game takes it once a frame, so every reading in a frame agrees and a
+// press shorter than a frame still counts for one. Outside a browser there is no page:
+// beginFrame and addTo do nothing.
+class TouchControls {
+public:
+    // What the page answers for a frame, bit by bit (touch.js names them too).
+    enum PageBit : unsigned {
+        kPageStart = 1u << 0,
+        kPageMode = 1u << 1,
+        kPagePattern = 1u << 2,
+        kPagePause = 1u << 3,
+    };
+
+    // Takes the fingers' frame from the page, told whether a run is going on and whether
+    // the game is paused: a thumb put down then starts nothing.
+    static void beginFrame(bool runOn, bool paused);
+    // Adds the frame taken by beginFrame to the controllers; nothing on a page without them.
+    static void addTo(Gamepad& pad);
+
+    // Adds one frame of the page: its bits, and its stick with y growing down the screen.
+    static void addFrame(Gamepad& pad, unsigned pageBits, float stickX, float stickY);
+};
