@@ -7,8 +7,9 @@
 
 // The OpenAL functions the audio calls, in one list that makes the table and its loading.
 // On Linux they come from the linked OpenAL Soft (in the browser from emscripten's OpenAL);
-// on Windows from OpenAL32.dll, looked up at start-up, so that a machine without it still
-// runs the game, silently.
+// on Windows from OpenAL32.dll, looked up at start-up: the OpenAL Soft the game ships
+// beside tamq.exe, where Windows looks first, or else one installed on the system; a
+// machine without any still runs the game, silently.
 #define TAMQ_AL_ENTRY_POINTS(X)      \
     X(alcOpenDevice)          \
     X(alcCloseDevice)         \

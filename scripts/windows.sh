@@ -5,10 +5,12 @@
 #                              build-windows/tamq-windows.zip
 #   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine
 #
-# libpng has no mingw package in Debian: its first run fetches Debian's own libpng1.6 source
-# package (scripts/lib/debian-source.sh, which leaves /etc/apt alone), and builds it and
-# GoogleTest (from libgtest-dev's sources) into build-windows/third_party, which later runs
-# reuse. Everything else it writes stays in build-windows.
+# libpng and OpenAL Soft have no mingw package in Debian: its first run fetches Debian's own
+# libpng1.6 source package and the original tarball of trixie's openal-soft 1.24.2 (bookworm's
+# 1.19.1 cannot be fetched; scripts/lib/debian-source.sh checks it against trixie's signed
+# source index and leaves /etc/apt alone), and builds them and GoogleTest (from
+# libgtest-dev's sources) into build-windows/third_party, which later runs reuse.
+# Everything else it writes stays in build-windows.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$(dirname "$0")/lib/x11.sh"
@@ -26,13 +28,25 @@ source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
 packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
-  nlohmann-json3-dev libgtest-dev libopenal-dev
+  nlohmann-json3-dev libgtest-dev
 )
 if [ "$mode" = test ]; then
   packages+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
     libgl1-mesa-dri libglx-mesa0)
 fi
 
+
+# third_party_configure SOURCE BUILD [CMAKE ARGUMENTS...]: a library's Release build for the
+# prefix. Through the compiler cache, so a fresh clone rebuilds the libraries quickly.
+third_party_configure() {
+  local source="$1" tree="$2"
+  shift 2
+  local launcher=()
+  command -v ccache >/dev/null &&
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$source" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTAMQ_WINDOWS_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" >/dev/null
+}
 
 # Debian's libpng 1.6 source package, fetched once and kept; the build uses its original tarball.
 fetch_libpng() {
@@ -47,19 +61,53 @@ build_libpng() {
   [ -f "$prefix/lib/libpng16.a" ] && return
   fetch_libpng
   tamq_step "building libpng for Windows"
-  cmake -S "$third/libpng" -B "$third/libpng-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DPNG_FRAMEWORK=OFF >/dev/null
+  third_party_configure "$third/libpng" "$third/libpng-build" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_FRAMEWORK=OFF
   cmake --build "$third/libpng-build" -j "$jobs" --target install >/dev/null
+}
+
+# OpenAL Soft as the OpenAL32.dll shipped beside the game: the C and C++ runtimes and the
+# threads library linked in, so it needs no DLL but Windows' own. No tools, examples or
+# sample files, and no git query for a version (the tarball has none).
+openal_upstream=1.24.2
+openal_suite=trixie
+build_openal() {
+  [ -f "$prefix/bin/OpenAL32.dll" ] && [ -f "$prefix/share/openal-soft/SOURCE" ] && return
+  local tarball
+  tarball="$(debian_source_fetch_orig openal-soft "$openal_upstream" "$openal_suite" "$third/downloads")"
+  tamq_step "building OpenAL Soft $openal_upstream for Windows"
+  local started=$SECONDS
+  rm -rf "$third/openal-soft"
+  mkdir -p "$third/openal-soft"
+  tar -xf "$tarball" -C "$third/openal-soft" --strip-components=1
+  # Earlier trees linked the host's OpenAL headers here; an install must not write through it.
+  [ -L "$prefix/include/AL" ] && rm "$prefix/include/AL"
+  third_party_configure "$third/openal-soft" "$third/openal-soft-build" \
+    -DLIBTYPE=SHARED -DALSOFT_UTILS=OFF -DALSOFT_EXAMPLES=OFF -DALSOFT_TESTS=OFF \
+    -DALSOFT_INSTALL_CONFIG=OFF -DALSOFT_INSTALL_HRTF_DATA=OFF -DALSOFT_INSTALL_AMBDEC_PRESETS=OFF \
+    -DALSOFT_INSTALL_EXAMPLES=OFF -DALSOFT_INSTALL_UTILS=OFF -DALSOFT_UPDATE_BUILD_VERSION=OFF \
+    -DALSOFT_STATIC_LIBGCC=ON -DALSOFT_STATIC_STDCXX=ON -DALSOFT_STATIC_WINPTHREAD=ON \
+    -DALSOFT_BACKEND_JACK=OFF -DALSOFT_BACKEND_PORTAUDIO=OFF -DALSOFT_BACKEND_PIPEWIRE=OFF \
+    -DALSOFT_BACKEND_PULSEAUDIO=OFF
+  cmake --build "$third/openal-soft-build" -j "$jobs" --target install/strip >/dev/null
+  # The licences of what the library holds (OpenAL Soft's LGPL, the PFFFT it includes) and
+  # where its source comes from, for the packages to ship beside it.
+  local sha
+  sha="$(sha256sum "$tarball" | cut -d' ' -f1)"
+  mkdir -p "$prefix/share/openal-soft"
+  cp "$third/openal-soft/COPYING" "$third/openal-soft/LICENSE-pffft" "$prefix/share/openal-soft/"
+  {
+    echo "OpenAL32.dll is OpenAL Soft $openal_upstream, built unchanged with mingw-w64 from Debian $openal_suite's openal-soft $openal_upstream source package ($(basename "$tarball"), SHA-256 $sha)."
+    echo "Its source: https://packages.debian.org/source/$openal_suite/openal-soft"
+  } >"$prefix/share/openal-soft/SOURCE"
+  tamq_step "built OpenAL32.dll ($(stat -c %s "$prefix/bin/OpenAL32.dll") bytes) in $((SECONDS - started)) s"
 }
 
 build_googletest() {
   [ -f "$prefix/lib/libgtest.a" ] && return
   tamq_step "building GoogleTest for Windows"
-  cmake -S /usr/src/googletest -B "$third/googletest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DTAMQ_WINDOWS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON >/dev/null
+  third_party_configure /usr/src/googletest "$third/googletest-build" \
+    -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=ON
   cmake --build "$third/googletest-build" -j "$jobs" --target install >/dev/null
 }
 
@@ -69,12 +117,11 @@ build_game() {
   tamq_build windows
 }
 
+# The zip holds what the installer installs: the game, its data, OpenAL32.dll and the licences.
 pack_zip() {
   local stage="$build/package/tamq"
   rm -rf "$build/package"
-  mkdir -p "$stage"
-  cp "$build/app/tamq.exe" "$build/packaging/LICENSE.txt" "$stage/"
-  cp -r "$root/data" "$stage/data"
+  cmake --install "$build" --prefix "$stage" >/dev/null
   rm -f "$build/tamq-windows.zip"
   (cd "$build/package" && cmake -E tar cf "$build/tamq-windows.zip" --format=zip tamq)
   tamq_step "packed $build/tamq-windows.zip"
@@ -110,8 +157,8 @@ run_tests() {
 tamq_install_packages "${packages[@]}"
 build_libpng
 build_googletest
+build_openal
 share_json_headers "$prefix"
-share_openal_headers "$prefix"
 build_game
 pack_zip
 if [ "$mode" = test ]; then

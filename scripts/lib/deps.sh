@@ -18,6 +18,7 @@ TAMQ_PACKAGES=(
   xvfb xdotool imagemagick x11-utils xauth libx11-dev
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
   desktop-file-utils appstream
+  gpg gpg-agent
 )
 
 # tamq_install_packages PACKAGE...: installs those of the packages that are missing.

@@ -12,11 +12,3 @@ share_json_headers() {
   rm -rf "$prefix/share/cmake/nlohmann_json"
   cp -r "$config" "$prefix/share/cmake/nlohmann_json"
 }
-
-# The OpenAL headers are the same on every platform: a cross build uses the host's, from
-# libopenal-dev, and the Windows game finds OpenAL32.dll at run time.
-share_openal_headers() {
-  local prefix="$1"
-  mkdir -p "$prefix/include"
-  ln -sfn /usr/include/AL "$prefix/include/AL"
-}

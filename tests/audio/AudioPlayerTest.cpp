@@ -3,11 +3,11 @@
 #include "audio/AudioPlayer.h"
 
 #include "support/TestFiles.h"
+#include "support/WaveOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,19 +21,9 @@ namespace fs = std::filesystem;
 std::atomic<bool> countAllocations{false};
 std::atomic<int> allocations{0};
 
-// OpenAL Soft reads its configuration once per process, at its first call.
 void useWaveOutput() {
-    static const bool once = [] {
-        const std::string conf = TestFiles::write("alsoft.conf", "[general]\ndrivers = wave\n[wave]\nfile = " +
-                                                                     TestFiles::folder() + "/out.wav" + "\n");
-#ifdef _WIN32
-        _putenv_s("ALSOFT_CONF", conf.c_str());
-#else
-        setenv("ALSOFT_CONF", conf.c_str(), 1);
-#endif
-        return true;
-    }();
-    (void)once;
+    static const std::string recording = WaveOutput::use("out.wav");
+    (void)recording;
 }
 
 // Runs the test body from another folder, so a data/ of the test's own can be loaded.

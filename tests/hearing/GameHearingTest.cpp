@@ -10,13 +10,14 @@
 #include "io/WavFile.h"
 #include "support/HeadlessGl.h"
 #include "support/TestFiles.h"
+#include "support/WaveOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <numbers>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,15 +46,9 @@ constexpr double kHitLatencyBound = 0.050;
 // A mono 16-bit recording at 44.1 kHz without dither, in small update periods so a cue
 // reaches the file quickly.
 std::string recordingPath() {
-    static const std::string path = [] {
-        const std::string wav = TestFiles::folder() + "/heard.wav";
-        const std::string conf = TestFiles::write(
-            "alsoft-hearing.conf", "[general]\ndrivers = wave\nchannels = mono\nsample-type = int16\ndither = false\n"
-                                   "frequency = 44100\n"
-                                   "period_size = 256\nperiods = 2\n[wave]\nfile = " + wav + "\n");
-        setenv("ALSOFT_CONF", conf.c_str(), 1);
-        return wav;
-    }();
+    static const std::string path =
+        WaveOutput::use("heard.wav", "channels = mono\nsample-type = int16\ndither = false\nfrequency = 44100\n"
+                                     "period_size = 256\nperiods = 2\n");
     return path;
 }
 
@@ -204,8 +199,8 @@ Hum engineHum(const std::vector<double>& recording, double at) {
         double re = 0.0;
         double im = 0.0;
         for (std::size_t i = 0; i < length && first + i < recording.size(); ++i) {
-            const double window = 0.5 - 0.5 * std::cos(2.0 * M_PI * static_cast<double>(i) / length);
-            const double phase = 2.0 * M_PI * f * static_cast<double>(i) / kRate;
+            const double window = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) / length);
+            const double phase = 2.0 * std::numbers::pi * f * static_cast<double>(i) / kRate;
             re += recording[first + i] * window * std::cos(phase);
             im += recording[first + i] * window * std::sin(phase);
         }

@@ -12,7 +12,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
 first_frame_error=""
 first_frame_pid=""
 
-first_frame_shown_or_ended() { grep -q "first frame shown" "$1" || ! kill -0 "$first_frame_pid" 2>/dev/null; }
+# The log may not exist yet when the first poll comes.
+first_frame_shown_or_ended() { grep -qs "first frame shown" "$1" || ! kill -0 "$first_frame_pid" 2>/dev/null; }
 
 start_until_first_frame() {
     local log="$1" folder="$2"

@@ -3,6 +3,11 @@
 #   - a silent install (/S) puts every staged file under Program Files, byte for byte,
 #     with a Start-menu shortcut and an uninstaller registered in Add/Remove Programs;
 #   - the installed game, started from another folder, reaches its first frame;
+#   - it plays through the OpenAL32.dll installed beside it: that library opens the
+#     machine's device or the game says in one line why not; given a device (ALSA's null
+#     output behind Wine's sound) or OpenAL Soft's wave-file writer, it plays without a
+#     word, into the file for the writer; without the library it says so in one line and
+#     plays on, silent;
 #   - the silent uninstall removes every file it installed, the shortcut and the entry.
 #
 # Usage: installer_under_wine.sh SETUP_EXE STAGE_DIR SCRATCH_DIR
@@ -40,6 +45,26 @@ registered() {
 not_registered() { ! registered; }
 has_uninstall_string() { grep -A12 -F "$uninstall_key" "$WINEPREFIX/system.reg" | grep -q '"UninstallString"'; }
 absent() { [ ! -e "$1" ]; }
+not() { ! "$@"; }
+# What the game said about its sound in LOG, without the carriage returns of Windows' text output.
+audio_said() { tr -d '\r' <"$1" | grep '^audio: '; }
+audio_lines() { audio_said "$1" | wc -l; }
+# A new prefix maps the whole Linux file system to drive Z:.
+windows_path() { echo "Z:${1//\//\\}"; }
+larger_than() { [ -f "$1" ] && [ "$(stat -c %s "$1")" -gt "$2" ]; }
+
+# play_once NAME COMMAND...: the installed game started from another folder (COMMAND may
+# put variables before it) until its first frame, then ended; its output in NAME.log.
+play_once() {
+    local log="$scratch/$1.log"
+    shift
+    e2e_check "the installed game did not reach its first frame ($log)" \
+        start_until_first_frame "$log" "$scratch/elsewhere" env "$@" wine "C:\\Program Files\\$name\\tamq.exe"
+}
+stop_game() {
+    wineserver -k 2>/dev/null
+    wait "$first_frame_pid" 2>/dev/null
+}
 
 x11_start_server 1600x900x24 || { echo "FAIL: Xvfb did not start" >&2; exit 1; }
 
@@ -63,11 +88,40 @@ e2e_check "no entry in Add/Remove Programs" registered
 e2e_check "the Add/Remove Programs entry has no UninstallString" has_uninstall_string
 
 tamq_step "the installed game, started from another folder, reaches its first frame"
-e2e_check "the installed game did not reach its first frame" \
-    start_until_first_frame "$scratch/game.log" "$scratch/elsewhere" wine "C:\\Program Files\\$name\\tamq.exe"
+play_once game
 cat "$scratch/game.log"
-wineserver -k 2>/dev/null
-wait "$first_frame_pid" 2>/dev/null
+stop_game
+# Wine's own sound, whatever this machine has: the shipped library was found and either
+# opened a device or the one line says why not.
+e2e_check "more than one line about the sound" test "$(audio_lines "$scratch/game.log")" -le 1
+e2e_check "the installed OpenAL32.dll was not loaded" not grep -q "OpenAL32.dll" "$scratch/game.log"
+echo "sound under this Wine: $(audio_said "$scratch/game.log" || echo "a device opened")"
+
+tamq_step "the installed game opens a sound device when Wine has one"
+# ALSA's null output as the default device, which Wine's sound driver offers to Windows.
+mkdir -p "$scratch/home"
+printf 'pcm.!default {\n  type null\n}\n' >"$scratch/home/.asoundrc"
+play_once device HOME="$scratch/home"
+stop_game
+e2e_check "the game did not open Wine's sound device: $(audio_said "$scratch/device.log")" \
+    test "$(audio_lines "$scratch/device.log")" = 0
+
+tamq_step "the installed game plays into OpenAL Soft's wave-file writer"
+printf '[general]\ndrivers = wave\nchannels = mono\nsample-type = int16\nfrequency = 44100\n[wave]\nfile = %s\n' \
+    "$(windows_path "$scratch/heard.wav")" >"$scratch/alsoft.conf"
+play_once wave ALSOFT_CONF="$(windows_path "$scratch/alsoft.conf")"
+# The writer mixes in real time, 88 200 bytes a second: half a second of it.
+e2e_check "nothing was written into the wave file" tamq_poll 30 larger_than "$scratch/heard.wav" 44100
+stop_game
+e2e_check "the game spoke of its sound with the wave writer: $(audio_said "$scratch/wave.log")" \
+    test "$(audio_lines "$scratch/wave.log")" = 0
+
+tamq_step "without its OpenAL32.dll the installed game says so and plays on"
+rm "$folder/OpenAL32.dll"
+play_once without
+stop_game
+e2e_check "not one line saying OpenAL32.dll is missing: $(audio_said "$scratch/without.log")" \
+    test "$(audio_said "$scratch/without.log")" = "audio: OpenAL32.dll not found; the game plays without sound"
 
 tamq_step "silent uninstall"
 # The uninstaller copies itself away and runs from there; wineserver -w waits for it.
