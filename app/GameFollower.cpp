@@ -10,9 +10,7 @@ float GameFollower::enginePitch(float scrollSpeed) {
 }
 
 void GameFollower::followWindow(const Window& window) {
-    if (window.isMuted() != audio_.muted()) {
-        audio_.setMuted(window.isMuted());
-    }
+    audio_.setMuted(window.isMuted());
     const bool paused = !window.isActive();
     if (paused == paused_) {
         return;

@@ -44,9 +44,13 @@ bool GameSession::start() {
 }
 
 bool GameSession::frame() {
+    if (finished_) {
+        return false;
+    }
     if (runLoopIteration(window_, game_, isGameKeyDown, follower_, firstFrameShown_)) {
         return true;
     }
     finishGame(window_, game_);
+    finished_ = true;
     return false;
 }

@@ -54,5 +54,6 @@ private:
     BestScoreFile bestFile_;
     GameFollower follower_;
     bool firstFrameShown_ = false;
+    bool finished_ = false;
     int exitCode_ = 0;
 };

@@ -97,7 +97,6 @@ bool AudioPlayer::init(const char* deviceName) {
     for (int i = 0; i < kSoundCount; ++i) {
         loaded_[i] = loadSound(i);
     }
-    setMuted(muted_);
     return true;
 }
 
@@ -190,7 +189,6 @@ void AudioPlayer::stopAll() {
 }
 
 void AudioPlayer::setMuted(bool muted) {
-    muted_ = muted;
     if (context_ != nullptr) {
         al_.alListenerf(AL_GAIN, muted ? 0.0f : 1.0f);
     }

@@ -37,8 +37,8 @@ public:
     void stopAll();
 
     // Muting keeps everything playing, inaudibly, so unmuting resumes the engine at once.
+    // The flag itself is the window's (M toggles it); the shell passes it on every frame.
     void setMuted(bool muted);
-    bool muted() const { return muted_; }
 
 private:
     bool loadSound(int index);
@@ -52,5 +52,4 @@ private:
     int nextVoice_ = 0;
     ALuint loopVoice_ = 0;
     int loopSound_ = -1;
-    bool muted_ = false;
 };

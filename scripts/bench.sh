@@ -9,6 +9,7 @@
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 [ $# = 0 ] || tamq_usage "usage: [TAMQ_BENCH_REPETITIONS=N] scripts/bench.sh"
+tamq_arguments_checked
 tamq_install_deps
 
 build="$(tamq_build_dir bench)"

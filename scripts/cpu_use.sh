@@ -10,6 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/x11.sh"
 [ $# = 0 ] || { [ $# = 1 ] && [ -x "$1" ]; } || tamq_usage "usage: scripts/cpu_use.sh [GAME_BINARY]"
+tamq_arguments_checked
 game="$(realpath "${1:-$TAMQ_ROOT/build/app/tamq}")"
 seconds="${TAMQ_CPU_SECONDS:-10}"
 [ -x "$game" ] || { echo "cpu_use.sh: no game at $game; build it first (./test.sh)" >&2; exit 1; }

@@ -12,6 +12,7 @@
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 [ $# -le 1 ] && tamq_one_of "${1:-build}" build check || tamq_usage "usage: scripts/package-deb.sh [check]"
+tamq_arguments_checked
 mode="${1:-build}"
 build="$(tamq_build_dir deb)"
 

@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 source "$(dirname "$0")/lib/build.sh"
 [ $# = 0 ] || tamq_usage "usage: scripts/screenshots.sh"
+tamq_arguments_checked
 game="$(tamq_build_dir default)/app/tamq"
 out="$TAMQ_ROOT/docs/images"
 [ -x "$game" ] || { echo "build the game first: $game is missing" >&2; exit 1; }

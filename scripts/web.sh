@@ -21,6 +21,7 @@ wasm="$(tamq_build_dir wasm)"
 cache="${TAMQ_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tamq4pelrok/web}"
 jobs="$TAMQ_JOBS"
 [ $# -le 1 ] && tamq_one_of "${1:-build}" build serve test bench || tamq_usage "usage: scripts/web.sh [build|serve|test|bench]"
+tamq_arguments_checked
 mode="${1:-build}"
 
 source "$root/scripts/lib/debian-source.sh"

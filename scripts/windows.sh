@@ -22,6 +22,7 @@ toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 jobs="$TAMQ_JOBS"
 # After "test", arguments go to ctest.
 [ "${1:-build}" = test ] || { [ $# -le 1 ] && [ "${1:-build}" = build ]; } || tamq_usage "usage: scripts/windows.sh [build | test [CTEST_ARGUMENTS...]]"
+tamq_arguments_checked
 mode="${1:-build}"
 
 source "$root/scripts/lib/debian-source.sh"

@@ -8,6 +8,7 @@
 set -uo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
 tamq_whole_numbers "${@:1:2}" || tamq_usage "usage: tools/fuzz.sh [SECONDS [PARALLEL [TARGET...]]]"
+tamq_arguments_checked
 seconds="${1:-60}"
 parallel="${2:-2}"
 shift $(( $# > 2 ? 2 : $# ))

@@ -6,6 +6,7 @@
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
 [ $# -le 2 ] && tamq_whole_numbers "$@" || tamq_usage "usage: tools/soak.sh [MINUTES [SEED]]"
+tamq_arguments_checked
 tamq_configure bench > /dev/null
 tamq_build bench soak_tests > /dev/null
 cd "$TAMQ_ROOT"

@@ -19,7 +19,12 @@ start() {
     run=$((run + 1))
     x11_launch "$root" "$shots/stderr-$run.txt" env SDL_VIDEODRIVER="$1" "$game"
     if [ "$1" = x11 ]; then
-        x11_wait_window "$title" || { e2e_fail "run $run: no window"; return 1; }
+        # Under a loaded machine's whole suite the window can take long to come.
+        if ! x11_wait_window "$title" 90; then
+            e2e_fail "run $run: no window"
+            cat "$shots/stderr-$run.txt" >&2
+            return 1
+        fi
         x11_focus
     fi
     sleep 3
@@ -40,6 +45,7 @@ end() {
     elapsed_ms=$(((${EPOCHREALTIME//[!0-9]/} - start_us) / 1000))
     echo "$2: $1 ended the game in ${elapsed_ms} ms with exit code $app_status"
     e2e_check "run $run ($2): exit code $app_status after $1" test "$app_status" = 0
+    [ "$app_status" = 0 ] || cat "$shots/stderr-$run.txt" >&2
     if grep -qE "AddressSanitizer|LeakSanitizer|runtime error:" "$shots/stderr-$run.txt"; then
         e2e_fail "run $run ($2): sanitizer report"
         cat "$shots/stderr-$run.txt" >&2

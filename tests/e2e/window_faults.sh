@@ -65,6 +65,7 @@ close_and_expect_zero() {
         return
     fi
     e2e_check "run $run ($1): exit code $app_status" test "$app_status" = 0
+    [ "$app_status" = 0 ] || cat "$shots/stderr-$run.txt" >&2
     if grep -qE "AddressSanitizer|LeakSanitizer|runtime error:|UndefinedBehaviorSanitizer" "$shots/stderr-$run.txt"; then
         e2e_fail "run $run ($1): sanitizer report"
         cat "$shots/stderr-$run.txt" >&2

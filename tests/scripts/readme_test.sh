@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# What the README names is there and does what it says: every script with the mode it shows
+# (run up to its argument check), every option of the game (run for real), every preset and
+# every test folder.
+# Usage: readme_test.sh GAME_BINARY
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/lib/common.sh"
+game="$1"
+readme="$root/README.md"
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Scripts, with the word after them when it is a mode ("scripts/web.sh serve").
+while read -r script mode; do
+  [ -e "$root/$script" ] || { fail "no $script"; continue; }
+  case "$script" in
+    # Sourced by the others, never run.
+    scripts/env.sh)
+      [ -f "$root/$script" ] || fail "no $script"
+      continue
+      ;;
+    # run.sh hands its arguments to the game (below), test.sh to ctest.
+    ./run.sh | ./test.sh)
+      [ -x "$root/$script" ] || fail "$script is not executable"
+      continue
+      ;;
+  esac
+  [ -x "$root/$script" ] || { fail "$script is not executable"; continue; }
+  echo "$script $mode"
+  # shellcheck disable=SC2086 # no mode is no argument
+  (cd "$root" && TAMQ_ARGUMENTS_ONLY=1 "$script" $mode) || fail "$script $mode: refused"
+done < <(grep -oE '(\./|scripts/|tools/)[a-z_-]+\.sh( [a-z]+)?' "$readme" | sort -u)
+
+# The game's options: --help and --version answer; the others start the game, which
+# shows its first frame and ends with 0 when asked to.
+first_frame_shown() { grep -q "first frame shown" "$1"; }
+for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+|`--[a-z]+' "$readme" | grep -oE -- '--[a-z]+' | sort -u); do
+  case "$option" in
+    --help | --version)
+      (cd "$root" && "$game" "$option" >/dev/null) || fail "tamq $option"
+      continue
+      ;;
+    --data) arguments=(--data "$root") ;;
+    *) arguments=("$option") ;;
+  esac
+  echo "tamq ${arguments[*]}"
+  log="$(mktemp)"
+  (cd "$root" && exec env SDL_VIDEODRIVER=offscreen XDG_DATA_HOME="$log.saves" "$game" "${arguments[@]}") >"$log" 2>&1 &
+  pid=$!
+  if tamq_poll 120 first_frame_shown "$log"; then
+    kill -TERM "$pid"
+    wait "$pid" || fail "tamq ${arguments[*]}: exit code $? after SIGTERM"
+  else
+    fail "tamq ${arguments[*]}: no first frame: $(cat "$log")"
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  fi
+  rm -rf "$log" "$log.saves"
+done
+
+# The presets and the test folders.
+for preset in $(tr '\n' ' ' <"$readme" | grep -oE '`[a-z]+` \(`build[a-z-]*/`' | grep -oE '^`[a-z]+`' | tr -d '`'); do
+  grep -q "\"name\": \"$preset\"" "$root/CMakePresets.json" || fail "no preset $preset"
+done
+# And the other way round: every preset is named.
+for preset in $(sed -n '/"configurePresets"/,/"buildPresets"/p' "$root/CMakePresets.json" |
+  grep -oE '^ {6}"name": "[a-z]+"' | grep -oE '"[a-z]+"$' | tr -d '"'); do
+  tr '\n' ' ' <"$readme" | grep -qE "\`$preset\` (\(\`build|preset)" ||
+    fail "the README does not name the preset $preset"
+done
+for folder in $(sed -n '/^Its folders under `tests\/`/,/^$/p' "$readme" | grep -oE '`[a-z0-9]+/`' | tr -d '`'); do
+  [ -d "$root/tests/$folder" ] || fail "no folder tests/$folder"
+done
+
+echo "README: $failures failed"
+[ "$failures" = 0 ]
