@@ -197,3 +197,76 @@ TEST(BestScoreFile, KillingTheGameWhileItSavesNeverLosesTheBest) {
                 100 - unchanged, best);
 }
 #endif
+
+namespace {
+
+RunRecord runOf(Mode mode, Difficulty difficulty, uint32_t seed) {
+    RunRecord record;
+    record.gameVersion = "1.0.0";
+    record.tickRate = 240;
+    record.seed = seed;
+    record.mode = mode == Mode::Random ? 1 : 0;
+    record.difficulty = difficulty == Difficulty::Easy ? 1 : 0;
+    record.changes = {{0, 1}, {10, 0}};
+    record.ticks = 100;
+    record.score = 12.0f;
+    return record;
+}
+
+}  // namespace
+
+TEST(BestScoreFile, EachWayToPlayKeepsItsOwnBestRun) {
+    const std::string folder = freshFolder("runs");
+    BestScoreFile file(folder);
+    const Mode modes[] = {Mode::Normal, Mode::Random};
+    const Difficulty difficulties[] = {Difficulty::Hard, Difficulty::Easy};
+    RunRecord read;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(file.loadRun(Mode::Normal, Difficulty::Hard, read)) << "no run kept yet";
+    uint32_t seed = 1;
+    for (Mode mode : modes) {
+        for (Difficulty difficulty : difficulties) {
+            EXPECT_TRUE(file.saveRun(runOf(mode, difficulty, seed++)));
+        }
+    }
+    seed = 1;
+    for (Mode mode : modes) {
+        for (Difficulty difficulty : difficulties) {
+            ASSERT_TRUE(BestScoreFile(folder).loadRun(mode, difficulty, read));
+            EXPECT_EQ(read, runOf(mode, difficulty, seed++));
+        }
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(fs::exists(folder + "/best-run-random-easy.rec"));
+    EXPECT_FALSE(fs::exists(AtomicFile::temporaryPath(folder + "/best-run-normal-hard.rec")));
+}
+
+TEST(BestScoreFile, ADamagedBestRunIsReportedAndKeptAside) {
+    const std::string good = runOf(Mode::Random, Difficulty::Hard, 5).toBytes();
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* fault;
+    } cases[] = {
+        {"cut short", good.substr(0, good.size() - 3), "cut short in the end"},
+        {"not a record", "{\"normalHard\": 3}", "not a run record"},
+        {"another way to play", runOf(Mode::Normal, Difficulty::Easy, 5).toBytes(), "another mode or difficulty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = freshFolder("bad-run");
+        const std::string path = folder + "/" + BestScoreFile::runFileName(Mode::Random, Difficulty::Hard);
+        writeText(path, c.bytes);
+        RunRecord read;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(BestScoreFile(folder).loadRun(Mode::Random, Difficulty::Hard, read));
+        const std::string report = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(report.find(path + ": "), 0u) << report;
+        EXPECT_NE(report.find(c.fault), std::string::npos) << report;
+        EXPECT_NE(report.find("kept aside as best-run-random-hard.rec.bad, there is no best run to watch\n"),
+                  std::string::npos)
+            << report;
+        EXPECT_EQ(TestFiles::readAll(path + ".bad"), c.bytes);
+        EXPECT_FALSE(fs::exists(path));
+    }
+}
