@@ -37,3 +37,7 @@ Gamepad readGamepads();
 // focus so that typing in another program never drives the game, or its controller
 // button. This is the KeyQuery the game polls.
 bool isGameKeyDown(GameKey key);
+
+// Whether R or a controller's B button is held, under the same focus rule: the shell's key
+// to watch the best run from the title screen. The rules never see it.
+bool isWatchKeyDown();
