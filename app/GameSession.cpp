@@ -1,6 +1,7 @@
 #include "GameSession.h"
 
 #include "Platform.h"
+#include "VerifyCommand.h"
 #include "render/GlEntryPoints.h"
 
 #include <memory>
@@ -17,7 +18,14 @@ GameSession::GameSession(void* instance)
 
 int GameSession::run(const std::vector<std::string>& arguments, void* instance) {
     const auto session = std::make_unique<GameSession>(instance);
-    if (!session->prepare(arguments) || !session->start()) {
+    if (!session->prepare(arguments)) {
+        return session->exitCode();
+    }
+    // A verification needs no window: it ends here, before any is made.
+    if (session->launch_.options.action == CommandLine::Action::Verify) {
+        return VerifyCommand::run(session->launch_.options.verifyFile, stdout);
+    }
+    if (!session->start()) {
         return session->exitCode();
     }
     while (session->frame()) {
@@ -36,6 +44,7 @@ bool GameSession::prepare(const std::vector<std::string>& arguments) {
 bool GameSession::start() {
     audio_.init();
     game_.bestScores().setScores(bestFile_.load());
+    game_.recorder().setGameVersion(Launch::version());
     window_.setMuted(launch_.options.mute);
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
     services.fullscreen = launch_.options.fullscreen;

@@ -132,6 +132,7 @@ void Game::runTicks(int count) {
     events_.clear();
     for (int i = 0; i < count; ++i) {
         simulation_.tick(input_);
+        recorder_.follow(simulation_, input_);
         followTick();
         previous_ = current_;
         current_ = ScenePose::of(simulation_);

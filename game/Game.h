@@ -9,6 +9,7 @@
 #include "render/Sprite.h"
 #include "sim/GameEvents.h"
 #include "sim/GameInput.h"
+#include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 #include "sim/TickClock.h"
 
@@ -58,6 +59,11 @@ public:
     // taken in at game over, with a NewBest event for the shell to store the scores.
     BestScoreBoard& bestScores() { return bestScores_; }
     const BestScoreBoard& bestScores() const { return bestScores_; }
+
+    // The record of the run being played, complete once it has ended: kept by the shell
+    // when the run beat a best.
+    RunRecorder& recorder() { return recorder_; }
+    const RunRecorder& recorder() const { return recorder_; }
 
     // The rules, for the shell (seeds, records) and the tests.
     Simulation& simulation() { return simulation_; }
@@ -117,4 +123,5 @@ private:
     Shading usedShading_ = Shading::GameOver;
     GameEvents events_;
     BestScoreBoard bestScores_;
+    RunRecorder recorder_;
 };

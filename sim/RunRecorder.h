@@ -18,6 +18,9 @@ public:
     // The game version written into every record.
     explicit RunRecorder(std::string gameVersion = "") : gameVersion_(std::move(gameVersion)) {}
 
+    void setGameVersion(std::string version) { gameVersion_ = std::move(version); }
+
+    // After every tick, with the keys it was given.
     void follow(const Simulation& sim, const GameInput& input);
 
     // A record is complete: the run it holds has just ended (true until the next run starts).
