@@ -2,6 +2,8 @@
 
 #include "Platform.h"
 #include "VerifyCommand.h"
+#include "io/FaultReporter.h"
+#include "io/FileReader.h"
 #include "render/GlEntryPoints.h"
 
 #include <memory>
@@ -49,10 +51,64 @@ bool GameSession::start() {
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
     services.fullscreen = launch_.options.fullscreen;
     exitCode_ = startGame(window_, game_, services);
-    return exitCode_ == 0;
+    if (exitCode_ != 0) {
+        return false;
+    }
+    lastActivity_ = platformMilliseconds();
+    const std::string& replay = launch_.options.replayFile;
+    if (!replay.empty()) {
+        std::string bytes, fault;
+        RunRecord record;
+        if (!FileReader::read(replay, bytes, fault) || !RunRecord::fromBytes(bytes, record, fault) ||
+            !game_.watch(record, fault)) {
+            FaultReporter::report(replay, fault + "; playing without it");
+        }
+    }
+    return true;
+}
+
+void GameSession::watchBestRun(bool asked) {
+    const RunState& run = game_.simulation().run();
+    RunRecord record;
+    std::string fault;
+    if (!bestFile_.loadRun(run.mode, run.difficulty, record)) {
+        if (asked) {
+            FaultReporter::report("no best run kept yet for this mode and difficulty");
+        }
+        return;
+    }
+    if (!game_.watch(record, fault) && asked) {
+        FaultReporter::report(bestFile_.runPath(run.mode, run.difficulty), fault);
+    }
+}
+
+void GameSession::followWatching() {
+    const std::uint32_t now = platformMilliseconds();
+    const bool watchKey = isWatchKeyDown();
+    const bool watchPressed = watchKey && !watchKeyWasDown_;
+    watchKeyWasDown_ = watchKey;
+    if (game_.watching()) {
+        if (watchPressed) {
+            game_.stopWatching();
+        }
+        lastActivity_ = now;
+        return;
+    }
+    if (game_.input().bits() != 0 || watchKey || !window_.isActive() || game_.simulation().run().running) {
+        lastActivity_ = now;
+    }
+    if (watchPressed && !game_.simulation().run().running) {
+        watchBestRun(true);
+    } else if (now - lastActivity_ >= kAttractAfterMilliseconds) {
+        lastActivity_ = now;
+        watchBestRun(false);
+    }
 }
 
 bool GameSession::frame() {
+    if (window_.isRunning()) {
+        followWatching();
+    }
     if (runLoopIteration(window_, game_, isGameKeyDown, follower_, firstFrameShown_)) {
         return true;
     }
