@@ -3,9 +3,21 @@
 #include "sim/GameInput.h"
 #include "sim/Simulation.h"
 
+#include <vector>
+
 void RunRecorder::follow(const Simulation& sim, const GameInput& input) {
     if (sim.events().has(GameEvent::Started)) {
+        // The lists keep their room from run to run, and start with room for an hour of
+        // play and a change every quarter second: ticks during play allocate nothing.
+        std::vector<RunRecord::Change> changes = std::move(record_.changes);
+        std::vector<std::uint64_t> hashes = std::move(record_.stateHashes);
+        changes.clear();
+        hashes.clear();
+        changes.reserve(kReservedSeconds * 4);
+        hashes.reserve(kReservedSeconds);
         record_ = RunRecord{};
+        record_.changes = std::move(changes);
+        record_.stateHashes = std::move(hashes);
         record_.gameVersion = gameVersion_;
         record_.tickRate = Simulation::kTickRate;
         writeStart(sim.runStart(), record_);

@@ -33,6 +33,8 @@ public:
     static void writeStart(const RunStart& start, RunRecord& record);
 
 private:
+    static constexpr std::size_t kReservedSeconds = 3600;
+
     std::string gameVersion_;
     RunRecord record_;
     bool recording_ = false;
