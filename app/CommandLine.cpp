@@ -1,5 +1,24 @@
 #include "CommandLine.h"
 
+namespace {
+
+// Where an option that takes a value keeps it, or null for any other argument.
+std::string* valueOf(CommandLine& line, const std::string& argument) {
+    const std::string name = argument.substr(0, argument.find('='));
+    if (name == "--data") {
+        return &line.dataFolder;
+    }
+    if (name == "--replay") {
+        return &line.replayFile;
+    }
+    if (name == "--verify") {
+        return &line.verifyFile;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     CommandLine line;
     auto fail = [&line](const std::string& error) {
@@ -12,23 +31,29 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
         if (argument == "--help" || argument == "-h") {
             line.action = Action::ShowHelp;
         } else if (argument == "--version") {
-            // Help wins over version, whatever their order.
-            if (line.action != Action::ShowHelp) {
+            // Help wins over version, whatever their order, and so does a verification.
+            if (line.action == Action::Play) {
                 line.action = Action::ShowVersion;
             }
         } else if (argument == "--fullscreen") {
             line.fullscreen = true;
         } else if (argument == "--mute") {
             line.mute = true;
-        } else if (argument == "--data") {
-            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
-                return fail("--data needs a folder");
+        } else if (std::string* value = valueOf(line, argument)) {
+            // "--option VALUE" or "--option=VALUE".
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(0, equals);
+            value->clear();
+            if (equals != std::string::npos) {
+                *value = argument.substr(equals + 1);
+            } else if (i + 1 < arguments.size()) {
+                *value = arguments[++i];
             }
-            line.dataFolder = arguments[++i];
-        } else if (argument.rfind("--data=", 0) == 0) {
-            line.dataFolder = argument.substr(7);
-            if (line.dataFolder.empty()) {
-                return fail("--data needs a folder");
+            if (value->empty()) {
+                return fail(name + (name == "--data" ? " needs a folder" : " needs a record file"));
+            }
+            if (name == "--verify" && line.action != Action::ShowHelp) {
+                line.action = Action::Verify;
             }
         } else {
             return fail("unknown option '" + argument + "'");
@@ -43,6 +68,10 @@ std::string CommandLine::usage() {
            "                 data folder itself) instead of looking for it\n"
            "  --fullscreen   play fullscreen\n"
            "  --mute         play without sound\n"
+           "  --replay FILE  watch the run recorded in FILE, then play; any game key ends it\n"
+           "  --verify FILE  re-play the run recorded in FILE without a window and print one\n"
+           "                 line of JSON saying whether it is valid; exit 0 valid, 1 invalid,\n"
+           "                 2 unreadable\n"
            "  --version      print the version and exit\n"
            "  --help         print this help and exit\n"
            "Without --data the content is data/ in the working directory, else the copy\n"

@@ -8,7 +8,7 @@
 class CommandLine {
 public:
     // What start-up does after parsing.
-    enum class Action { Play, ShowHelp, ShowVersion, Fail };
+    enum class Action { Play, ShowHelp, ShowVersion, Verify, Fail };
 
     // The arguments after the program's name.
     static CommandLine parse(const std::vector<std::string>& arguments);
@@ -18,6 +18,9 @@ public:
     Action action = Action::Play;
     // Where --data pointed; empty when the option was not given.
     std::string dataFolder;
+    // A record to watch before play (--replay), or to verify headless (--verify); empty when not given.
+    std::string replayFile;
+    std::string verifyFile;
     bool fullscreen = false;
     bool mute = false;
     // What was wrong with the arguments, one line, when action is Fail.

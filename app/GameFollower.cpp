@@ -43,6 +43,10 @@ void GameFollower::followFrame(const Game& game) {
     }
     if (events.has(GameEvent::NewBest)) {
         bestFile_.save(game.bestScores().scores());
+        // The run that beat it, to be watched again.
+        if (game.recorder().complete()) {
+            bestFile_.saveRun(game.recorder().record());
+        }
     }
     if (game.running() && !game.gameOver()) {
         audio_.loop(SoundId::Engine, kEngineGain, enginePitch(game.scrollSpeed()));

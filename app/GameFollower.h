@@ -8,7 +8,7 @@ class Window;
 
 // Follows the game from the shell, after every update, without taking part in its rules:
 // turns the frame's events into cues, keeps the engine loop running at the road's speed
-// while a run is on, stores the best scores when a run beat one, and follows the window's
+// while a run is on, stores the best scores and the run when a run beat one, and follows the window's
 // pause and mute.
 class GameFollower {
 public:

@@ -8,6 +8,7 @@
 #include "game/BestScoreFile.h"
 #include "game/Game.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,21 @@ public:
     // shut down; no frame follows.
     bool frame();
 
+    // After this long on the title screen without a key, the best run of the shown mode
+    // and difficulty plays by itself, as arcade cabinets do.
+    static constexpr std::uint32_t kAttractAfterMilliseconds = 30000;
+
     int exitCode() const { return exitCode_; }
     const Window& window() const { return window_; }
     const Game& game() const { return game_; }
 
 private:
+    // The watching of recorded runs: the record given with --replay at start, then R (or a
+    // controller's B) and the idle title screen for the best run; R again ends a watching.
+    void followWatching();
+    // Watches the best run of the title screen's mode and difficulty; says why not when asked.
+    void watchBestRun(bool asked);
+
     Launch launch_;
     std::string saveFolder_;
     Window window_;
@@ -55,5 +66,7 @@ private:
     GameFollower follower_;
     bool firstFrameShown_ = false;
     bool finished_ = false;
+    std::uint32_t lastActivity_ = 0;
+    bool watchKeyWasDown_ = false;
     int exitCode_ = 0;
 };

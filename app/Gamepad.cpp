@@ -9,6 +9,7 @@ constexpr std::uint16_t kXInputDpadLeft = 0x0004;
 constexpr std::uint16_t kXInputDpadRight = 0x0008;
 constexpr std::uint16_t kXInputStart = 0x0010;
 constexpr std::uint16_t kXInputA = 0x1000;
+constexpr std::uint16_t kXInputB = 0x2000;
 constexpr std::uint16_t kXInputX = 0x4000;
 constexpr std::uint16_t kXInputY = 0x8000;
 
@@ -28,6 +29,7 @@ void Gamepad::add(unsigned buttons, float stickX, float stickY) {
     press((buttons & kDpadUp) != 0 || stickY > kDeadZone, GameKey::Up);
     press((buttons & kDpadDown) != 0 || stickY < -kDeadZone, GameKey::Down);
     start_ = start_ || (buttons & kStart) != 0;
+    watch_ = watch_ || (buttons & kB) != 0;
 }
 
 void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t thumbY) {
@@ -35,7 +37,7 @@ void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t
     const std::uint16_t pairs[][2] = {
         {kXInputA, kA},           {kXInputX, kX},                 {kXInputY, kY},
         {kXInputStart, kStart},   {kXInputDpadLeft, kDpadLeft},   {kXInputDpadRight, kDpadRight},
-        {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},
+        {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},   {kXInputB, kB},
     };
     for (const auto& pair : pairs) {
         if ((buttons & pair[0]) != 0) {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+const char* Launch::version() { return TAMQ_VERSION; }
+
 bool Launch::prepare(const std::vector<std::string>& arguments, const std::filesystem::path& executableFolder,
                      void (*showError)(const char* text)) {
     options = CommandLine::parse(arguments);
@@ -21,14 +23,26 @@ bool Launch::prepare(const std::vector<std::string>& arguments, const std::files
         exitCode = 2;
         return false;
     case CommandLine::Action::Play:
+    case CommandLine::Action::Verify:
         break;
     }
     std::error_code failure;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(failure);
+    // The record files are named from where the player stands, not from the content folder.
+    for (std::string* file : {&options.replayFile, &options.verifyFile}) {
+        if (!file->empty()) {
+            *file = (workingDirectory / std::filesystem::path(*file)).lexically_normal().string();
+        }
+    }
     ContentFolder content;
     if (!content.enter(ContentFolder::candidates(options.dataFolder, workingDirectory, executableFolder,
                                                  TAMQ_INSTALLED_CONTENT))) {
         std::fprintf(stderr, "%s\n", content.error.c_str());
+        // A verification runs without a window, often with no one to close a message box.
+        if (options.action == CommandLine::Action::Verify) {
+            exitCode = 2;
+            return false;
+        }
         showError(content.error.c_str());
         exitCode = 1;
         return false;

@@ -45,3 +45,7 @@ int nativeKeyOf(GameKey key);
 // has it, the Win32 window reads XInput only while it is in front. This is the KeyQuery
 // the game polls.
 bool isGameKeyDown(GameKey key);
+
+// Whether R or a controller's B button is held, under the same focus rule: the shell's key
+// to watch the best run from the title screen. The rules never see it.
+bool isWatchKeyDown();

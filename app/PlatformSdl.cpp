@@ -84,3 +84,15 @@ bool isGameKeyDown(GameKey key) {
     }
     return window->gamepad().holds(key);
 }
+
+bool isWatchKeyDown() {
+    SDL_Window* native = SDL_GL_GetCurrentWindow();
+    auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+    if (window == nullptr) {
+        return false;
+    }
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_R] != 0) {
+        return true;
+    }
+    return window->gamepad().holdsWatch();
+}

@@ -100,6 +100,13 @@ bool isGameKeyDown(GameKey key) {
     return window->gamepad().holds(key);
 }
 
+bool isWatchKeyDown() {
+    if (ownForegroundWindow() == nullptr) {
+        return false;
+    }
+    return (GetAsyncKeyState('R') & 0x8000) != 0 || readGamepads().holdsWatch();
+}
+
 void* createWglContext(void* deviceContext) {
     HDC dc = static_cast<HDC>(deviceContext);
     PIXELFORMATDESCRIPTOR format{};

@@ -11,7 +11,7 @@ public:
     using Entry = int (*)(const uint8_t* data, size_t size);
 
     // The entry for a target name ("bmp", "fontbmp", "png", "meshjson", "bloc", "collider",
-    // "patterns", "campath", "shader", "wav", "best"), or null.
+    // "patterns", "campath", "shader", "wav", "best", "record"), or null.
     static Entry find(const char* name);
     // Whether the target needs a current OpenGL context before its first input.
     static bool needsGl(const char* name);
@@ -30,4 +30,6 @@ public:
     static int wav(const uint8_t* data, size_t size);
     // The player's best-score file.
     static int bestScores(const uint8_t* data, size_t size);
+    // A run record, read and written back.
+    static int runRecord(const uint8_t* data, size_t size);
 };

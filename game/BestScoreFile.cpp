@@ -37,17 +37,25 @@ BestScores BestScoreFile::load() {
     if (FileReader::read(path_, text, fault) && BestScores::fromJson(text, scores, fault)) {
         return scores;
     }
-    // Only the latest damaged file is kept; Windows renames nothing over an existing file.
-    const std::string aside = path_ + ".bad";
-    std::filesystem::remove(aside, error);
-    std::filesystem::rename(path_, aside, error);
-    FaultReporter::report(path_, fault + (error ? "; it could not be kept aside" : "; kept aside as best.json.bad") +
-                                     ", the best scores start from zero");
+    setAside(path_, fault, "the best scores start from zero");
     return BestScores{};
 }
 
-bool BestScoreFile::save(const BestScores& scores) {
-    if (path_.empty()) {
+void BestScoreFile::setAside(const std::string& path, const std::string& fault, const std::string& without) {
+    // Only the latest damaged file is kept; Windows renames nothing over an existing file.
+    const std::string aside = path + ".bad";
+    std::error_code error;
+    std::filesystem::remove(aside, error);
+    std::filesystem::rename(path, aside, error);
+    const std::string name = std::filesystem::path(aside).filename().string();
+    FaultReporter::report(path, fault + (error ? "; it could not be kept aside" : "; kept aside as " + name) + ", " +
+                                    without);
+}
+
+bool BestScoreFile::save(const BestScores& scores) { return writeFile(path_, scores.toJson(), "the best score"); }
+
+bool BestScoreFile::writeFile(const std::string& path, std::string_view content, const char* what) {
+    if (folder_.empty()) {
         reportOnce("best score: no home folder in the environment; the best score is not kept");
         return false;
     }
@@ -59,12 +67,47 @@ bool BestScoreFile::save(const BestScores& scores) {
         return false;
     }
     std::string fault;
-    if (!AtomicFile::replace(path_, scores.toJson(), fault)) {
-        reportOnce(path_ + ": " + fault + "; playing on without keeping the best score");
+    if (!AtomicFile::replace(path, content, fault)) {
+        reportOnce(path + ": " + fault + "; playing on without keeping " + what);
         return false;
     }
     if (savedHook_ != nullptr) {
-        savedHook_(path_);
+        savedHook_(path);
     }
     return true;
+}
+
+std::string BestScoreFile::runFileName(Mode mode, Difficulty difficulty) {
+    return std::string("best-run-") + (mode == Mode::Random ? "random" : "normal") + "-" +
+           (difficulty == Difficulty::Easy ? "easy" : "hard") + ".rec";
+}
+
+std::string BestScoreFile::runPath(Mode mode, Difficulty difficulty) const {
+    return folder_.empty() ? "" : folder_ + "/" + runFileName(mode, difficulty);
+}
+
+bool BestScoreFile::loadRun(Mode mode, Difficulty difficulty, RunRecord& record) {
+    const std::string path = runPath(mode, difficulty);
+    std::error_code error;
+    if (path.empty() || !std::filesystem::exists(path, error)) {
+        return false;
+    }
+    std::string bytes;
+    std::string fault;
+    RunRecord read;
+    if (FileReader::read(path, bytes, fault) && RunRecord::fromBytes(bytes, read, fault)) {
+        if (read.mode == (mode == Mode::Random ? 1 : 0) && read.difficulty == (difficulty == Difficulty::Easy ? 1 : 0)) {
+            record = std::move(read);
+            return true;
+        }
+        fault = "holds a run of another mode or difficulty";
+    }
+    setAside(path, fault, "there is no best run to watch");
+    return false;
+}
+
+bool BestScoreFile::saveRun(const RunRecord& record) {
+    const Mode mode = record.mode == 1 ? Mode::Random : Mode::Normal;
+    const Difficulty difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
+    return writeFile(runPath(mode, difficulty), record.toBytes(), "the best run");
 }

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "game/BestScores.h"
+#include "io/RunRecord.h"
 
 #include <string>
 
 // Where the best scores live between runs of the game: "best.json" in the player's data
-// folder. A damaged file is set aside as "best.json.bad" and play starts from zero; a folder
-// that cannot be written is reported once and the game plays on. Saving replaces the file
-// atomically, so the last best is never lost.
+// folder, and beside it the record of each best run ("best-run-normal-hard.rec" and so on),
+// to be watched again. A damaged file is set aside with ".bad" appended and play starts
+// from zero (or without that run); a folder that cannot be written is reported once and the
+// game plays on. Saving replaces a file atomically, so the last best is never lost.
 class BestScoreFile {
 public:
     // The folder is the player's data folder, chosen by the platform (app/Platform.h); an
@@ -27,8 +29,21 @@ public:
     using SavedHook = void (*)(const std::string& path);
     void setSavedHook(SavedHook hook) { savedHook_ = hook; }
 
+    // "best-run-normal-hard.rec", "best-run-random-easy.rec" and so on.
+    static std::string runFileName(Mode mode, Difficulty difficulty);
+    std::string runPath(Mode mode, Difficulty difficulty) const;
+    // The kept best run of that way to play: false when there is none, or it is damaged
+    // (reported and set aside).
+    bool loadRun(Mode mode, Difficulty difficulty, RunRecord& record);
+    // Keeps the record as the best run of its mode and difficulty. False when it cannot be
+    // written (reported once, like the scores).
+    bool saveRun(const RunRecord& record);
+
 private:
     void reportOnce(const std::string& line);
+    // Moves a damaged file to path + ".bad" and says so: what was wrong, and what play does without it.
+    static void setAside(const std::string& path, const std::string& fault, const std::string& without);
+    bool writeFile(const std::string& path, std::string_view content, const char* what);
 
     std::string folder_;
     std::string path_;

@@ -69,6 +69,10 @@ bool Game::init() {
                                 &screenCamera_};
     hud_.init(hudAssets, simulation_.run().mode, simulation_.run().difficulty);
     bestScores_.init(&assets_.texture(TextureId::Font), &screenCamera_);
+    Text::Options replayPlace{.x = 560, .y = 560, .z = -35, .size = 32, .red = 0.8f, .green = 0.05f, .blue = 0.05f};
+    replayPlace.font = &assets_.texture(TextureId::Font);
+    replayPlace.camera = &screenCamera_;
+    replayText_.init("REPLAY", replayPlace);
 
     useShading(simulation_.shading());
     tickClock_.reset();
@@ -128,10 +132,72 @@ void Game::followTick() {
     }
 }
 
+bool Game::watch(const RunRecord& record, std::string& fault) {
+    if (record.tickRate != Simulation::kTickRate || record.contentHash != simulation_.content().hash()) {
+        fault = "made with other content or another version of the game; it cannot be shown";
+        return false;
+    }
+    replay_ = std::make_unique<Simulation>();
+    replay_->startReplay(RunRecorder::startOf(record), simulation_.content());
+    watched_ = record;
+    watchedTicks_ = 0;
+    ticksAfterWatchedEnd_ = 0;
+    hud_.showMode(replay_->run().mode);
+    hud_.showDifficulty(replay_->run().difficulty);
+    current_ = ScenePose::of(*replay_);
+    previous_ = current_;
+    present();
+    return true;
+}
+
+void Game::stopWatching() {
+    if (!replay_) {
+        return;
+    }
+    replay_.reset();
+    keysToRelease_ = true;
+    const RunState& run = simulation_.run();
+    hud_.showMode(run.mode);
+    hud_.showDifficulty(run.difficulty);
+    current_ = ScenePose::of(simulation_);
+    previous_ = current_;
+    present();
+}
+
+void Game::watchTick() {
+    constexpr int kEndShownFor = Simulation::kTickRate * 3;
+    if (input_.bits() != 0) {
+        stopWatching();
+        return;
+    }
+    if (watchedTicks_ < watched_.ticks) {
+        replay_->tick(GameInput::fromBits(watched_.keysAt(watchedTicks_)));
+        ++watchedTicks_;
+        // The watched run is heard as it was played.
+        for (GameEvent event : {GameEvent::Started, GameEvent::Hit, GameEvent::LifeLost, GameEvent::GameOver}) {
+            if (replay_->events().has(event)) {
+                events_.add(event);
+            }
+        }
+    } else if (++ticksAfterWatchedEnd_ > kEndShownFor) {
+        stopWatching();
+        return;
+    }
+    previous_ = current_;
+    current_ = ScenePose::of(*replay_);
+}
+
 void Game::runTicks(int count) {
     events_.clear();
     for (int i = 0; i < count; ++i) {
-        simulation_.tick(input_);
+        if (replay_) {
+            watchTick();
+            continue;
+        }
+        keysToRelease_ = keysToRelease_ && input_.bits() != 0;
+        const GameInput input = keysToRelease_ ? GameInput{} : input_;
+        simulation_.tick(input);
+        recorder_.follow(simulation_, input);
         followTick();
         previous_ = current_;
         current_ = ScenePose::of(simulation_);
@@ -162,12 +228,12 @@ void Game::present() {
         }
     }
 
-    const RunState& run = simulation_.run();
-    hud_.showDistance(simulation_.shownDistance());
+    const RunState& run = shown().run();
+    hud_.showDistance(shown().shownDistance());
     const BandColour colour = colourOf(run.multiplier);
     hud_.showMultiplierAndScore(run.multiplier, colour.red, colour.green, colour.blue, run.score);
-    if (simulation_.shading() != usedShading_) {
-        useShading(simulation_.shading());
+    if (shown().shading() != usedShading_) {
+        useShading(shown().shading());
     }
 }
 
@@ -187,7 +253,7 @@ void Game::render() {
     background_.draw();
     glDepthMask(GL_TRUE);
 
-    const RunState& run = simulation_.run();
+    const RunState& run = shown().run();
     if (run.running) {
         truck_.draw();
         bar_.draw();
@@ -204,6 +270,9 @@ void Game::render() {
     hud_.draw(run.running, run.lives);
     if (!run.running || run.gameOver) {
         bestScores_.draw();
+    }
+    if (replay_) {
+        replayText_.draw();
     }
     glEnable(GL_DEPTH_TEST);
 }

@@ -9,10 +9,13 @@
 #include "render/Sprite.h"
 #include "sim/GameEvents.h"
 #include "sim/GameInput.h"
+#include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 #include "sim/TickClock.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 // The whole game as the player sees it: the rules (a Simulation advanced in fixed ticks)
@@ -59,6 +62,22 @@ public:
     BestScoreBoard& bestScores() { return bestScores_; }
     const BestScoreBoard& bestScores() const { return bestScores_; }
 
+    // The record of the run being played, complete once it has ended: kept by the shell
+    // when the run beat a best.
+    RunRecorder& recorder() { return recorder_; }
+    const RunRecorder& recorder() const { return recorder_; }
+
+    // Shows a recorded run as it was played, with "REPLAY" on screen, instead of the title
+    // screen, which waits meanwhile as it stood. Any game key ends the watching, and so does
+    // the end of the run, three seconds after its game over; the keys must then be let go
+    // before they act on the title screen. False with fault set, and nothing shown, for a
+    // record made at another tick rate or on other content.
+    bool watch(const RunRecord& record, std::string& fault);
+    void stopWatching();
+    bool watching() const { return replay_ != nullptr; }
+    // The rules being shown: the watched run's, or the game's own.
+    const Simulation& shown() const { return replay_ ? *replay_ : simulation_; }
+
     // The rules, for the shell (seeds, records) and the tests.
     Simulation& simulation() { return simulation_; }
     const Simulation& simulation() const { return simulation_; }
@@ -95,6 +114,8 @@ private:
     // Places the drawables between the last two ticks and shows the HUD and the shader.
     void present();
     void useShading(Shading shading);
+    // One tick of the watched run, or its end.
+    void watchTick();
     // Draws the next run's seed, outside the rules.
     void drawNextSeed();
 
@@ -117,4 +138,12 @@ private:
     Shading usedShading_ = Shading::GameOver;
     GameEvents events_;
     BestScoreBoard bestScores_;
+    RunRecorder recorder_;
+    std::unique_ptr<Simulation> replay_;
+    RunRecord watched_;
+    std::uint32_t watchedTicks_ = 0;
+    int ticksAfterWatchedEnd_ = 0;
+    // Keys that ended a watching act on the title screen only once let go.
+    bool keysToRelease_ = false;
+    Text replayText_;
 };

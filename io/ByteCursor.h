@@ -16,10 +16,15 @@ public:
     std::size_t remaining() const { return bytes_.size() - position_; }
     bool has(std::size_t count) const { return remaining() >= count; }
 
+    bool readU8(uint8_t& value);
     bool readU16(uint16_t& value);
     bool readU32(uint32_t& value);
     bool readI32(int32_t& value);
+    bool readU64(uint64_t& value);
     bool readF32(float& value);
+    // An unsigned LEB128 number of at most five bytes (seven bits a byte, low first). False,
+    // with the position kept, when it is cut short, overlong or does not fit 32 bits.
+    bool readVarU32(uint32_t& value);
     // Copies count raw bytes.
     bool readBytes(void* out, std::size_t count);
     bool skip(std::size_t count);

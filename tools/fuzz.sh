@@ -13,7 +13,7 @@ seconds="${1:-60}"
 parallel="${2:-2}"
 shift $(( $# > 2 ? 2 : $# ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader wav best)
+[ ${#targets[@]} -eq 0 ] && targets=(bmp fontbmp png meshjson bloc collider patterns campath shader wav best record)
 build="$(tamq_build_dir fuzz)"
 root="$TAMQ_ROOT"
 

@@ -55,9 +55,42 @@ TEST(CommandLine, UnknownOptionsAndAMissingFolderFailNamingTheProblem) {
     }
 }
 
+TEST(CommandLine, RecordsToWatchOrToVerify) {
+    const struct {
+        std::vector<std::string> arguments;
+        Action action;
+        const char* replay;
+        const char* verify;
+        const char* error;
+    } cases[] = {
+        {{"--replay", "best.rec"}, Action::Play, "best.rec", "", ""},
+        {{"--replay=a b.rec", "--mute"}, Action::Play, "a b.rec", "", ""},
+        {{"--verify", "run.rec"}, Action::Verify, "", "run.rec", ""},
+        {{"--verify=run.rec", "--data", "d"}, Action::Verify, "", "run.rec", ""},
+        {{"--verify", "run.rec", "--version"}, Action::Verify, "", "run.rec", ""},
+        {{"--help", "--verify", "run.rec"}, Action::ShowHelp, "", "run.rec", ""},
+        {{"--verify", "run.rec", "--help"}, Action::ShowHelp, "", "run.rec", ""},
+        {{"--replay"}, Action::Fail, "", "", "--replay needs a record file"},
+        {{"--verify="}, Action::Fail, "", "", "--verify needs a record file"},
+        {{"--verify", "a.rec", "--verify"}, Action::Fail, "", "", "--verify needs a record file"},
+        {{"--data", "a", "--data"}, Action::Fail, "", "", "--data needs a folder"},
+        {{"--replays", "x"}, Action::Fail, "", "", "unknown option '--replays'"},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = CommandLine::parse(c.arguments);
+        SCOPED_TRACE(c.arguments.front());
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.error, c.error);
+        if (c.action != Action::Fail) {
+            EXPECT_EQ(line.replayFile, c.replay);
+            EXPECT_EQ(line.verifyFile, c.verify);
+        }
+    }
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = CommandLine::usage();
-    for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--version", "--help"}) {
+    for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--replay FILE", "--verify FILE", "--version", "--help"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(usage.back(), '\n');

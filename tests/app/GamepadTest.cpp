@@ -38,6 +38,10 @@ TEST(Gamepad, FaceButtonsAndTheDpadAreTheGameKeys) {
     EXPECT_EQ(held(with(Gamepad::kStart)), "");
     EXPECT_TRUE(with(Gamepad::kStart).holdsStart());
     EXPECT_FALSE(with(Gamepad::kA).holdsStart());
+    // B watches the best run: the shell's key, never the rules'.
+    EXPECT_EQ(held(with(Gamepad::kB)), "");
+    EXPECT_TRUE(with(Gamepad::kB).holdsWatch());
+    EXPECT_FALSE(with(Gamepad::kStart).holdsWatch());
 }
 
 TEST(Gamepad, TheLeftStickSteersOnlyPastAQuarterOfItsTravel) {
@@ -69,8 +73,10 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
     };
     EXPECT_EQ(held(xinput(0x1000, 0, 0)), "S");
     EXPECT_EQ(held(xinput(0x4000 | 0x8000, 0, 0)), "12");
-    // B and the shoulder buttons do nothing.
+    // B only watches; the shoulder buttons do nothing.
     EXPECT_EQ(held(xinput(0x2000 | 0x0100 | 0x0200, 0, 0)), "");
+    EXPECT_TRUE(xinput(0x2000, 0, 0).holdsWatch());
+    EXPECT_FALSE(xinput(0x0100 | 0x0200, 0, 0).holdsWatch());
     EXPECT_EQ(held(xinput(0x0001 | 0x0004, 0, 0)), "LU");
     EXPECT_EQ(held(xinput(0x0002 | 0x0008, 0, 0)), "RD");
     EXPECT_TRUE(xinput(0x0010, 0, 0).holdsStart());

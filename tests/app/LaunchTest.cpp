@@ -113,6 +113,9 @@ TEST_F(ContentFolderTest, LaunchEndsWithTheExitCodeOfEachOutcome) {
         {{"--version"}, false, 0},
         {{"--bogus"}, false, 2},
         {{"--data", (root_ / "nothing").string()}, false, 1},
+        {{"--verify", "run.rec"}, true, 0},
+        // Nobody may be there to close a box: a verification without content says so and ends with 2.
+        {{"--verify", "run.rec", "--data", (root_ / "nothing").string()}, false, 2},
     };
     for (const Case& c : cases) {
         shownError.clear();
@@ -125,6 +128,11 @@ TEST_F(ContentFolderTest, LaunchEndsWithTheExitCodeOfEachOutcome) {
     Launch launch;
     ASSERT_TRUE(launch.prepare({"--mute"}, bin(), recordError));
     EXPECT_TRUE(launch.options.mute);
+    // A record is named from where the player stood, though the content folder is entered.
+    fs::current_path(elsewhere());
+    ASSERT_TRUE(launch.prepare({"--replay", "runs/best.rec", "--verify=../x.rec"}, bin(), recordError));
+    EXPECT_EQ(fs::path(launch.options.replayFile), elsewhere() / "runs" / "best.rec");
+    EXPECT_EQ(fs::path(launch.options.verifyFile), elsewhere().parent_path() / "x.rec");
     // Launch uses the installed layout it was built for.
 #ifdef _WIN32
     EXPECT_EQ(fs::current_path().filename(), "bin");

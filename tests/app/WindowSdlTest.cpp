@@ -258,13 +258,13 @@ TEST_F(RealWindow, AKeyTappedBetweenTwoFramesActsInTheNextUpdate) {
     EXPECT_TRUE(game.running()) << "a SPACE pressed and released between two frames starts the run";
 
     frames(25);
-    const float before = game.truck().x;
+    const float before = game.simulation().truck().x;
     tap(SDLK_LEFT);
     frames(1);
-    const float moved = game.truck().x;
+    const float moved = game.simulation().truck().x;
     EXPECT_LT(moved, before) << "a tapped arrow moves the truck";
     frames(10);
-    EXPECT_FLOAT_EQ(game.truck().x, moved) << "for one update only";
+    EXPECT_FLOAT_EQ(game.simulation().truck().x, moved) << "for one update only";
 
     // Pressed while paused: nothing once the game resumes.
     pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
@@ -275,7 +275,7 @@ TEST_F(RealWindow, AKeyTappedBetweenTwoFramesActsInTheNextUpdate) {
     pushKey(SDL_KEYDOWN, SDLK_ESCAPE, false);
     frames(3);
     ASSERT_TRUE(window.isActive());
-    EXPECT_FLOAT_EQ(game.truck().x, moved);
+    EXPECT_FLOAT_EQ(game.simulation().truck().x, moved);
     game.releaseTextures();
     window.setGame(nullptr);
 }

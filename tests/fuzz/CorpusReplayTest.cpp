@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kTargets[] = {"bmp",      "fontbmp",  "png",     "meshjson", "bloc", "collider",
-                                "patterns", "campath", "shader", "wav",      "best"};
+                                "patterns", "campath", "shader", "wav",      "best",    "record"};
 
 std::vector<uint8_t> readBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);

@@ -160,3 +160,120 @@ TEST(BestScoreFile, NoFolderKeepsNothingAndSaysSo) {
     EXPECT_FALSE(BestScoreFile("").save(withNormalHard(1)));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("not kept"), std::string::npos);
 }
+
+#ifndef _WIN32
+// A save killed at any moment leaves the file whole: the best from before the save or the
+// one being saved, never a broken file and never none. The child saves higher and higher
+// bests without pause, so the kills land in every part of a save.
+TEST(BestScoreFile, KillingTheGameWhileItSavesNeverLosesTheBest) {
+    const std::string folder = freshFolder("killed");
+    const std::string path = folder + "/best.json";
+    ASSERT_TRUE(BestScoreFile(folder).save(withNormalHard(1)));
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delayMicroseconds(0, 15000);
+    int best = 1;
+    int unchanged = 0;
+    for (int kill = 0; kill < 100; ++kill) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            BestScoreFile file(folder);
+            for (int next = best + 1;; ++next) {
+                file.save(withNormalHard(next));
+            }
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delayMicroseconds(random));
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        ASSERT_TRUE(fs::exists(path)) << "no best file after kill " << kill;
+        BestScores stored;
+        std::string fault;
+        ASSERT_TRUE(BestScores::fromJson(TestFiles::readAll(path), stored, fault))
+            << "kill " << kill << ": " << fault << "\n" << TestFiles::readAll(path);
+        ASSERT_GE(stored.best(Mode::Normal, Difficulty::Hard), best) << "kill " << kill;
+        unchanged += stored.best(Mode::Normal, Difficulty::Hard) == best ? 1 : 0;
+        best = stored.best(Mode::Normal, Difficulty::Hard);
+    }
+    EXPECT_FALSE(fs::exists(path + ".bad"));
+    std::printf("100 kills while saving: the old best %d times, a newer one %d times, last best %d\n", unchanged,
+                100 - unchanged, best);
+}
+#endif
+
+namespace {
+
+RunRecord runOf(Mode mode, Difficulty difficulty, uint32_t seed) {
+    RunRecord record;
+    record.gameVersion = "1.0.0";
+    record.tickRate = 240;
+    record.seed = seed;
+    record.mode = mode == Mode::Random ? 1 : 0;
+    record.difficulty = difficulty == Difficulty::Easy ? 1 : 0;
+    record.changes = {{0, 1}, {10, 0}};
+    record.ticks = 100;
+    record.score = 12.0f;
+    return record;
+}
+
+}  // namespace
+
+TEST(BestScoreFile, EachWayToPlayKeepsItsOwnBestRun) {
+    const std::string folder = freshFolder("runs");
+    BestScoreFile file(folder);
+    const Mode modes[] = {Mode::Normal, Mode::Random};
+    const Difficulty difficulties[] = {Difficulty::Hard, Difficulty::Easy};
+    RunRecord read;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(file.loadRun(Mode::Normal, Difficulty::Hard, read)) << "no run kept yet";
+    uint32_t seed = 1;
+    for (Mode mode : modes) {
+        for (Difficulty difficulty : difficulties) {
+            EXPECT_TRUE(file.saveRun(runOf(mode, difficulty, seed++)));
+        }
+    }
+    seed = 1;
+    for (Mode mode : modes) {
+        for (Difficulty difficulty : difficulties) {
+            ASSERT_TRUE(BestScoreFile(folder).loadRun(mode, difficulty, read));
+            EXPECT_EQ(read, runOf(mode, difficulty, seed++));
+        }
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(fs::exists(folder + "/best-run-random-easy.rec"));
+    EXPECT_FALSE(fs::exists(AtomicFile::temporaryPath(folder + "/best-run-normal-hard.rec")));
+}
+
+TEST(BestScoreFile, ADamagedBestRunIsReportedAndKeptAside) {
+    const std::string good = runOf(Mode::Random, Difficulty::Hard, 5).toBytes();
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* fault;
+    } cases[] = {
+        {"cut short", good.substr(0, good.size() - 3), "cut short in the end"},
+        {"not a record", "{\"normalHard\": 3}", "not a run record"},
+        {"another way to play", runOf(Mode::Normal, Difficulty::Easy, 5).toBytes(), "another mode or difficulty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = freshFolder("bad-run");
+        const std::string path = folder + "/" + BestScoreFile::runFileName(Mode::Random, Difficulty::Hard);
+        writeText(path, c.bytes);
+        RunRecord read;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(BestScoreFile(folder).loadRun(Mode::Random, Difficulty::Hard, read));
+        const std::string report = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(report.find(path + ": "), 0u) << report;
+        EXPECT_NE(report.find(c.fault), std::string::npos) << report;
+        EXPECT_NE(report.find("kept aside as best-run-random-hard.rec.bad, there is no best run to watch\n"),
+                  std::string::npos)
+            << report;
+        EXPECT_EQ(TestFiles::readAll(path + ".bad"), c.bytes);
+        EXPECT_FALSE(fs::exists(path));
+    }
+}

@@ -67,4 +67,52 @@ TEST(ByteWriter, WritesWhatTheCursorReadsBack) {
     EXPECT_TRUE(std::isinf(b));
 }
 
+TEST(ByteWriter, WidthsFromOneToEightBytesRoundTrip) {
+    ByteWriter out;
+    out.writeU8(0xab);
+    out.writeU16(0xbeef);
+    out.writeU64(0x8877665544332211ull);
+    ASSERT_EQ(out.bytes(), std::string("\xab\xef\xbe\x11\x22\x33\x44\x55\x66\x77\x88", 11));
+    ByteCursor in(out.bytes());
+    uint8_t a = 0;
+    uint16_t b = 0;
+    uint64_t c = 0;
+    ASSERT_TRUE(in.readU8(a) && in.readU16(b) && in.readU64(c));
+    EXPECT_EQ(a, 0xab);
+    EXPECT_EQ(b, 0xbeef);
+    EXPECT_EQ(c, 0x8877665544332211ull);
+    EXPECT_FALSE(in.readU8(a));
+}
+
+TEST(ByteCursor, VariableLengthNumbers) {
+    const struct {
+        std::string bytes;
+        bool ok;
+        uint32_t value;
+        std::size_t used;
+    } cases[] = {
+        {std::string("\x00", 1), true, 0, 1},
+        {"\x7f", true, 127, 1},
+        {"\x80\x01", true, 128, 2},
+        {"\xff\xff\xff\xff\x0f", true, 0xffffffffu, 5},
+        {"\xff\xff\xff\xff\x1f", false, 0, 0},        // past 32 bits
+        {"\x80\x80\x80\x80\x80\x01", false, 0, 0},   // six bytes
+        {std::string("\x80\x00", 2), false, 0, 0},     // overlong zero
+        {"\x80\x80", false, 0, 0},                    // cut short
+        {"", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        ByteCursor in(c.bytes);
+        uint32_t value = 12345;
+        EXPECT_EQ(in.readVarU32(value), c.ok) << c.value;
+        EXPECT_EQ(value, c.ok ? c.value : 12345u);
+        EXPECT_EQ(in.position(), c.used);
+        if (c.ok) {
+            ByteWriter out;
+            out.writeVarU32(c.value);
+            EXPECT_EQ(out.bytes(), c.bytes);
+        }
+    }
+}
+
 }  // namespace

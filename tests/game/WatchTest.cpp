@@ -1,0 +1,76 @@
+// Watching a recorded run in the game: what is drawn follows the record to its end, the
+// title screen waits meanwhile, and a key brings it back without acting on it.
+#include "GameRules.h"
+
+#include "io/FileReader.h"
+#include "io/RunRecord.h"
+
+namespace {
+
+RunRecord golden(const char* name) {
+    std::string bytes, fault;
+    RunRecord record;
+    EXPECT_TRUE(FileReader::read(std::string(TAMQ_TEST_DATA_DIR) + "/golden/" + name, bytes, fault)) << fault;
+    EXPECT_TRUE(RunRecord::fromBytes(bytes, record, fault)) << fault;
+    return record;
+}
+
+}  // namespace
+
+class Watching : public GameRules {
+protected:
+    // The shipped traffic, which the golden runs were played on.
+    void SetUp() override {
+        GameRules::SetUp();
+        std::string traffic, fault;
+        ASSERT_TRUE(FileReader::read(std::string(TAMQ_SOURCE_DIR) + "/data/cars.json", traffic, fault)) << fault;
+        writeTraffic(traffic);
+        ASSERT_TRUE(game().init());
+    }
+};
+
+TEST_F(Watching, ARunPlaysToItsEndThenTheTitleComesBackAsItWas) {
+    const RunRecord record = golden("normal-hard-still.rec");
+    const float titleClock = game().runClock();
+    std::string fault;
+    ASSERT_TRUE(game().watch(record, fault)) << fault;
+    EXPECT_TRUE(game().shown().run().running);
+    // All of the run at 60 frames a second, with its end shown for three seconds.
+    const int runFrames = static_cast<int>(record.ticks / 4) + 1;
+    frames(runFrames);
+    EXPECT_TRUE(game().watching());
+    EXPECT_TRUE(game().shown().run().gameOver);
+    EXPECT_EQ(game().shown().run().score, record.score);
+    EXPECT_EQ(game().shown().stateHash(), record.finalHash);
+    EXPECT_EQ(game().runClock(), titleClock) << "the title screen ran on while a run was watched";
+    frames(3 * 60 + 1);
+    EXPECT_FALSE(game().watching());
+    EXPECT_FALSE(game().running());
+}
+
+TEST_F(Watching, AKeyEndsItAndActsOnlyOnceLetGo) {
+    std::string fault;
+    frames(120);
+    ASSERT_TRUE(game().watch(golden("normal-easy-weave.rec"), fault)) << fault;
+    frames(30);
+    hold(GameKey::Space);
+    frames(1);
+    EXPECT_FALSE(game().watching());
+    // SPACE still held: the title screen does not start a run with it.
+    frames(120);
+    EXPECT_FALSE(game().running());
+    hold(GameKey::Space, false);
+    frames(1);
+    hold(GameKey::Space);
+    frames(2);
+    EXPECT_TRUE(game().running());
+}
+
+TEST_F(Watching, ARecordOfOtherContentIsNotShown) {
+    RunRecord record = golden("normal-hard-still.rec");
+    record.contentHash ^= 1;
+    std::string fault;
+    EXPECT_FALSE(game().watch(record, fault));
+    EXPECT_NE(fault.find("other content"), std::string::npos) << fault;
+    EXPECT_FALSE(game().watching());
+}
