@@ -16,6 +16,8 @@ struct BoardConfig {
     // The widest page of a board, and the deepest it may start.
     static constexpr int kMaxPageSize = 100;
     static constexpr long long kMaxOffset = 100000;
+    // Headers a request may carry; browsers and the game send about a dozen.
+    static constexpr std::size_t kMaxHeaders = 64;
     // A record may claim this much more play than the wall time since its token was
     // issued, for the server clocks of the instances that issued and check it.
     static constexpr double kPlayTimeSlackSeconds = 3.0;

@@ -175,6 +175,12 @@ void BoardService::route() {
 
     server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         allowOrigin(request, response);
+        // httplib bounds each header line but not their number.
+        if (request.headers.size() > BoardConfig::kMaxHeaders) {
+            refuse(response, 431, "too_many_headers",
+                   "a request has at most " + std::to_string(BoardConfig::kMaxHeaders) + " headers");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return limited(request, response) ? httplib::Server::HandlerResponse::Handled
                                           : httplib::Server::HandlerResponse::Unhandled;
     });
