@@ -14,7 +14,7 @@ TAMQ_PLAY_PACKAGES=(
 # that its tests and the local board run in a cluster of their own.
 TAMQ_BOARD_PACKAGES=(
   build-essential cmake pkg-config ccache nlohmann-json3-dev
-  libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15
+  libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15 curl
 )
 
 # Those and the content generators, the tests, the benchmarks and the end-to-end runs.

@@ -29,6 +29,10 @@ tamq_pg_init() {
     chown postgres: "$folder"
   fi
   chmod 700 "$folder"
+  if ! tamq_pg_as_server test -w "$folder"; then
+    echo "$folder: the $(tamq_pg_user) account cannot reach this folder (a folder above it is closed to it)" >&2
+    return 1
+  fi
   tamq_pg_as_server "$TAMQ_PG_BIN/initdb" -D "$folder/data" -A trust -U "$(tamq_pg_user)" -E UTF8 --no-locale \
     >"$folder/initdb.log" 2>&1 || { cat "$folder/initdb.log" >&2; return 1; }
 }
