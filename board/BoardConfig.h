@@ -13,9 +13,10 @@ struct BoardConfig {
     static constexpr std::size_t kMaxRecordBytes = 256 * 1024;
     // A request body: the record in base64 and a few short fields.
     static constexpr std::size_t kMaxBodyBytes = kMaxRecordBytes * 4 / 3 + 4096;
-    // The widest page of a board, and the deepest it may start.
+    // The widest page of a board, and the deepest it may start: a page costs PostgreSQL a
+    // walk of the index down to its offset, about 1 ms per 1000 entries.
     static constexpr int kMaxPageSize = 100;
-    static constexpr long long kMaxOffset = 100000;
+    static constexpr long long kMaxOffset = 10000;
     // Headers a request may carry; browsers and the game send about a dozen.
     static constexpr std::size_t kMaxHeaders = 64;
     // A record may claim this much more play than the wall time since its token was

@@ -36,7 +36,7 @@ up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
 tamq_poll 60 up
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-for play in 180 600; do
+for play in ${TAMQ_BOARD_PLAY_SECONDS:-180 600}; do
   "$build/tests/board/board_load" "$port" "$work/secret" 200 4 "$play"
 done
 
@@ -51,12 +51,12 @@ seed_runs() {
              md5(id::text), decode(repeat('ab', 200), 'hex')
       FROM players;
     INSERT INTO best_runs (mode, difficulty, player_id, run_id, name, score, distance, created_at)
-      SELECT mode, difficulty, player_id, id, name, score, distance, created_at FROM runs;
-    VACUUM ANALYZE;"
+      SELECT mode, difficulty, player_id, id, name, score, distance, created_at FROM runs;" \
+    -c "VACUUM ANALYZE"
 }
 for runs in 1000 100000 1000000; do
   seed_runs "$runs"
-  for page in "limit=10" "limit=100" "limit=10&offset=50000"; do
+  for page in "limit=10" "limit=100" "limit=10&offset=10000"; do
     result="$(wrk -t2 -c16 -d"${duration}s" --latency "http://127.0.0.1:$port/v1/boards/normal/hard?$page")"
     rate="$(echo "$result" | awk '/Requests\/sec/ {print $2}')"
     median="$(echo "$result" | awk '$1 == "50%" {print $2}')"
