@@ -4,14 +4,8 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr float kFullRoadSpeed = 15.0f;
-
-}  // namespace
-
 float GameFollower::enginePitch(float scrollSpeed) {
-    const float speed = std::clamp(scrollSpeed / kFullRoadSpeed, 0.0f, 1.0f);
+    const float speed = std::clamp(scrollSpeed / Simulation::kRoadSpeed, 0.0f, 1.0f);
     return kEnginePitchStill + (kEnginePitchFull - kEnginePitchStill) * speed;
 }
 

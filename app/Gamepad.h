@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/GameKeys.h"
+#include "sim/GameKeys.h"
 
 #include <cstdint>
 

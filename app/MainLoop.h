@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/GameKeys.h"
+#include "sim/GameKeys.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,8 +51,9 @@ struct NoFollower {
 // pause never becomes one long step. Only a frame drawn in this iteration is presented:
 // a paused loop sleeps on the message queue, and draws the frozen scene again only when
 // the window shows stale pixels (uncovered, resized). Once the window is closing, no
-// further frame is drawn or presented. The keys are read just before each update, so
-// the game sees them as they are in its frame. True when a frame was presented.
+// further frame is drawn or presented. The game runs the fixed ticks the frame's real
+// time calls for; the keys are read just before them, so every tick of the frame sees
+// them as they are in it. True when a frame was presented.
 template <class WindowType, class GameType, class FollowerType = NoFollower>
 bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerType&& follower = FollowerType{}) {
     window.pumpMessages();
@@ -65,8 +66,12 @@ bool runFrame(WindowType& window, GameType& game, KeyQuery keyQuery, FollowerTyp
         while (dt < kMinimumTimeStep) {
             dt += window.elapsedSeconds();
         }
-        game.input().poll(keyQuery);
-        game.update(std::min(dt, kMaximumTimeStep));
+        // The keys are read once for all the ticks of the frame, and only when one is due.
+        const int ticks = game.ticksFor(std::min(dt, kMaximumTimeStep));
+        if (ticks > 0) {
+            game.input().poll(keyQuery);
+        }
+        game.runTicks(ticks);
         follower.followFrame(game);
         game.render();
         window.swapBuffers();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Gamepad.h"
-#include "game/GameKeys.h"
+#include "sim/GameKeys.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "BenchContext.h"
 
-#include "game/PatternFile.h"
+#include "sim/PatternFile.h"
 #include "support/TestFiles.h"
 
 #include <benchmark/benchmark.h>

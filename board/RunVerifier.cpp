@@ -1,34 +1,17 @@
 #include "RunVerifier.h"
 
-#include "io/FileReader.h"
 #include "io/RunRecord.h"
+#include "sim/Simulation.h"
 
-namespace {
-
-uint64_t fnv1a(uint64_t hash, const std::string& bytes) {
-    for (unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
-}  // namespace
+#include <cstring>
+#include <memory>
 
 bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {
-    std::string traffic;
-    std::string collider;
-    const std::string trafficPath = dataFolder + "/cars.json";
-    const std::string colliderPath = dataFolder + "/meshes/colliders/quadCollider.json";
-    if (!FileReader::read(trafficPath, traffic, fault)) {
-        fault = trafficPath + ": " + fault;
+    if (!content_.load(dataFolder + "/cars.json", dataFolder + "/meshes/colliders/quadCollider.json")) {
+        fault = dataFolder + ": the rules' content cannot be used";
         return false;
     }
-    if (!FileReader::read(colliderPath, collider, fault)) {
-        fault = colliderPath + ": " + fault;
-        return false;
-    }
-    contentHash_ = fnv1a(fnv1a(0xcbf29ce484222325ull, traffic), collider);
+    contentHash_ = content_.hash();
     return true;
 }
 
@@ -60,9 +43,52 @@ Replay RunVerifier::replay(const std::string& bytes) const {
         replay.reason = "content differs";
         return replay;
     }
+    if (record.tickRate != Simulation::kTickRate) {
+        replay.reason = "malformed: tick rate " + std::to_string(record.tickRate) + ", the rules run at " +
+                        std::to_string(Simulation::kTickRate);
+        return replay;
+    }
+    RunStart start;
+    start.seed = record.seed;
+    start.mode = record.mode == 0 ? Mode::Normal : Mode::Random;
+    start.difficulty = record.difficulty == 0 ? Difficulty::Hard : Difficulty::Easy;
+    start.left = (record.arrowsAtStart & 1) != 0;
+    start.right = (record.arrowsAtStart & 2) != 0;
+    start.up = (record.arrowsAtStart & 4) != 0;
+    start.down = (record.arrowsAtStart & 8) != 0;
+    auto simulation = std::make_unique<Simulation>();
+    simulation->startReplay(start, content_);
+    std::size_t change = 0;
+    GameInput input;
+    for (uint32_t tick = 0; tick < record.ticks; ++tick) {
+        if (change < record.changes.size() && record.changes[change].tick == tick) {
+            uint8_t keys = record.changes[change++].keys;
+            input.releaseAll();
+            for (int key = 0; key < 7; ++key) {
+                input.hold(static_cast<GameKey>(key), (keys >> key & 1) != 0);
+            }
+        }
+        simulation->tick(input);
+        if ((tick + 1) % record.tickRate == 0 &&
+            simulation->stateHash() != record.stateHashes[(tick + 1) / record.tickRate - 1]) {
+            replay.reason = "state hash differs at second " + std::to_string((tick + 1) / record.tickRate);
+            return replay;
+        }
+    }
+    float score = simulation->run().score;
+    float distance = simulation->run().distance;
+    if (simulation->stateHash() != record.finalHash) {
+        replay.reason = "state hash differs at the end";
+        return replay;
+    }
+    if (std::memcmp(&score, &record.score, sizeof score) != 0 ||
+        std::memcmp(&distance, &record.distance, sizeof distance) != 0) {
+        replay.reason = "score claimed differs";
+        return replay;
+    }
     replay.ticks = record.ticks;
-    replay.score = record.score;
-    replay.distance = record.distance;
+    replay.score = score;
+    replay.distance = distance;
     replay.valid = true;
     return replay;
 }

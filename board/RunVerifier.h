@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/SimContent.h"
+
 #include <cstdint>
 #include <string>
 
@@ -28,9 +30,11 @@ struct Replay {
 // record's claims, and re-playing it with the same call as `tamq --verify`.
 class RunVerifier {
 public:
-    // Loads the rules' content from the data folder. False with fault naming the file.
+    // Loads the rules' content from the data folder. False with fault naming the folder
+    // (the file's own fault has been reported).
     bool load(const std::string& dataFolder, std::string& fault);
     uint64_t contentHash() const { return contentHash_; }
+    const SimContent& content() const { return content_; }
 
     // False with reason ("malformed: ...") when the bytes are no record.
     static bool readClaim(const std::string& bytes, RecordClaim& claim, std::string& reason);
@@ -38,5 +42,6 @@ public:
     Replay replay(const std::string& bytes) const;
 
 private:
+    SimContent content_;
     uint64_t contentHash_ = 0;
 };

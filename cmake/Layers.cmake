@@ -1,7 +1,8 @@
-# The layers of the game, enforced by the compiler: app -> game -> control, render -> math
-# -> io. Each library's headers are reached as "folder/Name.h" through an include root of
-# its own that holds only that folder, and a library sees the roots of the libraries it
-# links and no others. So `#include "game/Game.h"` from render/ does not compile.
+# The layers of the game, enforced by the compiler: app -> game -> sim -> control, render ->
+# math -> io; the rules (sim) link nothing that draws. Each library's headers are reached
+# as "folder/Name.h" through an include root of its own that holds only that folder, and a
+# library sees the roots of the libraries it links and no others. So
+# `#include "game/Game.h"` from render/ does not compile.
 
 # Gives target the include root of the folder whose CMakeLists.txt calls it.
 function(tamq_layer target)
@@ -25,9 +26,18 @@ function(tamq_layer_probes)
     "tamq_render game/Game.h"
     "tamq_control render/Mesh.h"
     "tamq_control game/Game.h"
+    "tamq_control sim/Simulation.h"
+    "tamq_render sim/Simulation.h"
+    "tamq_sim render/Mesh.h"
+    "tamq_sim game/Game.h"
+    "tamq_sim audio/AudioPlayer.h"
     "tamq_game audio/AudioPlayer.h")
   if(TARGET tamq_app)
     list(APPEND probes "tamq_game app/Window.h")
+  endif()
+  # The board service re-plays runs with the rules alone: nothing of drawing or sound.
+  if(TARGET tamq_board)
+    list(APPEND probes "tamq_board render/Mesh.h" "tamq_board game/Game.h" "tamq_board audio/AudioPlayer.h")
   endif()
   foreach(probe IN LISTS probes)
     separate_arguments(probe)

@@ -6,8 +6,8 @@
 
 #include "control/CameraRig.h"
 #include "game/BestScores.h"
-#include "game/PatternFile.h"
 #include "io/RunRecord.h"
+#include "sim/PatternFile.h"
 #include "io/WavFile.h"
 #include "math/Camera.h"
 #include "math/Collider.h"

@@ -44,9 +44,6 @@ bool GameAssets::load() {
         return false;
     }
 
-    // A faulty collider is reported by its loader and left empty: the game plays on, without touches.
-    forEachFile(AssetKind::Collider, [this](const AssetFile& file) { quadCollider_.load(file.path); });
-
     forEachFile(AssetKind::Shader, [this](const AssetFile& file) {
         shaders_[file.id].load(file.path, file.secondPath);
         shaders_[file.id].compileAndLink();

@@ -2,7 +2,6 @@
 
 #include "control/CameraRig.h"
 #include "game/AssetFiles.h"
-#include "math/Collider.h"
 #include "render/Mesh.h"
 #include "render/ShaderProgram.h"
 #include "render/Texture.h"
@@ -10,7 +9,7 @@
 #include <cstddef>
 
 // What the game loads once at start-up and keeps for the whole process: the textures,
-// meshes, collider and shader programs that its drawables point into, and the camera rig.
+// meshes and shader programs that its drawables point into, and the camera rig.
 // Loading walks the asset table, one kind after another.
 class GameAssets {
 public:
@@ -31,13 +30,11 @@ public:
     }
     ShaderProgram& shader(ShaderId id) { return shaders_[static_cast<std::size_t>(id)]; }
     const ShaderProgram& shader(ShaderId id) const { return shaders_[static_cast<std::size_t>(id)]; }
-    Collider& quadCollider() { return quadCollider_; }
     CameraRig& cameraRig() { return cameraRig_; }
 
 private:
     CameraRig cameraRig_;
     Texture textures_[kTextures];
     Mesh meshes_[kMeshes];
-    Collider quadCollider_;
     ShaderProgram shaders_[kShaders];
 };

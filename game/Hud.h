@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/RunState.h"
+#include "sim/RunState.h"
 #include "render/Sprite.h"
 #include "render/Text.h"
 

@@ -33,8 +33,9 @@ std::string parseDetail(const std::string& what) {
 
 }  // namespace
 
-JsonValue JsonFile::parse(const std::string& path) {
-    const std::string text = FileReader::readOrThrow(path);
+JsonValue JsonFile::parse(const std::string& path) { return parseText(FileReader::readOrThrow(path), path); }
+
+JsonValue JsonFile::parseText(const std::string& text, const std::string& path) {
     try {
         return JsonValue::parse(text);
     } catch (const nlohmann::json::parse_error& error) {

@@ -14,6 +14,8 @@ public:
     // Parses the whole file. Throws std::runtime_error carrying "path: what" when the
     // file cannot be read or does not parse.
     static JsonValue parse(const std::string& path);
+    // Parses text already read from path, with the same faults.
+    static JsonValue parseText(const std::string& text, const std::string& path);
 
     // The number of elements of a list: an array, or an object whose member values are
     // taken in order. Anything else is an empty list.

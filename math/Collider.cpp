@@ -1,6 +1,7 @@
 #include "Collider.h"
 
 #include "io/FaultReporter.h"
+#include "io/FileReader.h"
 #include "io/JsonFile.h"
 
 #include <cmath>
@@ -56,9 +57,20 @@ bool Collider::load(const std::string& path) {
     if (path.find(".json", 1) == std::string::npos) {
         return true;
     }
+    std::string text;
+    std::string fault;
+    if (!FileReader::read(path, text, fault)) {
+        clear();
+        FaultReporter::report(path, fault);
+        return false;
+    }
+    return loadText(text, path);
+}
+
+bool Collider::loadText(const std::string& text, const std::string& path) {
     clear();
     try {
-        JsonValue root = JsonFile::parse(path);
+        JsonValue root = JsonFile::parseText(text, path);
         if (!root.is_object()) {
             throw std::runtime_error(path + ": the root is not an object");
         }

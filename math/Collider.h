@@ -12,6 +12,8 @@ public:
     // nothing and succeeds. A faulty file prints one line naming the file and the fault,
     // leaves the collider empty (so nothing collides) and returns false.
     bool load(const std::string& path);
+    // The same from the file's text, already read; path names it in reports.
+    bool loadText(const std::string& text, const std::string& path);
 
     uint32_t circleCount() const { return static_cast<uint32_t>(circleX_.size()); }
     uint32_t edgeCount() const { return static_cast<uint32_t>(edgeIndices_.size() / 2); }

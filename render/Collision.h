@@ -4,9 +4,8 @@
 
 #include "math/Vec2.h"
 
-// Whether the player's turning bar, reduced to a segment, touches a car's collider placed
-// in the world through the car sprite's position, pivot, size and rotation. Works in the
-// x-y plane with strict comparisons, so shapes that only touch do not collide.
+// The bar-against-car test on sprites: the sprite's position, pivot, size, rotation and
+// collider handed to math/PlacedCollider, the one home of that arithmetic.
 
 // World point of the local box point (u, v) of a body; sinA and cosA are the sine and
 // cosine of its rotation. The pivot itself comes back as the body's (x, y) bit for bit.

@@ -1,6 +1,6 @@
 #include "app/MainLoop.h"
 #include "game/Game.h"
-#include "game/GameInput.h"
+#include "sim/GameInput.h"
 
 #include "support/HeadlessGl.h"
 
@@ -10,6 +10,7 @@
 #include <cmath>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,19 +70,27 @@ struct FakeWindow {
 
 struct FakeGame {
     std::vector<float> steps;
-    std::vector<bool> spaceHeld;  // as each update saw it
+    std::vector<bool> spaceHeld;  // as each frame's ticks saw it
+    std::vector<int> ticks;
     int renders = 0;
     bool initResult = true;
     GameInput keys;
+    TickClock clock{Simulation::kTickRate};
 
     GameInput& input() { return keys; }
     bool init() {
         journal.push_back("init");
         return initResult;
     }
-    void update(float dt) {
+    int ticksFor(float dt) {
         steps.push_back(dt);
-        spaceHeld.push_back(keys.isDown(GameKey::Space));
+        return clock.advance(dt);
+    }
+    void runTicks(int count) {
+        ticks.push_back(count);
+        if (count > 0) {
+            spaceHeld.push_back(keys.isDown(GameKey::Space));
+        }
     }
     void render() { ++renders; }
     void releaseTextures() { journal.push_back("releaseTextures"); }
@@ -211,6 +220,112 @@ TEST(MainLoop, KeysAreReadBeforeEachUpdateAndNotWhilePaused) {
     EXPECT_EQ(keyboardReadings, 3) << "one reading per update, none in the paused iteration";
     EXPECT_EQ(game.spaceHeld, (std::vector<bool>{false, false, true}));
     EXPECT_FALSE(game.keys.isDown(GameKey::F1));
+}
+
+TEST(MainLoop, KeysAreReadOnlyInFramesThatRunATick) {
+    FakeWindow window;
+    FakeGame game;
+    keyboardReadings = 0;
+    // 2 ms frames: a tick (1/240 s) falls due every second or third frame.
+    window.readings = std::deque<float>(12, 0.002f);
+    window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 13); };
+    runMainLoop(window, game, spaceFromThirdReading);
+
+    int ticks = 0;
+    int framesWithTicks = 0;
+    for (int count : game.ticks) {
+        ticks += count;
+        framesWithTicks += count > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(ticks, 5) << "24 ms of frames";
+    EXPECT_EQ(keyboardReadings, framesWithTicks);
+    EXPECT_EQ(game.renders, 12) << "every frame is drawn, between its last two ticks";
+}
+
+// The real rules behind the real loop, at any frame rate: a frame's keys go to each of
+// its ticks, and the run is recorded from its start tick on.
+struct RulesGame {
+    Simulation sim;
+    TickClock clock{Simulation::kTickRate};
+    GameInput keys;
+    std::vector<RunStart> starts;
+    std::vector<std::uint64_t> hashes;  // from the last start tick on
+
+    GameInput& input() { return keys; }
+    int ticksFor(float dt) { return clock.advance(dt); }
+    void runTicks(int count) {
+        for (int i = 0; i < count; ++i) {
+            sim.tick(keys);
+            if (sim.events().has(GameEvent::Started)) {
+                starts.push_back(sim.runStart());
+                hashes.clear();
+            }
+            if (sim.run().running) {
+                hashes.push_back(sim.stateHash());
+            }
+        }
+    }
+    void render() {}
+};
+
+// Keys by wall time, in sixths of a second: every frame rate tested has a frame there.
+struct TimedKeys {
+    int fromSixth;
+    int toSixth;
+    GameKey key;
+};
+constexpr TimedKeys kWallScript[] = {
+    {12, 13, GameKey::F1},      {21, 22, GameKey::Space},   {21, 30, GameKey::Left},
+    {33, 45, GameKey::Right},   {48, 52, GameKey::Up},      {50, 70, GameKey::Left},
+    {75, 80, GameKey::Down},    {84, 110, GameKey::Right},  {115, 117, GameKey::F2},
+    {120, 150, GameKey::Left},  {130, 160, GameKey::Up},    {170, 230, GameKey::Right},
+    {240, 300, GameKey::Left},  {310, 311, GameKey::Space}, {320, 380, GameKey::Right},
+    {390, 395, GameKey::Down},  {400, 460, GameKey::Left},  {470, 540, GameKey::Right},
+};
+int framesPerSecond = 60;
+int frameNumber = 0;
+bool scriptedKey(GameKey key) {
+    for (const TimedKeys& timed : kWallScript) {
+        // The frame's time is frameNumber / framesPerSecond.
+        if (timed.key == key && frameNumber * 6 >= timed.fromSixth * framesPerSecond &&
+            frameNumber * 6 < timed.toSixth * framesPerSecond) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(MainLoop, OneWallClockScriptPlaysTheSameRunAtThirtySixtyAndAHundredFortyFourFrames) {
+    constexpr int kSeconds = 95;
+    std::vector<std::unique_ptr<RulesGame>> games;
+    for (int fps : {30, 60, 144}) {
+        framesPerSecond = fps;
+        frameNumber = 0;
+        auto game = std::make_unique<RulesGame>();
+        game->sim.setNextSeed(2024);
+        ASSERT_TRUE(game->sim.init());
+        FakeWindow window;
+        window.laterReading = 1.0f / static_cast<float>(fps);
+        window.onPump = [fps](FakeWindow& w, int i) {
+            frameNumber = i;
+            closeAt(w, i, kSeconds * fps + 1);
+        };
+        runMainLoop(window, *game, scriptedKey);
+        games.push_back(std::move(game));
+    }
+    const RulesGame& reference = *games[1];
+    ASSERT_EQ(reference.starts.size(), 3u) << "SPACE, F2 and SPACE again during the run";
+    EXPECT_EQ(reference.starts.back().mode, Mode::Random);
+    EXPECT_EQ(reference.starts.back().difficulty, Difficulty::Easy);
+    for (const auto& game : games) {
+        EXPECT_EQ(game->starts, reference.starts);
+        // The frame rate only moves where the wall clock's end falls: by a few ticks.
+        const std::size_t common = std::min(game->hashes.size(), reference.hashes.size());
+        ASSERT_GT(common + 8, std::max(game->hashes.size(), reference.hashes.size()));
+        for (std::size_t tick = 0; tick < common; ++tick) {
+            ASSERT_EQ(game->hashes[tick], reference.hashes[tick]) << "tick " << tick << " of the last run";
+        }
+    }
 }
 
 TEST(MainLoop, PausedWindowNeverSpinsOnTheTimer) {
@@ -344,7 +459,7 @@ protected:
             game.update(1.0f / 60.0f);
         }
         for (int slot = 0; slot < Game::kCarSlots; ++slot) {
-            game.carSlot(slot).active = false;
+            game.simulation().carSlot(slot).active = false;
         }
     }
 
@@ -356,11 +471,11 @@ TEST_F(LongFrame, ATwoSecondStallStillLetsTheBarHitACarJustAboveItsReach) {
     ASSERT_FALSE(game.gameOver());
     // A HARD run: the first touch ends it. The car's lower edge is half a unit above the
     // upright bar's top end; in two seconds at this speed it would pass the whole bar.
-    EnemyCar& car = game.carSlot(0);
+    EnemyCar& car = game.simulation().carSlot(0);
     car.active = true;
     car.speed = 10.0f;
-    car.body.x = game.truck().x;
-    car.body.y = game.truck().y + 6.5f + 0.5f + 2.0f;
+    car.x = game.simulation().truck().x;
+    car.y = game.simulation().truck().y + 6.5f + 0.5f + 2.0f;
     const float scoreBefore = game.score();
 
     FakeWindow window;
@@ -368,7 +483,7 @@ TEST_F(LongFrame, ATwoSecondStallStillLetsTheBarHitACarJustAboveItsReach) {
     window.onPump = [](FakeWindow& w, int i) { closeAt(w, i, 3); };
     runMainLoop(window, game, nullptr);
 
-    EXPECT_TRUE(game.gameOver()) << "car at y " << car.body.y;
+    EXPECT_TRUE(game.gameOver()) << "car at y " << car.y;
     // Score grows 15 a second times the multiplier, 3 in the middle of the road.
     EXPECT_LE(game.score() - scoreBefore, (kMaximumTimeStep + 1.0f / 60.0f) * 15.0f * 3.0f + 0.01f);
 }

@@ -2,26 +2,35 @@
 
 #include "board/RunVerifier.h"
 #include "io/RunRecord.h"
+#include "sim/Simulation.h"
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
 
-std::string record(uint32_t seed, const std::string& mode, const std::string& difficulty, uint32_t seconds,
-                   float score, uint64_t contentHash) {
-    RunRecord run;
-    run.gameVersion = "1.0.0";
-    run.tickRate = 240;
-    run.seed = seed;
-    run.mode = mode == "random" ? 1 : 0;
-    run.difficulty = difficulty == "easy" ? 1 : 0;
-    run.contentHash = contentHash;
-    run.changes = {{0, 0x08}, {120, 0x00}};
-    run.ticks = seconds * run.tickRate;
-    run.stateHashes.assign(seconds, 0x1234);
-    run.score = score;
-    run.distance = score / 3;
-    return run.toBytes();
+const std::string kData = TAMQ_SOURCE_DIR "/data";
+
+// The keys of a scripted player at a tick: weaves left and right at a pace the variant
+// sets, now and then climbing or dropping.
+uint8_t scriptedKeys(uint32_t tick, int variant) {
+    const uint32_t period = 90 + static_cast<uint32_t>(variant % 13) * 17;
+    uint8_t keys = (tick / period) % 2 == 0 ? 1u << static_cast<int>(GameKey::Left)
+                                             : 1u << static_cast<int>(GameKey::Right);
+    if ((tick / (period * 3)) % 3 == 1) {
+        keys |= 1u << static_cast<int>(GameKey::Up);
+    } else if ((tick / (period * 3)) % 3 == 2) {
+        keys |= 1u << static_cast<int>(GameKey::Down);
+    }
+    return keys;
+}
+
+GameInput inputOf(uint8_t keys) {
+    GameInput input;
+    for (int key = 0; key < 7; ++key) {
+        input.hold(static_cast<GameKey>(key), (keys >> key & 1) != 0);
+    }
+    return input;
 }
 
 }  // namespace
@@ -30,7 +39,7 @@ uint64_t TestRecords::contentHash() {
     static const uint64_t hash = [] {
         RunVerifier verifier;
         std::string fault;
-        if (!verifier.load(TAMQ_SOURCE_DIR "/data", fault)) {
+        if (!verifier.load(kData, fault)) {
             throw std::runtime_error(fault);
         }
         return verifier.contentHash();
@@ -40,13 +49,67 @@ uint64_t TestRecords::contentHash() {
 
 std::string TestRecords::play(uint32_t seed, const std::string& mode, const std::string& difficulty, int seconds,
                               int variant) {
-    return record(seed, mode, difficulty, static_cast<uint32_t>(seconds), float(100 + seconds * 15 + variant),
-                  contentHash());
+    auto simulation = std::make_unique<Simulation>();
+    if (!simulation->init(kData + "/cars.json", kData + "/meshes/colliders/quadCollider.json")) {
+        throw std::runtime_error("the content of " + kData + " cannot be used");
+    }
+    simulation->run().mode = mode == "random" ? Mode::Random : Mode::Normal;
+    simulation->run().difficulty = difficulty == "easy" ? Difficulty::Easy : Difficulty::Hard;
+    simulation->setNextSeed(seed);
+    // The title screen lets SPACE act once a second has passed.
+    GameInput none;
+    while (!simulation->run().keyActionAllowed()) {
+        simulation->tick(none);
+    }
+    simulation->tick(GameInput{GameKey::Space});
+    if (!simulation->run().running || simulation->runStart().seed != seed) {
+        throw std::runtime_error("SPACE did not start a run");
+    }
+    RunRecord record;
+    record.gameVersion = "1.0.0";
+    record.tickRate = Simulation::kTickRate;
+    const RunStart& start = simulation->runStart();
+    record.seed = start.seed;
+    record.mode = mode == "random" ? 1 : 0;
+    record.difficulty = difficulty == "easy" ? 1 : 0;
+    record.arrowsAtStart = static_cast<uint8_t>(start.left | start.right << 1 | start.up << 2 | start.down << 3);
+    record.contentHash = simulation->content().hash();
+    uint8_t held = 0;
+    const uint32_t most = static_cast<uint32_t>(seconds) * Simulation::kTickRate;
+    uint32_t tick = 0;
+    while (tick < most && !simulation->run().gameOver) {
+        uint8_t keys = scriptedKeys(tick, variant);
+        if (keys != held) {
+            record.changes.push_back({tick, keys});
+            held = keys;
+        }
+        simulation->tick(inputOf(keys));
+        ++tick;
+        if (tick % Simulation::kTickRate == 0) {
+            record.stateHashes.push_back(simulation->stateHash());
+        }
+    }
+    record.ticks = tick;
+    record.score = simulation->run().score;
+    record.distance = simulation->run().distance;
+    record.finalHash = simulation->stateHash();
+    return record.toBytes();
 }
 
 std::string TestRecords::claiming(uint32_t seed, const std::string& mode, const std::string& difficulty,
                                   int seconds) {
-    return record(seed, mode, difficulty, static_cast<uint32_t>(seconds), 1e6f, contentHash());
+    RunRecord record;
+    record.gameVersion = "1.0.0";
+    record.tickRate = Simulation::kTickRate;
+    record.seed = seed;
+    record.mode = mode == "random" ? 1 : 0;
+    record.difficulty = difficulty == "easy" ? 1 : 0;
+    record.contentHash = contentHash();
+    record.ticks = static_cast<uint32_t>(seconds) * record.tickRate;
+    record.stateHashes.assign(static_cast<std::size_t>(seconds), 0);
+    record.score = 1e6f;
+    record.distance = 1e5f;
+    return record.toBytes();
 }
 
 std::string TestRecords::onOtherContent(const std::string& bytes) {

@@ -1,9 +1,10 @@
 #pragma once
 
-// The fixture of the game's rule tests: the real game on a headless OpenGL context, with
-// the keyboard and the clock in the test's hands.
+// The fixture of the game's presentation tests: the real game on a headless OpenGL
+// context, with the keyboard and the clock in the test's hands. (The rules alone are
+// tested headless, in tests/sim.)
 #include "game/Game.h"
-#include "game/InputScript.h"
+#include "sim/InputScript.h"
 #include "render/GlEntryPoints.h"
 
 #include "support/HeadlessGl.h"
@@ -85,11 +86,12 @@ protected:
 
     // Parks car slot i across the truck so the bar must touch it.
     void parkCarOnTruck(int slot) {
-        EnemyCar& car = game_->carSlot(slot);
+        Simulation& sim = game_->simulation();
+        EnemyCar& car = sim.carSlot(slot);
         car.active = true;
         car.speed = 0.0f;
-        car.body.x = game_->truck().x;
-        car.body.y = game_->truck().y;
+        car.x = sim.truck().x;
+        car.y = sim.truck().y;
     }
 
     Game& game() { return *game_; }

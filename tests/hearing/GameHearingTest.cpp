@@ -116,10 +116,10 @@ Recording playScriptedRun(bool muted) {
                                                         std::chrono::duration<double>(frame * kFrameSeconds)));
         game.input().hold(GameKey::F1, frame == kEasyFrame);
         game.input().hold(GameKey::Space, frame == kStartFrame);
-        EnemyCar& car = game.carSlot(0);
+        EnemyCar& car = game.simulation().carSlot(0);
         if (frame == kParkFrame) {
-            car.body.x = game.truck().x;
-            car.body.y = game.truck().y;
+            car.x = game.simulation().truck().x;
+            car.y = game.simulation().truck().y;
             car.speed = 0.0f;
             car.active = true;
         }

@@ -130,20 +130,20 @@ SoakFigures soak(double minutes, unsigned seed) {
             ++figures.runs;
         }
         const int active = BusyRun::activeCars(game);
-        const float drift = std::fabs(game.background().y - (250.0f - game.scroll()));
+        const float drift = std::fabs(game.simulation().backgroundY() - (250.0f - game.scroll()));
         figures.worstBackgroundDrift = std::max<double>(figures.worstBackgroundDrift, drift);
         const bool ok = game.lives() >= 0 && game.lives() <= 3 && active <= Game::kCarSlots &&
                         drift < 0.05f && game.scroll() >= 200.0f && game.scroll() <= 600.0f &&
                         (newRun || game.score() >= previousScore) && std::isfinite(game.score()) &&
-                        std::isfinite(game.truck().x) && std::isfinite(game.truck().y);
+                        std::isfinite(game.simulation().truck().x) && std::isfinite(game.simulation().truck().y);
         if (!ok) {
             ++failures;
             ADD_FAILURE() << "frame " << figures.frames << " at " << figures.simulatedSeconds
                           << " s: lives " << game.lives() << ", active cars " << active
-                          << ", background y " << game.background().y << ", scroll " << game.scroll()
+                          << ", background y " << game.simulation().backgroundY() << ", scroll " << game.scroll()
                           << ", score " << game.score() << " after " << previousScore
-                          << (newRun ? " (new run)" : "") << ", truck " << game.truck().x << ", "
-                          << game.truck().y;
+                          << (newRun ? " (new run)" : "") << ", truck " << game.simulation().truck().x << ", "
+                          << game.simulation().truck().y;
         }
         if (!newRun && game.lives() < previousLives) {
             figures.livesLost += previousLives - game.lives();

@@ -10,9 +10,9 @@ void BusyRun::start(Game& game) {
     const float columns[] = {-21.0f, -17.5f, -14.0f, -10.5f, 10.5f, 14.0f, 17.5f, 21.0f};
     const float rows[] = {-10.0f, -5.0f, 0.0f, 5.0f};  // 32 places for the 30 slots
     for (int slot = 0; slot < Game::kCarSlots; ++slot) {
-        EnemyCar& car = game.carSlot(slot);
-        car.body.x = columns[slot % 8];
-        car.body.y = rows[slot / 8];
+        EnemyCar& car = game.simulation().carSlot(slot);
+        car.x = columns[slot % 8];
+        car.y = rows[slot / 8];
         car.speed = 0.0f;
         car.active = true;
     }
@@ -21,7 +21,7 @@ void BusyRun::start(Game& game) {
 int BusyRun::activeCars(Game& game) {
     int active = 0;
     for (int slot = 0; slot < Game::kCarSlots; ++slot) {
-        active += game.carSlot(slot).active ? 1 : 0;
+        active += game.simulation().carSlot(slot).active ? 1 : 0;
     }
     return active;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The keys the rules poll every frame. ESC is not among them: it reaches the window
+// The keys the rules read every tick. ESC is not among them: it reaches the window
 // as a message and pauses the main loop instead.
 enum class GameKey { Space, F1, F2, Left, Right, Up, Down };
 

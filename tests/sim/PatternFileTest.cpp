@@ -1,4 +1,4 @@
-#include "game/PatternFile.h"
+#include "sim/PatternFile.h"
 
 #include "support/TestFiles.h"
 

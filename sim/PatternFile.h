@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/CarSpawn.h"
+#include "sim/CarSpawn.h"
 
 #include <string>
 #include <vector>
@@ -17,4 +17,7 @@ public:
     // patterns) is reported too: the road stays empty once the scripted cars run out.
     static void load(const std::string& path, float startClock, std::vector<CarSpawn>& queue,
                      std::vector<CarPattern>& patterns);
+    // The same from the file's text, already read; path names it in reports.
+    static void loadText(const std::string& text, const std::string& path, float startClock,
+                         std::vector<CarSpawn>& queue, std::vector<CarPattern>& patterns);
 };

@@ -1,4 +1,4 @@
-#include "game/InputScript.h"
+#include "sim/InputScript.h"
 
 #include <stdexcept>
 #include <string>

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-// What happened in one frame of the rules, for the shell to turn into sound (or anything
-// else that follows the game without taking part in it). Plain data: the rules only record.
+// What happened in one tick of the rules (or, gathered by the game, in one frame), for the
+// shell to turn into sound (or anything else that follows the game without taking part
+// in it). Plain data: the rules only record.
 enum class GameEvent : uint8_t {
     Started,             // a run started (SPACE, or a switch during a run)
     Hit,                 // the bar struck a car and it counted

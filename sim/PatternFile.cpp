@@ -1,6 +1,7 @@
-#include "game/PatternFile.h"
+#include "sim/PatternFile.h"
 
 #include "io/FaultReporter.h"
+#include "io/FileReader.h"
 #include "io/JsonFile.h"
 
 #include <algorithm>
@@ -38,9 +39,20 @@ bool isArray(const std::string& path, const std::string& where, const JsonValue&
 
 void PatternFile::load(const std::string& path, float startClock, std::vector<CarSpawn>& queue,
                        std::vector<CarPattern>& patterns) {
+    std::string text;
+    std::string fault;
+    if (!FileReader::read(path, text, fault)) {
+        FaultReporter::report(path, fault);
+        return;
+    }
+    loadText(text, path, startClock, queue, patterns);
+}
+
+void PatternFile::loadText(const std::string& text, const std::string& path, float startClock,
+                           std::vector<CarSpawn>& queue, std::vector<CarPattern>& patterns) {
     JsonValue root;
     try {
-        root = JsonFile::parse(path);
+        root = JsonFile::parseText(text, path);
     } catch (const std::runtime_error& error) {
         FaultReporter::report(error.what());
         return;

@@ -1,4 +1,4 @@
-#include "game/RunState.h"
+#include "sim/RunState.h"
 
 void RunState::start() {
     gameOver = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/GameInput.h"
+#include "sim/GameInput.h"
 
 #include <cstddef>
 #include <initializer_list>

@@ -1,6 +1,6 @@
 // Checks the shipped traffic file is a fair script: every car on the road, the run
 // escalating over about three minutes, and a way through every moment of it.
-#include "game/PatternFile.h"
+#include "sim/PatternFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "game/GameKeys.h"
+#include "sim/GameKeys.h"
 
 #include <cstdint>
 #include <initializer_list>
 
-// The game keys held in one frame: the only way input reaches the rules. The shell fills
-// it from the platform before each update; tests, the soak and the benchmarks fill it
-// by hand or from an InputScript. A plain value, so a frame's keys can be stored and compared.
+// The game keys held in one tick: the only way input reaches the rules. The shell fills
+// it from the platform once per frame that runs a tick, for all of that frame's ticks;
+// tests, the soak and the benchmarks fill it by hand or from an InputScript. A plain
+// value, so a tick's keys can be stored and compared.
 class GameInput {
 public:
     GameInput() = default;
