@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <pthread.h>
+#include <chrono>
+#include <future>
 #include <thread>
 
 int main(int argc, char** argv) {
@@ -40,13 +42,19 @@ int main(int argc, char** argv) {
         std::cerr << "tamq-board: " << fault << "\n";
         return 1;
     }
-    std::thread waiter([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        service.stop();
-    });
-    waiter.detach();
     std::cout << "tamq-board: listening on " << config.host << ":" << service.port() << std::endl;
-    service.run();
+    std::promise<void> served;
+    std::future<void> done = served.get_future();
+    std::thread server([&] {
+        service.run();
+        served.set_value();
+    });
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    // A stop that comes before the server has begun to listen is lost: ask until it ends.
+    do {
+        service.stop();
+    } while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready);
+    server.join();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pqxx/pqxx>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -44,6 +45,7 @@ protected:
         Reply started = calls.startRun(mode, difficulty);
         EXPECT_EQ(started.status, 200) << started.raw;
         uint32_t seed = started.body["seed"].get<uint32_t>();
+        EXPECT_EQ(started.body["mode"], mode);
         // The token is re-signed as issued `seconds` ago, as if the game had played that long.
         return {seed, BoardCalls::token(seed, mode, difficulty, seconds + 1),
                 TestRecords::play(seed, mode, difficulty, seconds, variant)};
@@ -102,19 +104,37 @@ TEST_F(BoardApi, AVerifiedRunIsStoredRankedAndShownWithItsRecord) {
 TEST_F(BoardApi, APlayersBestReplacesTheirOlderOneOnly) {
     BoardCalls calls(service_->port());
     const std::string key = BoardCalls::playerKey(2);
-    Played middle = play("random", "hard", 30);
-    Played lower = play("random", "hard", 10);
-    Played higher = play("random", "hard", 50);
-    Played other = play("random", "hard", 40);
+    // Four runs of different scores, lowest first.
+    std::vector<Played> runs;
+    for (int variant = 0; runs.size() < 4 && variant < 40; ++variant) {
+        Played run = play("random", "hard", 30, variant);
+        bool fresh = true;
+        for (const Played& other : runs) {
+            fresh = fresh && TestRecords::score(other.record) != TestRecords::score(run.record);
+        }
+        if (fresh) {
+            runs.push_back(run);
+        }
+    }
+    ASSERT_EQ(runs.size(), 4u);
+    std::sort(runs.begin(), runs.end(), [](const Played& a, const Played& b) {
+        return TestRecords::score(a.record) < TestRecords::score(b.record);
+    });
+    const Played& lower = runs[0];
+    const Played& middle = runs[1];
+    const Played& other = runs[2];
+    const Played& higher = runs[3];
     ASSERT_EQ(calls.submit(middle.token, "MID", key, middle.record).status, 201);
     Reply worse = calls.submit(lower.token, "LOW", key, lower.record);
     ASSERT_EQ(worse.status, 201) << worse.raw;
     EXPECT_EQ(worse.body["personalBest"], false);
+    EXPECT_EQ(worse.body["rank"], 2);
     ASSERT_EQ(calls.submit(other.token, "OTHER", BoardCalls::playerKey(3), other.record).status, 201);
     Reply better = calls.submit(higher.token, "HIGH", key, higher.record);
     ASSERT_EQ(better.status, 201) << better.raw;
     EXPECT_EQ(better.body["personalBest"], true);
     EXPECT_EQ(better.body["rank"], 1);
+    EXPECT_EQ(better.body["score"].get<double>(), TestRecords::score(higher.record));
 
     Reply board = calls.get("/v1/boards/random/hard");
     ASSERT_EQ(board.body["entries"].size(), 2u) << board.raw;

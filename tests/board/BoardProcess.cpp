@@ -7,16 +7,26 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
 namespace {
 
+std::string secretPath() {
+    return "/tmp/tamq-board-test-secret-" + std::to_string(getpid());
+}
+
+void removeSecret() {
+    std::remove(secretPath().c_str());
+}
+
 std::string secretFile() {
     static const std::string path = [] {
-        std::string file = "/tmp/tamq-board-test-secret-" + std::to_string(getpid());
-        std::ofstream(file) << BoardProcess::secret();
-        return file;
+        std::ofstream(secretPath()) << BoardProcess::secret();
+        std::atexit(removeSecret);
+        return secretPath();
     }();
     return path;
 }

@@ -112,6 +112,15 @@ std::string TestRecords::claiming(uint32_t seed, const std::string& mode, const 
     return record.toBytes();
 }
 
+float TestRecords::score(const std::string& bytes) {
+    RunRecord run;
+    std::string fault;
+    if (!RunRecord::fromBytes(bytes, run, fault)) {
+        throw std::runtime_error(fault);
+    }
+    return run.score;
+}
+
 std::string TestRecords::onOtherContent(const std::string& bytes) {
     RunRecord run;
     std::string fault;

@@ -13,6 +13,8 @@ public:
                             int variant = 0);
     // A well-formed record that claims seconds of play without having been played.
     static std::string claiming(uint32_t seed, const std::string& mode, const std::string& difficulty, int seconds);
+    // The score a record claims.
+    static float score(const std::string& record);
     // The hash of the content the tests' records are played on (the project's data/).
     static uint64_t contentHash();
     // The same record made on other content: its content hash changed.
