@@ -86,7 +86,8 @@ PgCluster* BoardFaults::cluster_ = nullptr;
 
 TEST_F(BoardFaults, ConcurrentSubmissionsAreAllStoredWithConsistentRanks) {
     BoardProcess service;
-    service.start(cluster_->conninfo());
+    // Room for all of them in the queue: the refusal of a full queue is tested below.
+    service.start(cluster_->conninfo(), {"--verify-queue", "64"});
     BoardCalls calls(service.port());
     constexpr int kPlayers = 24;
     std::vector<std::string> bodies;
