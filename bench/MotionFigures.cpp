@@ -76,17 +76,18 @@ void measure(int framesPerSecond, float wander) {
     const Spread atTick = spreadOf(tickErrors);
     const Spread drawn = spreadOf(drawnErrors);
     const double perFrame = Simulation::kRoadSpeed / framesPerSecond;
-    std::printf("%4d fps, frames wander %3.0f%%: travel %.4f a frame; off the ideal: frame-time step 0; "
-                "last tick worst %.4f (%.0f%%) rms %.4f; between ticks worst %.4f (%.1f%%) rms %.4f\n",
-                framesPerSecond, wander * 100.0f, perFrame, atTick.worst, 100.0 * atTick.worst / perFrame, atTick.rms,
-                drawn.worst, 100.0 * drawn.worst / perFrame, drawn.rms);
+    // The world camera shows 48 units across 1280 pixels.
+    const double pixels = 1280.0 / 48.0;
+    std::printf("%4d fps, frames wander %3.0f%%: %.2f px a frame; off the ideal: frame-time step 0 px; "
+                "last tick worst %.2f px (%.0f%%) rms %.2f px; between the last two ticks worst %.5f px rms %.5f px\n",
+                framesPerSecond, wander * 100.0f, perFrame * pixels, atTick.worst * pixels,
+                100.0 * atTick.worst / perFrame, atTick.rms * pixels, drawn.worst * pixels, drawn.rms * pixels);
 }
 
 }  // namespace
 
 int main() {
-    std::printf("Per-frame on-screen travel of the road at %d ticks a second (world units; the "
-                "world camera shows 48 x 27)\n",
+    std::printf("Per-frame on-screen travel of the road at %d ticks a second, in screen pixels of a 1280 x 720 window\n",
                 Simulation::kTickRate);
     for (int fps : {60, 144}) {
         for (float wander : {0.0f, 0.1f}) {

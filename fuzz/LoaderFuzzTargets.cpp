@@ -7,7 +7,6 @@
 #include "control/CameraRig.h"
 #include "game/BestScores.h"
 #include "io/RunRecord.h"
-#include "sim/PatternFile.h"
 #include "io/WavFile.h"
 #include "math/Camera.h"
 #include "math/Collider.h"
@@ -17,6 +16,7 @@
 #include "render/MeshAnimation.h"
 #include "render/ShaderProgram.h"
 #include "render/Texture.h"
+#include "sim/PatternFile.h"
 
 #include <GL/glext.h>
 

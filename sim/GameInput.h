@@ -32,6 +32,14 @@ public:
         }
     }
 
+    // The keys as one byte, bit n for GameKey n: how a run record stores them.
+    std::uint8_t bits() const { return held_; }
+    static GameInput fromBits(std::uint8_t bits) {
+        GameInput input;
+        input.held_ = bits;
+        return input;
+    }
+
     bool operator==(const GameInput& other) const { return held_ == other.held_; }
     bool operator!=(const GameInput& other) const { return held_ != other.held_; }
 

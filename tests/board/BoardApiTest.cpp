@@ -76,7 +76,7 @@ TEST_F(BoardApi, StartHandsOutASignedTokenForTheRun) {
 
 TEST_F(BoardApi, AVerifiedRunIsStoredRankedAndShownWithItsRecord) {
     BoardCalls calls(service_->port());
-    Played run = play("normal", "easy", 20);
+    Played run = play("normal", "easy", 600);
     Reply stored = calls.submit(run.token, "ACE", BoardCalls::playerKey(1), run.record);
     ASSERT_EQ(stored.status, 201) << stored.raw;
     EXPECT_EQ(stored.body["rank"], 1);
@@ -107,7 +107,7 @@ TEST_F(BoardApi, APlayersBestReplacesTheirOlderOneOnly) {
     // Four runs of different scores, lowest first.
     std::vector<Played> runs;
     for (int variant = 0; runs.size() < 4 && variant < 40; ++variant) {
-        Played run = play("random", "hard", 30, variant);
+        Played run = play("random", "hard", 600, variant);
         bool fresh = true;
         for (const Played& other : runs) {
             fresh = fresh && TestRecords::score(other.record) != TestRecords::score(run.record);
@@ -150,7 +150,7 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
     BoardCalls calls(service_->port());
     const std::string key = BoardCalls::playerKey(4);
 
-    Played spent = play("normal", "hard", 5);
+    Played spent = play("normal", "hard", 600);
     ASSERT_EQ(calls.submit(spent.token, "SPENT", key, spent.record).status, 201);
     const long long runsAfterSpent = count("runs");
     const long long playersAfterSpent = count("players");
@@ -163,8 +163,8 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
         record[at] ^= 0x10;
         return record;
     };
-    Played fresh = play("normal", "hard", 5);
-    Played other = play("normal", "hard", 5);
+    Played fresh = play("normal", "hard", 600);
+    Played other = play("normal", "hard", 600);
     const std::string encoded = BoardCalls::base64(fresh.record);
     struct Case {
         const char* what;
@@ -222,7 +222,7 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
          "not_verified", "seed"},
         {"another mode",
          [&] {
-             return calls.submit(fresh.token, "ABC", key, TestRecords::play(fresh.seed, "random", "hard", 5));
+             return calls.submit(fresh.token, "ABC", key, TestRecords::play(fresh.seed, "random", "hard", 600));
          },
          422, "not_verified", ""},
         {"another content",
@@ -272,7 +272,7 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
 TEST_F(BoardApi, PagesThroughABoardInRankOrder) {
     BoardCalls calls(service_->port());
     for (int i = 0; i < 7; ++i) {
-        Played run = play("random", "easy", 3 + i);
+        Played run = play("random", "easy", 600, i);
         ASSERT_EQ(calls.submit(run.token, "P" + std::to_string(i) + "X", BoardCalls::playerKey(100 + i), run.record)
                       .status,
                   201);

@@ -92,7 +92,7 @@ TEST_F(BoardFaults, ConcurrentSubmissionsAreAllStoredWithConsistentRanks) {
     constexpr int kPlayers = 24;
     std::vector<std::string> bodies;
     for (int player = 0; player < kPlayers; ++player) {
-        bodies.push_back(playedBody(calls, player, 4 + player % 9));
+        bodies.push_back(playedBody(calls, player, 600));
     }
     std::vector<Reply> replies(kPlayers);
     std::vector<std::thread> threads;
@@ -126,7 +126,7 @@ TEST_F(BoardFaults, OneTokenRacedByManySubmissionsCountsOnce) {
     BoardProcess service;
     service.start(cluster_->conninfo());
     BoardCalls calls(service.port());
-    const std::string body = playedBody(calls, 1, 5);
+    const std::string body = playedBody(calls, 1, 600);
     std::vector<int> statuses(8);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < statuses.size(); ++i) {
@@ -233,8 +233,8 @@ TEST_F(BoardFaults, PostgresRestartingUnderTheServiceMeans503ThenService) {
     BoardProcess service;
     service.start(cluster_->conninfo());
     BoardCalls calls(service.port());
-    ASSERT_EQ(calls.post("/v1/runs", playedBody(calls, 1, 5)).status, 201);
-    const std::string waiting = playedBody(calls, 2, 5);
+    ASSERT_EQ(calls.post("/v1/runs", playedBody(calls, 1, 600)).status, 201);
+    const std::string waiting = playedBody(calls, 2, 600);
 
     cluster_->stop("fast");
     struct Case {
@@ -277,7 +277,7 @@ TEST_F(BoardFaults, KilledMidBurstKeepsEveryAcknowledgedRunWhole) {
         threads.emplace_back([&, t] {
             for (int i = 0; !stop; ++i) {
                 int player = t * 1000 + i % 5;
-                std::string body = playedBody(calls, player, 3 + i % 7);
+                std::string body = playedBody(calls, player, 600);
                 if (body.empty()) {
                     return;
                 }

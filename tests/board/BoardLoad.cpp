@@ -1,11 +1,12 @@
 // board_load: verified submissions a second against a running tamq-board on loopback.
-//   board_load PORT SECRET_FILE SUBMISSIONS THREADS SECONDS_OF_PLAY
-// The records are played and their tokens signed (with the service's secret, as if
+//   board_load PORT SECRET_FILE SUBMISSIONS THREADS DIFFICULTY
+// Each run is played to its game over by a scripted player. The records are played and their tokens signed (with the service's secret, as if
 // issued when the run began) before the clock starts, so the figure is the service's.
 #include "BoardCalls.h"
 #include "TestRecords.h"
 #include "board/TokenSigner.h"
 #include "io/FileReader.h"
+#include "io/RunRecord.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,7 +18,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 6) {
-        std::fprintf(stderr, "usage: board_load PORT SECRET_FILE SUBMISSIONS THREADS SECONDS_OF_PLAY\n");
+        std::fprintf(stderr, "usage: board_load PORT SECRET_FILE SUBMISSIONS THREADS hard|easy\n");
         return 2;
     }
     const int port = std::stoi(argv[1]);
@@ -27,7 +28,10 @@ int main(int argc, char** argv) {
     }
     const int submissions = std::stoi(argv[3]);
     const int threads = std::stoi(argv[4]);
-    const int seconds = std::stoi(argv[5]);
+    const std::string difficulty = argv[5];
+    // Tokens issued as long ago as the longest scripted run may take.
+    const int seconds = 1800;
+    double playSeconds = 0;
     TokenSigner signer;
     signer.init(secret);
     const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -35,12 +39,16 @@ int main(int argc, char** argv) {
                             .count();
     std::vector<std::string> bodies;
     for (int i = 0; i < submissions; ++i) {
-        RunTicket ticket = TokenSigner::draw("normal", "hard", now - (seconds + 1) * 1000);
+        RunTicket ticket = TokenSigner::draw("normal", difficulty, now - (seconds + 1) * 1000);
+        std::string record = TestRecords::play(ticket.seed, "normal", difficulty, seconds, i);
+        RunRecord read;
+        std::string fault;
+        RunRecord::fromBytes(record, read, fault);
+        playSeconds += double(read.ticks) / read.tickRate;
         bodies.push_back(nlohmann::json{{"token", signer.sign(ticket)},
                                         {"name", "LOAD"},
                                         {"playerKey", BoardCalls::playerKey(i)},
-                                        {"record", BoardCalls::base64(TestRecords::play(ticket.seed, "normal", "hard",
-                                                                                        seconds, i))}}
+                                        {"record", BoardCalls::base64(record)}}
                              .dump());
     }
     std::atomic<int> next{0};
@@ -70,8 +78,9 @@ int main(int argc, char** argv) {
     double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::sort(latencies.begin(), latencies.end());
     auto percentile = [&](double p) { return latencies[std::min(latencies.size() - 1, std::size_t(p * latencies.size()))]; };
-    std::printf("submissions of %d s runs: %d in %.2f s, %.1f a second; latency median %.1f ms, p99 %.1f ms;",
-                seconds, submissions, elapsed, statuses[201] / elapsed, percentile(0.5), percentile(0.99));
+    std::printf("submissions of %s runs of %.0f s on average: %d in %.2f s, %.1f a second; latency median %.1f ms, "
+                "p99 %.1f ms;",
+                difficulty.c_str(), playSeconds / submissions, submissions, elapsed, statuses[201] / elapsed, percentile(0.5), percentile(0.99));
     for (const auto& [status, count] : statuses) {
         std::printf(" %d x %d", count, status);
     }

@@ -31,8 +31,8 @@ TEST(BoardReplica, ReadsGoToTheReplicaAndFallBackToThePrimary) {
 
     Reply started = calls.startRun("random", "hard");
     uint32_t seed = started.body["seed"].get<uint32_t>();
-    std::string record = TestRecords::play(seed, "random", "hard", 8);
-    Reply stored = calls.submit(BoardCalls::token(seed, "random", "hard", 9), "REP", BoardCalls::playerKey(7), record);
+    std::string record = TestRecords::play(seed, "random", "hard", 600);
+    Reply stored = calls.submit(BoardCalls::token(seed, "random", "hard", 601), "REP", BoardCalls::playerKey(7), record);
     ASSERT_EQ(stored.status, 201) << stored.raw;
 
     // Once replicated, the run shows in reads the replica answers.

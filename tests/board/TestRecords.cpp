@@ -2,6 +2,7 @@
 
 #include "board/RunVerifier.h"
 #include "io/RunRecord.h"
+#include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 
 #include <memory>
@@ -23,14 +24,6 @@ uint8_t scriptedKeys(uint32_t tick, int variant) {
         keys |= 1u << static_cast<int>(GameKey::Down);
     }
     return keys;
-}
-
-GameInput inputOf(uint8_t keys) {
-    GameInput input;
-    for (int key = 0; key < 7; ++key) {
-        input.hold(static_cast<GameKey>(key), (keys >> key & 1) != 0);
-    }
-    return input;
 }
 
 }  // namespace
@@ -56,44 +49,29 @@ std::string TestRecords::play(uint32_t seed, const std::string& mode, const std:
     simulation->run().mode = mode == "random" ? Mode::Random : Mode::Normal;
     simulation->run().difficulty = difficulty == "easy" ? Difficulty::Easy : Difficulty::Hard;
     simulation->setNextSeed(seed);
+    RunRecorder recorder("1.0.0");
     // The title screen lets SPACE act once a second has passed.
     GameInput none;
     while (!simulation->run().keyActionAllowed()) {
         simulation->tick(none);
+        recorder.follow(*simulation, none);
     }
-    simulation->tick(GameInput{GameKey::Space});
+    const GameInput space{GameKey::Space};
+    simulation->tick(space);
+    recorder.follow(*simulation, space);
     if (!simulation->run().running || simulation->runStart().seed != seed) {
         throw std::runtime_error("SPACE did not start a run");
     }
-    RunRecord record;
-    record.gameVersion = "1.0.0";
-    record.tickRate = Simulation::kTickRate;
-    const RunStart& start = simulation->runStart();
-    record.seed = start.seed;
-    record.mode = mode == "random" ? 1 : 0;
-    record.difficulty = difficulty == "easy" ? 1 : 0;
-    record.arrowsAtStart = static_cast<uint8_t>(start.left | start.right << 1 | start.up << 2 | start.down << 3);
-    record.contentHash = simulation->content().hash();
-    uint8_t held = 0;
     const uint32_t most = static_cast<uint32_t>(seconds) * Simulation::kTickRate;
-    uint32_t tick = 0;
-    while (tick < most && !simulation->run().gameOver) {
-        uint8_t keys = scriptedKeys(tick, variant);
-        if (keys != held) {
-            record.changes.push_back({tick, keys});
-            held = keys;
-        }
-        simulation->tick(inputOf(keys));
-        ++tick;
-        if (tick % Simulation::kTickRate == 0) {
-            record.stateHashes.push_back(simulation->stateHash());
-        }
+    for (uint32_t tick = 0; tick < most && !recorder.complete(); ++tick) {
+        GameInput input = GameInput::fromBits(scriptedKeys(tick, variant));
+        simulation->tick(input);
+        recorder.follow(*simulation, input);
     }
-    record.ticks = tick;
-    record.score = simulation->run().score;
-    record.distance = simulation->run().distance;
-    record.finalHash = simulation->stateHash();
-    return record.toBytes();
+    if (!recorder.complete()) {
+        throw std::runtime_error("the scripted player outlived " + std::to_string(seconds) + " s");
+    }
+    return recorder.record().toBytes();
 }
 
 std::string TestRecords::claiming(uint32_t seed, const std::string& mode, const std::string& difficulty,

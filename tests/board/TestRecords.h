@@ -7,8 +7,8 @@
 // tick, as the golden records are made.
 class TestRecords {
 public:
-    // A run of mode and difficulty on seed, played for about seconds (less if it ends
-    // sooner), steering by the pattern variant picks.
+    // A run of mode and difficulty on seed, played to its game over by a scripted player
+    // steering by the pattern variant picks; a run that lasts longer than seconds throws.
     static std::string play(uint32_t seed, const std::string& mode, const std::string& difficulty, int seconds,
                             int variant = 0);
     // A well-formed record that claims seconds of play without having been played.
