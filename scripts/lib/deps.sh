@@ -10,6 +10,13 @@ TAMQ_PLAY_PACKAGES=(
   libpng-dev zlib1g-dev nlohmann-json3-dev libopenal-dev
 )
 
+# The board service: its HTTP, database and signing libraries, and the PostgreSQL server
+# that its tests and the local board run in a cluster of their own.
+TAMQ_BOARD_PACKAGES=(
+  build-essential cmake pkg-config ccache nlohmann-json3-dev
+  libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15 curl
+)
+
 # Those and the content generators, the tests, the benchmarks and the end-to-end runs.
 TAMQ_PACKAGES=(
   "${TAMQ_PLAY_PACKAGES[@]}"
@@ -19,6 +26,8 @@ TAMQ_PACKAGES=(
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
   desktop-file-utils appstream
   gpg gpg-agent
+  "${TAMQ_BOARD_PACKAGES[@]}"
+  systemd
 )
 
 # tamq_install_packages PACKAGE...: installs those of the packages that are missing.
@@ -44,4 +53,9 @@ tamq_install_deps() {
 # Only what building and playing the game needs.
 tamq_install_play_deps() {
   tamq_install_packages "${TAMQ_PLAY_PACKAGES[@]}"
+}
+
+# Only what building and running the board service needs.
+tamq_install_board_deps() {
+  tamq_install_packages "${TAMQ_BOARD_PACKAGES[@]}"
 }

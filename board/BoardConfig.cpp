@@ -1,0 +1,172 @@
+#include "BoardConfig.h"
+
+#include <charconv>
+#include <thread>
+
+namespace {
+
+bool readNumber(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    auto [last, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && last == end && value > 0;
+}
+
+bool readCount(const std::string& text, std::size_t& value, std::size_t most) {
+    const char* end = text.data() + text.size();
+    auto [last, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && last == end && value > 0 && value <= most;
+}
+
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t comma = text.find(',', start);
+        std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string BoardConfig::usage() {
+    return "usage: tamq-board [--option value]...\n"
+           "  --listen HOST:PORT       where to serve (TAMQ_BOARD_LISTEN, 127.0.0.1:8080; port 0 takes a free one)\n"
+           "  --database CONNINFO      the primary PostgreSQL database, libpq style (TAMQ_BOARD_DATABASE)\n"
+           "  --read-database CONNINFO a replica for board reads (TAMQ_BOARD_READ_DATABASE)\n"
+           "  --secret-file PATH       the token secret, 32 bytes or more (TAMQ_BOARD_SECRET_FILE)\n"
+           "  --allow-origins A,B      browser origins allowed by CORS (TAMQ_BOARD_ALLOW_ORIGINS)\n"
+           "  --data FOLDER            the game's content the runs are re-played with (TAMQ_BOARD_DATA, data)\n"
+           "  --verify-threads N       threads re-playing records (TAMQ_BOARD_VERIFY_THREADS, one per core)\n"
+           "  --verify-queue N         records waiting for them before 503 (TAMQ_BOARD_VERIFY_QUEUE, 4 per thread)\n"
+           "  --http-threads N         connections served at once (TAMQ_BOARD_HTTP_THREADS, 64)\n"
+           "  --db-connections N       connections kept open per database (TAMQ_BOARD_DB_CONNECTIONS, 16)\n"
+           "  --read-rate R[:BURST]    reads a second per address (TAMQ_BOARD_READ_RATE, 20:40)\n"
+           "  --write-rate R[:BURST]   starts and submissions a second per address (TAMQ_BOARD_WRITE_RATE, 2:10)\n"
+           "  --client-timeout S       seconds a client may stall reading or writing (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n";
+}
+
+bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
+                        std::string& fault) {
+    struct Setting {
+        const char* option;
+        const char* variable;
+        std::function<bool(const std::string&)> apply;
+    };
+    auto rate = [](double& perSecond, double& burst) {
+        return [&perSecond, &burst](const std::string& text) {
+            std::size_t colon = text.find(':');
+            if (!readNumber(text.substr(0, colon), perSecond)) {
+                return false;
+            }
+            burst = 2 * perSecond;
+            return colon == std::string::npos || readNumber(text.substr(colon + 1), burst);
+        };
+    };
+    auto text = [](std::string& field) {
+        return [&field](const std::string& value) {
+            field = value;
+            return !value.empty();
+        };
+    };
+    const std::vector<Setting> settings = {
+        {"--listen", "TAMQ_BOARD_LISTEN",
+         [this](const std::string& value) {
+             std::size_t colon = value.rfind(':');
+             if (colon == std::string::npos || colon == 0) {
+                 return false;
+             }
+             host = value.substr(0, colon);
+             std::string digits = value.substr(colon + 1);
+             auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+             return !digits.empty() && error == std::errc() && last == digits.data() + digits.size() && port >= 0 &&
+                    port <= 65535;
+         }},
+        {"--database", "TAMQ_BOARD_DATABASE", text(database)},
+        {"--read-database", "TAMQ_BOARD_READ_DATABASE", text(readDatabase)},
+        {"--secret-file", "TAMQ_BOARD_SECRET_FILE", text(secretFile)},
+        {"--allow-origins", "TAMQ_BOARD_ALLOW_ORIGINS",
+         [this](const std::string& value) {
+             allowedOrigins = splitCommas(value);
+             return true;
+         }},
+        {"--data", "TAMQ_BOARD_DATA", text(dataFolder)},
+        {"--verify-threads", "TAMQ_BOARD_VERIFY_THREADS",
+         [this](const std::string& value) { return readCount(value, verifyThreads, 256); }},
+        {"--verify-queue", "TAMQ_BOARD_VERIFY_QUEUE",
+         [this](const std::string& value) { return readCount(value, verifyQueue, 100000); }},
+        {"--http-threads", "TAMQ_BOARD_HTTP_THREADS",
+         [this](const std::string& value) { return readCount(value, httpThreads, 4096); }},
+        {"--db-connections", "TAMQ_BOARD_DB_CONNECTIONS",
+         [this](const std::string& value) { return readCount(value, databaseConnections, 1000); }},
+        {"--read-rate", "TAMQ_BOARD_READ_RATE", rate(readRate, readBurst)},
+        {"--write-rate", "TAMQ_BOARD_WRITE_RATE", rate(writeRate, writeBurst)},
+        {"--client-timeout", "TAMQ_BOARD_CLIENT_TIMEOUT",
+         [this](const std::string& value) {
+             std::size_t seconds = 0;
+             bool ok = readCount(value, seconds, 3600);
+             clientTimeoutSeconds = static_cast<int>(seconds);
+             return ok;
+         }},
+    };
+    for (const Setting& setting : settings) {
+        std::string value = env(setting.variable);
+        if (!value.empty() && !setting.apply(value)) {
+            fault = std::string(setting.variable) + ": cannot use \"" + value + "\"";
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::string value;
+        std::size_t equals = name.find('=');
+        bool inline_ = equals != std::string::npos;
+        if (inline_) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const Setting* found = nullptr;
+        for (const Setting& setting : settings) {
+            if (name == setting.option) {
+                found = &setting;
+            }
+        }
+        if (!found) {
+            fault = "unknown option " + name + " (see --help)";
+            return false;
+        }
+        if (!inline_) {
+            if (i + 1 >= arguments.size()) {
+                fault = name + " needs a value";
+                return false;
+            }
+            value = arguments[++i];
+        }
+        if (!found->apply(value)) {
+            fault = name + ": cannot use \"" + value + "\"";
+            return false;
+        }
+    }
+    if (database.empty()) {
+        fault = "no database: give --database or TAMQ_BOARD_DATABASE";
+        return false;
+    }
+    if (secretFile.empty()) {
+        fault = "no secret: give --secret-file or TAMQ_BOARD_SECRET_FILE";
+        return false;
+    }
+    if (verifyThreads == 0) {
+        verifyThreads = std::max(1u, std::thread::hardware_concurrency());
+    }
+    if (verifyQueue == 0) {
+        verifyQueue = 4 * verifyThreads;
+    }
+    return true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+// How a board service runs, from the environment (TAMQ_BOARD_*) and then the command line,
+// which wins. `tamq-board --help` lists every setting.
+struct BoardConfig {
+    // The largest record taken: a three-minute run records in a few kilobytes, a two-hour
+    // one (the longest a record may claim) in well under this.
+    static constexpr std::size_t kMaxRecordBytes = 256 * 1024;
+    // A request body: the record in base64 and a few short fields.
+    static constexpr std::size_t kMaxBodyBytes = kMaxRecordBytes * 4 / 3 + 4096;
+    // The widest page of a board, and the deepest it may start: a page costs PostgreSQL a
+    // walk of the index down to its offset, about 1 ms per 1000 entries.
+    static constexpr int kMaxPageSize = 100;
+    static constexpr long long kMaxOffset = 10000;
+    // Headers a request may carry; browsers and the game send about a dozen.
+    static constexpr std::size_t kMaxHeaders = 64;
+    // A record may claim this much more play than the wall time since its token was
+    // issued, for the server clocks of the instances that issued and check it.
+    static constexpr double kPlayTimeSlackSeconds = 3.0;
+
+    std::string host = "127.0.0.1";
+    int port = 8080;
+    std::string database;
+    std::string readDatabase;
+    std::string secretFile;
+    std::vector<std::string> allowedOrigins;
+    std::string dataFolder = "data";
+    std::size_t verifyThreads = 0;
+    std::size_t verifyQueue = 0;
+    std::size_t httpThreads = 64;
+    std::size_t databaseConnections = 16;
+    // Per client address: requests a second, and how many may come at once.
+    double readRate = 20;
+    double readBurst = 40;
+    double writeRate = 2;
+    double writeBurst = 10;
+    int clientTimeoutSeconds = 5;
+
+    // False with fault set to one line on a bad or missing setting. env answers a
+    // variable's value or "" when it is not set.
+    bool parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
+               std::string& fault);
+    // The text of --help.
+    static std::string usage();
+};

@@ -1,0 +1,17 @@
+# Writes the migration files into a C++ source as (version, name, text) entries, in the
+# order of their numbers. Run as a script: -DOUTPUT=file.cpp "-DFILES=a.sql;b.sql".
+set(entries "")
+foreach(file IN LISTS FILES)
+  get_filename_component(name ${file} NAME)
+  if(NOT name MATCHES "^([0-9]+)_[a-z0-9_]+\\.sql$")
+    message(FATAL_ERROR "${file}: a migration is named NNN_words.sql")
+  endif()
+  math(EXPR version "${CMAKE_MATCH_1}")
+  file(READ ${file} text)
+  if(text MATCHES "\\)tamqsql\"")
+    message(FATAL_ERROR "${file}: holds the text that closes its string in the source")
+  endif()
+  string(APPEND entries "        {${version}, \"${name}\", R\"tamqsql(${text})tamqsql\"},\n")
+endforeach()
+file(WRITE ${OUTPUT}.new "#include \"board/Migrations.h\"\n\nconst std::vector<Migration>& Migrations::files() {\n    static const std::vector<Migration> list = {\n${entries}    };\n    return list;\n}\n")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)

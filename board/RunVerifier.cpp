@@ -1,0 +1,42 @@
+#include "RunVerifier.h"
+
+#include "io/RunRecord.h"
+#include "sim/RecordVerifier.h"
+
+#include <vector>
+
+bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {
+    if (!content_.load(dataFolder + "/cars.json", dataFolder + "/meshes/colliders/quadCollider.json")) {
+        fault = dataFolder + ": the rules' content cannot be used";
+        return false;
+    }
+    contentHash_ = content_.hash();
+    return true;
+}
+
+bool RunVerifier::readClaim(const std::string& bytes, RecordClaim& claim, std::string& reason) {
+    RunRecord record;
+    std::string fault;
+    if (!RunRecord::fromBytes(bytes, record, fault)) {
+        reason = "malformed: " + fault;
+        return false;
+    }
+    claim.seed = record.seed;
+    claim.mode = record.mode == 0 ? "normal" : "random";
+    claim.difficulty = record.difficulty == 0 ? "hard" : "easy";
+    claim.contentHash = record.contentHash;
+    claim.ticks = record.ticks;
+    claim.playSeconds = double(record.ticks) / record.tickRate;
+    return true;
+}
+
+Replay RunVerifier::replay(const std::string& bytes) const {
+    VerifyResult result = verifyRecord(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), content_);
+    Replay replay;
+    replay.valid = result.valid;
+    replay.reason = result.reason;
+    replay.score = result.score;
+    replay.distance = result.distance;
+    replay.ticks = result.ticks;
+    return replay;
+}

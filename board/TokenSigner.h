@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// What a run token promises: the run it was issued for and when.
+struct RunTicket {
+    // 32 hex digits drawn at random; a stored run spends it.
+    std::string id;
+    uint32_t seed = 0;
+    std::string mode;
+    std::string difficulty;
+    // Milliseconds since 1970 on the service's clock.
+    int64_t issuedMs = 0;
+};
+
+// Makes and checks run tokens: the ticket's fields in plain text, then an HMAC-SHA256 of
+// them under the server's secret. Nothing is stored when a token is issued, so any
+// instance sharing the secret can check any token.
+// "1.<id>.<seed>.<mode>.<difficulty>.<issuedMs>.<64 hex digits of HMAC>"
+class TokenSigner {
+public:
+    // A run can last at most two hours (the longest record the reader takes), and the
+    // game asks for its token just before the run: a token lives that long and a quarter
+    // of an hour more for the upload.
+    static constexpr int64_t kLifetimeMs = (2 * 60 + 15) * 60 * 1000;
+    // Instances' clocks may differ a little; a token from further ahead is forged.
+    static constexpr int64_t kClockSkewMs = 60 * 1000;
+    // The shortest secret accepted: the HMAC's own block of strength.
+    static constexpr std::size_t kMinSecretBytes = 32;
+
+    enum class Check { Valid, Malformed, BadSignature, Expired };
+
+    // The secret's bytes; see kMinSecretBytes.
+    void init(std::string secret) { secret_ = std::move(secret); }
+
+    std::string sign(const RunTicket& ticket) const;
+    // Valid with ticket filled in; any other answer leaves it unspecified.
+    Check read(std::string_view token, int64_t nowMs, RunTicket& ticket) const;
+
+    // A fresh ticket for a run of mode and difficulty: random id and seed, issued now.
+    static RunTicket draw(const std::string& mode, const std::string& difficulty, int64_t nowMs);
+
+private:
+    std::string mac(std::string_view text) const;
+
+    std::string secret_;
+};

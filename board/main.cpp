@@ -1,0 +1,60 @@
+// tamq-board: the online board service. Settings from TAMQ_BOARD_* and the command line
+// (--help); SIGINT or SIGTERM stop it after the requests in progress.
+#include "board/BoardConfig.h"
+#include "board/BoardService.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <pthread.h>
+#include <chrono>
+#include <future>
+#include <thread>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            std::cout << BoardConfig::usage();
+            return 0;
+        }
+    }
+    BoardConfig config;
+    std::string fault;
+    auto env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    if (!config.parse(arguments, env, fault)) {
+        std::cerr << "tamq-board: " << fault << "\n";
+        return 2;
+    }
+    // Every thread started from here on leaves the stop signals to the one that waits for them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    BoardService service;
+    if (!service.init(config, fault) || !service.bind(fault)) {
+        std::cerr << "tamq-board: " << fault << "\n";
+        return 1;
+    }
+    std::cout << "tamq-board: listening on " << config.host << ":" << service.port() << std::endl;
+    std::promise<void> served;
+    std::future<void> done = served.get_future();
+    std::thread server([&] {
+        service.run();
+        served.set_value();
+    });
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    // A stop that comes before the server has begun to listen is lost: ask until it ends.
+    do {
+        service.stop();
+    } while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready);
+    server.join();
+    return 0;
+}

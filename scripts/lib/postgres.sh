@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# PostgreSQL clusters of our own in a folder: the board's tests and the local board run
+# their database this way, never touching the machine's own clusters. The server runs as
+# the calling user, or as "postgres" when that is root (PostgreSQL refuses root); it listens
+# on a Unix socket in the folder and, when given a port, on 127.0.0.1 too, trusting local
+# connections. Sourced.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+TAMQ_PG_BIN="${TAMQ_PG_BIN:-/usr/lib/postgresql/15/bin}"
+
+# tamq_pg_user: the account the server runs as.
+tamq_pg_user() {
+  if [ "$(id -u)" -eq 0 ]; then echo postgres; else id -un; fi
+}
+
+# tamq_pg_as_server COMMAND...: runs COMMAND as the server's account.
+tamq_pg_as_server() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# tamq_pg_init FOLDER: a new cluster in FOLDER/data (FOLDER exists and is empty).
+tamq_pg_init() {
+  local folder="$1"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres: "$folder"
+  fi
+  chmod 700 "$folder"
+  if ! tamq_pg_as_server test -w "$folder"; then
+    echo "$folder: the $(tamq_pg_user) account cannot reach this folder (a folder above it is closed to it)" >&2
+    return 1
+  fi
+  tamq_pg_as_server "$TAMQ_PG_BIN/initdb" -D "$folder/data" -A trust -U "$(tamq_pg_user)" -E UTF8 --no-locale \
+    >"$folder/initdb.log" 2>&1 || { cat "$folder/initdb.log" >&2; return 1; }
+}
+
+# tamq_pg_start FOLDER [PORT]: starts the cluster; with PORT also on 127.0.0.1:PORT, else
+# on the socket only (as port 5432 of the folder's socket).
+tamq_pg_start() {
+  local folder="$1" port="${2:-}"
+  local listen="''"
+  if [ -n "$port" ]; then listen=127.0.0.1; else port=5432; fi
+  tamq_pg_as_server "$TAMQ_PG_BIN/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
+    -o "-k $folder -p $port -c listen_addresses=$listen" start >/dev/null ||
+    { tail -20 "$folder/server.log" >&2; return 1; }
+  echo "$port" >"$folder/port"
+}
+
+# tamq_pg_stop FOLDER [MODE]: stops the cluster (fast, or immediate: as if it crashed).
+tamq_pg_stop() {
+  local folder="$1" mode="${2:-fast}"
+  [ -f "$folder/data/postmaster.pid" ] || return 0
+  tamq_pg_as_server "$TAMQ_PG_BIN/pg_ctl" -D "$folder/data" -m "$mode" -w -t 60 stop >/dev/null
+}
+
+# tamq_pg_conninfo FOLDER [DATABASE]: the libpq connection string of the running cluster.
+tamq_pg_conninfo() {
+  echo "host=$1 port=$(cat "$1/port") user=$(tamq_pg_user) dbname=${2:-postgres}"
+}
+
+# tamq_pg_createdb FOLDER NAME: creates database NAME unless it exists.
+tamq_pg_createdb() {
+  local folder="$1" name="$2"
+  if ! "$TAMQ_PG_BIN/psql" "$(tamq_pg_conninfo "$folder")" -tAc "SELECT 1 FROM pg_database WHERE datname = '$name'" |
+    grep -q 1; then
+    "$TAMQ_PG_BIN/createdb" -h "$folder" -p "$(cat "$folder/port")" -U "$(tamq_pg_user)" "$name"
+  fi
+}
+
+# tamq_pg_replica PRIMARY REPLICA PORT: a streaming standby of the running cluster in
+# PRIMARY, copied with pg_basebackup over 127.0.0.1 into REPLICA (an empty folder) and
+# started on PORT.
+tamq_pg_replica() {
+  local primary="$1" replica="$2" port="$3"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres: "$replica"
+  fi
+  chmod 700 "$replica"
+  tamq_pg_as_server "$TAMQ_PG_BIN/pg_basebackup" -h 127.0.0.1 -p "$(cat "$primary/port")" -U "$(tamq_pg_user)" \
+    -D "$replica/data" -R -X stream -c fast >"$replica/basebackup.log" 2>&1 ||
+    { cat "$replica/basebackup.log" >&2; return 1; }
+  tamq_pg_start "$replica" "$port"
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+
+// An answer of the service: status, JSON body (null when it is none), headers, raw body.
+struct Reply {
+    int status = 0;
+    nlohmann::json body;
+    std::string raw;
+    httplib::Headers headers;
+    std::string header(const char* name) const;
+};
+
+// The service's calls as the game makes them, over a fresh connection each, so that
+// threads can share one BoardCalls.
+class BoardCalls {
+public:
+    explicit BoardCalls(int port) : port_(port) {}
+
+    Reply startRun(const std::string& mode, const std::string& difficulty) const;
+    Reply submit(const std::string& token, const std::string& name, const std::string& key,
+                 const std::string& record) const;
+    Reply post(const std::string& path, const std::string& body, const httplib::Headers& headers = {}) const;
+    Reply get(const std::string& path, const httplib::Headers& headers = {}) const;
+
+    // Player key number n: 40 characters, the same for the same n.
+    static std::string playerKey(int n);
+    // A token of the test secret for a run issued agoSeconds back (as if the game had asked then).
+    static std::string token(uint32_t seed, const std::string& mode, const std::string& difficulty,
+                             double agoSeconds, const std::string& id = "");
+    static std::string base64(const std::string& bytes);
+
+private:
+    int port_;
+};

@@ -1,0 +1,82 @@
+#include "PgCluster.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+PgCluster::~PgCluster() {
+    if (folder_.empty()) {
+        return;
+    }
+    try {
+        stop("immediate");
+    } catch (const std::exception&) {
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string PgCluster::shell(const std::string& command) {
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        throw std::runtime_error("cannot run " + command);
+    }
+    std::string output;
+    std::array<char, 4096> buffer;
+    while (std::size_t count = std::fread(buffer.data(), 1, buffer.size(), pipe)) {
+        output.append(buffer.data(), count);
+    }
+    if (pclose(pipe) != 0) {
+        throw std::runtime_error("failed: " + command + "\n" + output);
+    }
+    while (!output.empty() && output.back() == '\n') {
+        output.pop_back();
+    }
+    return output;
+}
+
+std::string PgCluster::script(const std::string& arguments) {
+    return shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh " + arguments + " 2>&1");
+}
+
+int PgCluster::freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        throw std::runtime_error("no free port on 127.0.0.1");
+    }
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+void PgCluster::start() {
+    char pattern[] = "/tmp/tamq-board-pg-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    conninfo_ = script("start " + folder_ + " " + std::to_string(freePort()));
+}
+
+void PgCluster::startReplicaOf(const PgCluster& primary) {
+    char pattern[] = "/tmp/tamq-board-replica-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    conninfo_ = script("replica " + primary.folder() + " " + folder_ + " " + std::to_string(freePort()));
+}
+
+void PgCluster::stop(const std::string& mode) {
+    script("stop " + folder_ + " " + mode);
+}
+
+void PgCluster::restart() {
+    script("restart " + folder_);
+}
