@@ -11,13 +11,37 @@
 
 namespace {
 
+// Where the game stands after a frame, kept on the page's Module for whoever drives the
+// page (the browser tests): a key is only worth pressing once the game will take it, and
+// that follows the game's clock, not the page's. Read-only: the game never looks at it.
+// clang-format off
+EM_JS(void, pageShowState, (int running, int gameOver, int paused, int keyReady, int easy, int random), {
+    const state = Module.gameState || (Module.gameState = {});
+    state.running = running !== 0;
+    state.gameOver = gameOver !== 0;
+    state.paused = paused !== 0;
+    state.keyReady = keyReady !== 0;
+    state.easy = easy !== 0;
+    state.random = random !== 0;
+});
+// clang-format on
+
+void showState(GameSession& session) {
+    const Game& game = session.game();
+    pageShowState(game.running(), game.gameOver(), !session.window().isActive(),
+                  game.simulation().run().keyActionAllowed(), game.difficulty() == Difficulty::Easy,
+                  game.mode() == Mode::Random);
+}
+
 void browserFrame(void* argument) {
     auto* session = static_cast<GameSession*>(argument);
     TouchControls::beginFrame(session->game().running() && !session->game().gameOver(),
                               !session->window().isActive());
     if (!session->frame()) {
         emscripten_cancel_main_loop();
+        return;
     }
+    showState(*session);
 }
 
 } // namespace

@@ -9,13 +9,17 @@ protocol: the page served on 127.0.0.1, real key events, screenshots of the page
    before its swap (DesktopFrames.cpp), the page's frame stays on screen because no second
    frame is let run.
 2. A real session: the loading panel goes, SPACE starts a run, F1 shows the EASY hearts,
-   F2 switches to RANDOM, the arrows move the truck, ESC pauses (two screenshots a second
-   apart are identical) and resumes.
+   F2 switches to RANDOM, the arrows move the truck, ESC pauses (two screenshots thirty
+   frames apart are identical) and resumes.
    Sound waits for the first key press: the page's audio context is suspended until then
    and runs after it (no autoplay exemption: the real gesture path).
 3. The best score survives a reload: a HARD run played to its end stores it in the site's
    IndexedDB, and the reloaded title screen writes it in the grass. There a first ESC,
    which is no gesture to a browser, leaves the sound waiting for the next key.
+   Every step waits for what it needs, never for a fixed time: a game key is pressed once
+   the game says it will take it (its one-second gap runs on game time, which falls behind
+   the clock when frames are slow), and then the test waits for the game's state or the
+   picture to show the key's effect.
 4. Nothing in the console: no error, no uncaught exception, no WebGL warning.
 5. Failures shown on the page: with WebGL 2 refused, the game's own start-up message; with
    tamq.data missing from the site, the download's error.
@@ -89,10 +93,45 @@ def first_frame(browser, site, shots, desktop):
     browser.call("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
 
 
-def act(browser, key):
-    """A key held long enough for a slow frame to see it, then the game keys' one-second gap."""
-    browser.hold(key, 0.4)
-    time.sleep(1.2)
+def wait_frames(browser, count):
+    """Lets the game draw count more frames."""
+    start = browser.evaluate("window.tamqFrames")
+    browser.wait_for(f"window.tamqFrames >= {start + count}", 60, f"{count} frames")
+
+
+def shot(browser, shots, name):
+    """The page once a frame has been drawn after whatever the test waited for."""
+    wait_frames(browser, 2)
+    return Picture(browser.screenshot(os.path.join(shots, f"{name}.png")))
+
+
+def wait_picture(browser, shots, name, condition, timeout=60):
+    """Screenshots until one meets condition (a failed check when none does); the last one."""
+    last = [None]
+
+    def attempt():
+        last[0] = shot(browser, shots, name)
+        return condition(last[0])
+
+    try:
+        wait_until(attempt, timeout, name)
+    except TimeoutError:
+        check(False, f"timed out after {timeout} s waiting for {name}")
+    return last[0]
+
+
+def escape(browser, paused):
+    """ESC, which pauses or resumes at once, whatever the game's clock."""
+    browser.tap("Escape")
+    browser.wait_state(f"state.paused === {str(paused).lower()}", 60, "the pause" if paused else "the resume")
+
+
+def sound_after_gesture(browser):
+    """The audio contexts' states once a resume the key may have asked for has settled."""
+    try:
+        return browser.wait_for(f"{AUDIO_STATES} !== '[\"suspended\"]' && {AUDIO_STATES}", 10, "the sound")
+    except TimeoutError:
+        return browser.evaluate(AUDIO_STATES)
 
 
 # Notes every key press and whether the page kept the browser's own action from it, once
@@ -122,52 +161,59 @@ def session(browser, site, shots):
     check(browser.evaluate("document.getElementById('panel').hidden"), "the loading panel stays")
     print(f"navigation to first frame: {browser.evaluate('window.tamqFirstFrameMs'):.0f} ms")
 
-    def shot(name):
-        time.sleep(0.3)
-        return Picture(browser.screenshot(os.path.join(shots, f"{name}.png")))
-
-    title = shot("title")
+    title = shot(browser, shots, "title")
     check(title.darkest(420, 645, 520, 40) < 0.1, "no start prompt on the title screen")
     audio = browser.evaluate(AUDIO_STATES)
     check(audio == '["suspended"]', f"sound before the first key press: {audio}")
-    act(browser, "F1")
-    audio = browser.evaluate(AUDIO_STATES)
+    browser.key_action("F1", "state.easy", "EASY chosen")
+    audio = sound_after_gesture(browser)
     check(audio == '["running"]', f"sound after the first key press: {audio}")
-    act(browser, "Space")
-    run = shot("run")
+    browser.key_action("Space", "state.running && !state.gameOver", "the run started")
+    run = wait_picture(browser, shots, "run", lambda picture: picture.darkest(420, 645, 520, 40) > 0.15)
     check(run.mean(625, 330, 30, 60) > 0.5, "no truck in the middle of the road")
     check(run.darkest(420, 645, 520, 40) > 0.15, "the start prompt is still shown")
     for x in (80, 140, 200):
         check(run.is_red(x, 150), f"no EASY heart at x {x}")
     check(not run.is_red(260, 150), "a fourth heart")
-    run_later = shot("run-later")
+    run_later = wait_picture(browser, shots, "run-later", lambda picture: differing_pixels(run, picture) > 1000)
     check(differing_pixels(run, run_later) > 1000, "the road does not move")
 
     # F2 restarts the run in RANDOM: the mode text over the grass in the top left changes.
-    act(browser, "F2")
-    random_mode = shot("random")
+    browser.key_action("F2", "state.random && state.running", "RANDOM chosen")
+    random_mode = wait_picture(browser, shots, "random", lambda picture: differing_pixels(
+        Crop(run, 30, 55, 250, 45), Crop(picture, 30, 55, 250, 45)) > 300)
     check(differing_pixels(Crop(run, 30, 55, 250, 45), Crop(random_mode, 30, 55, 250, 45)) > 300,
           "the mode text did not change after F2")
 
     # The truck's cab, on the road, before and after each arrow.
     road = (300, 200, 680, 200)
+    # Each arrow is held until the picture shows the truck moved, however slow the frames.
+    def steer(key, name, before, sign):
+        def moved(picture):
+            cab = picture.cab_centre(*road)
+            return None not in (before, cab) and sign * (cab - before) > 20
+
+        browser.key(key, True)
+        try:
+            return wait_picture(browser, shots, name, moved).cab_centre(*road)
+        finally:
+            browser.key(key, False)
+
     centre = random_mode.cab_centre(*road)
-    browser.hold("Left", 0.5)
-    left = shot("left").cab_centre(*road)
+    left = steer("Left", "left", centre, -1)
     check(None not in (centre, left) and left < centre - 20,
           f"the truck did not move left (cab at x {centre} -> {left})")
-    browser.hold("Right", 0.5)
-    right = shot("right").cab_centre(*road)
+    right = steer("Right", "right", left, 1)
     check(None not in (left, right) and right > left + 20,
           f"the truck did not move right (cab at x {left} -> {right})")
 
-    browser.hold("Escape", 0.2)
-    paused = shot("paused")
-    time.sleep(1)
-    paused_later = shot("paused-later")
+    escape(browser, True)
+    paused = shot(browser, shots, "paused")
+    wait_frames(browser, 30)
+    paused_later = shot(browser, shots, "paused-later")
     check(differing_pixels(paused, paused_later) == 0, "the picture moves while paused")
-    browser.hold("Escape", 0.2)
-    resumed = shot("resumed")
+    escape(browser, False)
+    resumed = wait_picture(browser, shots, "resumed", lambda picture: differing_pixels(paused, picture) > 1000)
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
 
     # The game's keys never reach the browser's own actions (F1 help, ESC stop, SPACE scroll);
@@ -236,27 +282,32 @@ def best_survives_reload(browser, site, shots):
     browser.navigate(site.url)
     browser.wait_for("window.tamqFrames > 10", 120, "the game running")
     check(stored_best(browser) is None, "a best is stored before any run")
-    no_best = Crop(Picture(browser.screenshot(os.path.join(shots, "title-without-best.png"))), *BEST_TEXT)
+    no_best = Crop(shot(browser, shots, "title-without-best"), *BEST_TEXT)
     # A tap shorter than a frame starts the run as well as a held key does.
-    browser.tap("Space")
+    browser.key_action("Space", "state.running", "the HARD run started")
     stored = wait_until(lambda: stored_best(browser), 180, "the run's end and its best in IndexedDB")
     scores = json.loads(stored)
     check(max(scores.values()) > 0, f"the stored best: {stored!r}")
-    browser.call("Page.reload")
+    browser.reload()
     browser.wait_for("window.tamqFrames > 10", 120, "the reloaded game running")
-    time.sleep(0.3)
-    best = Crop(Picture(browser.screenshot(os.path.join(shots, "title-with-best.png"))), *BEST_TEXT)
+
     # "BEST 0" before, the run's best after: right-aligned, so the letters move.
+    def letters_moved(picture):
+        return len(text_pixels(no_best) ^ text_pixels(Crop(picture, *BEST_TEXT))) > 100
+
+    best = Crop(wait_picture(browser, shots, "title-with-best", letters_moved), *BEST_TEXT)
     moved = len(text_pixels(no_best) ^ text_pixels(best))
     check(moved > 100, f"the title's BEST line is the same after a reload ({moved} pixels differ)")
     check(stored_best(browser) == stored, "the reload changed the stored best")
     # ESC is no gesture to a browser: the sound must still start with the next key.
-    act(browser, "Escape")
+    escape(browser, True)
+    # A resume ESC wrongly asked for would have settled within a few frames.
+    wait_frames(browser, 10)
     audio = browser.evaluate(AUDIO_STATES)
     check(audio == '["suspended"]', f"sound after ESC alone: {audio}")
-    act(browser, "Escape")
-    act(browser, "F1")
-    audio = browser.evaluate(AUDIO_STATES)
+    escape(browser, False)
+    browser.key_action("F1", "state.easy", "EASY chosen after the reload")
+    audio = sound_after_gesture(browser)
     check(audio == '["running"]', f"sound after ESC, then F1: {audio}")
     print(f"best score kept through a reload: {max(scores.values())}, "
           f"checked in {time.monotonic() - start:.1f} s")

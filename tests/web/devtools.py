@@ -111,6 +111,8 @@ class Chromium:
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.next_id = 0
         self.problems = []
+        # Load events of the page's documents so far: a navigation is over at the next one.
+        self.loads = 0
         self.socket = None
         try:
             port_file = os.path.join(self.profile, "DevToolsActivePort")
@@ -152,7 +154,9 @@ class Chromium:
 
     def _note(self, event):
         method, params = event.get("method"), event.get("params", {})
-        if method == "Runtime.consoleAPICalled" and params["type"] in ("error", "assert"):
+        if method == "Page.loadEventFired":
+            self.loads += 1
+        elif method == "Runtime.consoleAPICalled" and params["type"] in ("error", "assert"):
             text = " ".join(str(a.get("value", a.get("description", ""))) for a in params["args"])
             self.problems.append(f"console.{params['type']}: {text}")
         elif method == "Runtime.exceptionThrown":
@@ -174,11 +178,49 @@ class Chromium:
     def wait_for(self, expression, timeout, what):
         return wait_until(lambda: self.evaluate(expression), timeout, what)
 
+    def wait_state(self, condition, timeout, what):
+        """Polls where the game stood after its last frame (Module.gameState, set by the
+        browser build) until condition, an expression over state, holds."""
+        return self.wait_for("(() => { const state = window.Module && Module.gameState;"
+                             f" return state !== undefined && ({condition}); }})()", timeout, what)
+
+    def key_action(self, name, effect, what, timeout=60):
+        """Presses a game key once the game will take it (its gap between key actions runs
+        on game time, which falls behind when frames are slow), then waits for effect."""
+        self.wait_state("state.keyReady", timeout, f"the game ready for {name}")
+        self.tap(name)
+        self.wait_state(effect, timeout, what)
+
     def navigate(self, url, before_load=None):
-        """Opens url; before_load, a script, then runs in the page before any of its own."""
+        """Opens url and returns once the new document has loaded; before_load, a script,
+        then runs in the page before any of its own."""
         if before_load is not None:
             self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
-        self.call("Page.navigate", url=url)
+        self._replace_document(lambda: self.call("Page.navigate", url=url), url)
+
+    def reload(self):
+        """Reloads the page and returns once the new document has loaded."""
+        self._replace_document(lambda: self.call("Page.reload"), "the reload")
+
+    def _replace_document(self, go, what, timeout=120):
+        # Page.navigate and Page.reload answer before the old document is gone: until then
+        # an evaluation still reads the old page, and a screenshot taken while the new one
+        # commits fails with "Not attached to an active page". The old document is marked,
+        # and the wait lasts until a load event has come after the request and a document
+        # without the mark has finished loading.
+        self.evaluate("window.tamqOldDocument = true")
+        loads = self.loads
+        go()
+
+        def loaded():
+            try:
+                fresh = self.evaluate("window.tamqOldDocument === undefined && document.readyState === 'complete'")
+            except RuntimeError:
+                # Between the two documents there may be no context to evaluate in.
+                return False
+            return fresh and self.loads > loads
+
+        wait_until(loaded, timeout, f"the page loaded after {what}")
 
     def screenshot(self, path):
         data = self.call("Page.captureScreenshot", format="png")["data"]

@@ -43,6 +43,20 @@ class Picture:
     def cab_centre(self, x, y, width, height):
         """Mean x of the truck cab's orange pixels in a region, or None. No car is orange.
         After a hit the game-over shader tints everything: its cab is a dull brown."""
+        xs = self._cab_columns(x, y, width, height)
+        return sum(xs) / len(xs) if len(xs) > 20 else None
+
+    def cab_middle(self, x, y, width, height):
+        """The middle of the cab's orange columns, a twentieth trimmed off each side, or None.
+        The turning bar hides more or less of the cab as it turns, which moves the mean by
+        several pixels while the truck stands still; it seldom hides one whole side."""
+        xs = sorted(self._cab_columns(x, y, width, height))
+        if len(xs) <= 20:
+            return None
+        trim = len(xs) // 20
+        return (xs[trim] + xs[-1 - trim]) / 2
+
+    def _cab_columns(self, x, y, width, height):
         xs = []
         for row in range(y, y + height):
             for column in range(x, x + width):
@@ -51,7 +65,7 @@ class Picture:
                 tinted = 135 < r < 170 and 95 < g < 130 and 55 < b < 90 and r - g > 30
                 if bright or tinted:
                     xs.append(column)
-        return sum(xs) / len(xs) if len(xs) > 20 else None
+        return xs
 
 
 def compare(a, b):
