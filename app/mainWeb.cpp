@@ -62,12 +62,28 @@ extern "C" EMSCRIPTEN_KEEPALIVE void tamqStartWithSaves(void* argument) {
 // failure there is the only word the player gets.
 // clang-format off
 EM_JS(void, saveToBrowserStorage, (const char* path), {
+    // One sync copies the whole folder, and two at once step on each other (a best score
+    // and its run are saved together): a save during a sync asks for one more after it.
     const name = UTF8ToString(path);
-    FS.syncfs(false, function(error) {
-        if (error) {
-            err(name + ": cannot be kept in the browser's storage (" + error + ")");
-        }
-    });
+    if (Module.tamqSyncing) {
+        Module.tamqSyncAgain = name;
+        return;
+    }
+    const sync = function(what) {
+        Module.tamqSyncing = true;
+        FS.syncfs(false, function(error) {
+            if (error) {
+                err(what + ": cannot be kept in the browser's storage (" + error + ")");
+            }
+            const again = Module.tamqSyncAgain;
+            Module.tamqSyncAgain = null;
+            Module.tamqSyncing = false;
+            if (again) {
+                sync(again);
+            }
+        });
+    };
+    sync(name);
 });
 // clang-format on
 

@@ -14,6 +14,8 @@ Reply reply(const httplib::Result& result) {
     Reply answer;
     if (!result) {
         answer.status = -1;
+        // No answer at all: say why, so a failed expectation shows it.
+        answer.raw = "no answer: " + httplib::to_string(result.error());
         return answer;
     }
     answer.status = result->status;
