@@ -10,6 +10,8 @@
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/postgres.sh"
+# Every argument is the service's, which checks them itself once it is built.
+tamq_arguments_checked
 
 if [ "$(id -u)" -eq 0 ]; then
   home="${TAMQ_BOARD_HOME:-/var/lib/tamq4pelrok/board}"

@@ -38,13 +38,22 @@ done < <(grep -oE '(\./|scripts/|tools/)[a-z_-]+\.sh( [a-z]+)?' "$readme" | sort
 # The game's options: --help and --version answer; the others start the game, which
 # shows its first frame and ends with 0 when asked to.
 first_frame_shown() { grep -q "first frame shown" "$1"; }
+# The options that take a record are given one of the golden runs.
+golden="$(find "$root/tests/data/golden" -name '*.rec' | sort | head -n 1)"
 for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+|`--[a-z]+' "$readme" | grep -oE -- '--[a-z]+' | sort -u); do
   case "$option" in
     --help | --version)
       (cd "$root" && "$game" "$option" >/dev/null) || fail "tamq $option"
       continue
       ;;
+    --verify)
+      # A kept golden run verifies, with one line of JSON and exit 0.
+      verdict="$(cd "$root" && "$game" --verify "$golden")" || verdict="exit code $?: $verdict"
+      [[ "$verdict" == *'"valid":true'* ]] || fail "tamq --verify $golden: $verdict"
+      continue
+      ;;
     --data) arguments=(--data "$root") ;;
+    --replay) arguments=(--replay "$golden") ;;
     *) arguments=("$option") ;;
   esac
   echo "tamq ${arguments[*]}"
