@@ -101,10 +101,12 @@ bool isGameKeyDown(GameKey key) {
 }
 
 bool isWatchKeyDown() {
-    if (ownForegroundWindow() == nullptr) {
+    HWND foreground = ownForegroundWindow();
+    auto* window = foreground != nullptr ? static_cast<Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
+    if (window == nullptr) {
         return false;
     }
-    return (GetAsyncKeyState('R') & 0x8000) != 0 || readGamepads().holdsWatch();
+    return (GetAsyncKeyState('R') & 0x8000) != 0 || window->gamepad().holdsWatch();
 }
 
 void* createWglContext(void* deviceContext) {

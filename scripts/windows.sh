@@ -3,7 +3,8 @@
 #
 #   scripts/windows.sh         builds tamq.exe and packs it with data/ and the licences into
 #                              build-windows/tamq-windows.zip
-#   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine
+#   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine,
+#                              and has the Linux build verify a run played to its end under Wine
 #
 # libpng and OpenAL Soft have no mingw package in Debian: its first run fetches Debian's own
 # libpng1.6 source package and the original tarball of trixie's openal-soft 1.24.2 (bookworm's
@@ -33,7 +34,7 @@ packages=(
 )
 if [ "$mode" = test ]; then
   packages+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
-    libgl1-mesa-dri libglx-mesa0)
+    libgl1-mesa-dri libglx-mesa0 "${TAMQ_PLAY_PACKAGES[@]}")
 fi
 
 
@@ -152,7 +153,20 @@ run_tests() {
   tamq_step "end-to-end test under Wine"
   "$root/tests/e2e/run_e2e_wine.sh" "$build/app/tamq.exe" "$root" "$build/e2e" || status=$?
   wineserver -k 2>/dev/null || true
+  [ $status -eq 0 ] || return $status
+
+  tamq_step "a run played under Wine, verified by the Linux build"
+  build_linux_game
+  "$root/tests/e2e/verify_wine_run.sh" "$build/app/tamq.exe" "$linux/app/tamq" "$root" "$build/e2e" || status=$?
+  wineserver -k 2>/dev/null || true
   return $status
+}
+
+# The Linux game, whose --verify checks the record the Windows build made.
+build_linux_game() {
+  linux="$(tamq_build_dir default)"
+  [ -f "$linux/CMakeCache.txt" ] || tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
+  tamq_build default tamq >/dev/null
 }
 
 tamq_install_packages "${packages[@]}"
