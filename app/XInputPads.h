@@ -16,8 +16,13 @@ public:
     XInputPads& operator=(const XInputPads&) = delete;
 
     void load();
-    // Tests stand in for XInput with a function of XInputGetState's signature.
-    void useStateReader(void* getState) { getState_ = getState; }
+    // Tests stand in for XInput with a function of XInputGetState's signature. Its slots are
+    // looked at from the next read on, not a second later as newly plugged pads are.
+    void useStateReader(void* getState) {
+        getState_ = getState;
+        connected_ = 0;
+        probed_ = false;
+    }
     bool loaded() const { return getState_ != nullptr; }
     // This frame's state of every connected controller; nowMs is the frame timer's clock.
     Gamepad read(std::uint32_t nowMs);
