@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+// The game's HTTP, used to reach the online board. Requests never run on the game thread:
+// send queues one and returns at once, and the answers are collected by polling once a
+// frame, so a slow or silent board never holds up a frame. Each request has its own
+// timeout. One backend is built per platform: libcurl on a worker thread on Linux
+// (HttpClientCurl.cpp), WinHTTP on a worker thread on Windows (HttpClientWinHttp.cpp), the
+// browser's fetch in the WebAssembly build (HttpClientFetch.cpp).
+struct HttpRequest {
+    // GET or POST; a POST's body goes as application/json.
+    std::string method = "GET";
+    std::string url;
+    std::string body;
+    int timeoutMilliseconds = 10000;
+};
+
+struct HttpAnswer {
+    // The number send gave the request.
+    int id = 0;
+    // The HTTP status; 0 when no answer came (no connection, timeout, TLS refused).
+    int status = 0;
+    // The answer's bytes, JSON or a run record.
+    std::string body;
+    // Why no answer came, one line, when status is 0.
+    std::string error;
+    // The Retry-After header in seconds, 0 when absent.
+    int retryAfterSeconds = 0;
+};
+
+class HttpClient {
+public:
+    HttpClient();
+    // Drops the requests still pending without waiting for them.
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // A certificate authority (a PEM file) trusted for HTTPS besides the system's, for a
+    // board with a private certificate; empty for the system's alone.
+    void setCertificateAuthority(const std::string& pemFile);
+    // Queues a request; returns its number, never 0.
+    int send(const HttpRequest& request);
+    // Takes one finished request's answer; false when none is ready. Never blocks.
+    bool poll(HttpAnswer& answer);
+    // Requests sent and not yet polled.
+    int pending() const;
+
+private:
+    struct Backend;
+    std::unique_ptr<Backend> backend_;
+};
