@@ -49,10 +49,10 @@ bool NameEntry::tick(const GameInput& input) {
         }
     }
     const auto down = [&](GameKey key) { return input.isDown(key) && !ignored_.isDown(key); };
-    const auto pressed = [&](GameKey key) { return down(key) && !previous_.isDown(key); };
+    const bool confirming = down(GameKey::Space) && !previous_.isDown(GameKey::Space);
     previous_ = input;
 
-    if (pressed(GameKey::Space)) {
+    if (confirming) {
         if (static_cast<int>(name().size()) >= kShortest) {
             active_ = false;
             return true;
