@@ -394,3 +394,75 @@ TEST(BoardLink, TheSessionSeedsTheNextRunWithItsTokenAndThatRunUsesItUp) {
     EXPECT_EQ(said.find("board:"), std::string::npos) << said;
     EXPECT_TRUE(std::filesystem::exists(TestFiles::folder() + "/session-board/tamq4pelrok/player.json"));
 }
+
+namespace {
+
+// A key pressed and let go, as the window hears it, then two frames for the game to see it.
+void tap(GameSession& session, SDL_Scancode scancode, SDL_Keycode key) {
+    SDL_Event press{};
+    press.type = SDL_KEYDOWN;
+    press.key.keysym.scancode = scancode;
+    press.key.keysym.sym = key;
+    SDL_PushEvent(&press);
+    session.frame();
+    session.frame();
+}
+
+}  // namespace
+
+TEST(BoardLink, ARankedRunPlayedInTheSessionIsNamedSentAndRanked) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    const std::string saves = TestFiles::folder() + "/session-named";
+    std::filesystem::remove_all(saves);
+    setenv("XDG_DATA_HOME", saves.c_str(), 1);
+    GameSession session;
+    ASSERT_TRUE(session.prepare({"--mute", "--data", TAMQ_SOURCE_DIR, "--board", TestBoard::url()}));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    if (!session.start()) {
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        GTEST_SKIP() << "no OpenGL window here";
+    }
+    // HARD has no spare heart: the first car the bar meets ends the run.
+    const auto deadline = Clock::now() + std::chrono::seconds(240);
+    std::uint32_t seed = 0;
+    while (!session.board()->seedFor(Mode::Normal, Difficulty::Hard, SDL_GetTicks(), seed) && Clock::now() < deadline) {
+        session.frame();
+    }
+    while (!session.game().running() && Clock::now() < deadline) {
+        tap(session, SDL_SCANCODE_SPACE, SDLK_SPACE);
+    }
+    ASSERT_TRUE(session.game().running());
+    ASSERT_EQ(session.game().simulation().runStart().seed, seed);
+    while (!session.game().gameOver() && Clock::now() < deadline) {
+        session.frame();
+    }
+    ASSERT_TRUE(session.game().gameOver());
+    // The board is empty: the run enters it, and a name is asked.
+    ASSERT_TRUE(session.game().askingName());
+    for (int letter = 0; letter < 3; ++letter) {
+        tap(session, SDL_SCANCODE_UP, SDLK_UP);
+        tap(session, SDL_SCANCODE_RIGHT, SDLK_RIGHT);
+    }
+    tap(session, SDL_SCANCODE_SPACE, SDLK_SPACE);
+    EXPECT_FALSE(session.game().askingName());
+    while (session.board()->status().rfind("RANK", 0) != 0 && Clock::now() < deadline) {
+        session.frame();
+    }
+    EXPECT_EQ(session.board()->status(), "RANK 1");
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    while (session.frame()) {
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("board:"), std::string::npos) << said;
+    const std::string player = TestFiles::readAll(saves + "/tamq4pelrok/player.json");
+    EXPECT_NE(player.find("\"name\": \"AAA\""), std::string::npos) << player;
+    EXPECT_NE(player.find("\"normal-hard\": "), std::string::npos) << player;
+}
