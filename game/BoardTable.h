@@ -21,6 +21,7 @@ public:
     // Characters per line: the strip between the title picture and the screen's edge.
     static constexpr int kWidth = 14;
 
+    // Makes the texts; rows and status may be handed over before.
     void init(const Texture* font, Camera* screenCamera);
     // The first kRows of rows are shown; the rest are ignored.
     void showRows(const std::vector<BoardRow>& rows);
@@ -45,8 +46,11 @@ public:
     const Text& statusText() const { return statusText_; }
 
 private:
+    void showLines();
     void layOut();
 
+    bool initialised_ = false;
+    std::vector<BoardRow> shownRows_;
     int rowCount_ = 0;
     bool oneLine_[kRows] = {};
     std::string status_;
