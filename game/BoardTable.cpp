@@ -1,6 +1,7 @@
 #include "game/BoardTable.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 namespace {

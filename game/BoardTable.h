@@ -30,8 +30,8 @@ public:
     void draw();
 
     // The two lines of an entry as drawn: "1 ACE" and the score padded to the right edge.
-    // A name from the board is cut to twelve characters and anything the font has no
-    // glyph for becomes '?'.
+    // A name from the board is cut to twelve characters, and anything but A-Z, 0-9, space,
+    // '-' and '_' (the characters of a name) becomes '?'; so does the status line's.
     static std::string nameLine(const BoardRow& row);
     static std::string scoreLine(const BoardRow& row);
     // Whether the score fits on the name's line with a blank between them.
