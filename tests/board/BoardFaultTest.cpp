@@ -147,7 +147,9 @@ TEST_F(BoardFaults, AFullVerifierQueueAnswers503WithRetryAfter) {
     constexpr int kSubmissions = 16;
     std::vector<std::string> bodies;
     for (int i = 0; i < kSubmissions; ++i) {
-        bodies.push_back(playedBody(calls, i, 600));
+        // Half an hour of play keeps the one verifier busy long enough for the queue to fill
+        // however slowly a loaded machine lets the submissions in.
+        bodies.push_back(playedBody(calls, i, 1800));
     }
     std::vector<Reply> replies(kSubmissions);
     std::vector<std::thread> threads;
@@ -176,7 +178,8 @@ TEST_F(BoardFaults, AFullVerifierQueueAnswers503WithRetryAfter) {
 
 TEST_F(BoardFaults, EachAddressIsHeldToItsRates) {
     BoardProcess service;
-    service.start(cluster_->conninfo(), {"--write-rate", "0.5:2", "--read-rate", "1:3"});
+    // Buckets that refill once in 100 s: a busy machine's slow calls never earn a call back.
+    service.start(cluster_->conninfo(), {"--write-rate", "0.01:2", "--read-rate", "0.01:3"});
     BoardCalls calls(service.port());
     struct Case {
         const char* what;
