@@ -39,6 +39,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             line.fullscreen = true;
         } else if (argument == "--mute") {
             line.mute = true;
+        } else if (argument == "--frame-stats") {
+            line.frameStats = true;
         } else if (std::string* value = valueOf(line, argument)) {
             // "--option VALUE" or "--option=VALUE".
             const std::size_t equals = argument.find('=');
@@ -66,6 +68,8 @@ std::string CommandLine::usage() {
     return "Usage: tamq [options]\n"
            "  --data DIR     read the game's content from DIR/data (or from DIR if it is the\n"
            "                 data folder itself) instead of looking for it\n"
+           "  --frame-stats  print at exit how many frames were shown, the longest in\n"
+           "                 milliseconds and how many took over 50 ms\n"
            "  --fullscreen   play fullscreen\n"
            "  --mute         play without sound\n"
            "  --replay FILE  watch the run recorded in FILE, then play; any game key ends it\n"

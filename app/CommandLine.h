@@ -23,6 +23,8 @@ public:
     std::string verifyFile;
     bool fullscreen = false;
     bool mute = false;
+    // Print how long the loop's iterations took, at exit.
+    bool frameStats = false;
     // What was wrong with the arguments, one line, when action is Fail.
     std::string error;
 };

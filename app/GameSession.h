@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FrameStats.h"
 #include "GameFollower.h"
 #include "Launch.h"
 #include "MainLoop.h"
@@ -64,6 +65,7 @@ private:
     AudioPlayer audio_;
     BestScoreFile bestFile_;
     GameFollower follower_;
+    FrameStats frameStats_;
     bool firstFrameShown_ = false;
     bool finished_ = false;
     std::uint32_t lastActivity_ = 0;
