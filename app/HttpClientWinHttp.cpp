@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <list>
 #include <mutex>
@@ -30,8 +29,10 @@ using Clock = std::chrono::steady_clock;
 // submission, a record).
 constexpr int kMaxWorkers = 4;
 // A board's answers are a few kilobytes and a record at most 256 KiB: anything far larger
-// is not the board, and is not kept in memory.
-constexpr std::size_t kMaxAnswerBytes = 8u << 20;
+// is not the board, and is not kept in memory (the same bound as the other backends).
+constexpr std::size_t kMaxAnswerBytes = 4u << 20;
+
+std::string late(int timeoutMilliseconds) { return "no answer within " + std::to_string(timeoutMilliseconds) + " ms"; }
 
 std::wstring wide(const std::string& text) {
     if (text.empty()) {
@@ -48,7 +49,6 @@ std::wstring wide(const std::string& text) {
 // Why a WinHTTP call failed, in the words of a line on standard error.
 std::string describeError(DWORD code) {
     switch (code) {
-    case ERROR_WINHTTP_TIMEOUT: return "no answer in time";
     case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect";
     case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection broke";
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server's name is not known";
@@ -252,6 +252,8 @@ struct Shared {
     HINTERNET session = nullptr;
     std::string sessionError;
     HCERTSTORE authority = nullptr;
+    // Why the authority asked for cannot be trusted: HTTPS requests fail with it.
+    std::string authorityFault;
 
     ~Shared() {
         if (session != nullptr) {
@@ -273,8 +275,9 @@ struct Shared {
 
 class Exchange {
 public:
-    Exchange(Shared& shared, std::list<InFlight>::iterator flight, const Job& job, HCERTSTORE authority)
-        : shared_(shared), flight_(flight), job_(job), authority_(authority) {}
+    Exchange(Shared& shared, std::list<InFlight>::iterator flight, const Job& job, HCERTSTORE authority,
+             std::string authorityFault)
+        : shared_(shared), flight_(flight), job_(job), authority_(authority), authorityFault_(std::move(authorityFault)) {}
 
     HttpAnswer run() {
         answer_.id = job_.id;
@@ -290,8 +293,9 @@ private:
     // Says why the call before failed, unless a reason was given already. Called in the
     // return statement, before the closing of a handle can clear the thread's last error.
     bool failed() {
+        const DWORD code = GetLastError();
         if (answer_.error.empty()) {
-            answer_.error = describeError(GetLastError());
+            answer_.error = code == ERROR_WINHTTP_TIMEOUT ? late(job_.request.timeoutMilliseconds) : describeError(code);
         }
         return false;
     }
@@ -314,6 +318,10 @@ private:
             return failed();
         }
         const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+        if (secure && !authorityFault_.empty()) {
+            answer_.error = authorityFault_;
+            return failed();
+        }
         const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
         std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
         target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
@@ -430,7 +438,7 @@ private:
                 return true;
             }
             if (answer_.body.size() + available > kMaxAnswerBytes) {
-                answer_.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes >> 20) + " MiB";
+                answer_.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes";
                 return failed();
             }
             const std::size_t at = answer_.body.size();
@@ -450,6 +458,7 @@ private:
     std::list<InFlight>::iterator flight_;
     const Job& job_;
     HCERTSTORE authority_;
+    std::string authorityFault_;
     HttpAnswer answer_;
 };
 
@@ -467,13 +476,14 @@ void work(std::shared_ptr<Shared> shared) {
         auto flight = shared->inFlight.insert(shared->inFlight.end(),
                                               InFlight{job.id, job.deadline, job.request.timeoutMilliseconds});
         HCERTSTORE authority = shared->authority != nullptr ? CertDuplicateStore(shared->authority) : nullptr;
+        std::string authorityFault = shared->authorityFault;
         HttpAnswer answer;
         if (shared->session == nullptr) {
             answer.id = job.id;
             answer.error = shared->sessionError;
         } else {
             lock.unlock();
-            answer = Exchange(*shared, flight, job, authority).run();
+            answer = Exchange(*shared, flight, job, authority, std::move(authorityFault)).run();
             lock.lock();
         }
         if (authority != nullptr) {
@@ -521,13 +531,13 @@ HttpClient::~HttpClient() {
 
 void HttpClient::setCertificateAuthority(const std::string& pemFile) {
     HCERTSTORE store = nullptr;
+    std::string fault;
     if (!pemFile.empty()) {
         std::string pem;
-        std::string fault;
         if (!FileReader::read(pemFile, pem, fault)) {
-            std::fprintf(stderr, "board: %s: %s\n", pemFile.c_str(), fault.c_str());
+            fault = pemFile + ": " + fault;
         } else if ((store = readAuthority(pem)) == nullptr) {
-            std::fprintf(stderr, "board: %s: no PEM certificate in it\n", pemFile.c_str());
+            fault = pemFile + ": no PEM certificate in it";
         }
     }
     Shared& shared = *backend_->shared;
@@ -536,6 +546,7 @@ void HttpClient::setCertificateAuthority(const std::string& pemFile) {
         CertCloseStore(shared.authority, 0);
     }
     shared.authority = store;
+    shared.authorityFault = fault;
 }
 
 int HttpClient::send(const HttpRequest& request) {
@@ -561,7 +572,6 @@ bool HttpClient::poll(HttpAnswer& answer) {
     // WinHTTP's timeouts hold for each step of a request; the request's own is for the whole
     // of it, counted from send, queue included.
     const Clock::time_point now = Clock::now();
-    const auto late = [&](int timeout) { return "no answer in " + std::to_string(timeout) + " ms"; };
     for (InFlight& flight : shared.inFlight) {
         if (!flight.dropped && now >= flight.deadline) {
             flight.dropped = true;
