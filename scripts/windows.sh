@@ -187,7 +187,8 @@ build_linux_game() {
 
 # The real board on a cluster of its own in a temporary folder, plain and behind nginx's TLS
 # with a throwaway authority, and a second authority that signed nothing of it. The tests
-# under Wine find them in the environment; Windows paths for the authorities' files. The
+# under Wine find them in the environment, the authorities' files by their path on Wine's
+# drive Z:, which is /. The
 # TLS board is named localhost: Wine's WinHTTP does not match a certificate's IP address.
 test_board_home=""
 start_test_board() {
@@ -199,9 +200,10 @@ start_test_board() {
   tls_start_proxy "$test_board_home/tls" "$board_url" || return 1
   export TAMQ_TEST_BOARD="$board_url"
   export TAMQ_TEST_BOARD_HTTPS="https://localhost:$tls_port"
-  TAMQ_TEST_BOARD_CA="$(winepath -w "$test_board_home/tls/ca.pem")"
-  TAMQ_TEST_OTHER_CA="$(winepath -w "$test_board_home/other/ca.pem")"
-  export TAMQ_TEST_BOARD_CA TAMQ_TEST_OTHER_CA
+  # Not through winepath: a Wine session started before the X server would keep the tests
+  # from drawing.
+  export TAMQ_TEST_BOARD_CA="Z:${test_board_home//\//\\}\\tls\\ca.pem"
+  export TAMQ_TEST_OTHER_CA="Z:${test_board_home//\//\\}\\other\\ca.pem"
   echo "board at $board_url, through TLS at $TAMQ_TEST_BOARD_HTTPS"
 }
 

@@ -113,11 +113,14 @@ over_https() {
 # The close button's request, as a window manager sends it; there is no window manager here.
 closer="$shots/x11_close_window"
 c++ -O1 -o "$closer" "$root/tests/e2e/CloseWindow.cpp" -lX11 || { e2e_fail "could not build the close tool"; exit 1; }
-appdata="$(x11_wine_appdata)" || { e2e_fail "could not find %APPDATA% in the Wine prefix"; exit 1; }
 if x11_start_server 1600x900x24; then
     # A held key must stay down: auto-repeat would reach Wine as releases and presses.
     xset r off
-    if board_start "$work/board" "$board_exe" "$root/data"; then
+    # Asked of Wine once the X server is up: a Wine session started without it would keep
+    # the game from drawing.
+    if ! appdata="$(x11_wine_appdata)"; then
+        e2e_fail "could not find %APPDATA% in the Wine prefix"
+    elif board_start "$work/board" "$board_exe" "$root/data"; then
         echo "board on $board_url"
         over_http
         over_https
