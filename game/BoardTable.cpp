@@ -12,11 +12,11 @@ constexpr float kRight = 1266.0f;
 constexpr float kLeft = kRight - static_cast<float>(kSize * BoardTable::kWidth);
 // The heading sits under the end of the F2 prompt, which comes down to about y 496.
 constexpr float kHeadingY = 456.0f;
+constexpr float kFirstRowY = kHeadingY - 30.0f;
 constexpr float kLinePitch = 20.0f;
-constexpr float kRowPitch = 46.0f;
+// Between entries, a little more than between the two lines of one.
+constexpr float kRowGap = 26.0f;
 constexpr int kNameLength = 12;
-
-float nameY(int row) { return kHeadingY - 30.0f - kRowPitch * static_cast<float>(row); }
 
 std::string rightAligned(const std::string& text) {
     const std::size_t width = BoardTable::kWidth;
@@ -44,14 +44,11 @@ void BoardTable::init(const Texture* font, Camera* screenCamera) {
     heading_.init(rightAligned("ONLINE TOP 5").c_str(), place);
     place.red = place.green = place.blue = 0.0f;
     for (int row = 0; row < kRows; ++row) {
-        place.y = nameY(row);
         names_[row].init("", place);
-        place.y = nameY(row) - kLinePitch;
         scores_[row].init("", place);
     }
-    place.y = kHeadingY;
     statusText_.init("", place);
-    placeStatus();
+    layOut();
 }
 
 std::string BoardTable::nameLine(const BoardRow& row) {
@@ -62,13 +59,18 @@ std::string BoardTable::nameLine(const BoardRow& row) {
 
 std::string BoardTable::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
 
+bool BoardTable::fitsOneLine(const BoardRow& row) {
+    return nameLine(row).size() + 1 + std::to_string(row.score).size() <= static_cast<std::size_t>(kWidth);
+}
+
 void BoardTable::showRows(const std::vector<BoardRow>& rows) {
     rowCount_ = static_cast<int>(std::min<std::size_t>(rows.size(), kRows));
     for (int row = 0; row < rowCount_; ++row) {
         names_[row].setString(printable(nameLine(rows[row]), kWidth).c_str());
         scores_[row].setString(scoreLine(rows[row]).c_str());
+        oneLine_[row] = fitsOneLine(rows[row]);
     }
-    placeStatus();
+    layOut();
 }
 
 void BoardTable::showStatus(const std::string& line) {
@@ -76,10 +78,19 @@ void BoardTable::showStatus(const std::string& line) {
     statusText_.setString(rightAligned(printable(line, kWidth)).c_str());
 }
 
-// Under the last entry, or where the heading would be when there is none.
-void BoardTable::placeStatus() {
-    const float y = rowCount_ == 0 ? kHeadingY : nameY(rowCount_ - 1) - kLinePitch - 28.0f;
-    statusText_.moveTo(kLeft, y);
+// An entry takes one line when its score fits after its name, else the score goes under
+// it; the status comes under the last entry, or where the heading would be without any.
+void BoardTable::layOut() {
+    float y = kFirstRowY;
+    for (int row = 0; row < rowCount_; ++row) {
+        names_[row].moveTo(kLeft, y);
+        if (!oneLine_[row]) {
+            y -= kLinePitch;
+        }
+        scores_[row].moveTo(kLeft, y);
+        y -= kRowGap;
+    }
+    statusText_.moveTo(kLeft, rowCount_ == 0 ? kHeadingY : y - 4.0f);
 }
 
 void BoardTable::draw() {

@@ -10,10 +10,11 @@ class Camera;
 class Texture;
 
 // The top of the online board as the title and game-over screens show it, in the grass
-// right of the road under the best score: a heading, then per entry its rank and name on
-// one line and its score right-aligned on the next (a twelve-letter name and a six-digit
-// score do not fit on one line of that strip at a readable size), and a status line under
-// them ("RANK 12", "SENDING"...). No entries, no heading: an offline game shows nothing.
+// right of the road under the best score: a heading, then per entry its rank, name and
+// score, the score right-aligned, on the entry's line when it fits there and on the next
+// otherwise (a twelve-letter name and a six-digit score do not fit on one line of that
+// strip at a readable size), and a status line under them ("RANK 12", "SENDING"...).
+// No entries, no heading: an offline game shows nothing.
 class BoardTable {
 public:
     static constexpr int kRows = 5;
@@ -32,6 +33,8 @@ public:
     // glyph for becomes '?'.
     static std::string nameLine(const BoardRow& row);
     static std::string scoreLine(const BoardRow& row);
+    // Whether the score fits on the name's line with a blank between them.
+    static bool fitsOneLine(const BoardRow& row);
 
     int rowCount() const { return rowCount_; }
     const std::string& status() const { return status_; }
@@ -42,9 +45,10 @@ public:
     const Text& statusText() const { return statusText_; }
 
 private:
-    void placeStatus();
+    void layOut();
 
     int rowCount_ = 0;
+    bool oneLine_[kRows] = {};
     std::string status_;
     Text heading_;
     Text names_[kRows];

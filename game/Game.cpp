@@ -82,7 +82,7 @@ bool Game::init() {
     replayPlace.size = kCaptionSize;
     replayCaptionText_.init("", replayPlace);
     boardTable_.init(&assets_.texture(TextureId::Font), &screenCamera_);
-    nameEntryScreen_.init(&assets_.texture(TextureId::Font), &screenCamera_);
+    nameEntryScreen_.init(&assets_.texture(TextureId::Font), &assets_.texture(TextureId::WhitePixel), &screenCamera_);
 
     useShading(simulation_.shading());
     tickClock_.reset();

@@ -18,13 +18,19 @@ struct Outline {
     float x[4], y[4];
 };
 
-// A text's glyph cells as laid out: from the corner along its own turned x axis.
+// A text's glyph cells as laid out, from the first to the last that is not blank: from
+// the corner along its own turned x axis.
 Outline outlineOf(const std::string& what, const Text& text) {
-    const float length = static_cast<float>(text.mesh().indexCount() / 6 * text.size());
-    const float height = static_cast<float>(text.size());
+    const std::string glyphs = shown(text);
+    const std::size_t first = std::min(glyphs.find_first_not_of(' '), glyphs.size());
+    const std::size_t end = glyphs.find_last_not_of(' ') + 1;
+    const float size = static_cast<float>(text.size());
+    const float start = static_cast<float>(first) * size;
+    const float length = static_cast<float>(end) * size;
+    const float height = size;
     const float radians = text.rotation() * 3.14159265f / 180.0f;
     const float c = std::cos(radians), s = std::sin(radians);
-    const float u[4] = {0, length, length, 0}, v[4] = {0, 0, height, height};
+    const float u[4] = {start, length, length, start}, v[4] = {0, 0, height, height};
     Outline outline{what, {}, {}};
     for (int i = 0; i < 4; ++i) {
         outline.x[i] = text.x() + c * u[i] - s * v[i];
@@ -102,6 +108,10 @@ const std::vector<BoardRow> kLongRows = {{1, "ABCDEFGHIJKL", 999999}, {2, "MMMMM
                                          {3, "W_W_W_W_W_W_", 777777}, {4, "0123456789-_", 666666},
                                          {5, "ZZZZZZZZZZZZ", 555555}};
 
+// Entries whose score fits on the name's line.
+const std::vector<BoardRow> kShortRows = {
+    {1, "ACE", 3437}, {2, "BOB", 2970}, {3, "ZOE", 1200}, {4, "KIM", 88}, {5, "ABCDEF", 99999}};
+
 }  // namespace
 
 class BoardScreens : public GameRules {
@@ -147,6 +157,7 @@ protected:
         }
         if (game().askingName()) {
             const NameEntryScreen& entry = game().nameEntryScreen();
+            outlines.push_back(outlineOf("name panel", entry.panel()));
             outlines.push_back(outlineOf("name heading", entry.headingText()));
             outlines.push_back(outlineOf("name slots", entry.slotsText()));
             outlines.push_back(outlineOf("name keys", entry.keysText()));
@@ -169,6 +180,7 @@ TEST_F(BoardScreens, TheBoardOverlapsNothingElseOnTheTitleAndGameOverScreens) {
         {"title, five long entries", false, false, kLongRows, "NOT VERIFIED", 12},
         {"title, offline", false, false, {}, "OFFLINE", 1},
         {"title, two entries", false, false, {kLongRows[0], kLongRows[1]}, "SENDING", 6},
+        {"title, short entries", false, false, kShortRows, "RANK 5", 12},
         {"game over, naming", true, true, kLongRows, "", 11},
         {"game over, ranked", true, false, kLongRows, "RANK 123456", 12},
     };
@@ -223,15 +235,19 @@ TEST(BoardTable, EntryLinesAreCutAndCleanedToWhatTheFontDraws) {
         BoardRow row;
         const char* name;
         const char* score;
+        bool oneLine;
     } cases[] = {
-        {{1, "ACE", 3437}, "1 ACE", "          3437"},
-        {{2, "ACE IS BACK AGAIN", 0}, "2 ACE IS BACK ", "             0"},
-        {{3, "ace\n\x1b[2J", -5}, "3 ??????2J", "            -5"},
-        {{100, "BOB", 2147483647}, "100 BOB", "    2147483647"},
+        {{1, "ACE", 3437}, "1 ACE", "          3437", true},
+        {{2, "ACE IS BACK AGAIN", 0}, "2 ACE IS BACK ", "             0", false},
+        {{3, "ace\n\x1b[2J", -5}, "3 ??????2J", "            -5", true},
+        {{100, "BOB", 2147483647}, "100 BOB", "    2147483647", false},
+        {{4, "ABCDEF", 99999}, "4 ABCDEF", "         99999", true},
+        {{4, "ABCDEFG", 99999}, "4 ABCDEFG", "         99999", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BoardTable::nameLine(c.row), c.name);
         EXPECT_EQ(BoardTable::scoreLine(c.row), c.score);
+        EXPECT_EQ(BoardTable::fitsOneLine(c.row), c.oneLine) << c.name;
     }
 }
 
