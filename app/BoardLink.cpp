@@ -83,7 +83,7 @@ void BoardLink::setUrl(const std::string& url) {
     }
 }
 
-void BoardLink::update(Mode mode, Difficulty difficulty, std::uint32_t now) {
+void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
     if (!enabled()) {
         return;
     }
@@ -91,10 +91,10 @@ void BoardLink::update(Mode mode, Difficulty difficulty, std::uint32_t now) {
     while (http_.poll(answer)) {
         answered(answer, now);
     }
-    sendDue(mode, difficulty, now);
+    sendDue(mode, difficulty, showingTop, now);
 }
 
-void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
+void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
     if (submission_.waiting && static_cast<std::int32_t>(now - submission_.sendAt) >= 0) {
         sendSubmission();
     }
@@ -105,7 +105,8 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
     }
     const Board& board = boards_[shown];
     bool wantToken = !token.held && tokenRequest_ == 0;
-    bool wantBoard = boardRequest_ == 0 && (!board.read || since(board.readAt, now) > kBoardKeptMilliseconds);
+    bool wantBoard = showingTop && boardRequest_ == 0 &&
+                     (!board.read || since(board.readAt, now) > kBoardKeptMilliseconds);
     if (retryDelay_ != 0) {
         // A quiet board (unreachable, or asking for calm) gets one request when the wait is
         // over, the token first as a run needs it most; the rest waits for its answer.

@@ -69,9 +69,9 @@ void PlayerFile::setName(const std::string& name) {
 }
 
 void PlayerFile::setBoardScore(Mode mode, Difficulty difficulty, int score) {
-    int& kept = boards_[boardName(mode, difficulty)];
-    if (kept != score) {
-        kept = score;
+    const auto [kept, added] = boards_.try_emplace(boardName(mode, difficulty), score);
+    if (added || kept->second != score) {
+        kept->second = score;
         save();
     }
 }

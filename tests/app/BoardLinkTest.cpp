@@ -3,6 +3,7 @@
 // back) and against servers that misbehave on purpose (CannedServer).
 
 #include "app/BoardLink.h"
+#include "app/GameSession.h"
 
 #include "BoardCalls.h"
 #include "BoardProcess.h"
@@ -12,9 +13,11 @@
 #include "TestRecords.h"
 #include "support/TestFiles.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <algorithm>
 #include <functional>
@@ -35,8 +38,8 @@ std::string playerFolder() {
 }
 
 // The game's side: an HTTP client, a player file and the link, with the time of the frames.
-struct Game {
-    explicit Game(const std::string& url, Mode mode = Mode::Normal, Difficulty difficulty = Difficulty::Hard)
+struct Player {
+    explicit Player(const std::string& url, Mode mode = Mode::Normal, Difficulty difficulty = Difficulty::Hard)
         : player(playerFolder()), mode(mode), difficulty(difficulty) {
         player.load();
         link.setUrl(url);
@@ -45,7 +48,7 @@ struct Game {
     // One frame, milliseconds after the last.
     void frame(std::uint32_t milliseconds = 16) {
         now += milliseconds;
-        link.update(mode, difficulty, now);
+        link.update(mode, difficulty, showingTop, now);
     }
     // Frames until done says so; the real time only waits for the answers.
     bool until(const std::function<bool()>& done, std::uint32_t milliseconds = 16) {
@@ -74,6 +77,7 @@ struct Game {
     BoardLink link{http, player};
     Mode mode;
     Difficulty difficulty;
+    bool showingTop = true;
     std::uint32_t now = 5000;
 };
 
@@ -85,7 +89,7 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     if (!ownBoard()) {
         GTEST_SKIP() << "no board of the test's own";
     }
-    Game game(TestBoard::url() + "/", Mode::Random, Difficulty::Easy);
+    Player game(TestBoard::url() + "/", Mode::Random, Difficulty::Easy);
     ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
     const std::uint32_t seed = game.seed();
     // A run on another board or seed is local, and leaves the token in hand.
@@ -135,7 +139,7 @@ TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {
     if (!ownBoard()) {
         GTEST_SKIP() << "no board of the test's own";
     }
-    Game game(TestBoard::url(), Mode::Normal, Difficulty::Easy);
+    Player game(TestBoard::url(), Mode::Normal, Difficulty::Easy);
     const std::uint32_t seed = 77;
     const std::string bytes = TestRecords::play(seed, "normal", "easy", 600);
     RunRecord record, otherSeed;
@@ -171,7 +175,7 @@ TEST(BoardLink, AnUnreachableBoardIsSaidOnceAskedLessOftenAndWelcomedBack) {
         GTEST_SKIP() << "no board of the test's own";
     }
     const int port = PgCluster::freePort();
-    Game game("http://127.0.0.1:" + std::to_string(port));
+    Player game("http://127.0.0.1:" + std::to_string(port));
     testing::internal::CaptureStderr();
     ASSERT_TRUE(game.until([&] { return game.link.offline(); }));
     EXPECT_TRUE(game.link.top(Mode::Normal, Difficulty::Hard).empty());
@@ -244,7 +248,7 @@ TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpi
     for (const auto& c : cases) {
         SCOPED_TRACE(c.status);
         CannedServer server(boardAnswering(c.answers));
-        Game game(server.url());
+        Player game(server.url());
         RunRecord record;
         record.score = 3437.5f;
         testing::internal::CaptureStderr();
@@ -289,7 +293,7 @@ TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.score) + " over own " + std::to_string(c.own));
-        Game game(c.board != nullptr ? c.board->url() : "");
+        Player game(c.board != nullptr ? c.board->url() : "");
         if (c.own >= 0) {
             game.player.setBoardScore(Mode::Normal, Difficulty::Hard, c.own);
         }
@@ -302,12 +306,76 @@ TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(game.link.qualifies(Mode::Normal, Difficulty::Hard, c.score), c.qualifies);
     }
-    // The top five of a full board, in whole points.
-    Game game(full.url());
+    // The top five of a full board, in whole points, read only once they are on screen:
+    // not during a run, which needs its next token all the same.
+    CannedServer counted(boardAnswering({}, entries));
+    Player game(counted.url());
+    game.showingTop = false;
+    ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
+    for (int i = 0; i < 10; ++i) {
+        game.frame(BoardLink::kBoardKeptMilliseconds);
+    }
+    EXPECT_EQ(counted.served("/v1/boards"), 0);
+    game.showingTop = true;
     ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
     const std::vector<BoardRow> top = game.link.top(Mode::Normal, Difficulty::Hard);
     ASSERT_EQ(top.size(), 5u);
     EXPECT_EQ(top[4].rank, 5);
     EXPECT_EQ(top[4].name, "P4");
     EXPECT_EQ(top[4].score, 9604);
+}
+
+TEST(BoardLink, TheSessionSeedsTheNextRunWithItsTokenAndThatRunUsesItUp) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("XDG_DATA_HOME", (TestFiles::folder() + "/session-board").c_str(), 1);
+    GameSession session;
+    ASSERT_TRUE(session.prepare({"--mute", "--data", TAMQ_SOURCE_DIR, "--board", TestBoard::url()}));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    if (!session.start()) {
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        GTEST_SKIP() << "no OpenGL window here";
+    }
+    ASSERT_NE(session.board(), nullptr);
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    std::uint32_t seed = 0;
+    const auto held = [&] { return session.board()->seedFor(Mode::Normal, Difficulty::Hard, SDL_GetTicks(), seed); };
+    while (!held() && Clock::now() < deadline) {
+        session.frame();
+    }
+    ASSERT_TRUE(held());
+    session.frame();
+    EXPECT_EQ(session.game().simulation().nextSeed(), seed);
+    // SPACE until the run is on (the title screen takes keys after its first second).
+    while (!session.game().running() && Clock::now() < deadline) {
+        SDL_Event space{};
+        space.type = SDL_KEYDOWN;
+        space.key.keysym.scancode = SDL_SCANCODE_SPACE;
+        space.key.keysym.sym = SDLK_SPACE;
+        SDL_PushEvent(&space);
+        session.frame();
+    }
+    ASSERT_TRUE(session.game().running());
+    EXPECT_EQ(session.game().simulation().runStart().seed, seed);
+    // Used up by the run: the token held next is another, asked for during the run.
+    const std::uint32_t ranked = session.game().simulation().runStart().seed;
+    while (!(held() && seed != ranked) && Clock::now() < deadline) {
+        session.frame();
+    }
+    EXPECT_TRUE(held());
+    EXPECT_NE(seed, ranked);
+    EXPECT_TRUE(session.game().running());
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    while (session.frame()) {
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("board:"), std::string::npos) << said;
+    EXPECT_TRUE(std::filesystem::exists(TestFiles::folder() + "/session-board/tamq4pelrok/player.json"));
 }
