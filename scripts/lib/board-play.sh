@@ -5,12 +5,14 @@
 # screen and the game's files say about the board. Sourced after x11.sh; the pictures'
 # places are those of the 1280 x 720 window, origin top left.
 
-# The name entry's white heading, "ENTER YOUR NAME", across the middle of the road.
-board_name_entry_region=500x36+390+262
+# The name entry's heading, "ENTER YOUR NAME", over the road of the game-over screen: its
+# first and last words, left and right of the lane lines, which are light too.
+board_name_entry_left=110x26+405+238
+board_name_entry_right=110x26+765+238
 # The board's strip in the grass right of the road: the red heading "ONLINE TOP 5", then
 # the entries in black, under the F2 prompt of the title screen.
 board_table_region=226x300+1040+244
-board_heading_region=226x30+1040+250
+board_heading_region=226x30+1040+245
 
 # board_count_pixels FILE GEOMETRY FX: how many pixels of the region meet the fx test
 # (r, g, b and u, the grey level, from 0 to 1).
@@ -18,14 +20,17 @@ board_count_pixels() {
   convert "$1[$2]" -fx "($3) ? 1 : 0" -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0
 }
 
-# board_name_entry_shown FILE: the heading of the name entry is on screen.
+# board_name_entry_shown FILE: the name entry's heading is on the game-over screen (the
+# title screen's picture is as light there: ask only after a run).
 board_name_entry_shown() {
-  [ "$(board_count_pixels "$1" "$board_name_entry_region" 'r > 0.95 && g > 0.95 && b > 0.95')" -gt 150 ]
+  [ "$(board_count_pixels "$1" "$board_name_entry_left" 'u > 0.6')" -gt 300 ] &&
+    [ "$(board_count_pixels "$1" "$board_name_entry_right" 'u > 0.6')" -gt 300 ]
 }
 
-# board_table_shown FILE: the board's red heading, drawn only with entries to show.
+# board_table_shown FILE: the board's red heading, drawn only with entries to show (darker
+# on the tinted title screen than at game over, red all the same).
 board_table_shown() {
-  [ "$(board_count_pixels "$1" "$board_heading_region" 'r > 0.55 && g < 0.2 && b < 0.2')" -gt 40 ]
+  [ "$(board_count_pixels "$1" "$board_heading_region" 'r > 1.6 * g && r > 0.2')" -gt 100 ]
 }
 
 # board_dark_pixels FILE: the black pixels of the board's strip: its entries' letters.
