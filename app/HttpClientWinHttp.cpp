@@ -264,11 +264,20 @@ struct Shared {
         }
     }
 
-    // Called with the mutex held.
-    static void closeHandle(InFlight& flight) {
-        if (flight.handle != nullptr) {
-            WinHttpCloseHandle(flight.handle);
-            flight.handle = nullptr;
+    // Takes a request's handle to close, with the mutex held; null when it is gone already.
+    // Other threads close what they take once the mutex is let go, so that a close, however
+    // WinHTTP goes about cancelling, never waits on a worker that waits on the mutex.
+    static HINTERNET takeHandle(InFlight& flight) {
+        HINTERNET handle = flight.handle;
+        flight.handle = nullptr;
+        return handle;
+    }
+
+    static void closeAll(const std::vector<HINTERNET>& handles) {
+        for (HINTERNET handle : handles) {
+            if (handle != nullptr) {
+                WinHttpCloseHandle(handle);
+            }
         }
     }
 };
@@ -492,7 +501,8 @@ void work(std::shared_ptr<Shared> shared) {
         if (!flight->dropped) {
             shared->done.push_back(std::move(answer));
         }
-        Shared::closeHandle(*flight);
+        // Its calls are over: closing cannot wait on anything.
+        Shared::closeAll({Shared::takeHandle(*flight)});
         shared->inFlight.erase(flight);
     }
     --shared->workers;
@@ -517,16 +527,20 @@ HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) {
 
 HttpClient::~HttpClient() {
     Shared& shared = *backend_->shared;
-    std::lock_guard<std::mutex> lock(shared.mutex);
-    shared.stopping = true;
-    shared.queue.clear();
-    for (InFlight& flight : shared.inFlight) {
-        flight.dropped = true;
-        Shared::closeHandle(flight);
+    std::vector<HINTERNET> cancelled;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.stopping = true;
+        shared.queue.clear();
+        for (InFlight& flight : shared.inFlight) {
+            flight.dropped = true;
+            cancelled.push_back(Shared::takeHandle(flight));
+        }
+        // The workers are never joined: each leaves once its call returns, and the last one
+        // out releases the session.
+        shared.wake.notify_all();
     }
-    // The workers are never joined: each leaves once its call returns, and the last one
-    // out releases the session.
-    shared.wake.notify_all();
+    Shared::closeAll(cancelled);
 }
 
 void HttpClient::setCertificateAuthority(const std::string& pemFile) {
@@ -568,14 +582,15 @@ int HttpClient::send(const HttpRequest& request) {
 bool HttpClient::poll(HttpAnswer& answer) {
     Backend& backend = *backend_;
     Shared& shared = *backend.shared;
-    std::lock_guard<std::mutex> lock(shared.mutex);
+    std::vector<HINTERNET> cancelled;
+    std::unique_lock<std::mutex> lock(shared.mutex);
     // WinHTTP's timeouts hold for each step of a request; the request's own is for the whole
     // of it, counted from send, queue included.
     const Clock::time_point now = Clock::now();
     for (InFlight& flight : shared.inFlight) {
         if (!flight.dropped && now >= flight.deadline) {
             flight.dropped = true;
-            Shared::closeHandle(flight);
+            cancelled.push_back(Shared::takeHandle(flight));
             HttpAnswer timedOut;
             timedOut.id = flight.id;
             timedOut.error = late(flight.timeoutMilliseconds);
@@ -593,13 +608,15 @@ bool HttpClient::poll(HttpAnswer& answer) {
             ++job;
         }
     }
-    if (shared.done.empty()) {
-        return false;
+    const bool answered = !shared.done.empty();
+    if (answered) {
+        answer = std::move(shared.done.front());
+        shared.done.pop_front();
+        --backend.pending;
     }
-    answer = std::move(shared.done.front());
-    shared.done.pop_front();
-    --backend.pending;
-    return true;
+    lock.unlock();
+    Shared::closeAll(cancelled);
+    return answered;
 }
 
 int HttpClient::pending() const { return backend_->pending; }
