@@ -166,6 +166,9 @@ slow_board() {
     convert "$shots/board.png" -resize 960x540 -quality 88 "$shots/board.jpg"
     e2e_check "slow: no token came" tamq_poll 60 grep -q "^POST /v1/runs/start 200 " "$work/proxy.log"
     ranked_run slow CAB Right 0.4
+    e2e_check "slow: the answer to the run never came back through the proxy" \
+        tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log"
+    e2e_check "slow: the game ended" x11_app_running
     close_game slow
     echo "longest frame with the board on loopback: $(board_longest_frame "$shots/http.txt") ms," \
         "answering 3 s late: $(board_longest_frame "$shots/slow.txt") ms"
