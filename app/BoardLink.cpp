@@ -95,7 +95,8 @@ void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::u
 }
 
 void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
-    if (submission_.waiting && static_cast<std::int32_t>(now - submission_.sendAt) >= 0) {
+    if (!submissions_.empty() && submissions_.front().waiting &&
+        static_cast<std::int32_t>(now - submissions_.front().sendAt) >= 0) {
         sendSubmission();
     }
     const int shown = slot(mode, difficulty);
@@ -143,8 +144,8 @@ void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
     } else if (answer.id == boardRequest_) {
         boardRequest_ = 0;
         answeredBoard(answer, now);
-    } else if (answer.id == submission_.request) {
-        submission_.request = 0;
+    } else if (!submissions_.empty() && answer.id == submissions_.front().request) {
+        submissions_.front().request = 0;
         answeredSubmission(answer, now);
     } else if (answer.id == recordRequest_) {
         recordRequest_ = 0;
@@ -289,17 +290,20 @@ void BoardLink::submit(const std::string& token, const RunRecord& record, const 
     if (!enabled() || token.empty()) {
         return;
     }
-    submission_ = Submission{};
-    submission_.body = nlohmann::json{{"token", token},
-                                      {"name", name},
-                                      {"playerKey", player_.playerKey()},
-                                      {"record", Base64::encode(record.toBytes())}}
-                           .dump();
-    submission_.mode = record.mode == 1 ? Mode::Random : Mode::Normal;
-    submission_.difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
-    submission_.score = static_cast<int>(record.score);
-    submission_.sendAt = now;
-    sendSubmission();
+    Submission& submission = submissions_.emplace_back();
+    submission.body = nlohmann::json{{"token", token},
+                                     {"name", name},
+                                     {"playerKey", player_.playerKey()},
+                                     {"record", Base64::encode(record.toBytes())}}
+                          .dump();
+    submission.mode = record.mode == 1 ? Mode::Random : Mode::Normal;
+    submission.difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
+    submission.score = static_cast<int>(record.score);
+    submission.sendAt = now;
+    // One at a time: a run ended while an earlier one is still on its way waits its turn.
+    if (submissions_.size() == 1) {
+        sendSubmission();
+    }
     status_ = "SENDING";
 }
 
@@ -307,32 +311,36 @@ void BoardLink::sendSubmission() {
     HttpRequest request;
     request.method = "POST";
     request.url = url_ + "/v1/runs";
-    request.body = submission_.body;
+    request.body = submissions_.front().body;
     request.timeoutMilliseconds = kSubmitTimeoutMilliseconds;
-    submission_.request = http_.send(request);
-    submission_.waiting = false;
+    submissions_.front().request = http_.send(request);
+    submissions_.front().waiting = false;
 }
 
 void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) {
     const int status = answer.status;
-    if (status == 0 || status == 429 || status >= 500) {
-        if (submission_.retries == kSubmitRetries) {
-            say("the run could not be sent (" + (status == 0 ? answer.error : refusal(answer)) + "); it stays local");
-            status_ = "OFFLINE";
-            submission_ = Submission{};
-            return;
-        }
-        ++submission_.retries;
-        submission_.waiting = true;
+    Submission& front = submissions_.front();
+    if ((status == 0 || status == 429 || status >= 500) && front.retries < kSubmitRetries) {
+        ++front.retries;
+        front.waiting = true;
         const std::uint32_t wait = answer.retryAfterSeconds > 0
                                        ? static_cast<std::uint32_t>(answer.retryAfterSeconds) * 1000
                                        : kSubmitRetryMilliseconds;
-        submission_.sendAt = now + wait;
+        front.sendAt = now + wait;
         status_ = "RETRYING";
         return;
     }
-    const Submission sent = submission_;
-    submission_ = Submission{};
+    const Submission sent = std::move(front);
+    submissions_.pop_front();
+    if (!submissions_.empty()) {
+        submissions_.front().sendAt = now;
+        submissions_.front().waiting = true;
+    }
+    if (status == 0 || status == 429 || status >= 500) {
+        say("the run could not be sent (" + (status == 0 ? answer.error : refusal(answer)) + "); it stays local");
+        status_ = "OFFLINE";
+        return;
+    }
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
     if (status == 201 && body.is_object() && body.contains("rank") && body["rank"].is_number_integer()) {
         status_ = "RANK " + std::to_string(body["rank"].get<long long>());

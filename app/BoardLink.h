@@ -7,6 +7,7 @@
 #include "sim/RunState.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -141,7 +142,8 @@ private:
     std::uint32_t retryAt_ = 0;
     std::uint32_t retryDelay_ = 0;
 
-    Submission submission_;
+    // The runs to send, the first on its way.
+    std::deque<Submission> submissions_;
     std::string status_;
 
     int recordRequest_ = 0;

@@ -156,7 +156,8 @@ void GameSession::followBoard() {
 }
 
 void GameSession::followBoardEvents() {
-    if (!board_) {
+    // A watched run's starts and ends are heard, but they are not the player's.
+    if (!board_ || game_.watching()) {
         return;
     }
     const GameEvents& events = game_.events();

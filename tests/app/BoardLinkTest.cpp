@@ -266,6 +266,21 @@ TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpi
     }
 }
 
+TEST(BoardLink, ARunEndedWhileAnotherIsOnItsWayIsSentAfterIt) {
+    const std::string busy = CannedServer::answer(503, R"({"error":"busy"})", "Retry-After: 1\r\n");
+    CannedServer server(boardAnswering({busy, CannedServer::answer(201, R"({"rank":3})"),
+                                        CannedServer::answer(201, R"({"rank":4})")}));
+    Player game(server.url());
+    RunRecord first, second;
+    first.score = 100.0f;
+    second.score = 200.0f;
+    game.link.submit("first", first, "ACE", game.now);
+    game.link.submit("second", second, "ACE", game.now);
+    ASSERT_TRUE(game.until([&] { return game.link.status() == "RANK 4"; }, 250));
+    EXPECT_EQ(server.served("/v1/runs"), 3);
+    EXPECT_EQ(game.player.boardScore(Mode::Normal, Difficulty::Hard), 200);
+}
+
 TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
     // A full board: a hundred entries from 10000 down to 199 points.
     std::string entries;
