@@ -10,7 +10,8 @@
 #   - with the board stopped during a run: the run goes on to its end, the game says so
 #     once, sends the run when the board is back, and says that too;
 #   - behind a board that answers every call 3 s late: the run is still ranked, and the
-#     longest frame and the size of each call are printed (figures, never checked).
+#     longest frame and the size of each call are printed (figures, never checked);
+#   - behind a board that never answers: said once, no board shown, the game goes on.
 # The title screen showing the board is saved as board.jpg, for the README.
 #
 # Usage: board_e2e.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL BOARD_BINARY
@@ -64,7 +65,7 @@ close_game() {
     x11_wait_exit 60
     e2e_check "$1: the game exited '$app_status' after close, expected 0" test "$app_status" = 0
     [ "$app_status" = 0 ] || cat "$log" >&2
-    e2e_check "$1: no frame figures at exit" board_frame_line "$log"
+    e2e_check "$1: no frame figures at exit" grep -q '^frames: ' "$log"
     echo "$1: $(board_frame_line "$log")"
 }
 
@@ -166,12 +167,36 @@ slow_board() {
     convert "$shots/board.png" -resize 960x540 -quality 88 "$shots/board.jpg"
     e2e_check "slow: no token came" tamq_poll 60 grep -q "^POST /v1/runs/start 200 " "$work/proxy.log"
     ranked_run slow CAB Right 0.4
+    e2e_check "slow: the answer to the run never came back through the proxy" \
+        tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log"
+    e2e_check "slow: the game ended" x11_app_running
     close_game slow
     echo "longest frame with the board on loopback: $(board_longest_frame "$shots/http.txt") ms," \
         "answering 3 s late: $(board_longest_frame "$shots/slow.txt") ms"
     echo "calls (bytes as they crossed the proxy, head and body):"
     awk '!seen[$1 " " $2 " " $3]++ { print "  " $0 }' "$work/proxy.log"
+    board_proxy_stop
 }
+
+# A board that takes the connections and never answers: the requests time out, the game
+# says so once, shows no board and plays on; asked again 30 s later, it says nothing more.
+silent_board() {
+    : >"$work/proxy.log"
+    board_proxy_start "$work" "$board_url" hold || { e2e_fail "silent: the proxy did not start"; return; }
+    play silent --board "$proxy_url" || return
+    e2e_check "silent: no line saying the board cannot be reached" \
+        tamq_poll 60 line_in_log "board: $proxy_url cannot be reached"
+    e2e_check "silent: the title screen stood still" \
+        x11_shot_until 30 "$shots/silent-later.png" x11_changed_from "$shots/silent-title.png" 1000
+    e2e_check "silent: a board shown" not board_table_shown "$shots/silent-later.png"
+    e2e_check "silent: the board was not asked again" tamq_poll 90 held_requests_over 2
+    e2e_check "silent: said more than once that the board cannot be reached" \
+        not tamq_poll 10 lines_over "cannot be reached" 1
+    close_game silent
+    board_proxy_stop
+}
+held_requests_over() { [ "$(grep -c " held " "$work/proxy.log")" -gt "$1" ]; }
+lines_over() { [ "$(lines_in_log "$1")" -gt "$2" ]; }
 
 if x11_start_server 1280x720x24; then
     if board_start "$work/board" "$board_exe" "$root/data"; then
@@ -180,6 +205,7 @@ if x11_start_server 1280x720x24; then
         over_https
         board_down_mid_run
         slow_board
+        silent_board
         echo "board:"
         board_entries "$board_url" | sed 's/^/  /'
     else
