@@ -120,8 +120,8 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::
         HttpRequest request;
         request.method = "POST";
         request.url = url_ + "/v1/runs/start";
-        request.body = nlohmann::json{{"mode", PlayerFile::modeName(mode)},
-                                      {"difficulty", PlayerFile::difficultyName(difficulty)}}
+        request.body = nlohmann::json{{"mode", modeName(mode)},
+                                      {"difficulty", difficultyName(difficulty)}}
                            .dump();
         request.timeoutMilliseconds = kReadTimeoutMilliseconds;
         tokenRequest_ = http_.send(request);
@@ -129,7 +129,7 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::
     }
     if (wantBoard) {
         HttpRequest request;
-        request.url = url_ + "/v1/boards/" + PlayerFile::modeName(mode) + "/" + PlayerFile::difficultyName(difficulty) +
+        request.url = url_ + "/v1/boards/" + modeName(mode) + "/" + difficultyName(difficulty) +
                       "?limit=" + std::to_string(kBoardDepth);
         request.timeoutMilliseconds = kReadTimeoutMilliseconds;
         boardRequest_ = http_.send(request);
@@ -204,8 +204,8 @@ void BoardLink::answeredToken(const HttpAnswer& answer, std::uint32_t now) {
     const Difficulty difficulty = slotOfAnswer % 2 == 1 ? Difficulty::Easy : Difficulty::Hard;
     if (answer.status != 200 || !body.is_object() || !body.contains("seed") || !body["seed"].is_number_unsigned() ||
         body["seed"].get<std::uint64_t>() > 0xffffffffu || !body.contains("token") || !body["token"].is_string() ||
-        textOf(body, "mode") != PlayerFile::modeName(mode) ||
-        textOf(body, "difficulty") != PlayerFile::difficultyName(difficulty)) {
+        textOf(body, "mode") != modeName(mode) ||
+        textOf(body, "difficulty") != difficultyName(difficulty)) {
         unreachable(answer.status != 200 ? "it answers " + refusal(answer) : "its answer to a start is no token", now);
         return;
     }
