@@ -50,7 +50,7 @@ run() {
   entries="$(board_entries "$board_url" | wc -l)"
   board_start_run "$work/$label.png" || { echo "$label: no run started" >&2; exit 1; }
   board_wait_name_entry 240 "$work/$label.png" || { echo "$label: no name asked" >&2; exit 1; }
-  board_type_name "$name"
+  board_type_name "$name" "$work/$label-typing.png" || { echo "$label: the name could not be typed" >&2; exit 1; }
   tamq_poll 90 entry_added "$entries" || { echo "$label: the run did not reach the board" >&2; exit 1; }
   # Its answer is logged once the proxy has passed it on, late.
   tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log" || { echo "$label: no answer came back" >&2; exit 1; }

@@ -50,28 +50,47 @@ board_tap_until() {
 # for a name: HARD runs left alone end within seconds.
 board_wait_name_entry() { x11_shot_until "$1" "$2" board_name_entry_shown; }
 
-# board_type_name NAME: each letter turned from the blank with UP (A is one press, B two,
-# ...), RIGHT to the next slot; then SPACE. A fresh entry starts blank with the cursor on
-# the first slot. Each press waits for a frame or two of the game to pass: presses of one
-# frame would count as one.
+# board_type_name NAME FILE: each letter turned from the blank with UP (A is one press, B
+# two, ...), RIGHT to the next slot; then SPACE. A fresh entry starts blank with the cursor
+# on the first slot. Screenshots go to FILE and FILE.before.png.
 board_type_name() {
-  local name="$1" i j steps
+  local name="$1" file="$2" i j steps
   local letters=" ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_"
+  # The game over fades in: the letters are watched once the picture stands still.
+  x11_wait_still "$file" 20 || true
   for ((i = 0; i < ${#name}; i++)); do
     steps="${letters%%"${name:i:1}"*}"
     for ((j = 0; j < ${#steps}; j++)); do
-      board_press Up
+      board_press Up "$file" || return 1
     done
     if ((i + 1 < ${#name})); then
-      board_press Right
+      board_press Right "$file" || return 1
     fi
   done
-  board_press space
+  board_press space "$file"
 }
 
+# The name's slots, their underlines and the cursor, in the middle of the name entry's
+# panel; nothing else moves there once the game over has faded in.
+board_name_slots=580x80+350+305
+
+# board_press KEY FILE: one press of KEY, seen to act: a press in the same frame as the one
+# before, or before the game saw that one let go, counts as none, so a press that changes
+# nothing within a few seconds is made again. Each press changes the slots (a letter, the
+# cursor) or, for SPACE, closes the entry.
 board_press() {
-  x11_hold "$1" 0.12
-  sleep 0.45
+  local key="$1" file="$2" attempt
+  x11_shot "$file.before.png"
+  for attempt in 1 2 3 4 5; do
+    x11_hold "$key" 0.12
+    if x11_shot_until 4 "$file" x11_changed_from "$file.before.png" 0 "$board_name_slots"; then
+      # A rest, so that the game sees the key let go before it is pressed again.
+      sleep 0.3
+      return 0
+    fi
+  done
+  echo "board_press: $key changed nothing in $attempt presses" >&2
+  return 1
 }
 
 # board_entries URL [MODE DIFFICULTY] [CURL OPTIONS...]: the board's entries as lines of

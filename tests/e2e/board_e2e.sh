@@ -79,7 +79,7 @@ ranked_run() {
     e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
     [ $# -lt 4 ] || x11_hold "$3" "$4"
     e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
-    board_type_name "$typed"
+    e2e_check "$name: the name could not be typed" board_type_name "$typed" "$shots/$name-typing.png"
     e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
     local record="$home/tamq4pelrok/best-run-normal-hard.rec" verdict score
     verdict="$(cd "$root" && env -u DISPLAY SDL_VIDEODRIVER=none-such "$game" --verify "$record")"
@@ -140,7 +140,7 @@ board_down_mid_run() {
     e2e_check "down: the road stopped with the board" \
         x11_shot_until 30 "$shots/down-later.png" x11_changed_from "$shots/down-run.png" 1000
     e2e_check "down: the game over asked no name" board_wait_name_entry 240 "$shots/down-name.png" || return
-    board_type_name DAB
+    e2e_check "down: the name could not be typed" board_type_name DAB "$shots/down-typing.png"
     e2e_check "down: no line saying the board cannot be reached" \
         tamq_poll 60 line_in_log "board: $board_url cannot be reached"
     e2e_check "down: the game ended" x11_app_running
