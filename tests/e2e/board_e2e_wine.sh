@@ -76,7 +76,7 @@ ranked_run() {
     before="$(board_entries "$board_url" | wc -l)"
     e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
     e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
-    board_type_name "$typed"
+    e2e_check "$name: the name could not be typed" board_type_name "$typed" "$shots/$name-typing.png"
     e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
     local record="${appdata%/}/tamq4pelrok/best-run-normal-hard.rec" verdict score
     cp "$record" "$shots/$name.rec" 2>/dev/null
