@@ -30,6 +30,15 @@ HWND ownForegroundWindow() {
     return process == GetCurrentProcessId() ? foreground : nullptr;
 }
 
+// The Window of the game's window while it is in front, else null: keys and controllers
+// count only then. Only the game's window carries the property (the Window it belongs to).
+Window* focusedGameWindow() {
+    HWND foreground = ownForegroundWindow();
+    return foreground != nullptr ? static_cast<Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
+}
+
+bool keyHeld(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+
 } // namespace
 
 std::filesystem::path executableFolder() {
@@ -87,30 +96,23 @@ int nativeKeyOf(GameKey key) {
 
 bool isGameKeyDown(GameKey key) {
     // GetAsyncKeyState reports the key system-wide: without the window in front, typing
-    // in another program would steer the truck or restart the run. Only the game's window
-    // carries the property (the Window it belongs to).
-    HWND foreground = ownForegroundWindow();
-    auto* window = foreground != nullptr ? static_cast<Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
+    // in another program would steer the truck or restart the run.
+    Window* window = focusedGameWindow();
     if (window == nullptr) {
         return false;
     }
-    if (window->takeLatchedKey(key) || (GetAsyncKeyState(nativeKeyOf(key)) & 0x8000) != 0) {
-        return true;
-    }
-    return window->gamepad().holds(key);
+    return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || window->gamepad().holds(key);
 }
 
 bool isWatchKeyDown() {
-    HWND foreground = ownForegroundWindow();
-    auto* window = foreground != nullptr ? static_cast<Window*>(GetPropA(foreground, kWindowPropertyName)) : nullptr;
-    if (window == nullptr) {
-        return false;
-    }
-    return (GetAsyncKeyState('R') & 0x8000) != 0 || window->gamepad().holdsWatch();
+    Window* window = focusedGameWindow();
+    return window != nullptr && (keyHeld('R') || window->gamepad().holdsWatch());
 }
 
-// Not read on Windows yet: the board's best run cannot be asked for there.
-bool isBoardWatchKeyDown() { return false; }
+bool isBoardWatchKeyDown() {
+    Window* window = focusedGameWindow();
+    return window != nullptr && (keyHeld('T') || window->gamepad().holdsBoardWatch());
+}
 
 void* createWglContext(void* deviceContext) {
     HDC dc = static_cast<HDC>(deviceContext);

@@ -4,7 +4,9 @@
 #   scripts/windows.sh         builds tamq.exe and packs it with data/ and the licences into
 #                              build-windows/tamq-windows.zip
 #   scripts/windows.sh test    the same, then runs the unit tests and the end-to-end test under Wine,
-#                              and has the Linux build verify a run played to its end under Wine
+#                              has the Linux build verify a run played to its end under Wine, and
+#                              plays against a board of its own (tamq-board on PostgreSQL, plain
+#                              and behind nginx's TLS), which the HTTP client's tests reach too
 #
 # libpng and OpenAL Soft have no mingw package in Debian: its first run fetches Debian's own
 # libpng1.6 source package and the original tarball of trixie's openal-soft 1.24.2 (bookworm's
@@ -28,13 +30,16 @@ mode="${1:-build}"
 
 source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
+source "$root/scripts/lib/local-board.sh"
+source "$root/scripts/lib/tls.sh"
 packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
   nlohmann-json3-dev libgtest-dev
 )
 if [ "$mode" = test ]; then
-  packages+=(wine wine64 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
-    libgl1-mesa-dri libglx-mesa0 "${TAMQ_PLAY_PACKAGES[@]}")
+  # libgnutls30: Wine's TLS, for WinHTTP's HTTPS. The board and nginx's TLS for the HTTP tests.
+  packages+=(wine wine64 libgnutls30 xvfb xdotool x11-utils x11-xserver-utils imagemagick g++ libx11-dev
+    libgl1-mesa-dri libglx-mesa0 "${TAMQ_PLAY_PACKAGES[@]}" "${TAMQ_BOARD_PACKAGES[@]}" "${TAMQ_TLS_PACKAGES[@]}")
 fi
 
 
@@ -140,6 +145,9 @@ run_tests() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  build_linux_game
+  tamq_step "a board for the tests under Wine"
+  start_test_board || return 1
   tamq_step "unit tests under Wine"
   local status=0
   x11_start_server 1600x900x24 || { echo "Xvfb did not start" >&2; return 1; }
@@ -156,17 +164,53 @@ run_tests() {
   [ $status -eq 0 ] || return $status
 
   tamq_step "a run played under Wine, verified by the Linux build"
-  build_linux_game
   "$root/tests/e2e/verify_wine_run.sh" "$build/app/tamq.exe" "$linux/app/tamq" "$root" "$build/e2e" || status=$?
   wineserver -k 2>/dev/null || true
+  [ $status -eq 0 ] || return $status
+
+  tamq_step "the board end to end under Wine"
+  "$root/tests/e2e/board_e2e_wine.sh" "$build/app/tamq.exe" "$root" "$build/e2e-board" \
+    "$linux/app/tamq" "$linux/board/tamq-board" || status=$?
+  wineserver -k 2>/dev/null || true
+  # 77: a game without --board.
+  [ $status -eq 77 ] && status=0
   return $status
 }
 
-# The Linux game, whose --verify checks the record the Windows build made.
+# The Linux game, whose --verify checks the record the Windows build made, and the board
+# the Windows build's HTTP is tested against.
 build_linux_game() {
   linux="$(tamq_build_dir default)"
   [ -f "$linux/CMakeCache.txt" ] || tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
-  tamq_build default tamq >/dev/null
+  tamq_build default tamq tamq-board >/dev/null
+}
+
+# The real board on a cluster of its own in a temporary folder, plain and behind nginx's TLS
+# with a throwaway authority, and a second authority that signed nothing of it. The tests
+# under Wine find them in the environment, the authorities' files by their path on Wine's
+# drive Z:, which is /. The
+# TLS board is named localhost: Wine's WinHTTP does not match a certificate's IP address.
+test_board_home=""
+start_test_board() {
+  test_board_home="$(mktemp -d)"
+  # The cluster's account (postgres, when run as root) must reach it.
+  chmod 755 "$test_board_home"
+  board_start "$test_board_home/board" "$linux/board/tamq-board" "$root/data" || return 1
+  tls_make_certificates "$test_board_home/other" || return 1
+  tls_start_proxy "$test_board_home/tls" "$board_url" || return 1
+  export TAMQ_TEST_BOARD="$board_url"
+  export TAMQ_TEST_BOARD_HTTPS="https://localhost:$tls_port"
+  # Not through winepath: a Wine session started before the X server would keep the tests
+  # from drawing.
+  export TAMQ_TEST_BOARD_CA="Z:${test_board_home//\//\\}\\tls\\ca.pem"
+  export TAMQ_TEST_OTHER_CA="Z:${test_board_home//\//\\}\\other\\ca.pem"
+  echo "board at $board_url, through TLS at $TAMQ_TEST_BOARD_HTTPS"
+}
+
+stop_test_board() {
+  tls_cleanup
+  board_cleanup
+  [ -z "$test_board_home" ] || rm -rf "$test_board_home"
 }
 
 tamq_install_packages "${packages[@]}"
@@ -178,5 +222,6 @@ build_game
 pack_zip
 if [ "$mode" = test ]; then
   shift || true
+  trap stop_test_board EXIT
   run_tests "$@"
 fi

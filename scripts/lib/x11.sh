@@ -222,6 +222,14 @@ x11_cleanup() {
   xvfb_pid=""
 }
 
+# x11_wine_appdata: the Windows user's data folder of the Wine prefix (WINEPREFIX), as a
+# path on this side of Wine.
+x11_wine_appdata() {
+  local windows
+  windows="$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')"
+  [ -n "$windows" ] && [ "$windows" != "%APPDATA%" ] && winepath -u "$windows" 2>/dev/null
+}
+
 # e2e_arguments GAME PROJECT_ROOT SCREENSHOT_DIR [CLOSE_TOOL]: the end-to-end tests' own
 # arguments, as game, root, shots and closer; also sets the window's title and makes the
 # screenshot folder.

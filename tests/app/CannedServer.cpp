@@ -156,6 +156,7 @@ std::string CannedServer::reply(const std::string& request) {
         }
     }
     std::lock_guard<std::mutex> lock(mutex_);
+    lastRequest_ = request;
     if (route.empty()) {
         return answer(404, R"({"error":"not_found"})");
     }
@@ -171,4 +172,9 @@ int CannedServer::served(const std::string& prefix) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto found = servedByRoute_.find(prefix);
     return found == servedByRoute_.end() ? 0 : found->second;
+}
+
+std::string CannedServer::lastRequest() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastRequest_;
 }

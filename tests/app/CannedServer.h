@@ -30,6 +30,8 @@ public:
     // Connections taken, and requests answered so far (of a path prefix given).
     int connected() const { return connected_; }
     int served(const std::string& prefix = "") const;
+    // The last request answered, head and body as they came.
+    std::string lastRequest() const;
 
     // A port of 127.0.0.1 that refuses connections.
     static int closedPort();
@@ -42,6 +44,7 @@ private:
     std::map<std::string, std::vector<std::string>> routes_;
     mutable std::mutex mutex_;
     std::map<std::string, int> servedByRoute_;
+    std::string lastRequest_;
     long long listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -275,6 +275,57 @@ TEST_F(NativeWindow, AControllerCountsOnlyWhileOurWindowIsInFront) {
     fakeButtons = 0;
 }
 
+TEST_F(NativeWindow, EachWatchKeyFollowsItsKeyAndButtonWhileOurWindowIsInFront) {
+    window.controllers().useStateReader(reinterpret_cast<void*>(fakeXInputGetState));
+    const auto holding = [this](WORD buttons) {
+        fakeButtons = buttons;
+        window.pumpMessages();
+    };
+    SetForegroundWindow(native);
+    holding(0);
+    if (GetForegroundWindow() != native) {
+        GTEST_SKIP() << "the window could not be brought to the front";
+    }
+    const struct {
+        const char* what;
+        bool (*query)();
+        WORD key;
+        WORD button;
+        bool (*other)();
+    } cases[] = {
+        {"R or B: the best run", isWatchKeyDown, 'R', XINPUT_GAMEPAD_B, isBoardWatchKeyDown},
+        {"T or Back: the board's best run", isBoardWatchKeyDown, 'T', XINPUT_GAMEPAD_BACK, isWatchKeyDown},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.query()) << c.what;
+        press(c.key, true);
+        EXPECT_TRUE(c.query()) << c.what << ": the key";
+        EXPECT_FALSE(c.other()) << c.what << ": the key counts for the other watching too";
+        press(c.key, false);
+        EXPECT_FALSE(c.query()) << c.what << ": the key let go";
+        holding(c.button);
+        EXPECT_TRUE(c.query()) << c.what << ": the button";
+        EXPECT_FALSE(c.other()) << c.what << ": the button counts for the other watching too";
+        holding(0);
+        EXPECT_FALSE(c.query()) << c.what << ": the button let go";
+    }
+
+    // Another program in front: neither key nor button is the game's.
+    SetForegroundWindow(GetDesktopWindow());
+    holding(XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_BACK);
+    press('T', true);
+    press('R', true);
+    const bool behind = GetForegroundWindow() != native;
+    const bool eitherDown = isWatchKeyDown() || isBoardWatchKeyDown();
+    press('T', false);
+    press('R', false);
+    holding(0);
+    if (!behind) {
+        GTEST_SKIP() << "the window could not be sent to the back";
+    }
+    EXPECT_FALSE(eitherDown);
+}
+
 TEST_F(NativeWindow, AKeyTappedBetweenTwoQuestionsCountsForTheNextOneOnly) {
     SetForegroundWindow(native);
     window.pumpMessages();

@@ -18,13 +18,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The Windows user's data folder, as a path on this side of Wine.
-appdata_folder() {
-    local windows
-    windows="$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')"
-    [ -n "$windows" ] && [ "$windows" != "%APPDATA%" ] && winepath -u "$windows" 2>/dev/null
-}
-
 record_written() { [ -s "$record" ]; }
 
 # verified STATUS OUTPUT: --verify exited 0 with the one line of a valid NORMAL HARD run.
@@ -35,7 +28,7 @@ verified() {
 
 scenario() {
     local appdata
-    appdata="$(appdata_folder)" || { e2e_fail "could not find %APPDATA% in the Wine prefix"; return 1; }
+    appdata="$(x11_wine_appdata)" || { e2e_fail "could not find %APPDATA% in the Wine prefix"; return 1; }
     record="${appdata%/}/tamq4pelrok/best-run-normal-hard.rec"
     # Bests of earlier runs in this prefix would keep a short run from being kept.
     rm -rf "${appdata%/}/tamq4pelrok"

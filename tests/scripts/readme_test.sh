@@ -40,7 +40,9 @@ done < <(grep -oE '(\./|scripts/|tools/)[a-z_-]+\.sh( [a-z]+)?' "$readme" | sort
 first_frame_shown() { grep -q "first frame shown" "$1"; }
 # The options that take a record are given one of the golden runs.
 golden="$(find "$root/tests/data/golden" -name '*.rec' | sort | head -n 1)"
-for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+|`--[a-z]+' "$readme" | grep -oE -- '--[a-z]+' | sort -u); do
+# Options of several words ("--frame-stats") are whole options, not their first word.
+for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+(-[a-z]+)*|`--[a-z]+(-[a-z]+)*' "$readme" |
+  grep -oE -- '--[a-z]+(-[a-z]+)*' | sort -u); do
   case "$option" in
     --help | --version)
       (cd "$root" && "$game" "$option" >/dev/null) || fail "tamq $option"
@@ -56,6 +58,7 @@ for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+|`--[a-z]+' "$read
     --replay) arguments=(--replay "$golden") ;;
     # A board nobody serves: the game says so once and plays offline.
     --board) arguments=(--board http://127.0.0.1:1) ;;
+    --board-ca) arguments=(--board https://127.0.0.1:1 --board-ca /dev/null) ;;
     *) arguments=("$option") ;;
   esac
   echo "tamq ${arguments[*]}"
