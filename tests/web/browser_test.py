@@ -25,6 +25,7 @@ protocol: the page served on 127.0.0.1, real key events, screenshots of the page
    tamq.data missing from the site, the download's error.
 """
 
+import base64
 import json
 import os
 import subprocess
@@ -241,10 +242,10 @@ def session(browser, site, shots):
     browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
 
 
-# Reads best.json as the site's IndexedDB holds it (null while there is none) into
-# window.tamqStored.
-READ_STORED_BEST = """
-(() => {
+# Reads a file of the saves folder as the site's IndexedDB holds it (null while there is
+# none) into window.tamqStored: text, or base64 when asked for the bytes.
+READ_STORED = """
+((name, binary) => {
   window.tamqStored = undefined;
   const open = indexedDB.open('/tamq4pelrok');
   open.onerror = () => { window.tamqStored = null; };
@@ -254,12 +255,18 @@ READ_STORED_BEST = """
     if (!db.objectStoreNames.contains('FILE_DATA')) {
       return done(null);
     }
-    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/best.json');
+    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/' + name);
     get.onerror = () => done(null);
-    get.onsuccess = () => done(get.result ? new TextDecoder().decode(get.result.contents) : null);
+    get.onsuccess = () => {
+      const contents = get.result ? get.result.contents : null;
+      if (!contents) {
+        return done(null);
+      }
+      done(binary ? btoa(Array.from(contents, (byte) => String.fromCharCode(byte)).join(''))
+                  : new TextDecoder().decode(contents));
+    };
   };
-})()
-"""
+})"""
 # The BEST line, top right in the grass, below the fullscreen button.
 BEST_TEXT = (988, 30, 292, 25)
 
@@ -269,13 +276,32 @@ def text_pixels(picture):
     return {i for i in range(0, len(picture.rgb), 3) if max(picture.rgb[i:i + 3]) < 40}
 
 
-def stored_best(browser):
-    browser.evaluate(READ_STORED_BEST)
+def stored_file(browser, name, binary=False):
+    browser.evaluate(f"{READ_STORED}({json.dumps(name)}, {json.dumps(binary)})")
     browser.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
     return browser.evaluate("window.tamqStored")
 
 
-def best_survives_reload(browser, site, shots):
+def stored_best(browser):
+    return stored_file(browser, "best.json")
+
+
+def run_verified_on_the_desktop(browser, game, root, shots):
+    """The record of the run just played in the page is valid for the desktop build too."""
+    stored = wait_until(lambda: stored_file(browser, "best-run-normal-hard.rec", binary=True), 60,
+                        "the best run's record in IndexedDB")
+    path = os.path.join(shots, "browser-run.rec")
+    with open(path, "wb") as record:
+        record.write(base64.b64decode(stored))
+    verdict = subprocess.run([game, "--verify", path], cwd=root, capture_output=True, text=True, timeout=120)
+    check(verdict.returncode == 0 and '"valid":true' in verdict.stdout,
+          f"the desktop build does not verify the browser's run: exit {verdict.returncode}, "
+          f"{verdict.stdout.strip()} {verdict.stderr.strip()}")
+    print(f"the browser's run verified by the desktop build: {verdict.stdout.strip()} "
+          f"({os.path.getsize(path)} bytes)")
+
+
+def best_survives_reload(browser, site, shots, game, root):
     """A HARD run ends at the first touch: its score is kept in IndexedDB, and a reload shows it."""
     start = time.monotonic()
     browser.call("Storage.clearDataForOrigin", origin=site.url.rstrip("/"), storageTypes="indexeddb")
@@ -288,6 +314,7 @@ def best_survives_reload(browser, site, shots):
     stored = wait_until(lambda: stored_best(browser), 180, "the run's end and its best in IndexedDB")
     scores = json.loads(stored)
     check(max(scores.values()) > 0, f"the stored best: {stored!r}")
+    run_verified_on_the_desktop(browser, game, root, shots)
     browser.reload()
     browser.wait_for("window.tamqFrames > 10", 120, "the reloaded game running")
 
@@ -383,7 +410,7 @@ def main(site_folder, shots, game, grab, root):
     try:
         first_frame(browser, site, shots, desktop)
         session(browser, site, shots)
-        best_survives_reload(browser, site, shots)
+        best_survives_reload(browser, site, shots, game, root)
         # Up to here nothing may reach the console; the failures below are expected to.
         problems = list(browser.problems)
         failures_shown(browser, site_folder, shots)
