@@ -243,10 +243,12 @@ def session(browser, site, shots):
 
 
 # Reads a file of the saves folder as the site's IndexedDB holds it (null while there is
-# none) into window.tamqStored: text, or base64 when asked for the bytes.
+# none) into window.tamqStored: text, or base64 when asked for the bytes; why it could not
+# be read into window.tamqStoredError.
 READ_STORED = """
 ((name, binary) => {
   window.tamqStored = undefined;
+  window.tamqStoredError = undefined;
   const open = indexedDB.open('/tamq4pelrok');
   open.onerror = () => { window.tamqStored = null; };
   open.onsuccess = () => {
@@ -262,8 +264,16 @@ READ_STORED = """
       if (!contents) {
         return done(null);
       }
-      done(binary ? btoa(Array.from(contents, (byte) => String.fromCharCode(byte)).join(''))
-                  : new TextDecoder().decode(contents));
+      try {
+        // A file the game wrote is kept as the signed bytes of a slice of its memory
+        // (Int8Array): read as they are, bytes over 127 would become characters btoa refuses.
+        const bytes = new Uint8Array(contents.buffer, contents.byteOffset, contents.byteLength);
+        done(binary ? btoa(Array.from(bytes, (byte) => String.fromCharCode(byte)).join(''))
+                    : new TextDecoder().decode(bytes));
+      } catch (error) {
+        window.tamqStoredError = `${Object.prototype.toString.call(contents)}: ${error}`;
+        done(null);
+      }
     };
   };
 })"""
@@ -279,6 +289,9 @@ def text_pixels(picture):
 def stored_file(browser, name, binary=False):
     browser.evaluate(f"{READ_STORED}({json.dumps(name)}, {json.dumps(binary)})")
     browser.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
+    error = browser.evaluate("window.tamqStoredError")
+    if error:
+        raise RuntimeError(f"{name} cannot be read from IndexedDB: {error}")
     return browser.evaluate("window.tamqStored")
 
 
