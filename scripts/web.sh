@@ -5,7 +5,8 @@
 #                           ready for any static web host
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
-#                           headless Chromium: with keys, on a touch device, with a controller
+#                           headless Chromium: with keys, on a touch device, with a controller;
+#                           and the page's HTTP client against a local board
 #   scripts/web.sh bench    the same, then prints the download size, the time to the first
 #                           frame and the frame rate beside the desktop build's
 #
@@ -119,12 +120,13 @@ build_game() {
 }
 
 # The desktop game and the library preloaded into it (tests/web/DesktopFrames.cpp), which
-# the tests and the benchmark compare the browser build with.
+# the tests and the benchmark compare the browser build with; and the board service the
+# tests run the page against.
 build_desktop() {
   desktop="$(tamq_build_dir default)"
   tamq_step "the desktop game, to compare with"
   [ -f "$desktop/CMakeCache.txt" ] || tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
-  tamq_build default tamq tamq_desktop_frames >/dev/null
+  tamq_build default tamq tamq_desktop_frames tamq-board >/dev/null
 }
 
 tamq_install_packages "${packages[@]}"
@@ -145,6 +147,8 @@ case "$mode" in
       "$desktop/app/tamq" "$desktop/tests/libtamq_desktop_frames.so" "$root"
     tamq_step "the game on a touch device and with a controller, in headless Chromium"
     /usr/bin/python3 "$root/tests/web/touch_test.py" "$build" "$wasm/browser-shots"
+    tamq_step "the page's HTTP client against a local board, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/http_test.py" "$wasm/tests" "$desktop/board/tamq-board" "$root"
     ;;
   bench)
     build_desktop
