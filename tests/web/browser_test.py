@@ -33,7 +33,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
+from devtools import ALT, COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 from pictures import Picture, compare, differing_pixels  # noqa: E402
 
 # The tolerance of the first-frame comparison. Measured on this machine: Chromium's
@@ -218,11 +218,16 @@ def session(browser, site, shots):
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
 
     # The game's keys never reach the browser's own actions (F1 help, ESC stop, SPACE scroll);
-    # any other key keeps its own (F5 reload, F11 fullscreen).
+    # any other key keeps its own (F5 reload, F11 fullscreen), and so do the game's letters
+    # with a modifier (Ctrl+R reloads). R and T act on the title screen only; M twice leaves
+    # the sound on.
+    for key in ("M", "M", "R", "T"):
+        browser.tap(key)
+    browser.tap("T", ALT)
     browser.hold("F3", 0.1)
     pressed = set(browser.wait_for("window.tamqKeys.includes('F3 free') && window.tamqKeys", 10, "F3"))
     expected = {"F1 kept", "Space kept", "F2 kept", "ArrowLeft kept", "ArrowRight kept",
-                "Escape kept", "F3 free"}
+                "Escape kept", "KeyM kept", "KeyR kept", "KeyT kept", "KeyT free", "F3 free"}
     check(pressed == expected, f"keys and the browser's actions: {sorted(pressed)}")
 
     # The picture keeps 16:9, as large as the window allows, centred, and draws at the

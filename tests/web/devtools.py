@@ -44,7 +44,12 @@ KEYS = {
     "Up": ("ArrowUp", "ArrowUp", 38),
     "Right": ("ArrowRight", "ArrowRight", 39),
     "Down": ("ArrowDown", "ArrowDown", 40),
+    "M": ("m", "KeyM", 77),
+    "R": ("r", "KeyR", 82),
+    "T": ("t", "KeyT", 84),
 }
+# Input.dispatchKeyEvent's modifier bits.
+ALT = 1
 
 
 # Counts the game's frames and notes when the first one was drawn, in milliseconds after
@@ -228,15 +233,16 @@ class Chromium:
             out.write(base64.b64decode(data))
         return path
 
-    def key(self, name, down):
+    def key(self, name, down, modifiers=0):
         key, code, number = KEYS[name]
         self.call("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", key=key,
-                  code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number)
+                  code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number,
+                  modifiers=modifiers)
 
-    def tap(self, name):
+    def tap(self, name, modifiers=0):
         """Pressed and released at once, well within one frame."""
-        self.key(name, True)
-        self.key(name, False)
+        self.key(name, True, modifiers)
+        self.key(name, False, modifiers)
 
     def hold(self, name, seconds):
         self.key(name, True)
