@@ -14,6 +14,12 @@ std::string* valueOf(CommandLine& line, const std::string& argument) {
     if (name == "--verify") {
         return &line.verifyFile;
     }
+    if (name == "--board") {
+        return &line.boardUrl;
+    }
+    if (name == "--board-ca") {
+        return &line.boardCertificateAuthority;
+    }
     return nullptr;
 }
 
@@ -44,13 +50,24 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(0, equals);
             value->clear();
+            const bool given = equals != std::string::npos || i + 1 < arguments.size();
             if (equals != std::string::npos) {
                 *value = argument.substr(equals + 1);
             } else if (i + 1 < arguments.size()) {
                 *value = arguments[++i];
             }
+            if (name == "--board") {
+                // An empty address is a choice: no board at all.
+                if (!given) {
+                    return fail("--board needs an address (\"\" for none)");
+                }
+                line.boardGiven = true;
+                continue;
+            }
             if (value->empty()) {
-                return fail(name + (name == "--data" ? " needs a folder" : " needs a record file"));
+                return fail(name + (name == "--data" ? " needs a folder"
+                                    : name == "--board-ca" ? " needs a certificate file"
+                                                           : " needs a record file"));
             }
             if (name == "--verify" && line.action != Action::ShowHelp) {
                 line.action = Action::Verify;
@@ -66,6 +83,10 @@ std::string CommandLine::usage() {
     return "Usage: tamq [options]\n"
            "  --data DIR     read the game's content from DIR/data (or from DIR if it is the\n"
            "                 data folder itself) instead of looking for it\n"
+           "  --board URL    the online board to compete on (http:// or https://), instead of\n"
+           "                 the one the game was built with; --board \"\" for none\n"
+           "  --board-ca FILE  also trust the certificate authority in FILE (PEM) for the\n"
+           "                 board's HTTPS\n"
            "  --fullscreen   play fullscreen\n"
            "  --mute         play without sound\n"
            "  --replay FILE  watch the run recorded in FILE, then play; any game key ends it\n"

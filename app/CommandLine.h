@@ -21,6 +21,11 @@ public:
     // A record to watch before play (--replay), or to verify headless (--verify); empty when not given.
     std::string replayFile;
     std::string verifyFile;
+    // The online board's address (--board); boardGiven tells an empty one (no board) from
+    // none given (the build's default). A certificate authority also trusted for it (--board-ca).
+    std::string boardUrl;
+    bool boardGiven = false;
+    std::string boardCertificateAuthority;
     bool fullscreen = false;
     bool mute = false;
     // What was wrong with the arguments, one line, when action is Fail.

@@ -6,6 +6,8 @@
 #include "io/FileReader.h"
 #include "render/GlEntryPoints.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -16,7 +18,7 @@ std::string loadGlEntryPoints() { return gl.load(glProcAddress); }
 
 GameSession::GameSession(void* instance)
     : saveFolder_(userDataFolder()), window_(instance), bestFile_(saveFolder_),
-      follower_(audio_, bestFile_) {}
+      follower_(audio_, bestFile_), player_(saveFolder_) {}
 
 int GameSession::run(const std::vector<std::string>& arguments, void* instance) {
     const auto session = std::make_unique<GameSession>(instance);
@@ -55,6 +57,18 @@ bool GameSession::start() {
         return false;
     }
     lastActivity_ = platformMilliseconds();
+    // No board, no client, no key made: nothing is sent anywhere.
+    if (!launch_.options.boardUrl.empty()) {
+        http_ = std::make_unique<HttpClient>();
+        http_->setCertificateAuthority(launch_.options.boardCertificateAuthority);
+        board_ = std::make_unique<BoardLink>(*http_, player_);
+        board_->setUrl(launch_.options.boardUrl);
+        if (board_->enabled()) {
+            player_.load();
+        } else {
+            board_.reset();
+        }
+    }
     const std::string& replay = launch_.options.replayFile;
     if (!replay.empty()) {
         std::string bytes, fault;
@@ -80,6 +94,85 @@ void GameSession::watchBestRun(bool asked) {
     if (!game_.watch(record, fault) && asked) {
         FaultReporter::report(bestFile_.runPath(run.mode, run.difficulty), fault);
     }
+    // The player's own best run carries no board caption.
+    game_.setReplayCaption("");
+}
+
+void GameSession::followBoard() {
+    if (!board_) {
+        return;
+    }
+    const std::uint32_t now = platformMilliseconds();
+    const RunState& run = game_.simulation().run();
+    board_->update(run.mode, run.difficulty, now);
+    // A run started from here on with this seed is the token's, and ranked.
+    std::uint32_t seed = 0;
+    if (board_->seedFor(run.mode, run.difficulty, now, seed)) {
+        game_.simulation().setNextSeed(seed);
+    }
+    if (!namedToken_.empty() && !game_.askingName()) {
+        const std::string name = game_.takeEnteredName();
+        if (!name.empty()) {
+            player_.setName(name);
+            board_->submit(namedToken_, namedRecord_, name, now);
+            namedToken_.clear();
+        }
+    }
+    if (board_->status() != shownStatus_) {
+        shownStatus_ = board_->status();
+        game_.showBoardStatus(shownStatus_);
+    }
+    const std::vector<BoardRow> top = board_->top(run.mode, run.difficulty);
+    const auto sameRow = [](const BoardRow& a, const BoardRow& b) {
+        return a.rank == b.rank && a.name == b.name && a.score == b.score;
+    };
+    if (!std::equal(top.begin(), top.end(), shownTop_.begin(), shownTop_.end(), sameRow)) {
+        shownTop_ = top;
+        game_.showBoardTop(shownTop_);
+    }
+
+    const bool key = isBoardWatchKeyDown();
+    const bool pressed = key && !boardWatchKeyWasDown_;
+    boardWatchKeyWasDown_ = key;
+    const bool onTitle = !run.running || run.gameOver;
+    if (pressed && game_.watching()) {
+        game_.stopWatching();
+    } else if (pressed && onTitle && !game_.askingName()) {
+        board_->fetchBestRun(run.mode, run.difficulty);
+    }
+    RunRecord record;
+    std::string caption;
+    if (board_->takeBestRun(record, caption) && onTitle && !game_.askingName()) {
+        std::string fault;
+        if (game_.watch(record, fault)) {
+            game_.setReplayCaption(caption);
+        } else {
+            std::fprintf(stderr, "board: the board's best run cannot be shown (%s)\n", fault.c_str());
+        }
+    }
+}
+
+void GameSession::followBoardEvents() {
+    if (!board_) {
+        return;
+    }
+    const GameEvents& events = game_.events();
+    const RunState& run = game_.simulation().run();
+    if (events.has(GameEvent::Started)) {
+        runToken_ = board_->takeToken(run.mode, run.difficulty, game_.simulation().runStart().seed,
+                                      platformMilliseconds());
+        // The game cleared the status line for the new run.
+        board_->clearStatus();
+        shownStatus_.clear();
+    }
+    if (events.has(GameEvent::GameOver) && !runToken_.empty() && game_.recorder().complete()) {
+        if (board_->qualifies(run.mode, run.difficulty, static_cast<int>(run.score))) {
+            namedToken_ = runToken_;
+            namedRecord_ = game_.recorder().record();
+            game_.askName(player_.name());
+        }
+        runToken_.clear();
+    }
 }
 
 void GameSession::followWatching() {
@@ -94,7 +187,8 @@ void GameSession::followWatching() {
         lastActivity_ = now;
         return;
     }
-    if (game_.input().bits() != 0 || watchKey || !window_.isActive() || game_.simulation().run().running) {
+    if (game_.input().bits() != 0 || watchKey || isBoardWatchKeyDown() || !window_.isActive() ||
+        game_.simulation().run().running) {
         lastActivity_ = now;
     }
     if (watchPressed && !game_.simulation().run().running) {
@@ -111,8 +205,9 @@ bool GameSession::frame() {
     }
     if (window_.isRunning()) {
         followWatching();
+        followBoard();
     }
-    if (runLoopIteration(window_, game_, isGameKeyDown, follower_, firstFrameShown_)) {
+    if (runLoopIteration(window_, game_, isGameKeyDown, Followers{*this}, firstFrameShown_)) {
         return true;
     }
     finishGame(window_, game_);

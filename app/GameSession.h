@@ -1,19 +1,24 @@
 #pragma once
 
+#include "BoardLink.h"
 #include "GameFollower.h"
+#include "HttpClient.h"
 #include "Launch.h"
 #include "MainLoop.h"
 #include "Window.h"
 #include "audio/AudioPlayer.h"
 #include "game/BestScoreFile.h"
 #include "game/Game.h"
+#include "game/PlayerFile.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 // One run of the program, the same on every platform: the options and the content folder,
-// then one window with the game, its sound and its best scores, until the window closes.
+// then one window with the game, its sound, its best scores and its online board, until
+// the window closes.
 // The desktop entry points run it whole (run); the browser, which owns the loop and reads
 // the best-score folder back from the site's storage first, runs its stages one by one.
 class GameSession {
@@ -33,7 +38,10 @@ public:
     // The folder of the best scores, to be made ready (the browser's storage) before start.
     const std::string& saveFolder() const { return saveFolder_; }
     // Where the saves must also be copied after they are written (the browser's storage).
-    void setSavedHook(BestScoreFile::SavedHook hook) { bestFile_.setSavedHook(hook); }
+    void setSavedHook(BestScoreFile::SavedHook hook) {
+        bestFile_.setSavedHook(hook);
+        player_.setSavedHook(hook);
+    }
     // Sound, the stored bests, the window and the game. False when start-up failed, after
     // the failure was shown to the player; exitCode() then says so.
     bool start();
@@ -48,6 +56,8 @@ public:
     int exitCode() const { return exitCode_; }
     const Window& window() const { return window_; }
     const Game& game() const { return game_; }
+    // The online board's side of the game; null when the game has no board.
+    const BoardLink* board() const { return board_.get(); }
 
 private:
     // The watching of recorded runs: the record given with --replay at start, then R (or a
@@ -55,6 +65,22 @@ private:
     void followWatching();
     // Watches the best run of the title screen's mode and difficulty; says why not when asked.
     void watchBestRun(bool asked);
+    // The online board before the frame's ticks: its answers, the seed of a ranked run, the
+    // name asked at a game over sent once entered, the top rows and the status shown, and T
+    // (or a controller's Back) for the board's best run.
+    void followBoard();
+    // The online board after the ticks: a run that started ranked, a ranked run that ended.
+    void followBoardEvents();
+
+    // Forwards the window and every update to the sound's follower and then to the board.
+    struct Followers {
+        GameSession& session;
+        void followWindow(const Window& window) { session.follower_.followWindow(window); }
+        void followFrame(const Game& game) {
+            session.follower_.followFrame(game);
+            session.followBoardEvents();
+        }
+    };
 
     Launch launch_;
     std::string saveFolder_;
@@ -69,4 +95,16 @@ private:
     std::uint32_t lastActivity_ = 0;
     bool watchKeyWasDown_ = false;
     int exitCode_ = 0;
+
+    PlayerFile player_;
+    std::unique_ptr<HttpClient> http_;
+    std::unique_ptr<BoardLink> board_;
+    // The token of the ranked run being played; empty for a local one.
+    std::string runToken_;
+    // A ranked run that ended worth a name, and its token, until the name is entered.
+    std::string namedToken_;
+    RunRecord namedRecord_;
+    std::vector<BoardRow> shownTop_;
+    std::string shownStatus_;
+    bool boardWatchKeyWasDown_ = false;
 };

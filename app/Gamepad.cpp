@@ -8,6 +8,7 @@ constexpr std::uint16_t kXInputDpadDown = 0x0002;
 constexpr std::uint16_t kXInputDpadLeft = 0x0004;
 constexpr std::uint16_t kXInputDpadRight = 0x0008;
 constexpr std::uint16_t kXInputStart = 0x0010;
+constexpr std::uint16_t kXInputBack = 0x0020;
 constexpr std::uint16_t kXInputA = 0x1000;
 constexpr std::uint16_t kXInputB = 0x2000;
 constexpr std::uint16_t kXInputX = 0x4000;
@@ -30,6 +31,7 @@ void Gamepad::add(unsigned buttons, float stickX, float stickY) {
     press((buttons & kDpadDown) != 0 || stickY < -kDeadZone, GameKey::Down);
     start_ = start_ || (buttons & kStart) != 0;
     watch_ = watch_ || (buttons & kB) != 0;
+    boardWatch_ = boardWatch_ || (buttons & kBack) != 0;
 }
 
 void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t thumbY) {
@@ -38,6 +40,7 @@ void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t
         {kXInputA, kA},           {kXInputX, kX},                 {kXInputY, kY},
         {kXInputStart, kStart},   {kXInputDpadLeft, kDpadLeft},   {kXInputDpadRight, kDpadRight},
         {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},   {kXInputB, kB},
+        {kXInputBack, kBack},
     };
     for (const auto& pair : pairs) {
         if ((buttons & pair[0]) != 0) {

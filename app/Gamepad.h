@@ -7,7 +7,9 @@
 // What the player's game controllers hold in one frame, merged over every connected one
 // and read as game keys: the d-pad and the left stick steer like the arrows, A (the bottom
 // face button) is SPACE, X is F1, Y is F2. Start pauses like ESC, so the window, not the
-// rules, watches it; B is R, the shell's key to watch the best run. Each backend reads its controllers into one of these once a frame.
+// rules, watches it; B is R, the shell's key to watch the best run, and Back (Select) is T,
+// the key to watch the online board's best run. Each backend reads its controllers into
+// one of these once a frame.
 class Gamepad {
 public:
     // A controller's buttons in the common layout, whatever the backend calls them.
@@ -21,6 +23,7 @@ public:
         kDpadUp = 1u << 6,
         kDpadDown = 1u << 7,
         kB = 1u << 8,
+        kBack = 1u << 9,
     };
     // The share of its full travel a stick must lean before it steers: worn sticks rest
     // well off the centre.
@@ -34,6 +37,7 @@ public:
     bool holds(GameKey key) const { return (keys_ & bitOf(key)) != 0; }
     bool holdsStart() const { return start_; }
     bool holdsWatch() const { return watch_; }
+    bool holdsBoardWatch() const { return boardWatch_; }
 
 private:
     static unsigned bitOf(GameKey key) { return 1u << static_cast<unsigned>(key); }
@@ -41,4 +45,5 @@ private:
     unsigned keys_ = 0;
     bool start_ = false;
     bool watch_ = false;
+    bool boardWatch_ = false;
 };

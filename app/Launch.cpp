@@ -26,10 +26,14 @@ bool Launch::prepare(const std::vector<std::string>& arguments, const std::files
     case CommandLine::Action::Verify:
         break;
     }
+    // Without --board, the board the game was built with, if any.
+    if (!options.boardGiven) {
+        options.boardUrl = TAMQ_BOARD_URL;
+    }
     std::error_code failure;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(failure);
-    // The record files are named from where the player stands, not from the content folder.
-    for (std::string* file : {&options.replayFile, &options.verifyFile}) {
+    // The files are named from where the player stands, not from the content folder.
+    for (std::string* file : {&options.replayFile, &options.verifyFile, &options.boardCertificateAuthority}) {
         if (!file->empty()) {
             *file = (workingDirectory / std::filesystem::path(*file)).lexically_normal().string();
         }

@@ -49,3 +49,7 @@ bool isGameKeyDown(GameKey key);
 // Whether R or a controller's B button is held, under the same focus rule: the shell's key
 // to watch the best run from the title screen. The rules never see it.
 bool isWatchKeyDown();
+
+// Whether T or a controller's Back button is held, under the same focus rule: the shell's
+// key to watch the online board's best run of the shown mode and difficulty.
+bool isBoardWatchKeyDown();

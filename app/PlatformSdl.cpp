@@ -85,14 +85,24 @@ bool isGameKeyDown(GameKey key) {
     return window->gamepad().holds(key);
 }
 
-bool isWatchKeyDown() {
+namespace {
+
+// A shell key (not a game key) held on the keyboard or a controller, under the focus rule of
+// the game keys.
+bool isShellKeyDown(SDL_Scancode key, bool (Gamepad::*holds)() const) {
     SDL_Window* native = SDL_GL_GetCurrentWindow();
     auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
     if (window == nullptr) {
         return false;
     }
-    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_R] != 0) {
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[key] != 0) {
         return true;
     }
-    return window->gamepad().holdsWatch();
+    return (window->gamepad().*holds)();
 }
+
+}  // namespace
+
+bool isWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_R, &Gamepad::holdsWatch); }
+
+bool isBoardWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_T, &Gamepad::holdsBoardWatch); }

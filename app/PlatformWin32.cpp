@@ -109,6 +109,9 @@ bool isWatchKeyDown() {
     return (GetAsyncKeyState('R') & 0x8000) != 0 || window->gamepad().holdsWatch();
 }
 
+// Not read on Windows yet: the board's best run cannot be asked for there.
+bool isBoardWatchKeyDown() { return false; }
+
 void* createWglContext(void* deviceContext) {
     HDC dc = static_cast<HDC>(deviceContext);
     PIXELFORMATDESCRIPTOR format{};

@@ -26,6 +26,7 @@ public:
 
     void draw();
     const Text& bestText() const { return best_; }
+    const Text& newBestText() const { return newBestText_; }
 
 private:
     void showBest();

@@ -22,6 +22,11 @@ BandColour colourOf(float multiplier) {
     return {0.9f, 0.9f, 1.0f};
 }
 
+// The replay caption is centred under "REPLAY", which spans x 560 to 752.
+constexpr float kCaptionCentre = 656.0f;
+constexpr float kCaptionY = 528.0f;
+constexpr unsigned kCaptionSize = 20;
+
 }  // namespace
 
 Game::Game() = default;
@@ -73,6 +78,11 @@ bool Game::init() {
     replayPlace.font = &assets_.texture(TextureId::Font);
     replayPlace.camera = &screenCamera_;
     replayText_.init("REPLAY", replayPlace);
+    replayPlace.y = kCaptionY;
+    replayPlace.size = kCaptionSize;
+    replayCaptionText_.init("", replayPlace);
+    boardTable_.init(&assets_.texture(TextureId::Font), &screenCamera_);
+    nameEntryScreen_.init(&assets_.texture(TextureId::Font), &assets_.texture(TextureId::WhitePixel), &screenCamera_);
 
     useShading(simulation_.shading());
     tickClock_.reset();
@@ -97,6 +107,7 @@ void Game::releaseTextures() { assets_.releaseTextures(); }
 void Game::restart() {
     simulation_.restart();
     bestScores_.clearNewBest();
+    boardTable_.showStatus("");
     current_ = ScenePose::of(simulation_);
     previous_ = current_;
     present();
@@ -117,6 +128,7 @@ void Game::followTick() {
     }
     if (tickEvents.has(GameEvent::Started)) {
         bestScores_.clearNewBest();
+        boardTable_.showStatus("");
         events_.add(GameEvent::Started);
         // Each run gets a seed of its own; a restart must not be drawn mid-smear either.
         drawNextSeed();
@@ -133,6 +145,10 @@ void Game::followTick() {
 }
 
 bool Game::watch(const RunRecord& record, std::string& fault) {
+    if (askingName()) {
+        fault = "a name is being asked for";
+        return false;
+    }
     if (record.tickRate != Simulation::kTickRate || record.contentHash != simulation_.content().hash()) {
         fault = "made with other content or another version of the game; it cannot be shown";
         return false;
@@ -156,6 +172,7 @@ void Game::stopWatching() {
     }
     replay_.reset();
     keysToRelease_ = true;
+    setReplayCaption("");
     const RunState& run = simulation_.run();
     hud_.showMode(run.mode);
     hud_.showDifficulty(run.difficulty);
@@ -194,8 +211,15 @@ void Game::runTicks(int count) {
             watchTick();
             continue;
         }
+        if (nameEntry_.active()) {
+            if (nameEntry_.tick(input_)) {
+                enteredName_ = nameEntry_.name();
+                keysToRelease_ = true;
+            }
+            nameEntryScreen_.show(nameEntry_);
+        }
         keysToRelease_ = keysToRelease_ && input_.bits() != 0;
-        const GameInput input = keysToRelease_ ? GameInput{} : input_;
+        const GameInput input = keysToRelease_ || nameEntry_.active() ? GameInput{} : input_;
         simulation_.tick(input);
         recorder_.follow(simulation_, input);
         followTick();
@@ -270,9 +294,41 @@ void Game::render() {
     hud_.draw(run.running, run.lives);
     if (!run.running || run.gameOver) {
         bestScores_.draw();
+        // The board is the game's own, not the watched run's.
+        if (!replay_) {
+            boardTable_.draw();
+        }
     }
     if (replay_) {
         replayText_.draw();
+        replayCaptionText_.draw();
+    }
+    if (nameEntry_.active()) {
+        nameEntryScreen_.draw();
     }
     glEnable(GL_DEPTH_TEST);
+}
+
+void Game::setReplayCaption(const std::string& line) {
+    // Characters are one glyph wide: centring is a matter of moving the first.
+    const float width = static_cast<float>(line.size() * kCaptionSize);
+    replayCaptionText_.moveTo(kCaptionCentre - width / 2.0f, kCaptionY);
+    replayCaptionText_.setString(line.c_str());
+}
+
+void Game::showBoardTop(const std::vector<BoardRow>& rows) { boardTable_.showRows(rows); }
+
+void Game::showBoardStatus(const std::string& line) { boardTable_.showStatus(line); }
+
+void Game::askName(const std::string& initial) {
+    stopWatching();
+    nameEntry_.start(initial, input_);
+    nameEntryScreen_.show(nameEntry_);
+    enteredName_.clear();
+}
+
+std::string Game::takeEnteredName() {
+    std::string name;
+    name.swap(enteredName_);
+    return name;
 }

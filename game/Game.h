@@ -1,8 +1,12 @@
 #pragma once
 
 #include "game/BestScoreBoard.h"
+#include "game/BoardRow.h"
+#include "game/BoardTable.h"
 #include "game/GameAssets.h"
 #include "game/Hud.h"
+#include "game/NameEntry.h"
+#include "game/NameEntryScreen.h"
 #include "game/ScenePose.h"
 #include "math/Camera.h"
 #include "render/Road.h"
@@ -75,6 +79,33 @@ public:
     bool watch(const RunRecord& record, std::string& fault);
     void stopWatching();
     bool watching() const { return replay_ != nullptr; }
+    // A line shown with "REPLAY" while a run is watched (the board entry's name and score);
+    // empty for none. watch() keeps it; stopWatching() clears it.
+    void setReplayCaption(const std::string& line);
+
+    // The online board, as the shell hands it over. The top rows of the shown mode and
+    // difficulty, drawn on the title screen and at game over; an empty list draws nothing
+    // (offline, or no board).
+    void showBoardTop(const std::vector<BoardRow>& rows);
+    // One short line under the board ("RANK 12", "SENDING", "OFFLINE", "REFUSED"...);
+    // empty hides it. Cleared by the start of a run.
+    void showBoardStatus(const std::string& line);
+    // Asks the player for a name the arcade way, over the game-over screen: 12 slots, UP
+    // and DOWN turn the character under the cursor through A-Z 0-9 space - _, LEFT and
+    // RIGHT move the cursor, SPACE confirms once the name (spaces at its ends dropped) has 3
+    // to 12 characters. Starts from initial (the name remembered from last time). The rules
+    // see no keys meanwhile, and the keys that confirmed must be let go before they act.
+    // A run being watched ends first.
+    void askName(const std::string& initial);
+    bool askingName() const { return nameEntry_.active(); }
+    // The name confirmed since the last call, once; empty otherwise.
+    std::string takeEnteredName();
+    const BoardTable& boardTable() const { return boardTable_; }
+    const NameEntry& nameEntry() const { return nameEntry_; }
+    const NameEntryScreen& nameEntryScreen() const { return nameEntryScreen_; }
+    const Text& replayText() const { return replayText_; }
+    const Text& replayCaptionText() const { return replayCaptionText_; }
+
     // The rules being shown: the watched run's, or the game's own.
     const Simulation& shown() const { return replay_ ? *replay_ : simulation_; }
 
@@ -146,4 +177,9 @@ private:
     // Keys that ended a watching act on the title screen only once let go.
     bool keysToRelease_ = false;
     Text replayText_;
+    Text replayCaptionText_;
+    BoardTable boardTable_;
+    NameEntry nameEntry_;
+    NameEntryScreen nameEntryScreen_;
+    std::string enteredName_;
 };

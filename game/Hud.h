@@ -38,6 +38,8 @@ public:
     const Text& modeText() const { return modeText_; }
     const Text& f1Prompt() const { return f1Prompt_; }
     const Text& f2Prompt() const { return f2Prompt_; }
+    const Text& startPrompt() const { return startPrompt_; }
+    const Sprite& title() const { return title_; }
 
 private:
     Text distanceText_;

@@ -39,12 +39,20 @@ public:
     // Recolours the glyphs shown now; new glyphs also get this colour.
     void setColour(float r, float g, float b);
     void setRotation(float degrees) { rotation_ = degrees; }
+    // Moves the lower-left corner of the first glyph; the glyphs stay as laid out.
+    void moveTo(float x, float y) {
+        x_ = x;
+        y_ = y;
+    }
     void draw();
 
     const Mesh& mesh() const { return mesh_; }
     uint32_t glyphCount() const { return glyphCount_; }
     const Matrix4& matrix() const { return matrix_; }
     float rotation() const { return rotation_; }
+    float x() const { return x_; }
+    float y() const { return y_; }
+    uint32_t size() const { return size_; }
 
 private:
     void appendGlyph(uint32_t k, char c);

@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 TAMQ_PLAY_PACKAGES=(
   build-essential cmake pkg-config ccache
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
-  libpng-dev zlib1g-dev nlohmann-json3-dev libopenal-dev
+  libpng-dev zlib1g-dev nlohmann-json3-dev libopenal-dev libcurl4-openssl-dev
 )
 
 # The board service: its HTTP, database and signing libraries, and the PostgreSQL server

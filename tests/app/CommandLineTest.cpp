@@ -88,9 +88,45 @@ TEST(CommandLine, RecordsToWatchOrToVerify) {
     }
 }
 
+TEST(CommandLine, TheBoardAndItsAuthority) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool given;
+        const char* url;
+        const char* authority;
+        const char* error;
+    } cases[] = {
+        {{}, false, "", "", ""},
+        {{"--board", "http://127.0.0.1:8080"}, true, "http://127.0.0.1:8080", "", ""},
+        {{"--board=https://board.example/"}, true, "https://board.example/", "", ""},
+        // An empty address is no board at all, not the build's.
+        {{"--board", ""}, true, "", "", ""},
+        {{"--board="}, true, "", "", ""},
+        {{"--board", "http://a", "--board", ""}, true, "", "", ""},
+        {{"--board-ca", "ca.pem", "--board", "https://b"}, true, "https://b", "ca.pem", ""},
+        {{"--board-ca=my ca.pem"}, false, "", "my ca.pem", ""},
+        {{"--mute", "--board"}, false, "", "", "--board needs an address (\"\" for none)"},
+        {{"--board-ca"}, false, "", "", "--board-ca needs a certificate file"},
+        {{"--board-ca="}, false, "", "", "--board-ca needs a certificate file"},
+        {{"--boards", "x"}, false, "", "", "unknown option '--boards'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? "none" : c.arguments.front());
+        const CommandLine line = CommandLine::parse(c.arguments);
+        EXPECT_EQ(line.error, c.error);
+        EXPECT_EQ(line.action, *c.error != '\0' ? Action::Fail : Action::Play);
+        if (*c.error == '\0') {
+            EXPECT_EQ(line.boardGiven, c.given);
+            EXPECT_EQ(line.boardUrl, c.url);
+            EXPECT_EQ(line.boardCertificateAuthority, c.authority);
+        }
+    }
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = CommandLine::usage();
-    for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--replay FILE", "--verify FILE", "--version", "--help"}) {
+    for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--replay FILE", "--verify FILE", "--version",
+                               "--help", "--board URL", "--board-ca FILE"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(usage.back(), '\n');

@@ -42,6 +42,11 @@ TEST(Gamepad, FaceButtonsAndTheDpadAreTheGameKeys) {
     EXPECT_EQ(held(with(Gamepad::kB)), "");
     EXPECT_TRUE(with(Gamepad::kB).holdsWatch());
     EXPECT_FALSE(with(Gamepad::kStart).holdsWatch());
+    // Back watches the online board's best run; Y stays the mode switch.
+    EXPECT_EQ(held(with(Gamepad::kBack)), "");
+    EXPECT_TRUE(with(Gamepad::kBack).holdsBoardWatch());
+    EXPECT_FALSE(with(Gamepad::kB | Gamepad::kY).holdsBoardWatch());
+    EXPECT_FALSE(with(Gamepad::kBack).holdsWatch());
 }
 
 TEST(Gamepad, TheLeftStickSteersOnlyPastAQuarterOfItsTravel) {
@@ -77,6 +82,10 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
     EXPECT_EQ(held(xinput(0x2000 | 0x0100 | 0x0200, 0, 0)), "");
     EXPECT_TRUE(xinput(0x2000, 0, 0).holdsWatch());
     EXPECT_FALSE(xinput(0x0100 | 0x0200, 0, 0).holdsWatch());
+    // Back (0x20) watches the board's best run.
+    EXPECT_EQ(held(xinput(0x0020, 0, 0)), "");
+    EXPECT_TRUE(xinput(0x0020, 0, 0).holdsBoardWatch());
+    EXPECT_FALSE(xinput(0x2000 | 0x8000, 0, 0).holdsBoardWatch());
     EXPECT_EQ(held(xinput(0x0001 | 0x0004, 0, 0)), "LU");
     EXPECT_EQ(held(xinput(0x0002 | 0x0008, 0, 0)), "RD");
     EXPECT_TRUE(xinput(0x0010, 0, 0).holdsStart());

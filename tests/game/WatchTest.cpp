@@ -74,3 +74,41 @@ TEST_F(Watching, ARecordOfOtherContentIsNotShown) {
     EXPECT_NE(fault.find("other content"), std::string::npos) << fault;
     EXPECT_FALSE(game().watching());
 }
+
+// The board's best run is watched with its entry under "REPLAY"; the board's own top is
+// the title screen's and waits hidden meanwhile, and a name cannot be asked over a run.
+TEST_F(Watching, ABoardRunShowsItsCaptionAndHidesTheBoard) {
+    game().showBoardTop({{1, "ACE", 3437}});
+    game().showBoardStatus("RANK 2");
+    game().setReplayCaption("1 ACE 3437");
+    std::string fault;
+    ASSERT_TRUE(game().watch(golden("normal-hard-still.rec"), fault)) << fault;
+    frames(30);
+    EXPECT_EQ(shown(game().replayCaptionText()), "1 ACE 3437");
+    // Centred under "REPLAY".
+    const Text& replay = game().replayText();
+    const Text& caption = game().replayCaptionText();
+    EXPECT_FLOAT_EQ(caption.x() + 10 * caption.size() / 2.0f, replay.x() + 6 * replay.size() / 2.0f);
+    EXPECT_LT(caption.y() + static_cast<float>(caption.size()), replay.y());
+
+    auto ink = [](int left, int right, int bottom, int top) {
+        int dark = 0;
+        for (int y = bottom; y < top; y += 2) {
+            for (int x = left; x < right; x += 2) {
+                const auto p = HeadlessGl::instance().pixel(x, y);
+                dark += p[0] + p[1] + p[2] < 60 ? 1 : 0;
+            }
+        }
+        return dark;
+    };
+    game().render();
+    EXPECT_EQ(ink(1040, 1270, 100, 490), 0) << "the board drawn over a watched run";
+    game().stopWatching();
+    EXPECT_EQ(shown(game().replayCaptionText()), "");
+    game().render();
+    EXPECT_GT(ink(1040, 1270, 100, 490), 20) << "the board is back with the title screen";
+
+    game().askName("ACE");
+    EXPECT_FALSE(game().watch(golden("normal-hard-still.rec"), fault));
+    EXPECT_FALSE(game().watching());
+}

@@ -54,6 +54,8 @@ for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+|`--[a-z]+' "$read
       ;;
     --data) arguments=(--data "$root") ;;
     --replay) arguments=(--replay "$golden") ;;
+    # A board nobody serves: the game says so once and plays offline.
+    --board) arguments=(--board http://127.0.0.1:1) ;;
     *) arguments=("$option") ;;
   esac
   echo "tamq ${arguments[*]}"

@@ -1,0 +1,107 @@
+#include "game/BoardTable.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned kSize = 16;
+// Right-aligned with the best score above; the left edge stays clear of the title
+// picture, which reaches x 1040.
+constexpr float kRight = 1266.0f;
+constexpr float kLeft = kRight - static_cast<float>(kSize * BoardTable::kWidth);
+// The heading sits under the end of the F2 prompt, which comes down to about y 496.
+constexpr float kHeadingY = 456.0f;
+constexpr float kFirstRowY = kHeadingY - 30.0f;
+constexpr float kLinePitch = 20.0f;
+// Between entries, a little more than between the two lines of one.
+constexpr float kRowGap = 26.0f;
+constexpr int kNameLength = 12;
+
+std::string rightAligned(const std::string& text) {
+    const std::size_t width = BoardTable::kWidth;
+    return text.size() >= width ? text.substr(text.size() - width) : std::string(width - text.size(), ' ') + text;
+}
+
+// A line from the network: only what the font draws, never more than a line.
+std::string printable(const std::string& text, std::size_t length) {
+    std::string result = text.substr(0, length);
+    for (char& c : result) {
+        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_';
+        if (!allowed) {
+            c = '?';
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+void BoardTable::init(const Texture* font, Camera* screenCamera) {
+    Text::Options place{.x = kLeft, .y = kHeadingY, .z = -35, .size = kSize, .red = 0.75f, .green = 0.05f, .blue = 0.05f};
+    place.font = font;
+    place.camera = screenCamera;
+    heading_.init(rightAligned("ONLINE TOP 5").c_str(), place);
+    place.red = place.green = place.blue = 0.0f;
+    for (int row = 0; row < kRows; ++row) {
+        names_[row].init("", place);
+        scores_[row].init("", place);
+    }
+    statusText_.init("", place);
+    layOut();
+}
+
+std::string BoardTable::nameLine(const BoardRow& row) {
+    char rank[16];
+    std::snprintf(rank, sizeof rank, "%d ", row.rank);
+    return std::string(rank) + printable(row.name, kNameLength);
+}
+
+std::string BoardTable::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
+
+bool BoardTable::fitsOneLine(const BoardRow& row) {
+    return nameLine(row).size() + 1 + std::to_string(row.score).size() <= static_cast<std::size_t>(kWidth);
+}
+
+void BoardTable::showRows(const std::vector<BoardRow>& rows) {
+    rowCount_ = static_cast<int>(std::min<std::size_t>(rows.size(), kRows));
+    for (int row = 0; row < rowCount_; ++row) {
+        names_[row].setString(printable(nameLine(rows[row]), kWidth).c_str());
+        scores_[row].setString(scoreLine(rows[row]).c_str());
+        oneLine_[row] = fitsOneLine(rows[row]);
+    }
+    layOut();
+}
+
+void BoardTable::showStatus(const std::string& line) {
+    status_ = line;
+    statusText_.setString(rightAligned(printable(line, kWidth)).c_str());
+}
+
+// An entry takes one line when its score fits after its name, else the score goes under
+// it; the status comes under the last entry, or where the heading would be without any.
+void BoardTable::layOut() {
+    float y = kFirstRowY;
+    for (int row = 0; row < rowCount_; ++row) {
+        names_[row].moveTo(kLeft, y);
+        if (!oneLine_[row]) {
+            y -= kLinePitch;
+        }
+        scores_[row].moveTo(kLeft, y);
+        y -= kRowGap;
+    }
+    statusText_.moveTo(kLeft, rowCount_ == 0 ? kHeadingY : y - 4.0f);
+}
+
+void BoardTable::draw() {
+    if (rowCount_ > 0) {
+        heading_.draw();
+        for (int row = 0; row < rowCount_; ++row) {
+            names_[row].draw();
+            scores_[row].draw();
+        }
+    }
+    if (!status_.empty()) {
+        statusText_.draw();
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "game/BoardRow.h"
+#include "render/Text.h"
+
+#include <string>
+#include <vector>
+
+class Camera;
+class Texture;
+
+// The top of the online board as the title and game-over screens show it, in the grass
+// right of the road under the best score: a heading, then per entry its rank, name and
+// score, the score right-aligned, on the entry's line when it fits there and on the next
+// otherwise (a twelve-letter name and a six-digit score do not fit on one line of that
+// strip at a readable size), and a status line under them ("RANK 12", "SENDING"...).
+// No entries, no heading: an offline game shows nothing.
+class BoardTable {
+public:
+    static constexpr int kRows = 5;
+    // Characters per line: the strip between the title picture and the screen's edge.
+    static constexpr int kWidth = 14;
+
+    void init(const Texture* font, Camera* screenCamera);
+    // The first kRows of rows are shown; the rest are ignored.
+    void showRows(const std::vector<BoardRow>& rows);
+    // Empty hides it.
+    void showStatus(const std::string& line);
+    void draw();
+
+    // The two lines of an entry as drawn: "1 ACE" and the score padded to the right edge.
+    // A name from the board is cut to twelve characters and anything the font has no
+    // glyph for becomes '?'.
+    static std::string nameLine(const BoardRow& row);
+    static std::string scoreLine(const BoardRow& row);
+    // Whether the score fits on the name's line with a blank between them.
+    static bool fitsOneLine(const BoardRow& row);
+
+    int rowCount() const { return rowCount_; }
+    const std::string& status() const { return status_; }
+    // The texts as the last showRows and showStatus laid them out, for the tests.
+    const Text& headingText() const { return heading_; }
+    const Text& nameText(int row) const { return names_[row]; }
+    const Text& scoreText(int row) const { return scores_[row]; }
+    const Text& statusText() const { return statusText_; }
+
+private:
+    void layOut();
+
+    int rowCount_ = 0;
+    bool oneLine_[kRows] = {};
+    std::string status_;
+    Text heading_;
+    Text names_[kRows];
+    Text scores_[kRows];
+    Text statusText_;
+};

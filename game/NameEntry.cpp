@@ -1,0 +1,109 @@
+#include "game/NameEntry.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+constexpr int kCharacterCount = static_cast<int>(sizeof NameEntry::kCharacters) - 1;
+
+int indexOf(char c) {
+    const char* found = std::strchr(NameEntry::kCharacters, c);
+    return found == nullptr || c == '\0' ? -1 : static_cast<int>(found - NameEntry::kCharacters);
+}
+
+constexpr GameKey kArrows[] = {GameKey::Up, GameKey::Down, GameKey::Left, GameKey::Right};
+
+}  // namespace
+
+void NameEntry::start(const std::string& initial, const GameInput& held) {
+    slots_.assign(kSlots, ' ');
+    int length = 0;
+    for (char c : initial) {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (length < kSlots && indexOf(upper) >= 0) {
+            slots_[static_cast<std::size_t>(length++)] = upper;
+        }
+    }
+    // A remembered name may start with blanks that were dropped; it is typed on at its end.
+    const std::string trimmed = name();
+    slots_.assign(kSlots, ' ');
+    slots_.replace(0, trimmed.size(), trimmed);
+    cursor_ = static_cast<int>(trimmed.size()) < kSlots ? static_cast<int>(trimmed.size()) : kSlots - 1;
+    active_ = true;
+    refused_ = false;
+    previous_ = held;
+    ignored_ = held;
+    for (int& ticks : heldTicks_) {
+        ticks = 0;
+    }
+}
+
+bool NameEntry::tick(const GameInput& input) {
+    if (!active_) {
+        return false;
+    }
+    for (GameKey key : kGameKeys) {
+        if (!input.isDown(key)) {
+            ignored_.hold(key, false);
+        }
+    }
+    const auto down = [&](GameKey key) { return input.isDown(key) && !ignored_.isDown(key); };
+    const bool confirming = down(GameKey::Space) && !previous_.isDown(GameKey::Space);
+    previous_ = input;
+
+    if (confirming) {
+        if (static_cast<int>(name().size()) >= kShortest) {
+            active_ = false;
+            return true;
+        }
+        refused_ = true;
+    }
+    for (GameKey key : kArrows) {
+        int& ticks = heldTicks_[static_cast<int>(key)];
+        if (!down(key)) {
+            ticks = 0;
+            continue;
+        }
+        const bool repeats = ticks >= kRepeatAfter && (ticks - kRepeatAfter) % kRepeatEvery == 0;
+        if (ticks == 0 || repeats) {
+            press(key);
+        }
+        ++ticks;
+    }
+    return false;
+}
+
+void NameEntry::press(GameKey key) {
+    switch (key) {
+    case GameKey::Up:
+        turn(1);
+        break;
+    case GameKey::Down:
+        turn(-1);
+        break;
+    case GameKey::Left:
+        cursor_ = cursor_ > 0 ? cursor_ - 1 : 0;
+        break;
+    case GameKey::Right:
+        cursor_ = cursor_ < kSlots - 1 ? cursor_ + 1 : kSlots - 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void NameEntry::turn(int step) {
+    char& slot = slots_[static_cast<std::size_t>(cursor_)];
+    const int index = indexOf(slot);
+    slot = kCharacters[(index + step + kCharacterCount) % kCharacterCount];
+    refused_ = false;
+}
+
+std::string NameEntry::name() const {
+    const std::size_t first = slots_.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return slots_.substr(first, slots_.find_last_not_of(' ') - first + 1);
+}

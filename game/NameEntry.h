@@ -1,0 +1,54 @@
+#pragma once
+
+#include "sim/GameInput.h"
+
+#include <string>
+
+// The arcade way of typing a name with a joystick: twelve slots, UP and DOWN turn the
+// character under the cursor, LEFT and RIGHT move the cursor, SPACE confirms. Driven tick
+// by tick with the keys of each tick; a key acts when it goes down and, for the arrows,
+// again while it stays held. Keys already held when the entry starts count only once let
+// go, so the steering of a run that just ended neither moves the cursor nor confirms.
+// Knows nothing of drawing: NameEntryScreen shows it.
+class NameEntry {
+public:
+    static constexpr int kSlots = 12;
+    static constexpr int kShortest = 3;
+    // The characters a slot turns through, in order; the blank comes first so a fresh
+    // slot gives "A" at the first UP.
+    static constexpr char kCharacters[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_";
+    // A held arrow repeats after this many ticks (0.35 s at 240 a second), then every
+    // kRepeatEvery ticks (0.12 s).
+    static constexpr int kRepeatAfter = 84;
+    static constexpr int kRepeatEvery = 29;
+
+    // Fills the slots from initial (letters turned to capitals, characters outside the
+    // set left out, cut to twelve), the cursor after its last character; held are the
+    // keys down right now.
+    void start(const std::string& initial, const GameInput& held = {});
+    // One tick's keys. True on the tick the name is confirmed; the entry is then done.
+    bool tick(const GameInput& input);
+
+    bool active() const { return active_; }
+    // The twelve slots, blanks included.
+    const std::string& slots() const { return slots_; }
+    int cursor() const { return cursor_; }
+    // The slots with the blanks at both ends dropped.
+    std::string name() const;
+    // SPACE was pressed with too short a name, and nothing changed since.
+    bool refused() const { return refused_; }
+
+private:
+    void press(GameKey key);
+    void turn(int step);
+
+    std::string slots_ = std::string(kSlots, ' ');
+    int cursor_ = 0;
+    bool active_ = false;
+    bool refused_ = false;
+    GameInput previous_;
+    // Keys down at the start, ignored until released.
+    GameInput ignored_;
+    // Ticks each arrow has been held, indexed by GameKey.
+    int heldTicks_[8] = {};
+};

@@ -1,0 +1,175 @@
+#include "game/PlayerFile.h"
+
+#include "game/BestScores.h"
+#include "io/AtomicFile.h"
+#include "io/FaultReporter.h"
+#include "io/FileReader.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+constexpr const char* kKeyCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// What the board takes as a key: 32 to 128 of A-Z, a-z, 0-9, '-' and '_'.
+bool isPlayerKey(const std::string& key) {
+    if (key.size() < 32 || key.size() > 128) {
+        return false;
+    }
+    for (char c : key) {
+        const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit && c != '-' && c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+PlayerFile::PlayerFile(std::string folder)
+    : folder_(std::move(folder)), path_(folder_.empty() ? "" : folder_ + "/player.json") {}
+
+const char* PlayerFile::modeName(Mode mode) { return mode == Mode::Random ? "random" : "normal"; }
+
+const char* PlayerFile::difficultyName(Difficulty difficulty) {
+    return difficulty == Difficulty::Easy ? "easy" : "hard";
+}
+
+std::string PlayerFile::boardName(Mode mode, Difficulty difficulty) {
+    return std::string(modeName(mode)) + "-" + difficultyName(difficulty);
+}
+
+std::string PlayerFile::makeKey() {
+    std::random_device device;
+    std::uniform_int_distribution<int> pick(0, 61);
+    std::string key(kKeyLength, ' ');
+    for (char& c : key) {
+        c = kKeyCharacters[pick(device)];
+    }
+    return key;
+}
+
+int PlayerFile::boardScore(Mode mode, Difficulty difficulty) const {
+    const auto found = boards_.find(boardName(mode, difficulty));
+    return found == boards_.end() ? -1 : found->second;
+}
+
+void PlayerFile::setName(const std::string& name) {
+    if (name != name_) {
+        name_ = name;
+        save();
+    }
+}
+
+void PlayerFile::setBoardScore(Mode mode, Difficulty difficulty, int score) {
+    const auto [kept, added] = boards_.try_emplace(boardName(mode, difficulty), score);
+    if (added || kept->second != score) {
+        kept->second = score;
+        save();
+    }
+}
+
+std::string PlayerFile::toJson() const {
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    document["name"] = name_;
+    document["playerKey"] = playerKey_;
+    document["boards"] = nlohmann::ordered_json::object();
+    for (const auto& [board, score] : boards_) {
+        document["boards"][board] = score;
+    }
+    return document.dump(2) + "\n";
+}
+
+bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
+    nlohmann::json document;
+    try {
+        document = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::exception&) {
+        fault = "not a JSON document";
+        return false;
+    }
+    if (!document.is_object()) {
+        fault = "not a JSON object";
+        return false;
+    }
+    std::string name;
+    if (const auto member = document.find("name"); member != document.end()) {
+        if (!member->is_string() || member->get<std::string>().size() > 12) {
+            fault = "\"name\" is not a name of at most 12 characters";
+            return false;
+        }
+        name = member->get<std::string>();
+    }
+    const auto key = document.find("playerKey");
+    if (key == document.end() || !key->is_string() || !isPlayerKey(key->get<std::string>())) {
+        fault = "\"playerKey\" is missing or not 32 to 128 of A-Z, a-z, 0-9, - and _";
+        return false;
+    }
+    std::map<std::string, int> boards;
+    if (const auto member = document.find("boards"); member != document.end()) {
+        if (!member->is_object()) {
+            fault = "\"boards\" is not an object";
+            return false;
+        }
+        for (const auto& [board, score] : member->items()) {
+            const double value = score.is_number() ? score.get<double>() : -1.0;
+            if (!(value >= 0.0 && value <= BestScores::kHighest) || value != std::floor(value)) {
+                fault = "the score of \"" + board + "\" is not a whole number from 0 to " +
+                        std::to_string(BestScores::kHighest);
+                return false;
+            }
+            boards[board] = static_cast<int>(value);
+        }
+    }
+    name_ = std::move(name);
+    playerKey_ = key->get<std::string>();
+    boards_ = std::move(boards);
+    return true;
+}
+
+void PlayerFile::load() {
+    std::error_code error;
+    if (!path_.empty() && std::filesystem::exists(path_, error)) {
+        std::string text, fault;
+        if (FileReader::read(path_, text, fault) && fromJson(text, fault)) {
+            return;
+        }
+        // The key is the player's standing on the board: never written over unseen.
+        const std::string aside = path_ + ".broken";
+        std::filesystem::remove(aside, error);
+        std::filesystem::rename(path_, aside, error);
+        FaultReporter::report(path_, fault + (error ? "; it could not be kept aside" : "; kept aside as player.json.broken") +
+                                         ", the board sees a new player");
+    }
+    name_.clear();
+    boards_.clear();
+    playerKey_ = makeKey();
+    save();
+}
+
+bool PlayerFile::save() {
+    if (folder_.empty()) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    std::string fault;
+    if (error || !AtomicFile::replace(path_, toJson(), fault)) {
+        if (!reported_) {
+            FaultReporter::report(path_, (error ? error.message() : fault) + "; the player's name and key are not kept");
+            reported_ = true;
+        }
+        return false;
+    }
+    if (savedHook_ != nullptr) {
+        savedHook_(path_);
+    }
+    return true;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "sim/RunState.h"
+
+#include <map>
+#include <string>
+
+// Who the player is to the online board, kept in "player.json" in the player's data folder
+// beside the best scores: the name they gave last time, the install's player key (a random
+// secret made once, which ties their runs together on the board; the board keeps only its
+// hash) and their own best accepted score on each board, as the board answered it. A
+// damaged file is kept aside as "player.json.broken" rather than overwritten with a new
+// key, and play starts afresh. Saving replaces the file atomically.
+class PlayerFile {
+public:
+    // The length of a player key, and its characters.
+    static constexpr int kKeyLength = 43;
+
+    // The folder is the player's data folder (app/Platform.h); an empty one keeps nothing,
+    // and the key then lasts as long as the program.
+    explicit PlayerFile(std::string folder);
+
+    const std::string& path() const { return path_; }
+
+    // Reads the file, and makes and saves a key when there is none. A damaged file is
+    // reported in one line and set aside.
+    void load();
+
+    const std::string& name() const { return name_; }
+    const std::string& playerKey() const { return playerKey_; }
+    // The player's best accepted score on a board; -1 when none is known.
+    int boardScore(Mode mode, Difficulty difficulty) const;
+
+    // Each saves the file when it changes something.
+    void setName(const std::string& name);
+    void setBoardScore(Mode mode, Difficulty difficulty, int score);
+
+    // Called with the file's path after each save (the browser copies it to its storage).
+    using SavedHook = void (*)(const std::string& path);
+    void setSavedHook(SavedHook hook) { savedHook_ = hook; }
+
+    // "normal", "random"; "hard", "easy"; and "normal-hard", as the board names them.
+    static const char* modeName(Mode mode);
+    static const char* difficultyName(Difficulty difficulty);
+    static std::string boardName(Mode mode, Difficulty difficulty);
+    // A new player key: kKeyLength characters of A-Z, a-z and 0-9 from std::random_device.
+    static std::string makeKey();
+
+    // The file's text, and the other way round: false with fault set (nothing changed) when
+    // it is no JSON object, or a member is of the wrong kind or out of range.
+    std::string toJson() const;
+    bool fromJson(const std::string& text, std::string& fault);
+
+private:
+    bool save();
+
+    std::string folder_;
+    std::string path_;
+    std::string name_;
+    std::string playerKey_;
+    std::map<std::string, int> boards_;
+    bool reported_ = false;
+    SavedHook savedHook_ = nullptr;
+};

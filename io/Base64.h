@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Standard base64 (RFC 4648, padded, no line breaks): how a run record travels inside the
+// JSON of a submission to the online board.
+class Base64 {
+public:
+    static std::string encode(std::string_view bytes);
+};

@@ -1,0 +1,371 @@
+// The board link driven frame by frame as the game drives it, with a clock of the test's
+// own, against the real board (TestBoard, whose secret the test shares to date its tokens
+// back) and against servers that misbehave on purpose (CannedServer).
+
+#include "app/BoardLink.h"
+#include "app/GameSession.h"
+
+#include "BoardCalls.h"
+#include "BoardProcess.h"
+#include "CannedServer.h"
+#include "PgCluster.h"
+#include "TestBoard.h"
+#include "TestRecords.h"
+#include "support/TestFiles.h"
+
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A fresh player folder for each link.
+std::string playerFolder() {
+    static int count = 0;
+    const std::string folder = TestFiles::folder() + "/link-player-" + std::to_string(++count);
+    std::filesystem::remove_all(folder);
+    return folder;
+}
+
+// The game's side: an HTTP client, a player file and the link, with the time of the frames.
+struct Player {
+    explicit Player(const std::string& url, Mode mode = Mode::Normal, Difficulty difficulty = Difficulty::Hard)
+        : player(playerFolder()), mode(mode), difficulty(difficulty) {
+        player.load();
+        link.setUrl(url);
+    }
+
+    // One frame, milliseconds after the last.
+    void frame(std::uint32_t milliseconds = 16) {
+        now += milliseconds;
+        link.update(mode, difficulty, now);
+    }
+    // Frames until done says so; the real time only waits for the answers.
+    bool until(const std::function<bool()>& done, std::uint32_t milliseconds = 16) {
+        const auto deadline = Clock::now() + std::chrono::seconds(120);
+        while (!done()) {
+            if (Clock::now() > deadline) {
+                return false;
+            }
+            frame(milliseconds);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    bool holdsToken() {
+        std::uint32_t seed = 0;
+        return link.seedFor(mode, difficulty, now, seed);
+    }
+    std::uint32_t seed() {
+        std::uint32_t seed = 0;
+        link.seedFor(mode, difficulty, now, seed);
+        return seed;
+    }
+
+    HttpClient http;
+    PlayerFile player;
+    BoardLink link{http, player};
+    Mode mode;
+    Difficulty difficulty;
+    std::uint32_t now = 5000;
+};
+
+bool ownBoard() { return !TestBoard::url().empty() && TestBoard::own(); }
+
+}  // namespace
+
+TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    Player game(TestBoard::url() + "/", Mode::Random, Difficulty::Easy);
+    ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
+    const std::uint32_t seed = game.seed();
+    // A run on another board or seed is local, and leaves the token in hand.
+    EXPECT_EQ(game.link.takeToken(Mode::Random, Difficulty::Hard, seed, game.now), "");
+    EXPECT_EQ(game.link.takeToken(Mode::Random, Difficulty::Easy, seed + 1, game.now), "");
+    const std::string token = game.link.takeToken(Mode::Random, Difficulty::Easy, seed, game.now);
+    ASSERT_FALSE(token.empty());
+    // Used up; the next frames ask for another, with another seed.
+    EXPECT_FALSE(game.holdsToken());
+    ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
+    EXPECT_NE(game.seed(), seed);
+
+    // The run, played as if it had taken its time since the token came.
+    const std::string bytes = TestRecords::play(seed, "random", "easy", 600);
+    RunRecord record;
+    std::string fault;
+    ASSERT_TRUE(RunRecord::fromBytes(bytes, record, fault)) << fault;
+    ASSERT_TRUE(game.link.qualifies(Mode::Random, Difficulty::Easy, static_cast<int>(record.score)));
+    game.link.submit(BoardCalls::token(seed, "random", "easy", 601), record, "ACE", game.now);
+    EXPECT_EQ(game.link.status(), "SENDING");
+    ASSERT_TRUE(game.until([&] { return game.link.status() != "SENDING"; }));
+    EXPECT_EQ(game.link.status().rfind("RANK ", 0), 0u) << game.link.status();
+    EXPECT_EQ(game.player.boardScore(Mode::Random, Difficulty::Easy), static_cast<int>(record.score));
+    // The board is read again with the run on it.
+    ASSERT_TRUE(game.until([&] {
+        for (const BoardRow& row : game.link.top(Mode::Random, Difficulty::Easy)) {
+            if (row.name == "ACE" && row.score == static_cast<int>(record.score)) {
+                return true;
+            }
+        }
+        return false;
+    }));
+
+    // And its record can be fetched to be watched, with its place as the caption.
+    const std::vector<BoardRow> top = game.link.top(Mode::Random, Difficulty::Easy);
+    ASSERT_FALSE(top.empty());
+    game.link.fetchBestRun(Mode::Random, Difficulty::Easy);
+    RunRecord best;
+    std::string caption;
+    ASSERT_TRUE(game.until([&] { return game.link.takeBestRun(best, caption); }));
+    EXPECT_EQ(caption, "1 " + top[0].name + " " + std::to_string(top[0].score));
+    EXPECT_EQ(best.mode, 1);
+    EXPECT_EQ(best.difficulty, 1);
+}
+
+TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    Player game(TestBoard::url(), Mode::Normal, Difficulty::Easy);
+    const std::uint32_t seed = 77;
+    const std::string bytes = TestRecords::play(seed, "normal", "easy", 600);
+    RunRecord record, otherSeed;
+    std::string fault;
+    ASSERT_TRUE(RunRecord::fromBytes(bytes, record, fault)) << fault;
+    otherSeed = record;
+    otherSeed.seed = seed + 1;
+    const std::string fresh = BoardCalls::token(seed, "normal", "easy", 601);
+    const struct {
+        std::string token;
+        const RunRecord* record;
+        const char* name;
+        const char* status;
+    } cases[] = {
+        {"not a token", &record, "ACE", "EXPIRED"},
+        {BoardCalls::token(seed, "normal", "easy", 3 * 3600), &record, "ACE", "EXPIRED"},
+        {BoardCalls::token(seed, "normal", "easy", 601), &otherSeed, "ACE", "NOT VERIFIED"},
+        {BoardCalls::token(seed, "normal", "easy", 601), &record, "a", "REFUSED"},
+        {fresh, &record, "BOB", "RANK 1"},
+        // The same token again, sent once only: it was used.
+        {fresh, &record, "BOB", "EXPIRED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        game.link.submit(c.token, *c.record, c.name, game.now);
+        ASSERT_TRUE(game.until([&] { return game.link.status() != "SENDING"; }));
+        EXPECT_EQ(game.link.status(), c.status);
+    }
+}
+
+TEST(BoardLink, AnUnreachableBoardIsSaidOnceAskedLessOftenAndWelcomedBack) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    const int port = PgCluster::freePort();
+    Player game("http://127.0.0.1:" + std::to_string(port));
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(game.until([&] { return game.link.offline(); }));
+    EXPECT_TRUE(game.link.top(Mode::Normal, Difficulty::Hard).empty());
+    // Asked again after 30 s, then 60, 120, 240 and 300 s: nothing in between.
+    for (std::uint32_t wait : {30000u, 60000u, 120000u, 240000u, 300000u, 300000u}) {
+        SCOPED_TRACE(wait);
+        game.frame(wait - 100);
+        EXPECT_EQ(game.http.pending(), 0);
+        game.frame(100);
+        EXPECT_EQ(game.http.pending(), 1);
+        ASSERT_TRUE(game.until([&] { return game.http.pending() == 0; }, 0));
+        EXPECT_TRUE(game.link.offline());
+    }
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "board: http://127.0.0.1:" + std::to_string(port) +
+                        " cannot be reached (" + said.substr(said.find('(') + 1, said.find(')') - said.find('(') - 1) +
+                        "); playing offline\n");
+
+    // The board comes up on that address: at the next try it is back, said once.
+    BoardProcess service;
+    service.start(TestBoard::database(), {"--listen", "127.0.0.1:" + std::to_string(port)});
+    testing::internal::CaptureStderr();
+    game.frame(300000);
+    ASSERT_TRUE(game.until([&] { return !game.link.offline() && game.holdsToken(); }));
+    ASSERT_TRUE(game.until([&] { return game.http.pending() == 0; }));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "board: http://127.0.0.1:" + std::to_string(port) + " answers again\n");
+
+    // Down again mid-run: said once more, and a submission retries, then gives up.
+    service.kill9();
+    testing::internal::CaptureStderr();
+    game.frame(BoardLink::kBoardKeptMilliseconds + 1);
+    ASSERT_TRUE(game.until([&] { return game.link.offline(); }, 0));
+    RunRecord record;
+    game.link.submit("a token", record, "ACE", game.now);
+    ASSERT_TRUE(game.until([&] { return game.link.status() == "RETRYING"; }, 0));
+    ASSERT_TRUE(game.until([&] { return game.link.status() == "OFFLINE"; }, 1000));
+    const std::string down = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(down.find("board: http://127.0.0.1:" + std::to_string(port) + " cannot be reached"), 0u) << down;
+    EXPECT_NE(down.find("board: the run could not be sent"), std::string::npos) << down;
+    EXPECT_EQ(std::count(down.begin(), down.end(), '\n'), 2) << down;
+}
+
+namespace {
+
+// A board that hands out tokens and shows an empty board, and answers submissions so.
+std::map<std::string, std::vector<std::string>> boardAnswering(std::vector<std::string> submissions,
+                                                               const std::string& entries = "") {
+    return {{"/v1/runs/start", {CannedServer::answer(200, R"({"seed":5,"token":"t","mode":"normal","difficulty":"hard"})")}},
+            {"/v1/boards", {CannedServer::answer(200, R"({"entries":[)" + entries + "]}")}},
+            {"/v1/runs", std::move(submissions)}};
+}
+
+}  // namespace
+
+TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpired) {
+    const std::string busy = CannedServer::answer(503, R"({"error":"busy","reason":"try again"})", "Retry-After: 3\r\n");
+    const struct {
+        std::vector<std::string> answers;
+        const char* status;
+        int served;
+    } cases[] = {
+        {{busy, CannedServer::answer(201, R"({"rank":12,"personalBest":true,"score":3437.25})")}, "RANK 12", 2},
+        // The first sending was stored but its answer lost: the resend hears it is used.
+        {{busy, CannedServer::answer(409, R"({"error":"token_used"})")}, "SENT", 2},
+        {{CannedServer::answer(409, R"({"error":"token_used"})")}, "EXPIRED", 1},
+        {{CannedServer::answer(413, R"({"error":"too_large"})")}, "REFUSED", 1},
+        {{busy}, "OFFLINE", 1 + BoardLink::kSubmitRetries},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        CannedServer server(boardAnswering(c.answers));
+        Player game(server.url());
+        RunRecord record;
+        record.score = 3437.5f;
+        testing::internal::CaptureStderr();
+        game.link.submit("token", record, "ACE", game.now);
+        ASSERT_TRUE(game.until([&] { return server.served("/v1/runs") == 1 && game.link.status() != "SENDING"; }, 0));
+        if (c.served > 1) {
+            EXPECT_EQ(game.link.status(), "RETRYING");
+            // Not before the board's Retry-After.
+            game.frame(2900);
+            EXPECT_EQ(server.served("/v1/runs"), 1);
+        }
+        ASSERT_TRUE(game.until([&] { return game.link.status() == c.status; }, 500));
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(server.served("/v1/runs"), c.served);
+    }
+}
+
+TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
+    // A full board: a hundred entries from 10000 down to 199 points.
+    std::string entries;
+    for (int i = 0; i < BoardLink::kBoardDepth; ++i) {
+        entries += (i ? "," : "") + std::string(R"({"rank":)") + std::to_string(i + 1) + R"(,"name":"P)" +
+                   std::to_string(i) + R"(","score":)" + std::to_string(10000 - i * 99) + R"(.5,"runId":)" +
+                   std::to_string(i + 1) + "}";
+    }
+    CannedServer full(boardAnswering({}, entries));
+    CannedServer few(boardAnswering({}, R"({"rank":1,"name":"ACE","score":50,"runId":3})"));
+    CannedServer refusing({CannedServer::answer(503, R"({"error":"unavailable"})")});
+    const struct {
+        const CannedServer* board;
+        int own;
+        int score;
+        bool qualifies;
+    } cases[] = {
+        {&full, -1, 199, false},   // the 100th has 199.5
+        {&full, -1, 200, true},
+        {&full, 150, 160, true},   // beats the player's own entry
+        {&full, 170, 160, false},
+        {&few, -1, 1, true},       // fewer than a hundred entries
+        {&refusing, -1, 1, true},  // the board cannot be read to tell
+        {nullptr, -1, 100000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.score) + " over own " + std::to_string(c.own));
+        Player game(c.board != nullptr ? c.board->url() : "");
+        if (c.own >= 0) {
+            game.player.setBoardScore(Mode::Normal, Difficulty::Hard, c.own);
+        }
+        testing::internal::CaptureStderr();
+        if (c.board == &refusing) {
+            ASSERT_TRUE(game.until([&] { return game.link.offline(); }));
+        } else if (c.board != nullptr) {
+            ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
+        }
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(game.link.qualifies(Mode::Normal, Difficulty::Hard, c.score), c.qualifies);
+    }
+    // The top five of a full board, in whole points.
+    Player game(full.url());
+    ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
+    const std::vector<BoardRow> top = game.link.top(Mode::Normal, Difficulty::Hard);
+    ASSERT_EQ(top.size(), 5u);
+    EXPECT_EQ(top[4].rank, 5);
+    EXPECT_EQ(top[4].name, "P4");
+    EXPECT_EQ(top[4].score, 9604);
+}
+
+TEST(BoardLink, TheSessionSeedsTheNextRunWithItsTokenAndThatRunUsesItUp) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("XDG_DATA_HOME", (TestFiles::folder() + "/session-board").c_str(), 1);
+    GameSession session;
+    ASSERT_TRUE(session.prepare({"--mute", "--data", TAMQ_SOURCE_DIR, "--board", TestBoard::url()}));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    if (!session.start()) {
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        GTEST_SKIP() << "no OpenGL window here";
+    }
+    ASSERT_NE(session.board(), nullptr);
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    std::uint32_t seed = 0;
+    const auto held = [&] { return session.board()->seedFor(Mode::Normal, Difficulty::Hard, SDL_GetTicks(), seed); };
+    while (!held() && Clock::now() < deadline) {
+        session.frame();
+    }
+    ASSERT_TRUE(held());
+    session.frame();
+    EXPECT_EQ(session.game().simulation().nextSeed(), seed);
+    // SPACE until the run is on (the title screen takes keys after its first second).
+    while (!session.game().running() && Clock::now() < deadline) {
+        SDL_Event space{};
+        space.type = SDL_KEYDOWN;
+        space.key.keysym.scancode = SDL_SCANCODE_SPACE;
+        space.key.keysym.sym = SDLK_SPACE;
+        SDL_PushEvent(&space);
+        session.frame();
+    }
+    ASSERT_TRUE(session.game().running());
+    EXPECT_EQ(session.game().simulation().runStart().seed, seed);
+    // Used up by the run: the token held next is another, asked for during the run.
+    const std::uint32_t ranked = session.game().simulation().runStart().seed;
+    while (!(held() && seed != ranked) && Clock::now() < deadline) {
+        session.frame();
+    }
+    EXPECT_TRUE(held());
+    EXPECT_NE(seed, ranked);
+    EXPECT_TRUE(session.game().running());
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    while (session.frame()) {
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("board:"), std::string::npos) << said;
+    EXPECT_TRUE(std::filesystem::exists(TestFiles::folder() + "/session-board/tamq4pelrok/player.json"));
+}

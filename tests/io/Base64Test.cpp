@@ -1,0 +1,28 @@
+#include "io/Base64.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(Base64, EncodesEveryRemainderAndEveryByteValue) {
+    // RFC 4648's own examples, and bytes a string would stop at or sign-extend.
+    const struct {
+        std::string bytes;
+        const char* text;
+    } cases[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\0\0\0", 3), "AAAA"},
+        {"\xff\xff\xff", "////"},
+        {"\xfb\xef\xbe", "++++"},
+        {std::string("TAMQRUN\x1a\x01\x00", 10), "VEFNUVJVThoBAA=="},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Base64::encode(c.bytes), c.text) << c.text;
+    }
+}
