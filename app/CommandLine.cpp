@@ -45,6 +45,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             line.fullscreen = true;
         } else if (argument == "--mute") {
             line.mute = true;
+        } else if (argument == "--frame-stats") {
+            line.frameStats = true;
         } else if (std::string* value = valueOf(line, argument)) {
             // "--option VALUE" or "--option=VALUE".
             const std::size_t equals = argument.find('=');
@@ -87,6 +89,8 @@ std::string CommandLine::usage() {
            "                 the one the game was built with; --board \"\" for none\n"
            "  --board-ca FILE  also trust the certificate authority in FILE (PEM) for the\n"
            "                 board's HTTPS\n"
+           "  --frame-stats  print at exit how many frames were shown, the longest in\n"
+           "                 milliseconds and how many took over 50 ms\n"
            "  --fullscreen   play fullscreen\n"
            "  --mute         play without sound\n"
            "  --replay FILE  watch the run recorded in FILE, then play; any game key ends it\n"

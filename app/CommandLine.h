@@ -28,6 +28,8 @@ public:
     std::string boardCertificateAuthority;
     bool fullscreen = false;
     bool mute = false;
+    // Print how long the loop's iterations took, at exit.
+    bool frameStats = false;
     // What was wrong with the arguments, one line, when action is Fail.
     std::string error;
 };

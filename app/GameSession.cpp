@@ -50,6 +50,9 @@ bool GameSession::start() {
     game_.bestScores().setScores(bestFile_.load());
     game_.recorder().setGameVersion(Launch::version());
     window_.setMuted(launch_.options.mute);
+    if (launch_.options.frameStats) {
+        frameStats_.enable();
+    }
     StartupServices services{loadGlEntryPoints, applyFixedGlState, showErrorBox, isGameKeyDown};
     services.fullscreen = launch_.options.fullscreen;
     exitCode_ = startGame(window_, game_, services);
@@ -203,13 +206,19 @@ bool GameSession::frame() {
     if (finished_) {
         return false;
     }
+    // Loading and the first draws are not play: timed from the first frame on screen.
+    if (firstFrameShown_) {
+        frameStats_.start();
+    }
     if (window_.isRunning()) {
         followWatching();
         followBoard();
     }
     if (runLoopIteration(window_, game_, isGameKeyDown, Followers{*this}, firstFrameShown_)) {
+        frameStats_.stop();
         return true;
     }
+    frameStats_.printOnce();
     finishGame(window_, game_);
     finished_ = true;
     return false;

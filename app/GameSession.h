@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BoardLink.h"
+#include "FrameStats.h"
 #include "GameFollower.h"
 #include "HttpClient.h"
 #include "Launch.h"
@@ -90,6 +91,7 @@ private:
     AudioPlayer audio_;
     BestScoreFile bestFile_;
     GameFollower follower_;
+    FrameStats frameStats_;
     bool firstFrameShown_ = false;
     bool finished_ = false;
     std::uint32_t lastActivity_ = 0;

@@ -65,3 +65,16 @@ tamq_poll() {
     sleep 0.1
   done
 }
+
+# tamq_free_port: a port of 127.0.0.1 that nothing listens on now. Another program may take
+# it before the caller binds it: callers that can tell retry with another.
+tamq_free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      echo "$port"
+      return 0
+    fi
+  done
+}

@@ -17,6 +17,9 @@ TAMQ_BOARD_PACKAGES=(
   libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15 curl
 )
 
+# HTTPS on loopback in the tests (scripts/lib/tls.sh) and the slow board's proxy.
+TAMQ_TLS_PACKAGES=(nginx openssl curl python3)
+
 # Those and the content generators, the tests, the benchmarks and the end-to-end runs.
 TAMQ_PACKAGES=(
   "${TAMQ_PLAY_PACKAGES[@]}"
@@ -27,6 +30,7 @@ TAMQ_PACKAGES=(
   desktop-file-utils appstream
   gpg gpg-agent
   "${TAMQ_BOARD_PACKAGES[@]}"
+  "${TAMQ_TLS_PACKAGES[@]}"
   systemd
 )
 
@@ -58,4 +62,9 @@ tamq_install_play_deps() {
 # Only what building and running the board service needs.
 tamq_install_board_deps() {
   tamq_install_packages "${TAMQ_BOARD_PACKAGES[@]}"
+}
+
+# Only what the tests' HTTPS and slow board need.
+tamq_install_tls_deps() {
+  tamq_install_packages "${TAMQ_TLS_PACKAGES[@]}"
 }

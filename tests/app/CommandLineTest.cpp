@@ -14,9 +14,11 @@ TEST(CommandLine, ReadsEveryOptionInAnyOrderAndPlaysWithDefaultsWithoutAny) {
     EXPECT_TRUE(none.dataFolder.empty());
     EXPECT_FALSE(none.fullscreen);
     EXPECT_FALSE(none.mute);
+    EXPECT_FALSE(none.frameStats);
 
-    const CommandLine all = CommandLine::parse({"--mute", "--data", "/opt/my game", "--fullscreen"});
+    const CommandLine all = CommandLine::parse({"--mute", "--data", "/opt/my game", "--frame-stats", "--fullscreen"});
     EXPECT_EQ(all.action, Action::Play);
+    EXPECT_TRUE(all.frameStats);
     EXPECT_EQ(all.dataFolder, "/opt/my game");
     EXPECT_TRUE(all.fullscreen);
     EXPECT_TRUE(all.mute);

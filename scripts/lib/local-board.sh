@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# A board of the tests' own on loopback: a PostgreSQL cluster and tamq-board in a folder
+# the caller gives, and the slow board (tests/support/slow_proxy.py) in front of it when
+# asked. Used by the end-to-end tests of the game against a board and by the figures
+# script. Sourced.
+#
+#   board_start FOLDER BOARD_EXE DATA [PORT]  the cluster (made the first time) and the
+#                                  service on 127.0.0.1:PORT (any free port when absent);
+#                                  returns once /v1/health answers; sets board_port,
+#                                  board_url and board_pid; its output is FOLDER/board.log
+#   board_stop                     stops the service (TERM) and waits for it; the cluster
+#                                  runs on, so board_start FOLDER ... "$board_port" serves
+#                                  the same runs again
+#   board_psql FOLDER SQL          one query's answer against the board's database
+#   board_proxy_start FOLDER UPSTREAM DELAY|hold
+#                                  the slow proxy on a free port: each answer DELAY seconds
+#                                  late, or never; sets proxy_port, proxy_url, proxy_pid;
+#                                  a line a request in FOLDER/proxy.log
+#   board_proxy_stop
+#   board_cleanup                  all of them, and the cluster; for the caller's EXIT trap
+#
+# The cluster runs as the calling user, or as "postgres" for root: FOLDER and the folders
+# above it must let that account through (mktemp -d and chmod 755 do).
+source "$(dirname "${BASH_SOURCE[0]}")/postgres.sh"
+
+board_port=""
+board_url=""
+board_pid=""
+board_folder=""
+board_log_start=1
+proxy_port=""
+proxy_url=""
+proxy_pid=""
+
+board_start() {
+  local folder="$1" exe="$2" data="$3" port="${4:-0}"
+  board_folder="$folder"
+  mkdir -p "$folder"
+  if [ ! -d "$folder/postgres/data" ]; then
+    mkdir -p "$folder/postgres"
+    tamq_pg_init "$folder/postgres" || return 1
+    (umask 077 && head -c 48 /dev/urandom | base64 -w0 >"$folder/secret")
+  fi
+  if [ ! -f "$folder/postgres/data/postmaster.pid" ]; then
+    tamq_pg_start "$folder/postgres" || return 1
+    tamq_pg_createdb "$folder/postgres" board || return 1
+  fi
+  # The tests come from one address: no limit of the service's stands in their way.
+  touch "$folder/board.log"
+  board_log_start=$(($(wc -l <"$folder/board.log") + 1))
+  "$exe" --listen "127.0.0.1:$port" --database "$(tamq_pg_conninfo "$folder/postgres" board)" \
+    --secret-file "$folder/secret" --data "$data" --read-rate 100000 --write-rate 100000 \
+    >>"$folder/board.log" 2>&1 &
+  board_pid=$!
+  board_port=""
+  tamq_poll 60 board_listening_or_ended "$folder/board.log" || true
+  if [ -z "$board_port" ] || ! kill -0 "$board_pid" 2>/dev/null; then
+    echo "tamq-board did not start:" >&2
+    tail -n "+$board_log_start" "$folder/board.log" >&2
+    board_stop
+    return 1
+  fi
+  board_url="http://127.0.0.1:$board_port"
+  tamq_poll 60 board_healthy || { echo "tamq-board is not healthy:" >&2; cat "$folder/board.log" >&2; return 1; }
+}
+
+# This start's "tamq-board: listening on 127.0.0.1:PORT" line, or the service's end.
+board_listening_or_ended() {
+  board_port="$(tail -n "+$board_log_start" "$1" | grep -o 'listening on 127\.0\.0\.1:[0-9]*' | head -n1 | cut -d: -f2)"
+  [ -n "$board_port" ] || ! kill -0 "$board_pid" 2>/dev/null
+}
+
+board_healthy() { curl -sf --max-time 5 "$board_url/v1/health" | grep -q '"status":"ok"'; }
+
+board_stop() {
+  if [ -n "$board_pid" ] && kill -0 "$board_pid" 2>/dev/null; then
+    kill -TERM "$board_pid" 2>/dev/null || true
+    wait "$board_pid" 2>/dev/null || true
+  fi
+  board_pid=""
+}
+
+board_psql() {
+  "$TAMQ_PG_BIN/psql" "$(tamq_pg_conninfo "$1/postgres" board)" -qtAX -c "$2"
+}
+
+board_proxy_start() {
+  local folder="$1" upstream="$2" delay="$3" mode
+  if [ "$delay" = hold ]; then mode=(--hold); else mode=(--delay "$delay"); fi
+  rm -f "$folder/proxy.port"
+  python3 "$TAMQ_ROOT/tests/support/slow_proxy.py" --upstream "$upstream" "${mode[@]}" \
+    --port-file "$folder/proxy.port" --log "$folder/proxy.log" 2>>"$folder/proxy.err" &
+  proxy_pid=$!
+  tamq_poll 30 board_proxy_ready_or_ended "$folder/proxy.port" || true
+  if ! kill -0 "$proxy_pid" 2>/dev/null || [ ! -s "$folder/proxy.port" ]; then
+    echo "the slow proxy did not start:" >&2
+    cat "$folder/proxy.err" >&2
+    return 1
+  fi
+  proxy_port="$(cat "$folder/proxy.port")"
+  proxy_url="http://127.0.0.1:$proxy_port"
+}
+
+board_proxy_ready_or_ended() { [ -s "$1" ] || ! kill -0 "$proxy_pid" 2>/dev/null; }
+
+board_proxy_stop() {
+  if [ -n "$proxy_pid" ] && kill -0 "$proxy_pid" 2>/dev/null; then
+    kill -TERM "$proxy_pid" 2>/dev/null || true
+    wait "$proxy_pid" 2>/dev/null || true
+  fi
+  proxy_pid=""
+}
+
+board_cleanup() {
+  board_proxy_stop
+  board_stop
+  if [ -n "$board_folder" ]; then
+    tamq_pg_stop "$board_folder/postgres" immediate 2>/dev/null || true
+  fi
+}
