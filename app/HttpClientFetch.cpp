@@ -78,8 +78,8 @@ EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, c
             // A browser keeps the cause of a failed fetch from the page (refused, no such
             // host, an untrusted certificate, an origin not allowed all read the same).
             const why = timedOut ? "no answer within " + timeoutMilliseconds + " ms"
-                      : response !== null ? "the answer broke off (" + error.message + ")"
-                      : "no answer (" + error.message + ": not reachable, or not allowing this page)";
+                      : response !== null ? "the answer broke off: " + error.message
+                      : error.message + ": not reachable, not trusted or not allowing this page";
             finish({ status: 0, body: new Uint8Array(0), error: why, retryAfter: 0 });
         });
 });

@@ -6,9 +6,13 @@
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
 #                           headless Chromium: with keys, on a touch device, with a controller;
-#                           and the page's HTTP client against a local board
+#                           the page's HTTP client against a local board, and a ranked run
+#                           named and sent to it over HTTP and HTTPS
 #   scripts/web.sh bench    the same, then prints the download size, the time to the first
 #                           frame and the frame rate beside the desktop build's
+#
+# TAMQ_BOARD_URL=https://... builds the site with that online board (the page's address
+# then cannot name another); without it the address alone names one (?board=URL).
 #
 # zlib, libpng and SDL2 come from Debian's own source packages, built with emcc once and
 # kept outside the clone (TAMQ_WEB_CACHE, default ~/.cache/tamq4pelrok/web), under a name
@@ -110,6 +114,7 @@ build_game() {
   fi
   tamq_configure wasm -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" -DTAMQ_WERROR="$TAMQ_WERROR" \
+    -DTAMQ_BOARD_URL="${TAMQ_BOARD_URL:-}" \
     -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
   tamq_build wasm
   # The site: the page, its touch controls and the three files the game is made of, nothing else.
@@ -149,6 +154,9 @@ case "$mode" in
     /usr/bin/python3 "$root/tests/web/touch_test.py" "$build" "$wasm/browser-shots"
     tamq_step "the page's HTTP client against a local board, in headless Chromium"
     /usr/bin/python3 "$root/tests/web/http_test.py" "$wasm/tests" "$desktop/board/tamq-board" "$root"
+    tamq_step "the game on a board of its own, over HTTP and HTTPS, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/board_test.py" "$build" "$wasm/browser-shots/board" \
+      "$desktop/board/tamq-board" "$desktop/app/tamq" "$root"
     ;;
   bench)
     build_desktop

@@ -247,41 +247,6 @@ def session(browser, site, shots):
     browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
 
 
-# Reads a file of the saves folder as the site's IndexedDB holds it (null while there is
-# none) into window.tamqStored: text, or base64 when asked for the bytes; why it could not
-# be read into window.tamqStoredError.
-READ_STORED = """
-((name, binary) => {
-  window.tamqStored = undefined;
-  window.tamqStoredError = undefined;
-  const open = indexedDB.open('/tamq4pelrok');
-  open.onerror = () => { window.tamqStored = null; };
-  open.onsuccess = () => {
-    const db = open.result;
-    const done = (value) => { window.tamqStored = value; db.close(); };
-    if (!db.objectStoreNames.contains('FILE_DATA')) {
-      return done(null);
-    }
-    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/' + name);
-    get.onerror = () => done(null);
-    get.onsuccess = () => {
-      const contents = get.result ? get.result.contents : null;
-      if (!contents) {
-        return done(null);
-      }
-      try {
-        // A file the game wrote is kept as the signed bytes of a slice of its memory
-        // (Int8Array): read as they are, bytes over 127 would become characters btoa refuses.
-        const bytes = new Uint8Array(contents.buffer, contents.byteOffset, contents.byteLength);
-        done(binary ? btoa(Array.from(bytes, (byte) => String.fromCharCode(byte)).join(''))
-                    : new TextDecoder().decode(bytes));
-      } catch (error) {
-        window.tamqStoredError = `${Object.prototype.toString.call(contents)}: ${error}`;
-        done(null);
-      }
-    };
-  };
-})"""
 # The BEST line, top right in the grass, below the fullscreen button.
 BEST_TEXT = (988, 30, 292, 25)
 
@@ -291,22 +256,13 @@ def text_pixels(picture):
     return {i for i in range(0, len(picture.rgb), 3) if max(picture.rgb[i:i + 3]) < 40}
 
 
-def stored_file(browser, name, binary=False):
-    browser.evaluate(f"{READ_STORED}({json.dumps(name)}, {json.dumps(binary)})")
-    browser.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
-    error = browser.evaluate("window.tamqStoredError")
-    if error:
-        raise RuntimeError(f"{name} cannot be read from IndexedDB: {error}")
-    return browser.evaluate("window.tamqStored")
-
-
 def stored_best(browser):
-    return stored_file(browser, "best.json")
+    return browser.stored_file("best.json")
 
 
 def run_verified_on_the_desktop(browser, game, root, shots):
     """The record of the run just played in the page is valid for the desktop build too."""
-    stored = wait_until(lambda: stored_file(browser, "best-run-normal-hard.rec", binary=True), 60,
+    stored = wait_until(lambda: browser.stored_file("best-run-normal-hard.rec", binary=True), 60,
                         "the best run's record in IndexedDB")
     path = os.path.join(shots, "browser-run.rec")
     with open(path, "wb") as record:

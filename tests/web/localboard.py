@@ -1,7 +1,8 @@
 """A board of the browser tests' own: a PostgreSQL cluster in a temporary folder (through
 scripts/pg-cluster.sh, never the machine's clusters) and the real tamq-board in front of it
-on a free port of 127.0.0.1, allowing the given browser origins. Also a TCP listener that
-takes connections and never answers, for the clients' timeouts.
+on a free port of 127.0.0.1, allowing the given browser origins; nginx in front of it for
+HTTPS. Also a TCP listener that takes connections and never answers, for the clients'
+timeouts.
 """
 
 import json
@@ -81,6 +82,48 @@ class LocalBoard:
         if os.path.exists(os.path.join(self.cluster, "data", "postmaster.pid")):
             subprocess.run(["bash", os.path.join(self.root, "scripts/pg-cluster.sh"), "stop", self.cluster,
                             "immediate"], capture_output=True, timeout=120)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class TlsProxy:
+    """nginx terminating TLS on 127.0.0.1 in front of url, with a throwaway certificate
+    authority (scripts/lib/tls.sh) in a folder of its own: url, the https:// address, and
+    spki, the pin of the server's key that Chromium is told to trust."""
+
+    # Starts nginx, says where it is, and stops it when told to end (TERM) or when the
+    # test's end closes its standard input.
+    SCRIPT = """
+set -euo pipefail
+source "$1/scripts/lib/tls.sh"
+trap 'tls_cleanup' EXIT
+tls_start_proxy "$2" "$3"
+echo "$tls_url $(tls_spki "$2")"
+read -r _ || true
+"""
+
+    def __init__(self, root, upstream):
+        self.folder = tempfile.mkdtemp(prefix="tamq-web-tls-")
+        self.process = subprocess.Popen(["bash", "-c", self.SCRIPT, "tls", root, self.folder, upstream],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        line = self.process.stdout.readline().split()
+        if len(line) != 2:
+            self.close()
+            raise RuntimeError("nginx did not start in front of the board")
+        self.url, self.spki = line
+
+    def access_log(self):
+        """nginx's line a request: method, path, status, request and answer sizes."""
+        with open(os.path.join(self.folder, "access.log")) as log:
+            return log.read().splitlines()
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.stdin.close()
+            try:
+                self.process.wait(30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
