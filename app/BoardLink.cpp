@@ -83,7 +83,7 @@ void BoardLink::setUrl(const std::string& url) {
     }
 }
 
-void BoardLink::update(Mode mode, Difficulty difficulty, std::uint32_t now) {
+void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
     if (!enabled()) {
         return;
     }
@@ -91,11 +91,12 @@ void BoardLink::update(Mode mode, Difficulty difficulty, std::uint32_t now) {
     while (http_.poll(answer)) {
         answered(answer, now);
     }
-    sendDue(mode, difficulty, now);
+    sendDue(mode, difficulty, showingTop, now);
 }
 
-void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
-    if (submission_.waiting && static_cast<std::int32_t>(now - submission_.sendAt) >= 0) {
+void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
+    if (!submissions_.empty() && submissions_.front().waiting &&
+        static_cast<std::int32_t>(now - submissions_.front().sendAt) >= 0) {
         sendSubmission();
     }
     const int shown = slot(mode, difficulty);
@@ -105,7 +106,8 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
     }
     const Board& board = boards_[shown];
     bool wantToken = !token.held && tokenRequest_ == 0;
-    bool wantBoard = boardRequest_ == 0 && (!board.read || since(board.readAt, now) > kBoardKeptMilliseconds);
+    bool wantBoard = showingTop && boardRequest_ == 0 &&
+                     (!board.read || since(board.readAt, now) > kBoardKeptMilliseconds);
     if (retryDelay_ != 0) {
         // A quiet board (unreachable, or asking for calm) gets one request when the wait is
         // over, the token first as a run needs it most; the rest waits for its answer.
@@ -118,8 +120,8 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
         HttpRequest request;
         request.method = "POST";
         request.url = url_ + "/v1/runs/start";
-        request.body = nlohmann::json{{"mode", PlayerFile::modeName(mode)},
-                                      {"difficulty", PlayerFile::difficultyName(difficulty)}}
+        request.body = nlohmann::json{{"mode", modeName(mode)},
+                                      {"difficulty", difficultyName(difficulty)}}
                            .dump();
         request.timeoutMilliseconds = kReadTimeoutMilliseconds;
         tokenRequest_ = http_.send(request);
@@ -127,7 +129,7 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, std::uint32_t now) {
     }
     if (wantBoard) {
         HttpRequest request;
-        request.url = url_ + "/v1/boards/" + PlayerFile::modeName(mode) + "/" + PlayerFile::difficultyName(difficulty) +
+        request.url = url_ + "/v1/boards/" + modeName(mode) + "/" + difficultyName(difficulty) +
                       "?limit=" + std::to_string(kBoardDepth);
         request.timeoutMilliseconds = kReadTimeoutMilliseconds;
         boardRequest_ = http_.send(request);
@@ -142,8 +144,8 @@ void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
     } else if (answer.id == boardRequest_) {
         boardRequest_ = 0;
         answeredBoard(answer, now);
-    } else if (answer.id == submission_.request) {
-        submission_.request = 0;
+    } else if (!submissions_.empty() && answer.id == submissions_.front().request) {
+        submissions_.front().request = 0;
         answeredSubmission(answer, now);
     } else if (answer.id == recordRequest_) {
         recordRequest_ = 0;
@@ -202,8 +204,8 @@ void BoardLink::answeredToken(const HttpAnswer& answer, std::uint32_t now) {
     const Difficulty difficulty = slotOfAnswer % 2 == 1 ? Difficulty::Easy : Difficulty::Hard;
     if (answer.status != 200 || !body.is_object() || !body.contains("seed") || !body["seed"].is_number_unsigned() ||
         body["seed"].get<std::uint64_t>() > 0xffffffffu || !body.contains("token") || !body["token"].is_string() ||
-        textOf(body, "mode") != PlayerFile::modeName(mode) ||
-        textOf(body, "difficulty") != PlayerFile::difficultyName(difficulty)) {
+        textOf(body, "mode") != modeName(mode) ||
+        textOf(body, "difficulty") != difficultyName(difficulty)) {
         unreachable(answer.status != 200 ? "it answers " + refusal(answer) : "its answer to a start is no token", now);
         return;
     }
@@ -288,17 +290,20 @@ void BoardLink::submit(const std::string& token, const RunRecord& record, const 
     if (!enabled() || token.empty()) {
         return;
     }
-    submission_ = Submission{};
-    submission_.body = nlohmann::json{{"token", token},
-                                      {"name", name},
-                                      {"playerKey", player_.playerKey()},
-                                      {"record", Base64::encode(record.toBytes())}}
-                           .dump();
-    submission_.mode = record.mode == 1 ? Mode::Random : Mode::Normal;
-    submission_.difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
-    submission_.score = static_cast<int>(record.score);
-    submission_.sendAt = now;
-    sendSubmission();
+    Submission& submission = submissions_.emplace_back();
+    submission.body = nlohmann::json{{"token", token},
+                                     {"name", name},
+                                     {"playerKey", player_.playerKey()},
+                                     {"record", Base64::encode(record.toBytes())}}
+                          .dump();
+    submission.mode = record.mode == 1 ? Mode::Random : Mode::Normal;
+    submission.difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
+    submission.score = static_cast<int>(record.score);
+    submission.sendAt = now;
+    // One at a time: a run ended while an earlier one is still on its way waits its turn.
+    if (submissions_.size() == 1) {
+        sendSubmission();
+    }
     status_ = "SENDING";
 }
 
@@ -306,32 +311,36 @@ void BoardLink::sendSubmission() {
     HttpRequest request;
     request.method = "POST";
     request.url = url_ + "/v1/runs";
-    request.body = submission_.body;
+    request.body = submissions_.front().body;
     request.timeoutMilliseconds = kSubmitTimeoutMilliseconds;
-    submission_.request = http_.send(request);
-    submission_.waiting = false;
+    submissions_.front().request = http_.send(request);
+    submissions_.front().waiting = false;
 }
 
 void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) {
     const int status = answer.status;
-    if (status == 0 || status == 429 || status >= 500) {
-        if (submission_.retries == kSubmitRetries) {
-            say("the run could not be sent (" + (status == 0 ? answer.error : refusal(answer)) + "); it stays local");
-            status_ = "OFFLINE";
-            submission_ = Submission{};
-            return;
-        }
-        ++submission_.retries;
-        submission_.waiting = true;
+    Submission& front = submissions_.front();
+    if ((status == 0 || status == 429 || status >= 500) && front.retries < kSubmitRetries) {
+        ++front.retries;
+        front.waiting = true;
         const std::uint32_t wait = answer.retryAfterSeconds > 0
                                        ? static_cast<std::uint32_t>(answer.retryAfterSeconds) * 1000
                                        : kSubmitRetryMilliseconds;
-        submission_.sendAt = now + wait;
+        front.sendAt = now + wait;
         status_ = "RETRYING";
         return;
     }
-    const Submission sent = submission_;
-    submission_ = Submission{};
+    const Submission sent = std::move(front);
+    submissions_.pop_front();
+    if (!submissions_.empty()) {
+        submissions_.front().sendAt = now;
+        submissions_.front().waiting = true;
+    }
+    if (status == 0 || status == 429 || status >= 500) {
+        say("the run could not be sent (" + (status == 0 ? answer.error : refusal(answer)) + "); it stays local");
+        status_ = "OFFLINE";
+        return;
+    }
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
     if (status == 201 && body.is_object() && body.contains("rank") && body["rank"].is_number_integer()) {
         status_ = "RANK " + std::to_string(body["rank"].get<long long>());

@@ -7,6 +7,7 @@
 #include "sim/RunState.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,10 @@ public:
     void setUrl(const std::string& url);
     bool enabled() const { return !url_.empty(); }
 
-    // Once a frame: the answers that came, and the requests now due for the board shown
-    // (its token, its top rows).
-    void update(Mode mode, Difficulty difficulty, std::uint32_t now);
+    // Once a frame: the answers that came, and the requests now due for the board shown:
+    // its token, and its top rows while they are on screen (showingTop: the title and
+    // game-over screens, not during a run).
+    void update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now);
 
     // The seed of the token held for a board, when one is held and fresh enough.
     bool seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const;
@@ -109,7 +111,7 @@ private:
     };
 
     static int slot(Mode mode, Difficulty difficulty);
-    void sendDue(Mode mode, Difficulty difficulty, std::uint32_t now);
+    void sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now);
     void sendSubmission();
     void answered(const HttpAnswer& answer, std::uint32_t now);
     void answeredToken(const HttpAnswer& answer, std::uint32_t now);
@@ -140,7 +142,8 @@ private:
     std::uint32_t retryAt_ = 0;
     std::uint32_t retryDelay_ = 0;
 
-    Submission submission_;
+    // The runs to send, the first on its way.
+    std::deque<Submission> submissions_;
     std::string status_;
 
     int recordRequest_ = 0;

@@ -107,7 +107,8 @@ void GameSession::followBoard() {
     }
     const std::uint32_t now = platformMilliseconds();
     const RunState& run = game_.simulation().run();
-    board_->update(run.mode, run.difficulty, now);
+    const bool onTitle = !run.running || run.gameOver;
+    board_->update(run.mode, run.difficulty, onTitle, now);
     // A run started from here on with this seed is the token's, and ranked.
     std::uint32_t seed = 0;
     if (board_->seedFor(run.mode, run.difficulty, now, seed)) {
@@ -137,7 +138,6 @@ void GameSession::followBoard() {
     const bool key = isBoardWatchKeyDown();
     const bool pressed = key && !boardWatchKeyWasDown_;
     boardWatchKeyWasDown_ = key;
-    const bool onTitle = !run.running || run.gameOver;
     if (pressed && game_.watching()) {
         game_.stopWatching();
     } else if (pressed && onTitle && !game_.askingName()) {
@@ -156,7 +156,8 @@ void GameSession::followBoard() {
 }
 
 void GameSession::followBoardEvents() {
-    if (!board_) {
+    // A watched run's starts and ends are heard, but they are not the player's.
+    if (!board_ || game_.watching()) {
         return;
     }
     const GameEvents& events = game_.events();

@@ -2,6 +2,7 @@
 
 #include "board/PlayerIdentity.h"
 #include "io/FileReader.h"
+#include "sim/RunState.h"
 
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
@@ -40,7 +41,9 @@ void refuseBusy(httplib::Response& response, const std::string& code, const std:
 }
 
 bool knownBoard(const std::string& mode, const std::string& difficulty) {
-    return (mode == "normal" || mode == "random") && (difficulty == "hard" || difficulty == "easy");
+    Mode parsedMode;
+    Difficulty parsedDifficulty;
+    return modeNamed(mode.c_str(), parsedMode) && difficultyNamed(difficulty.c_str(), parsedDifficulty);
 }
 
 // Standard base64, padded; nothing else (no line breaks or spaces) is taken.

@@ -2,6 +2,7 @@
 
 #include "io/RunRecord.h"
 #include "sim/RecordVerifier.h"
+#include "sim/RunRecorder.h"
 
 #include <vector>
 
@@ -22,8 +23,9 @@ bool RunVerifier::readClaim(const std::string& bytes, RecordClaim& claim, std::s
         return false;
     }
     claim.seed = record.seed;
-    claim.mode = record.mode == 0 ? "normal" : "random";
-    claim.difficulty = record.difficulty == 0 ? "hard" : "easy";
+    const RunStart start = RunRecorder::startOf(record);
+    claim.mode = modeName(start.mode);
+    claim.difficulty = difficultyName(start.difficulty);
     claim.contentHash = record.contentHash;
     claim.ticks = record.ticks;
     claim.playSeconds = double(record.ticks) / record.tickRate;

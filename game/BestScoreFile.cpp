@@ -78,8 +78,7 @@ bool BestScoreFile::writeFile(const std::string& path, std::string_view content,
 }
 
 std::string BestScoreFile::runFileName(Mode mode, Difficulty difficulty) {
-    return std::string("best-run-") + (mode == Mode::Random ? "random" : "normal") + "-" +
-           (difficulty == Difficulty::Easy ? "easy" : "hard") + ".rec";
+    return std::string("best-run-") + modeName(mode) + "-" + difficultyName(difficulty) + ".rec";
 }
 
 std::string BestScoreFile::runPath(Mode mode, Difficulty difficulty) const {

@@ -1,6 +1,7 @@
 #include "game/BoardTable.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 namespace {
@@ -48,7 +49,8 @@ void BoardTable::init(const Texture* font, Camera* screenCamera) {
         scores_[row].init("", place);
     }
     statusText_.init("", place);
-    layOut();
+    initialised_ = true;
+    showLines();
 }
 
 std::string BoardTable::nameLine(const BoardRow& row) {
@@ -64,18 +66,39 @@ bool BoardTable::fitsOneLine(const BoardRow& row) {
 }
 
 void BoardTable::showRows(const std::vector<BoardRow>& rows) {
-    rowCount_ = static_cast<int>(std::min<std::size_t>(rows.size(), kRows));
-    for (int row = 0; row < rowCount_; ++row) {
-        names_[row].setString(printable(nameLine(rows[row]), kWidth).c_str());
-        scores_[row].setString(scoreLine(rows[row]).c_str());
-        oneLine_[row] = fitsOneLine(rows[row]);
+    // The shell may hand the same rows over every frame: the texts are laid out on a change.
+    const std::size_t count = std::min<std::size_t>(rows.size(), kRows);
+    const auto same = [](const BoardRow& a, const BoardRow& b) {
+        return a.rank == b.rank && a.score == b.score && a.name == b.name;
+    };
+    if (count == shownRows_.size() && std::equal(shownRows_.begin(), shownRows_.end(), rows.begin(), same)) {
+        return;
     }
+    shownRows_.assign(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(count));
+    showLines();
+}
+
+// The texts exist once init has run; what was handed over before is shown then.
+void BoardTable::showLines() {
+    if (!initialised_) {
+        return;
+    }
+    rowCount_ = static_cast<int>(shownRows_.size());
+    for (int row = 0; row < rowCount_; ++row) {
+        names_[row].setString(printable(nameLine(shownRows_[row]), kWidth).c_str());
+        scores_[row].setString(scoreLine(shownRows_[row]).c_str());
+        oneLine_[row] = fitsOneLine(shownRows_[row]);
+    }
+    statusText_.setString(rightAligned(printable(status_, kWidth)).c_str());
     layOut();
 }
 
 void BoardTable::showStatus(const std::string& line) {
+    if (line == status_) {
+        return;
+    }
     status_ = line;
-    statusText_.setString(rightAligned(printable(line, kWidth)).c_str());
+    showLines();
 }
 
 // An entry takes one line when its score fits after its name, else the score goes under

@@ -21,6 +21,7 @@ public:
     // Characters per line: the strip between the title picture and the screen's edge.
     static constexpr int kWidth = 14;
 
+    // Makes the texts; rows and status may be handed over before.
     void init(const Texture* font, Camera* screenCamera);
     // The first kRows of rows are shown; the rest are ignored.
     void showRows(const std::vector<BoardRow>& rows);
@@ -29,8 +30,8 @@ public:
     void draw();
 
     // The two lines of an entry as drawn: "1 ACE" and the score padded to the right edge.
-    // A name from the board is cut to twelve characters and anything the font has no
-    // glyph for becomes '?'.
+    // A name from the board is cut to twelve characters, and anything but A-Z, 0-9, space,
+    // '-' and '_' (the characters of a name) becomes '?'; so does the status line's.
     static std::string nameLine(const BoardRow& row);
     static std::string scoreLine(const BoardRow& row);
     // Whether the score fits on the name's line with a blank between them.
@@ -45,8 +46,11 @@ public:
     const Text& statusText() const { return statusText_; }
 
 private:
+    void showLines();
     void layOut();
 
+    bool initialised_ = false;
+    std::vector<BoardRow> shownRows_;
     int rowCount_ = 0;
     bool oneLine_[kRows] = {};
     std::string status_;

@@ -81,8 +81,11 @@ bool Game::init() {
     replayPlace.y = kCaptionY;
     replayPlace.size = kCaptionSize;
     replayCaptionText_.init("", replayPlace);
+    replayCaptionShown_ = true;
+    setReplayCaption(replayCaption_);
     boardTable_.init(&assets_.texture(TextureId::Font), &screenCamera_);
     nameEntryScreen_.init(&assets_.texture(TextureId::Font), &assets_.texture(TextureId::WhitePixel), &screenCamera_);
+    nameEntryScreen_.show(nameEntry_);
 
     useShading(simulation_.shading());
     tickClock_.reset();
@@ -145,12 +148,15 @@ void Game::followTick() {
 }
 
 bool Game::watch(const RunRecord& record, std::string& fault) {
+    // A caption set for a run that is not shown must not stay for the next one.
     if (askingName()) {
         fault = "a name is being asked for";
+        setReplayCaption("");
         return false;
     }
     if (record.tickRate != Simulation::kTickRate || record.contentHash != simulation_.content().hash()) {
         fault = "made with other content or another version of the game; it cannot be shown";
+        setReplayCaption("");
         return false;
     }
     replay_ = std::make_unique<Simulation>();
@@ -310,6 +316,10 @@ void Game::render() {
 }
 
 void Game::setReplayCaption(const std::string& line) {
+    replayCaption_ = line;
+    if (!replayCaptionShown_) {
+        return;
+    }
     // Characters are one glyph wide: centring is a matter of moving the first.
     const float width = static_cast<float>(line.size() * kCaptionSize);
     replayCaptionText_.moveTo(kCaptionCentre - width / 2.0f, kCaptionY);

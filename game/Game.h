@@ -178,6 +178,9 @@ private:
     bool keysToRelease_ = false;
     Text replayText_;
     Text replayCaptionText_;
+    std::string replayCaption_;
+    // The caption's text exists once init has run; a caption set before is shown then.
+    bool replayCaptionShown_ = false;
     BoardTable boardTable_;
     NameEntry nameEntry_;
     NameEntryScreen nameEntryScreen_;

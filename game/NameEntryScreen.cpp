@@ -69,9 +69,13 @@ void NameEntryScreen::init(const Texture* font, const Texture* plain, Camera* sc
     cursor_.init(blanks.c_str(), at(centred(blanks.c_str(), kSlotsY - kUnderlineDrop, kSlotSize, 1.0f)));
     keys_.init(kKeys, at(centred(kKeys, 280, 20, 0.8f)));
     refusedText_.init(kRefused, at(centred(kRefused, 250, 20, 1.0f)));
+    initialised_ = true;
 }
 
 void NameEntryScreen::show(const NameEntry& entry) {
+    if (!initialised_) {
+        return;
+    }
     slots_.setString(entry.slots().c_str());
     std::string mark(static_cast<std::size_t>(entry.cursor()), ' ');
     mark += '_';

@@ -18,7 +18,7 @@ class NameEntryScreen {
 public:
     // plain is a texture of one opaque white texel, tinted by the panel's colours.
     void init(const Texture* font, const Texture* plain, Camera* screenCamera);
-    // Takes in the entry's slots and cursor; called after every change.
+    // Takes in the entry's slots and cursor; called after every change. Nothing before init.
     void show(const NameEntry& entry);
     void draw();
 
@@ -37,6 +37,7 @@ private:
     Text keys_;
     Text refusedText_;
     bool refused_ = false;
+    bool initialised_ = false;
     Mesh frameMesh_;
     Mesh panelMesh_;
     Sprite frame_;

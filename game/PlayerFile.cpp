@@ -36,12 +36,6 @@ bool isPlayerKey(const std::string& key) {
 PlayerFile::PlayerFile(std::string folder)
     : folder_(std::move(folder)), path_(folder_.empty() ? "" : folder_ + "/player.json") {}
 
-const char* PlayerFile::modeName(Mode mode) { return mode == Mode::Random ? "random" : "normal"; }
-
-const char* PlayerFile::difficultyName(Difficulty difficulty) {
-    return difficulty == Difficulty::Easy ? "easy" : "hard";
-}
-
 std::string PlayerFile::boardName(Mode mode, Difficulty difficulty) {
     return std::string(modeName(mode)) + "-" + difficultyName(difficulty);
 }

@@ -39,9 +39,7 @@ public:
     using SavedHook = void (*)(const std::string& path);
     void setSavedHook(SavedHook hook) { savedHook_ = hook; }
 
-    // "normal", "random"; "hard", "easy"; and "normal-hard", as the board names them.
-    static const char* modeName(Mode mode);
-    static const char* difficultyName(Difficulty difficulty);
+    // "normal-hard" and so on, as the file keeps the boards.
     static std::string boardName(Mode mode, Difficulty difficulty);
     // A new player key: kKeyLength characters of A-Z, a-z and 0-9 from std::random_device.
     static std::string makeKey();

@@ -6,6 +6,14 @@ enum class Mode { Normal = 0, Random = 70 };
 // The difficulty, as the number of extra lives a run starts with.
 enum class Difficulty { Hard = 0, Easy = 3 };
 
+// The choices by the lower-case names that file names, the board's addresses and its
+// messages use: "normal" or "random", "hard" or "easy".
+const char* modeName(Mode mode);
+const char* difficultyName(Difficulty difficulty);
+// The other way round; false for any other name.
+bool modeNamed(const char* name, Mode& mode);
+bool difficultyNamed(const char* name, Difficulty& difficulty);
+
 // Where a run stands: the two choices the player keeps across runs, the clocks, the road's
 // scroll, the score and the lives. Plain numbers, so the rules read as arithmetic on them;
 // what the rules draw with them lives elsewhere.

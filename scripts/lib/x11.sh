@@ -25,10 +25,13 @@ x11_require() {
 
 # x11_start_server SIZE (e.g. 1280x720x24): Xvfb on a display number it picks itself, so
 # parallel runs never collide; exports DISPLAY. Returns 1 if it does not come up.
+# -noreset: by default the server resets itself when its last client leaves, and a game
+# started in that moment cannot connect ("x11 not available"), which a test that starts
+# one game after another met now and then.
 x11_start_server() {
   local fdfile
   fdfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
   xvfb_pid=$!
   tamq_poll 20 x11_file_written_or_ended "$fdfile" "$xvfb_pid" || true
   local number

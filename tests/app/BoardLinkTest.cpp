@@ -48,7 +48,7 @@ struct Player {
     // One frame, milliseconds after the last.
     void frame(std::uint32_t milliseconds = 16) {
         now += milliseconds;
-        link.update(mode, difficulty, now);
+        link.update(mode, difficulty, showingTop, now);
     }
     // Frames until done says so; the real time only waits for the answers.
     bool until(const std::function<bool()>& done, std::uint32_t milliseconds = 16) {
@@ -77,6 +77,7 @@ struct Player {
     BoardLink link{http, player};
     Mode mode;
     Difficulty difficulty;
+    bool showingTop = true;
     std::uint32_t now = 5000;
 };
 
@@ -265,6 +266,21 @@ TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpi
     }
 }
 
+TEST(BoardLink, ARunEndedWhileAnotherIsOnItsWayIsSentAfterIt) {
+    const std::string busy = CannedServer::answer(503, R"({"error":"busy"})", "Retry-After: 1\r\n");
+    CannedServer server(boardAnswering({busy, CannedServer::answer(201, R"({"rank":3})"),
+                                        CannedServer::answer(201, R"({"rank":4})")}));
+    Player game(server.url());
+    RunRecord first, second;
+    first.score = 100.0f;
+    second.score = 200.0f;
+    game.link.submit("first", first, "ACE", game.now);
+    game.link.submit("second", second, "ACE", game.now);
+    ASSERT_TRUE(game.until([&] { return game.link.status() == "RANK 4"; }, 250));
+    EXPECT_EQ(server.served("/v1/runs"), 3);
+    EXPECT_EQ(game.player.boardScore(Mode::Normal, Difficulty::Hard), 200);
+}
+
 TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
     // A full board: a hundred entries from 10000 down to 199 points.
     std::string entries;
@@ -305,8 +321,17 @@ TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(game.link.qualifies(Mode::Normal, Difficulty::Hard, c.score), c.qualifies);
     }
-    // The top five of a full board, in whole points.
-    Player game(full.url());
+    // The top five of a full board, in whole points, read only once they are on screen:
+    // not during a run, which needs its next token all the same.
+    CannedServer counted(boardAnswering({}, entries));
+    Player game(counted.url());
+    game.showingTop = false;
+    ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
+    for (int i = 0; i < 10; ++i) {
+        game.frame(BoardLink::kBoardKeptMilliseconds);
+    }
+    EXPECT_EQ(counted.served("/v1/boards"), 0);
+    game.showingTop = true;
     ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
     const std::vector<BoardRow> top = game.link.top(Mode::Normal, Difficulty::Hard);
     ASSERT_EQ(top.size(), 5u);
@@ -368,4 +393,76 @@ TEST(BoardLink, TheSessionSeedsTheNextRunWithItsTokenAndThatRunUsesItUp) {
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.find("board:"), std::string::npos) << said;
     EXPECT_TRUE(std::filesystem::exists(TestFiles::folder() + "/session-board/tamq4pelrok/player.json"));
+}
+
+namespace {
+
+// A key pressed and let go, as the window hears it, then two frames for the game to see it.
+void tap(GameSession& session, SDL_Scancode scancode, SDL_Keycode key) {
+    SDL_Event press{};
+    press.type = SDL_KEYDOWN;
+    press.key.keysym.scancode = scancode;
+    press.key.keysym.sym = key;
+    SDL_PushEvent(&press);
+    session.frame();
+    session.frame();
+}
+
+}  // namespace
+
+TEST(BoardLink, ARankedRunPlayedInTheSessionIsNamedSentAndRanked) {
+    if (!ownBoard()) {
+        GTEST_SKIP() << "no board of the test's own";
+    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    const std::string saves = TestFiles::folder() + "/session-named";
+    std::filesystem::remove_all(saves);
+    setenv("XDG_DATA_HOME", saves.c_str(), 1);
+    GameSession session;
+    ASSERT_TRUE(session.prepare({"--mute", "--data", TAMQ_SOURCE_DIR, "--board", TestBoard::url()}));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    if (!session.start()) {
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        GTEST_SKIP() << "no OpenGL window here";
+    }
+    // HARD has no spare heart: the first car the bar meets ends the run.
+    const auto deadline = Clock::now() + std::chrono::seconds(240);
+    std::uint32_t seed = 0;
+    while (!session.board()->seedFor(Mode::Normal, Difficulty::Hard, SDL_GetTicks(), seed) && Clock::now() < deadline) {
+        session.frame();
+    }
+    while (!session.game().running() && Clock::now() < deadline) {
+        tap(session, SDL_SCANCODE_SPACE, SDLK_SPACE);
+    }
+    ASSERT_TRUE(session.game().running());
+    ASSERT_EQ(session.game().simulation().runStart().seed, seed);
+    while (!session.game().gameOver() && Clock::now() < deadline) {
+        session.frame();
+    }
+    ASSERT_TRUE(session.game().gameOver());
+    // The board is empty: the run enters it, and a name is asked.
+    ASSERT_TRUE(session.game().askingName());
+    for (int letter = 0; letter < 3; ++letter) {
+        tap(session, SDL_SCANCODE_UP, SDLK_UP);
+        tap(session, SDL_SCANCODE_RIGHT, SDLK_RIGHT);
+    }
+    tap(session, SDL_SCANCODE_SPACE, SDLK_SPACE);
+    EXPECT_FALSE(session.game().askingName());
+    while (session.board()->status().rfind("RANK", 0) != 0 && Clock::now() < deadline) {
+        session.frame();
+    }
+    EXPECT_EQ(session.board()->status(), "RANK 1");
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    while (session.frame()) {
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("board:"), std::string::npos) << said;
+    const std::string player = TestFiles::readAll(saves + "/tamq4pelrok/player.json");
+    EXPECT_NE(player.find("\"name\": \"AAA\""), std::string::npos) << player;
+    EXPECT_NE(player.find("\"normal-hard\": "), std::string::npos) << player;
 }

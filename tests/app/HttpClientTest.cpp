@@ -6,10 +6,18 @@
 
 #include "CannedServer.h"
 #include "TestBoard.h"
+#include "support/TestFiles.h"
+
+#ifdef TAMQ_TEST_OWN_BOARD
+#include "PgCluster.h"
+
+#include <httplib.h>
+#endif
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -156,3 +164,53 @@ TEST(HttpClient, AnUnreadableAuthorityFailsHttpsRequestsNamingTheFile) {
     EXPECT_EQ(answer.status, 0);
     EXPECT_NE(answer.error.find("/nonexistent/board-ca.pem"), std::string::npos) << answer.error;
 }
+
+#ifdef TAMQ_TEST_OWN_BOARD
+// HTTPS with a private certificate authority: a throwaway one made by openssl for a server
+// on 127.0.0.1, refused without --board-ca and trusted with it.
+TEST(HttpClient, APrivateAuthorityIsTrustedOnlyWhenGiven) {
+    const std::string folder = TestFiles::folder() + "/tls";
+    std::filesystem::create_directories(folder);
+    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    try {
+        PgCluster::shell("cd '" + folder + "' && openssl req -x509" + ec +
+                         " -keyout ca.key -out ca.pem -days 1 -subj '/CN=TAMQ test authority' 2>&1 && "
+                         "openssl req" + ec + " -keyout server.key -out server.csr -subj '/CN=127.0.0.1' 2>&1 && "
+                         "printf 'subjectAltName=IP:127.0.0.1\\nbasicConstraints=CA:FALSE\\n' > server.ext && "
+                         "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 "
+                         "-extfile server.ext -out server.pem 2>&1");
+    } catch (const std::exception& failure) {
+        GTEST_SKIP() << "no openssl to make an authority: " << failure.what();
+    }
+    httplib::SSLServer server((folder + "/server.pem").c_str(), (folder + "/server.key").c_str());
+    ASSERT_TRUE(server.is_valid());
+    server.Get("/v1/health", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(R"({"status":"ok"})", "application/json");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&server] { server.listen_after_bind(); });
+    // Bound and listening already: a connection waits for the accepting thread.
+    const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/v1/health";
+    const struct {
+        std::string authority;
+        int status;
+    } cases[] = {{"", 0}, {folder + "/ca.pem", 200}, {folder + "/server.key", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.authority);
+        HttpClient http;
+        http.setCertificateAuthority(c.authority);
+        http.send(request("GET", url));
+        const auto answers = answersOf(http, 1);
+        ASSERT_EQ(answers.size(), 1u);
+        const HttpAnswer& answer = answers.begin()->second;
+        EXPECT_EQ(answer.status, c.status) << answer.error;
+        if (c.status == 200) {
+            EXPECT_EQ(answer.body, R"({"status":"ok"})");
+        } else {
+            EXPECT_FALSE(answer.error.empty());
+        }
+    }
+    server.stop();
+    serving.join();
+}
+#endif

@@ -323,3 +323,21 @@ TEST_F(BoardScreens, WhileANameIsAskedTheRulesSeeNoKeys) {
     EXPECT_TRUE(game().running() && !game().gameOver());
     EXPECT_EQ(game().boardTable().status(), "") << "a run's start clears the status";
 }
+
+// The shell may hand the board over before the window and its OpenGL are up.
+TEST_F(BoardScreens, WhatIsHandedOverBeforeInitIsShownOnceTheTextsExist) {
+    Game early;
+    early.showBoardTop(kShortRows);
+    early.showBoardStatus("OFFLINE");
+    early.setReplayCaption("1 ACE 3437");
+    early.askName("BOB");
+    early.resize(1280, 720);
+    ASSERT_TRUE(early.init());
+    EXPECT_EQ(early.boardTable().rowCount(), 5);
+    EXPECT_EQ(shown(early.boardTable().nameText(4)), "5 ABCDEF");
+    const std::string status = shown(early.boardTable().statusText());
+    EXPECT_EQ(status.substr(status.find_first_not_of(' ')), "OFFLINE");
+    EXPECT_EQ(shown(early.replayCaptionText()), "1 ACE 3437");
+    EXPECT_EQ(shown(early.nameEntryScreen().slotsText()), "BOB         ");
+    early.releaseTextures();
+}
