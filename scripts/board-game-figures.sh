@@ -52,6 +52,8 @@ run() {
   board_wait_name_entry 240 "$work/$label.png" || { echo "$label: no name asked" >&2; exit 1; }
   board_type_name "$name"
   tamq_poll 90 entry_added "$entries" || { echo "$label: the run did not reach the board" >&2; exit 1; }
+  # Its answer is logged once the proxy has passed it on, late.
+  tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log" || { echo "$label: no answer came back" >&2; exit 1; }
   "$build/tests/e2e/x11_close_window" "$window"
   x11_wait_exit 60 || { echo "$label: the game did not end" >&2; exit 1; }
   cp "$work/proxy.log" "$work/$label.calls"

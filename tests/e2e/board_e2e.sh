@@ -23,6 +23,8 @@ source "$here/../../scripts/lib/local-board.sh"
 source "$here/../../scripts/lib/tls.sh"
 
 e2e_arguments "$1" "$2" "$3" "$4"
+# The game's data folders are under it, and a relative XDG_DATA_HOME counts as none.
+shots="$(realpath "$shots")"
 board_exe="$(realpath "$5")"
 x11_require Xvfb xdotool xwininfo import convert compare curl nginx openssl python3 "$TAMQ_PG_BIN/initdb"
 if ! "$game" --help | grep -q -- '--board '; then
@@ -62,17 +64,19 @@ close_game() {
     x11_wait_exit 60
     e2e_check "$1: the game exited '$app_status' after close, expected 0" test "$app_status" = 0
     [ "$app_status" = 0 ] || cat "$log" >&2
-    e2e_check "$1: no frame figures at exit" board_frame_line "$log"
+    e2e_check "$1: no frame figures at exit" grep -q '^frames: ' "$log"
     echo "$1: $(board_frame_line "$log")"
 }
 
-# ranked_run NAME TYPED: a run to its game over, the name typed; then waits for the board
-# to hold one more entry and checks it is this run: its name, and the score the game's
-# own verification gives the run it kept as its best.
+# ranked_run NAME TYPED [KEY SECONDS]: a run to its game over (steered with KEY for a
+# while first, so that the players' scores differ), the name typed; then waits for the
+# board to hold one more entry and checks it is this run: its name, and the score the
+# game's own verification gives the run it kept as its best.
 ranked_run() {
     local name="$1" typed="$2" before
     before="$(board_entries "$board_url" | wc -l)"
     e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
+    [ $# -lt 4 ] || x11_hold "$3" "$4"
     e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
     board_type_name "$typed"
     e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
@@ -118,7 +122,7 @@ over_https() {
         x11_shot_until 60 "$shots/https-title.png" board_table_shown
     e2e_check "https: no entry's letters on the title screen" \
         test "$(board_dark_pixels "$shots/https-title.png")" -gt "$((dark_without_board + 100))"
-    ranked_run https BEA
+    ranked_run https BEA Left 0.5
     close_game https
     e2e_check "https: nginx passed no accepted run" grep -q "^POST /v1/runs 201 " "$work/tls/access.log"
     e2e_check "https: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
@@ -131,6 +135,7 @@ board_down_mid_run() {
         x11_shot_until 60 "$shots/down-title.png" board_table_shown
     e2e_check "down: no run shown after SPACE" board_start_run "$shots/down-run.png" || return
     board_stop
+    x11_hold Up 0.6
     e2e_check "down: the road stopped with the board" \
         x11_shot_until 30 "$shots/down-later.png" x11_changed_from "$shots/down-run.png" 1000
     e2e_check "down: the game over asked no name" board_wait_name_entry 240 "$shots/down-name.png" || return
@@ -160,7 +165,10 @@ slow_board() {
         x11_shot_until 60 "$shots/board.png" board_table_shown
     convert "$shots/board.png" -resize 960x540 -quality 88 "$shots/board.jpg"
     e2e_check "slow: no token came" tamq_poll 60 grep -q "^POST /v1/runs/start 200 " "$work/proxy.log"
-    ranked_run slow CAB
+    ranked_run slow CAB Right 0.4
+    e2e_check "slow: the answer to the run never came back through the proxy" \
+        tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log"
+    e2e_check "slow: the game ended" x11_app_running
     close_game slow
     echo "longest frame with the board on loopback: $(board_longest_frame "$shots/http.txt") ms," \
         "answering 3 s late: $(board_longest_frame "$shots/slow.txt") ms"
