@@ -81,6 +81,19 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     return line;
 }
 
+std::vector<std::string> CommandLine::pageArguments(bool asked, const std::string& board,
+                                                    const std::string& buildBoard, std::string& note) {
+    note.clear();
+    if (!asked) {
+        return {};
+    }
+    if (!buildBoard.empty() && !board.empty() && board != buildBoard) {
+        note = "board: this page plays on its own board (" + buildBoard + "); its address can only turn it off";
+        return {};
+    }
+    return {"--board", board};
+}
+
 std::string CommandLine::usage() {
     return "Usage: tamq [options]\n"
            "  --data DIR     read the game's content from DIR/data (or from DIR if it is the\n"

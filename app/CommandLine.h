@@ -14,6 +14,12 @@ public:
     static CommandLine parse(const std::vector<std::string>& arguments);
     // The usage text, several lines, ending with a newline.
     static std::string usage();
+    // The arguments a web page's address gives the game: ?board=URL, where asked tells an
+    // empty address (no board) from none. A build with a board of its own lets a link turn
+    // it off, never send the player's name and key elsewhere: such an address is left out
+    // and note says so in one line.
+    static std::vector<std::string> pageArguments(bool asked, const std::string& board,
+                                                  const std::string& buildBoard, std::string& note);
 
     Action action = Action::Play;
     // Where --data pointed; empty when the option was not given.

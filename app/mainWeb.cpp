@@ -2,12 +2,17 @@
 // main, then the browser calls one loop iteration per animation frame, and main returns
 // while the game goes on; the session therefore lives on the heap, for as long as the page
 // does. The best-score folder is kept in the site's IndexedDB: it is read back into memory
-// before the game starts, and written out after each save.
+// before the game starts, and written out after each save. The page's address may name the
+// online board, ?board=URL, as --board does elsewhere.
 
+#include "CommandLine.h"
 #include "GameSession.h"
 #include "TouchControls.h"
 
 #include <emscripten.h>
+
+#include <algorithm>
+#include <iostream>
 
 namespace {
 
@@ -15,7 +20,8 @@ namespace {
 // page (the browser tests): a key is only worth pressing once the game will take it, and
 // that follows the game's clock, not the page's. Read-only: the game never looks at it.
 // clang-format off
-EM_JS(void, pageShowState, (int running, int gameOver, int paused, int keyReady, int easy, int random), {
+EM_JS(void, pageShowState, (int running, int gameOver, int paused, int keyReady, int easy, int random,
+                            int askingName, int watching, const char* boardStatus), {
     const state = Module.gameState || (Module.gameState = {});
     state.running = running !== 0;
     state.gameOver = gameOver !== 0;
@@ -23,6 +29,9 @@ EM_JS(void, pageShowState, (int running, int gameOver, int paused, int keyReady,
     state.keyReady = keyReady !== 0;
     state.easy = easy !== 0;
     state.random = random !== 0;
+    state.askingName = askingName !== 0;
+    state.watching = watching !== 0;
+    state.boardStatus = UTF8ToString(boardStatus);
 });
 // clang-format on
 
@@ -30,7 +39,8 @@ void showState(GameSession& session) {
     const Game& game = session.game();
     pageShowState(game.running(), game.gameOver(), !session.window().isActive(),
                   game.simulation().run().keyActionAllowed(), game.difficulty() == Difficulty::Easy,
-                  game.mode() == Mode::Random);
+                  game.mode() == Mode::Random, game.askingName(), game.watching(),
+                  session.board() != nullptr ? session.board()->status().c_str() : "");
 }
 
 void browserFrame(void* argument) {
@@ -105,10 +115,35 @@ EM_JS(void, readSavesThenStart, (const char* path, void* session), {
 });
 // clang-format on
 
+// The page's address, ?board=URL: its length in bytes, -1 without one; then its bytes.
+// clang-format off
+EM_JS(int, pageBoardLength, (), {
+    const board = new URLSearchParams(window.location.search).get("board");
+    return board === null ? -1 : lengthBytesUTF8(board);
+});
+EM_JS(void, pageBoardCopy, (char* out, int size), {
+    stringToUTF8(new URLSearchParams(window.location.search).get("board"), out, size);
+});
+// clang-format on
+
 int main(int argc, char** argv) {
     auto* session = new GameSession;
     session->setSavedHook(keepInBrowserStorage);
-    if (!session->prepare(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const int length = pageBoardLength();
+    std::string board(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    if (length >= 0) {
+        pageBoardCopy(board.data(), static_cast<int>(board.size()));
+        board.pop_back();
+    }
+    std::string note;
+    for (std::string& argument : CommandLine::pageArguments(length >= 0, board, TAMQ_BOARD_URL, note)) {
+        arguments.push_back(std::move(argument));
+    }
+    if (!note.empty()) {
+        std::cerr << note << "\n";
+    }
+    if (!session->prepare(arguments)) {
         return session->exitCode();
     }
     readSavesThenStart(session->saveFolder().c_str(), session);

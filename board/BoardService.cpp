@@ -251,6 +251,9 @@ void BoardService::allowOrigin(const httplib::Request& request, httplib::Respons
     for (const std::string& allowed : config_.allowedOrigins) {
         if (origin == allowed) {
             response.set_header("Access-Control-Allow-Origin", origin);
+            // A page's script sees only a few plain headers of an answer unless told more;
+            // the game waits as long as Retry-After says before it sends again.
+            response.set_header("Access-Control-Expose-Headers", "Retry-After");
             response.set_header("Vary", "Origin");
         }
     }

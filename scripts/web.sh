@@ -5,9 +5,14 @@
 #                           ready for any static web host
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
-#                           headless Chromium: with keys, on a touch device, with a controller
+#                           headless Chromium: with keys, on a touch device, with a controller;
+#                           the page's HTTP client against a local board, and a ranked run
+#                           named and sent to it over HTTP and HTTPS
 #   scripts/web.sh bench    the same, then prints the download size, the time to the first
 #                           frame and the frame rate beside the desktop build's
+#
+# TAMQ_BOARD_URL=https://... builds the site with that online board (the page's address
+# then cannot name another); without it the address alone names one (?board=URL).
 #
 # zlib, libpng and SDL2 come from Debian's own source packages, built with emcc once and
 # kept outside the clone (TAMQ_WEB_CACHE, default ~/.cache/tamq4pelrok/web), under a name
@@ -109,6 +114,7 @@ build_game() {
   fi
   tamq_configure wasm -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" -DTAMQ_WERROR="$TAMQ_WERROR" \
+    -DTAMQ_BOARD_URL="${TAMQ_BOARD_URL:-}" \
     -DTAMQ_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)"
   tamq_build wasm
   # The site: the page, its touch controls and the three files the game is made of, nothing else.
@@ -119,12 +125,13 @@ build_game() {
 }
 
 # The desktop game and the library preloaded into it (tests/web/DesktopFrames.cpp), which
-# the tests and the benchmark compare the browser build with.
+# the tests and the benchmark compare the browser build with; and the board service the
+# tests run the page against.
 build_desktop() {
   desktop="$(tamq_build_dir default)"
   tamq_step "the desktop game, to compare with"
   [ -f "$desktop/CMakeCache.txt" ] || tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
-  tamq_build default tamq tamq_desktop_frames >/dev/null
+  tamq_build default tamq tamq_desktop_frames tamq-board >/dev/null
 }
 
 tamq_install_packages "${packages[@]}"
@@ -145,6 +152,11 @@ case "$mode" in
       "$desktop/app/tamq" "$desktop/tests/libtamq_desktop_frames.so" "$root"
     tamq_step "the game on a touch device and with a controller, in headless Chromium"
     /usr/bin/python3 "$root/tests/web/touch_test.py" "$build" "$wasm/browser-shots"
+    tamq_step "the page's HTTP client against a local board, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/http_test.py" "$wasm/tests" "$desktop/board/tamq-board" "$root"
+    tamq_step "the game on a board of its own, over HTTP and HTTPS, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/board_test.py" "$build" "$wasm/browser-shots/board" \
+      "$desktop/board/tamq-board" "$desktop/app/tamq" "$root"
     ;;
   bench)
     build_desktop

@@ -125,6 +125,37 @@ TEST(CommandLine, TheBoardAndItsAuthority) {
     }
 }
 
+TEST(CommandLine, APageAddressChoosesTheBoardOnlyWhereTheBuildHasNone) {
+    const std::string own = "https://board.example";
+    const std::string refused = "board: this page plays on its own board (https://board.example); its address can "
+                                "only turn it off";
+    struct Case {
+        bool asked;
+        const char* board;
+        std::string buildBoard;
+        std::vector<std::string> arguments;
+        std::string note;
+    };
+    const std::vector<Case> cases = {
+        {false, "", "", {}, ""},
+        {false, "", own, {}, ""},
+        {true, "http://127.0.0.1:8080", "", {"--board", "http://127.0.0.1:8080"}, ""},
+        {true, "", "", {"--board", ""}, ""},
+        {true, "", own, {"--board", ""}, ""},
+        {true, "https://board.example", own, {"--board", own}, ""},
+        // A link to the game that would hand the player's key to another server.
+        {true, "https://elsewhere.example", own, {}, refused},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.board) + " on a build with '" + c.buildBoard + "'");
+        std::string note = "stale";
+        EXPECT_EQ(CommandLine::pageArguments(c.asked, c.board, c.buildBoard, note), c.arguments);
+        EXPECT_EQ(note, c.note);
+        // Whatever it gives, the game takes.
+        EXPECT_EQ(CommandLine::parse(c.arguments).action, Action::Play);
+    }
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = CommandLine::usage();
     for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--replay FILE", "--verify FILE", "--version",

@@ -307,10 +307,13 @@ TEST_F(BoardApi, BrowsersOfAllowedOriginsOnly) {
     BoardCalls calls(service_->port());
     Reply allowed = calls.get("/v1/health", {{"Origin", "https://play.example"}});
     EXPECT_EQ(allowed.header("Access-Control-Allow-Origin"), "https://play.example");
+    // Without it a page cannot read when to ask again after a 429 or 503.
+    EXPECT_EQ(allowed.header("Access-Control-Expose-Headers"), "Retry-After");
     Reply refusedToo = calls.get("/v1/nothing", {{"Origin", "https://play.example"}});
     EXPECT_EQ(refusedToo.header("Access-Control-Allow-Origin"), "https://play.example");
     Reply other = calls.get("/v1/health", {{"Origin", "https://evil.example"}});
     EXPECT_EQ(other.header("Access-Control-Allow-Origin"), "");
+    EXPECT_EQ(other.header("Access-Control-Expose-Headers"), "");
 
     httplib::Client client("127.0.0.1", service_->port());
     auto preflight = client.Options("/v1/runs", {{"Origin", "https://play.example"},

@@ -25,6 +25,7 @@ protocol: the page served on 127.0.0.1, real key events, screenshots of the page
    tamq.data missing from the site, the download's error.
 """
 
+import base64
 import json
 import os
 import subprocess
@@ -32,7 +33,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
+from devtools import ALT, COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 from pictures import Picture, compare, differing_pixels  # noqa: E402
 
 # The tolerance of the first-frame comparison. Measured on this machine: Chromium's
@@ -217,11 +218,16 @@ def session(browser, site, shots):
     check(differing_pixels(paused, resumed) > 1000, "the game did not resume")
 
     # The game's keys never reach the browser's own actions (F1 help, ESC stop, SPACE scroll);
-    # any other key keeps its own (F5 reload, F11 fullscreen).
+    # any other key keeps its own (F5 reload, F11 fullscreen), and so do the game's letters
+    # with a modifier (Ctrl+R reloads). R and T act on the title screen only; M twice leaves
+    # the sound on.
+    for key in ("M", "M", "R", "T"):
+        browser.tap(key)
+    browser.tap("T", ALT)
     browser.hold("F3", 0.1)
     pressed = set(browser.wait_for("window.tamqKeys.includes('F3 free') && window.tamqKeys", 10, "F3"))
     expected = {"F1 kept", "Space kept", "F2 kept", "ArrowLeft kept", "ArrowRight kept",
-                "Escape kept", "F3 free"}
+                "Escape kept", "KeyM kept", "KeyR kept", "KeyT kept", "KeyT free", "F3 free"}
     check(pressed == expected, f"keys and the browser's actions: {sorted(pressed)}")
 
     # The picture keeps 16:9, as large as the window allows, centred, and draws at the
@@ -241,25 +247,6 @@ def session(browser, site, shots):
     browser.call("Emulation.setDeviceMetricsOverride", width=1280, height=720, deviceScaleFactor=1, mobile=False)
 
 
-# Reads best.json as the site's IndexedDB holds it (null while there is none) into
-# window.tamqStored.
-READ_STORED_BEST = """
-(() => {
-  window.tamqStored = undefined;
-  const open = indexedDB.open('/tamq4pelrok');
-  open.onerror = () => { window.tamqStored = null; };
-  open.onsuccess = () => {
-    const db = open.result;
-    const done = (value) => { window.tamqStored = value; db.close(); };
-    if (!db.objectStoreNames.contains('FILE_DATA')) {
-      return done(null);
-    }
-    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/best.json');
-    get.onerror = () => done(null);
-    get.onsuccess = () => done(get.result ? new TextDecoder().decode(get.result.contents) : null);
-  };
-})()
-"""
 # The BEST line, top right in the grass, below the fullscreen button.
 BEST_TEXT = (988, 30, 292, 25)
 
@@ -270,12 +257,25 @@ def text_pixels(picture):
 
 
 def stored_best(browser):
-    browser.evaluate(READ_STORED_BEST)
-    browser.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
-    return browser.evaluate("window.tamqStored")
+    return browser.stored_file("best.json")
 
 
-def best_survives_reload(browser, site, shots):
+def run_verified_on_the_desktop(browser, game, root, shots):
+    """The record of the run just played in the page is valid for the desktop build too."""
+    stored = wait_until(lambda: browser.stored_file("best-run-normal-hard.rec", binary=True), 60,
+                        "the best run's record in IndexedDB")
+    path = os.path.join(shots, "browser-run.rec")
+    with open(path, "wb") as record:
+        record.write(base64.b64decode(stored))
+    verdict = subprocess.run([game, "--verify", path], cwd=root, capture_output=True, text=True, timeout=120)
+    check(verdict.returncode == 0 and '"valid":true' in verdict.stdout,
+          f"the desktop build does not verify the browser's run: exit {verdict.returncode}, "
+          f"{verdict.stdout.strip()} {verdict.stderr.strip()}")
+    print(f"the browser's run verified by the desktop build: {verdict.stdout.strip()} "
+          f"({os.path.getsize(path)} bytes)")
+
+
+def best_survives_reload(browser, site, shots, game, root):
     """A HARD run ends at the first touch: its score is kept in IndexedDB, and a reload shows it."""
     start = time.monotonic()
     browser.call("Storage.clearDataForOrigin", origin=site.url.rstrip("/"), storageTypes="indexeddb")
@@ -288,6 +288,7 @@ def best_survives_reload(browser, site, shots):
     stored = wait_until(lambda: stored_best(browser), 180, "the run's end and its best in IndexedDB")
     scores = json.loads(stored)
     check(max(scores.values()) > 0, f"the stored best: {stored!r}")
+    run_verified_on_the_desktop(browser, game, root, shots)
     browser.reload()
     browser.wait_for("window.tamqFrames > 10", 120, "the reloaded game running")
 
@@ -383,7 +384,7 @@ def main(site_folder, shots, game, grab, root):
     try:
         first_frame(browser, site, shots, desktop)
         session(browser, site, shots)
-        best_survives_reload(browser, site, shots)
+        best_survives_reload(browser, site, shots, game, root)
         # Up to here nothing may reach the console; the failures below are expected to.
         problems = list(browser.problems)
         failures_shown(browser, site_folder, shots)

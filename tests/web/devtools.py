@@ -44,7 +44,12 @@ KEYS = {
     "Up": ("ArrowUp", "ArrowUp", 38),
     "Right": ("ArrowRight", "ArrowRight", 39),
     "Down": ("ArrowDown", "ArrowDown", 40),
+    "M": ("m", "KeyM", 77),
+    "R": ("r", "KeyR", 82),
+    "T": ("t", "KeyT", 84),
 }
+# Input.dispatchKeyEvent's modifier bits.
+ALT = 1
 
 
 # Counts the game's frames and notes when the first one was drawn, in milliseconds after
@@ -61,6 +66,43 @@ COUNT_FRAMES = """
   });
 })();
 """
+
+
+# Reads a file of the saves folder as the site's IndexedDB holds it (null while there is
+# none) into window.tamqStored: text, or base64 when asked for the bytes; why it could not
+# be read into window.tamqStoredError.
+READ_STORED = """
+((name, binary) => {
+  window.tamqStored = undefined;
+  window.tamqStoredError = undefined;
+  const open = indexedDB.open('/tamq4pelrok');
+  open.onerror = () => { window.tamqStored = null; };
+  open.onsuccess = () => {
+    const db = open.result;
+    const done = (value) => { window.tamqStored = value; db.close(); };
+    if (!db.objectStoreNames.contains('FILE_DATA')) {
+      return done(null);
+    }
+    const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/tamq4pelrok/' + name);
+    get.onerror = () => done(null);
+    get.onsuccess = () => {
+      const contents = get.result ? get.result.contents : null;
+      if (!contents) {
+        return done(null);
+      }
+      try {
+        // A file the game wrote is kept as the signed bytes of a slice of its memory
+        // (Int8Array): read as they are, bytes over 127 would become characters btoa refuses.
+        const bytes = new Uint8Array(contents.buffer, contents.byteOffset, contents.byteLength);
+        done(binary ? btoa(Array.from(bytes, (byte) => String.fromCharCode(byte)).join(''))
+                    : new TextDecoder().decode(bytes));
+      } catch (error) {
+        window.tamqStoredError = `${Object.prototype.toString.call(contents)}: ${error}`;
+        done(null);
+      }
+    };
+  };
+})"""
 
 
 def wait_until(condition, timeout, what):
@@ -101,18 +143,21 @@ class Chromium:
     """One headless Chromium with one page, driven through the DevTools protocol. Console
     errors, uncaught exceptions and WebGL warnings of the page are collected in problems."""
 
-    def __init__(self, width=1280, height=720):
+    def __init__(self, width=1280, height=720, flags=()):
         self.profile = tempfile.mkdtemp(prefix="tamq-chromium-")
         binary = shutil.which("chromium") or shutil.which("chromium-browser")
         if binary is None:
             raise RuntimeError("chromium is not installed")
         self.process = subprocess.Popen(
-            [binary, *CHROMIUM_FLAGS, f"--user-data-dir={self.profile}", "about:blank"],
+            [binary, *CHROMIUM_FLAGS, *flags, f"--user-data-dir={self.profile}", "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.next_id = 0
         self.problems = []
         # Load events of the page's documents so far: a navigation is over at the next one.
         self.loads = 0
+        # The page's HTTP exchanges once watch_network was called: method, URL and status.
+        self.exchanges = []
+        self.methods = {}
         self.socket = None
         try:
             port_file = os.path.join(self.profile, "DevToolsActivePort")
@@ -156,6 +201,11 @@ class Chromium:
         method, params = event.get("method"), event.get("params", {})
         if method == "Page.loadEventFired":
             self.loads += 1
+        elif method == "Network.requestWillBeSent":
+            self.methods[params["requestId"]] = params["request"]["method"]
+        elif method == "Network.responseReceived":
+            self.exchanges.append({"method": self.methods.get(params["requestId"]),
+                                   "url": params["response"]["url"], "status": params["response"]["status"]})
         elif method == "Runtime.consoleAPICalled" and params["type"] in ("error", "assert"):
             text = " ".join(str(a.get("value", a.get("description", ""))) for a in params["args"])
             self.problems.append(f"console.{params['type']}: {text}")
@@ -169,11 +219,32 @@ class Chromium:
             if entry["level"] == "error" or "WebGL" in entry.get("text", ""):
                 self.problems.append(f"{entry['source']} {entry['level']}: {entry['text']}")
 
+    def watch_network(self):
+        """Notes the page's HTTP exchanges from now on, in exchanges."""
+        self.call("Network.enable")
+
+    def exchanged(self, method, url_start, status=None):
+        """The exchanges so far of that method to URLs starting so (of that status)."""
+        # Events arrive with the answers to calls: one call takes in those waiting.
+        self.evaluate("0")
+        return [e for e in self.exchanges if e["method"] == method and e["url"].startswith(url_start)
+                and (status is None or e["status"] == status)]
+
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True)
         if "exceptionDetails" in result:
             raise RuntimeError(f"{expression}: {result['exceptionDetails']}")
         return result["result"].get("value")
+
+    def stored_file(self, name, binary=False):
+        """A file of the game's saves folder as the site's IndexedDB holds it: text, or
+        base64 when asked for the bytes; None while there is none."""
+        self.evaluate(f"{READ_STORED}({json.dumps(name)}, {json.dumps(binary)})")
+        self.wait_for("window.tamqStored !== undefined", 10, "IndexedDB")
+        error = self.evaluate("window.tamqStoredError")
+        if error:
+            raise RuntimeError(f"{name} cannot be read from IndexedDB: {error}")
+        return self.evaluate("window.tamqStored")
 
     def wait_for(self, expression, timeout, what):
         return wait_until(lambda: self.evaluate(expression), timeout, what)
@@ -228,15 +299,16 @@ class Chromium:
             out.write(base64.b64decode(data))
         return path
 
-    def key(self, name, down):
+    def key(self, name, down, modifiers=0):
         key, code, number = KEYS[name]
         self.call("Input.dispatchKeyEvent", type="rawKeyDown" if down else "keyUp", key=key,
-                  code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number)
+                  code=code, windowsVirtualKeyCode=number, nativeVirtualKeyCode=number,
+                  modifiers=modifiers)
 
-    def tap(self, name):
+    def tap(self, name, modifiers=0):
         """Pressed and released at once, well within one frame."""
-        self.key(name, True)
-        self.key(name, False)
+        self.key(name, True, modifiers)
+        self.key(name, False, modifiers)
 
     def hold(self, name, seconds):
         self.key(name, True)
