@@ -1,11 +1,11 @@
 #include "BoardService.h"
 
 #include "board/PlayerIdentity.h"
+#include "io/Base64.h"
 #include "io/FileReader.h"
 #include "sim/RunState.h"
 
 #include <nlohmann/json.hpp>
-#include <openssl/evp.h>
 
 #include <chrono>
 #include <cmath>
@@ -44,32 +44,6 @@ bool knownBoard(const std::string& mode, const std::string& difficulty) {
     Mode parsedMode;
     Difficulty parsedDifficulty;
     return modeNamed(mode.c_str(), parsedMode) && difficultyNamed(difficulty.c_str(), parsedDifficulty);
-}
-
-// Standard base64, padded; nothing else (no line breaks or spaces) is taken.
-bool decodeBase64(const std::string& text, std::string& bytes) {
-    if (text.size() % 4 != 0) {
-        return false;
-    }
-    std::size_t padding = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-                      c == '/';
-        if (c == '=' && i + 2 >= text.size()) {
-            ++padding;
-        } else if (!letter || padding > 0) {
-            return false;
-        }
-    }
-    bytes.resize(text.size() / 4 * 3);
-    int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                                 reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-    if (length < 0) {
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(length) - padding);
-    return true;
 }
 
 // A whole number in [least, most] from digits alone; fallback when absent.
@@ -314,7 +288,7 @@ void BoardService::submitRun(const httplib::Request& request, httplib::Response&
         return;
     }
     std::string record;
-    if (!decodeBase64(encoded, record)) {
+    if (!Base64::decode(encoded, record)) {
         refuse(response, 400, "malformed", "the record is not base64");
         return;
     }
@@ -389,14 +363,14 @@ bool BoardService::verify(const std::string& record, const RunTicket& ticket, Ne
                    " s since its token was issued");
         return false;
     }
-    auto job = std::make_shared<std::packaged_task<Replay()>>([this, &record] { return verifier_.replay(record); });
-    std::future<Replay> result = job->get_future();
+    auto job = std::make_shared<std::packaged_task<VerifyResult()>>([this, &record] { return verifier_.replay(record); });
+    std::future<VerifyResult> result = job->get_future();
     if (!pool_.trySubmit([job] { (*job)(); })) {
         int seconds = 1 + static_cast<int>(pool_.capacity() / std::max<std::size_t>(1, pool_.threads()));
         refuseBusy(response, "busy", "every verifier is busy; try again shortly", seconds);
         return false;
     }
-    Replay replay = result.get();
+    VerifyResult replay = result.get();
     if (!replay.valid) {
         refuse(response, 422, "not_verified", replay.reason);
         return false;

@@ -1,7 +1,6 @@
 #include "RunVerifier.h"
 
 #include "io/RunRecord.h"
-#include "sim/RecordVerifier.h"
 #include "sim/RunRecorder.h"
 
 #include <vector>
@@ -32,13 +31,6 @@ bool RunVerifier::readClaim(const std::string& bytes, RecordClaim& claim, std::s
     return true;
 }
 
-Replay RunVerifier::replay(const std::string& bytes) const {
-    VerifyResult result = verifyRecord(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), content_);
-    Replay replay;
-    replay.valid = result.valid;
-    replay.reason = result.reason;
-    replay.score = result.score;
-    replay.distance = result.distance;
-    replay.ticks = result.ticks;
-    return replay;
+VerifyResult RunVerifier::replay(const std::string& bytes) const {
+    return verifyRecord(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), content_);
 }

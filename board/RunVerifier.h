@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/RecordVerifier.h"
 #include "sim/SimContent.h"
 
 #include <cstdint>
@@ -16,16 +17,6 @@ struct RecordClaim {
     double playSeconds = 0;
 };
 
-// What re-playing a record under the rules found.
-struct Replay {
-    bool valid = false;
-    // Why not, in the verifier's words ("state hash differs at second 12").
-    std::string reason;
-    double score = 0;
-    double distance = 0;
-    uint32_t ticks = 0;
-};
-
 // The board's one door to the rules: the content the service plays with, reading a
 // record's claims, and re-playing it with the same call as `tamq --verify`.
 class RunVerifier {
@@ -39,7 +30,7 @@ public:
     // False with reason ("malformed: ...") when the bytes are no record.
     static bool readClaim(const std::string& bytes, RecordClaim& claim, std::string& reason);
     // Safe to call from several threads at once.
-    Replay replay(const std::string& bytes) const;
+    VerifyResult replay(const std::string& bytes) const;
 
 private:
     SimContent content_;

@@ -1,8 +1,8 @@
 #include "game/BestScores.h"
 
-#include <nlohmann/json.hpp>
+#include "io/JsonFile.h"
 
-#include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -29,15 +29,8 @@ std::string BestScores::toJson() const {
 }
 
 bool BestScores::fromJson(std::string_view text, BestScores& scores, std::string& fault) {
-    nlohmann::json document;
-    try {
-        document = nlohmann::json::parse(text.begin(), text.end());
-    } catch (const nlohmann::json::exception&) {
-        fault = "not a JSON document";
-        return false;
-    }
-    if (!document.is_object()) {
-        fault = "not a JSON object";
+    JsonValue document;
+    if (!JsonFile::parseObject(text, document, fault)) {
         return false;
     }
     BestScores read;
@@ -46,14 +39,13 @@ bool BestScores::fromJson(std::string_view text, BestScores& scores, std::string
         if (member == document.end()) {
             continue;
         }
-        const char* key = kKeys[i];
         if (!member->is_number()) {
-            fault = std::string("\"") + key + "\" is not a number";
+            fault = std::string("\"") + kKeys[i] + "\" is not a number";
             return false;
         }
-        const double value = member->get<double>();
-        if (!(value >= 0.0 && value <= kHighest) || value != std::floor(value)) {
-            fault = std::string("\"") + key + "\" is not a whole number from 0 to " + std::to_string(kHighest);
+        const long long value = JsonFile::wholeNumber(*member, kHighest);
+        if (value < 0) {
+            fault = std::string("\"") + kKeys[i] + "\" is not a whole number from 0 to " + std::to_string(kHighest);
             return false;
         }
         read.scores_[i] = static_cast<int>(value);

@@ -4,10 +4,10 @@
 #include "io/AtomicFile.h"
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
+#include "io/JsonFile.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -82,15 +82,8 @@ std::string PlayerFile::toJson() const {
 }
 
 bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
-    nlohmann::json document;
-    try {
-        document = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::exception&) {
-        fault = "not a JSON document";
-        return false;
-    }
-    if (!document.is_object()) {
-        fault = "not a JSON object";
+    JsonValue document;
+    if (!JsonFile::parseObject(text, document, fault)) {
         return false;
     }
     std::string name;
@@ -113,8 +106,8 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
             return false;
         }
         for (const auto& [board, score] : member->items()) {
-            const double value = score.is_number() ? score.get<double>() : -1.0;
-            if (!(value >= 0.0 && value <= BestScores::kHighest) || value != std::floor(value)) {
+            const long long value = JsonFile::wholeNumber(score, BestScores::kHighest);
+            if (value < 0) {
                 fault = "the score of \"" + board + "\" is not a whole number from 0 to " +
                         std::to_string(BestScores::kHighest);
                 return false;

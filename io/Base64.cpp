@@ -1,8 +1,20 @@
 #include "io/Base64.h"
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of a letter of the alphabet, or -1.
+int valueOf(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
 
 }  // namespace
 
@@ -29,4 +41,33 @@ std::string Base64::encode(std::string_view bytes) {
         text += '=';
     }
     return text;
+}
+
+bool Base64::decode(std::string_view text, std::string& bytes) {
+    if (text.size() % 4 != 0) {
+        return false;
+    }
+    std::size_t padding = 0;
+    while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') {
+        ++padding;
+    }
+    std::string decoded;
+    decoded.reserve(text.size() / 4 * 3);
+    unsigned group = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int value = i < text.size() - padding ? valueOf(text[i]) : 0;
+        if (value < 0) {
+            return false;
+        }
+        group = group << 6 | static_cast<unsigned>(value);
+        if (i % 4 == 3) {
+            decoded += static_cast<char>(group >> 16 & 0xff);
+            decoded += static_cast<char>(group >> 8 & 0xff);
+            decoded += static_cast<char>(group & 0xff);
+            group = 0;
+        }
+    }
+    decoded.resize(decoded.size() - padding);
+    bytes = std::move(decoded);
+    return true;
 }

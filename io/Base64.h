@@ -8,4 +8,7 @@
 class Base64 {
 public:
     static std::string encode(std::string_view bytes);
+    // False for anything but padded base64: a length not a multiple of 4, a character outside
+    // the alphabet, '=' anywhere but the last two places, line breaks or spaces.
+    static bool decode(std::string_view text, std::string& bytes);
 };

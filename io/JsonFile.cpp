@@ -33,6 +33,27 @@ std::string parseDetail(const std::string& what) {
 
 }  // namespace
 
+bool JsonFile::parseObject(std::string_view text, JsonValue& document, std::string& fault) {
+    document = JsonValue::parse(text.begin(), text.end(), nullptr, false);
+    if (document.is_discarded()) {
+        fault = "not a JSON document";
+        return false;
+    }
+    if (!document.is_object()) {
+        fault = "not a JSON object";
+        return false;
+    }
+    return true;
+}
+
+long long JsonFile::wholeNumber(const JsonValue& value, long long highest) {
+    const double number = value.is_number() ? value.get<double>() : -1.0;
+    if (!(number >= 0.0 && number <= double(highest)) || number != std::floor(number)) {
+        return -1;
+    }
+    return static_cast<long long>(number);
+}
+
 JsonValue JsonFile::parse(const std::string& path) { return parseText(FileReader::readOrThrow(path), path); }
 
 JsonValue JsonFile::parseText(const std::string& text, const std::string& path) {

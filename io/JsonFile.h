@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // Reads the hand-edited JSON content files and turns every fault into one readable
 // line that names the file and, for malformed text, the line and column.
@@ -40,6 +41,13 @@ public:
     // The member element[key] when it is a number. Throws std::runtime_error naming the key
     // when element is not an object, or the member is missing or not a number.
     static const JsonValue& numberMember(const JsonValue& element, const char* key);
+
+    // For the small files the game writes itself: the text as an object, or false with
+    // fault "not a JSON document" or "not a JSON object".
+    static bool parseObject(std::string_view text, JsonValue& document, std::string& fault);
+
+    // The value when it is a whole number from 0 to highest, else -1.
+    static long long wholeNumber(const JsonValue& value, long long highest);
 
     // Reads element[key] as a float. Throws std::runtime_error naming the key when it is
     // missing or is not a finite number.

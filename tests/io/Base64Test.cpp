@@ -4,7 +4,7 @@
 
 #include <string>
 
-TEST(Base64, EncodesEveryRemainderAndEveryByteValue) {
+TEST(Base64, EncodesAndDecodesEveryRemainderAndEveryByteValue) {
     // RFC 4648's own examples, and bytes a string would stop at or sign-extend.
     const struct {
         std::string bytes;
@@ -24,5 +24,16 @@ TEST(Base64, EncodesEveryRemainderAndEveryByteValue) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Base64::encode(c.bytes), c.text) << c.text;
+        std::string decoded = "left over";
+        EXPECT_TRUE(Base64::decode(c.text, decoded)) << c.text;
+        EXPECT_EQ(decoded, c.bytes) << c.text;
+    }
+}
+
+TEST(Base64, DecodesNothingButPaddedBase64) {
+    for (const char* text : {"Zg=", "Zg", "Z===", "=AAA", "Zg=A", "A=B=", "Zm9v\n", "Zm 9", "Zm9-", "Zm9_", "Zm9\xc3"}) {
+        std::string bytes = "kept";
+        EXPECT_FALSE(Base64::decode(text, bytes)) << text;
+        EXPECT_EQ(bytes, "kept") << text;
     }
 }
