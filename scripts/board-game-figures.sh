@@ -51,7 +51,7 @@ run() {
   board_start_run "$work/$label.png" || { echo "$label: no run started" >&2; exit 1; }
   board_wait_name_entry 240 "$work/$label.png" || { echo "$label: no name asked" >&2; exit 1; }
   board_type_name "$name" "$work/$label-typing.png" || { echo "$label: the name could not be typed" >&2; exit 1; }
-  tamq_poll 90 entry_added "$entries" || { echo "$label: the run did not reach the board" >&2; exit 1; }
+  tamq_poll 90 board_entry_count_above "$entries" || { echo "$label: the run did not reach the board" >&2; exit 1; }
   # Its answer is logged once the proxy has passed it on, late.
   tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log" || { echo "$label: no answer came back" >&2; exit 1; }
   "$build/tests/e2e/x11_close_window" "$window"
@@ -59,7 +59,6 @@ run() {
   cp "$work/proxy.log" "$work/$label.calls"
   board_proxy_stop
 }
-entry_added() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), load $(cut -d' ' -f1-3 /proc/loadavg)"
 run normal 0 ACE

@@ -114,3 +114,65 @@ board_frame_line() { grep -m1 '^frames: ' "$1"; }
 
 # board_longest_frame FILE: its longest frame in milliseconds.
 board_longest_frame() { board_frame_line "$1" | sed -E 's/.*longest ([0-9.]+) ms.*/\1/'; }
+
+# What the end-to-end tests of the board do alike on Linux and under Wine. They set
+# $root, $title and $shots (e2e_arguments), $closer (the close tool), $board_url (board_start)
+# and $board_verifier, the Linux build that verifies the records the game keeps.
+
+# board_launch NAME COMMAND...: the game COMMAND starts, in its window, drawing; its output
+# goes to $shots/NAME.txt ($log).
+board_launch() {
+  local name="$1"
+  shift
+  log="$shots/$name.txt"
+  x11_launch "$root" "$log" "$@"
+  x11_wait_window "$title" 90 || { e2e_fail "$name: no window titled '$title'"; cat "$log" >&2; return 1; }
+  x11_focus
+  e2e_check "$name: nothing drawn" x11_shot_until 60 "$shots/$name-title.png" x11_drawn
+}
+
+# board_close_game NAME: the close button; the game must end by itself with 0 and print its
+# frames.
+board_close_game() {
+  "$closer" "$window"
+  x11_wait_exit 60
+  e2e_check "$1: the game exited '$app_status' after close, expected 0" test "$app_status" = 0
+  [ "$app_status" = 0 ] || cat "$log" >&2
+  e2e_check "$1: no frame figures at exit" grep -q '^frames: ' "$log"
+  echo "$1: $(board_frame_line "$log")"
+}
+
+# board_ranked_run NAME TYPED DATA_FOLDER [KEY SECONDS]: a run to its game over (steered
+# with KEY for a while first, so that the players' scores differ), the name typed; then
+# waits for the board to hold one more entry and checks it is this run: its name, and the
+# score $board_verifier gives the run the game kept as its best in DATA_FOLDER.
+# Under Wine a frame stalled while an arrow is down makes the catching-up ticks see it held,
+# and it repeats into blanks: with board_name_blanks=1 the letters must be those typed.
+board_ranked_run() {
+  local name="$1" typed="$2" data="$3" before record verdict score remembered
+  before="$(board_entries "$board_url" | wc -l)"
+  e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
+  [ $# -lt 5 ] || x11_hold "$4" "$5"
+  e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
+  e2e_check "$name: the name could not be typed" board_type_name "$typed" "$shots/$name-typing.png"
+  e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
+  record="$data/tamq4pelrok/best-run-normal-hard.rec"
+  cp "$record" "$shots/$name.rec" 2>/dev/null
+  verdict="$(cd "$root" && env -u DISPLAY SDL_VIDEODRIVER=none-such timeout 60 "$board_verifier" --verify "$record")"
+  score="$(sed -E 's/.*"score":([0-9]+).*/\1/' <<<"$verdict")"
+  echo "$name: the board holds $(board_entries "$board_url" | tr '\n' ';') the Linux build verifies $verdict"
+  remembered="$(board_player_name "$data")"
+  local letters="$remembered"
+  if [ "${board_name_blanks:-0}" = 1 ]; then
+    [ "$remembered" = "$typed" ] || echo "$name: the name came out as '$remembered' (an arrow repeated after a slow frame)"
+    letters="${remembered// /}"
+  fi
+  e2e_check "$name: player.json remembers '$remembered', not $typed" test "$letters" = "$typed"
+  e2e_check "$name: no entry '$remembered $score' on the board: $(board_entries "$board_url" | tr '\n' ';')" \
+    grep -Fxq "$remembered $score" <<<"$(board_entries "$board_url" | cut -d' ' -f2-)"
+}
+
+board_entry_count_above() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
+lines_in_log() { grep -c -- "$1" "$log"; }
+line_in_log() { grep -q -- "$1" "$log"; }
+not() { ! "$@"; }

@@ -27,6 +27,7 @@ e2e_arguments "$1" "$2" "$3" "$4"
 # The game's data folders are under it, and a relative XDG_DATA_HOME counts as none.
 shots="$(realpath "$shots")"
 board_exe="$(realpath "$5")"
+board_verifier="$game"
 x11_require Xvfb xdotool xwininfo import convert compare curl nginx openssl python3 "$TAMQ_PG_BIN/initdb"
 if ! "$game" --help | grep -q -- '--board '; then
     echo "SKIP: this build of the game has no --board"
@@ -49,51 +50,10 @@ rm -rf "$shots"/home-* "$shots"/*.txt "$shots"/*.png
 # play NAME ARGUMENTS...: the game in its window with its own fresh data folder
 # ($shots/home-NAME), output in $shots/NAME.txt.
 play() {
-    local name="$1"
-    shift
-    home="$shots/home-$name"
-    log="$shots/$name.txt"
-    x11_launch "$root" "$log" env XDG_DATA_HOME="$home" "$game" --mute --frame-stats "$@"
-    x11_wait_window "$title" 90 || { e2e_fail "$name: no window titled '$title'"; cat "$log" >&2; return 1; }
-    x11_focus
-    e2e_check "$name: nothing drawn" x11_shot_until 60 "$shots/$name-title.png" x11_drawn
+    home="$shots/home-$1"
+    board_launch "$1" env XDG_DATA_HOME="$home" "$game" --mute --frame-stats "${@:2}"
 }
-
-# close_game NAME: the close button; the game must end by itself with 0 and print its frames.
-close_game() {
-    "$closer" "$window"
-    x11_wait_exit 60
-    e2e_check "$1: the game exited '$app_status' after close, expected 0" test "$app_status" = 0
-    [ "$app_status" = 0 ] || cat "$log" >&2
-    e2e_check "$1: no frame figures at exit" grep -q '^frames: ' "$log"
-    echo "$1: $(board_frame_line "$log")"
-}
-
-# ranked_run NAME TYPED [KEY SECONDS]: a run to its game over (steered with KEY for a
-# while first, so that the players' scores differ), the name typed; then waits for the
-# board to hold one more entry and checks it is this run: its name, and the score the
-# game's own verification gives the run it kept as its best.
-ranked_run() {
-    local name="$1" typed="$2" before
-    before="$(board_entries "$board_url" | wc -l)"
-    e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
-    [ $# -lt 4 ] || x11_hold "$3" "$4"
-    e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
-    e2e_check "$name: the name could not be typed" board_type_name "$typed" "$shots/$name-typing.png"
-    e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
-    local record="$home/tamq4pelrok/best-run-normal-hard.rec" verdict score
-    verdict="$(cd "$root" && env -u DISPLAY SDL_VIDEODRIVER=none-such "$game" --verify "$record")"
-    score="$(sed -E 's/.*"score":([0-9]+).*/\1/' <<<"$verdict")"
-    e2e_check "$name: no entry '$typed $score' on the board: $(board_entries "$board_url" | tr '\n' ';')" \
-        grep -Eq "^[0-9]+ $typed $score\$" <<<"$(board_entries "$board_url")"
-    e2e_check "$name: player.json remembers '$(board_player_name "$home")', not $typed" \
-        test "$(board_player_name "$home")" = "$typed"
-}
-
-not() { ! "$@"; }
-board_entry_count_above() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
-lines_in_log() { grep -c -- "$1" "$log"; }
-line_in_log() { grep -q -- "$1" "$log"; }
+ranked_run() { board_ranked_run "$1" "$2" "$home" "${@:3}"; }
 
 over_http() {
     play http --board "$board_url" || return
@@ -103,7 +63,7 @@ over_http() {
     ranked_run http ACE
     e2e_check "http: the game-over screen does not show the board" \
         x11_shot_until 30 "$shots/http-board.png" board_table_shown
-    close_game http
+    board_close_game http
     e2e_check "http: the board was said to be unreachable: $(grep board: "$log")" not line_in_log "cannot be reached"
 }
 
@@ -116,7 +76,7 @@ over_https() {
         tamq_poll 60 line_in_log "board: $tls_url cannot be reached"
     e2e_check "https without --board-ca: a board shown" \
         not board_table_shown "$shots/https-without-ca-title.png"
-    close_game https-without-ca
+    board_close_game https-without-ca
 
     play https --board "$tls_url" --board-ca "$tls_ca" || return
     e2e_check "https: the title screen does not show the board" \
@@ -124,7 +84,7 @@ over_https() {
     e2e_check "https: no entry's letters on the title screen" \
         test "$(board_dark_pixels "$shots/https-title.png")" -gt "$((dark_without_board + 100))"
     ranked_run https BEA Left 0.5
-    close_game https
+    board_close_game https
     e2e_check "https: nginx passed no accepted run" grep -q "^POST /v1/runs 201 " "$work/tls/access.log"
     e2e_check "https: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
 }
@@ -154,7 +114,7 @@ board_down_mid_run() {
         test "$(lines_in_log "cannot be reached")" = 1
     e2e_check "down: said $(lines_in_log "answers again") times that the board answers again" \
         test "$(lines_in_log "answers again")" = 1
-    close_game down
+    board_close_game down
     grep "^board: " "$log" | sed 's/^/down: /'
 }
 
@@ -170,7 +130,7 @@ slow_board() {
     e2e_check "slow: the answer to the run never came back through the proxy" \
         tamq_poll 60 grep -q "^POST /v1/runs 201 " "$work/proxy.log"
     e2e_check "slow: the game ended" x11_app_running
-    close_game slow
+    board_close_game slow
     echo "longest frame with the board on loopback: $(board_longest_frame "$shots/http.txt") ms," \
         "answering 3 s late: $(board_longest_frame "$shots/slow.txt") ms"
     echo "calls (bytes as they crossed the proxy, head and body):"
@@ -192,7 +152,7 @@ silent_board() {
     e2e_check "silent: the board was not asked again" tamq_poll 90 held_requests_over 2
     e2e_check "silent: said more than once that the board cannot be reached" \
         not tamq_poll 10 lines_over "cannot be reached" 1
-    close_game silent
+    board_close_game silent
     board_proxy_stop
 }
 held_requests_over() { [ "$(grep -c " held " "$work/proxy.log")" -gt "$1" ]; }

@@ -21,6 +21,8 @@ source "$here/../../scripts/lib/tls.sh"
 
 linux_game="$(realpath "$4")"
 board_exe="$(realpath "$5")"
+board_verifier="$linux_game"
+board_name_blanks=1
 e2e_arguments "$1" "$2" "$3"
 x11_require wine wineserver winepath Xvfb xset xdotool xwininfo import convert compare c++ curl nginx openssl \
     python3 "$TAMQ_PG_BIN/initdb"
@@ -47,51 +49,10 @@ rm -f "$shots"/*.txt "$shots"/*.png
 # play NAME ARGUMENTS...: the game in its window under Wine, the player's data of earlier
 # plays gone; output in $shots/NAME.txt.
 play() {
-    local name="$1"
-    shift
     rm -rf "${appdata%/}/tamq4pelrok"
-    log="$shots/$name.txt"
-    x11_launch "$root" "$log" wine "$game" --mute --frame-stats "$@"
-    x11_wait_window "$title" 90 || { e2e_fail "$name: no window titled '$title'"; cat "$log" >&2; return 1; }
-    x11_focus
-    e2e_check "$name: nothing drawn" x11_shot_until 60 "$shots/$name-title.png" x11_drawn
+    board_launch "$1" wine "$game" --mute --frame-stats "${@:2}"
 }
-
-close_game() {
-    "$closer" "$window"
-    x11_wait_exit 60
-    e2e_check "$1: the game exited '$app_status' after close, expected 0" test "$app_status" = 0
-    echo "$1: $(board_frame_line "$log")"
-}
-
-board_entry_count_above() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
-line_in_log() { grep -q -- "$1" "$log"; }
-not() { ! "$@"; }
-
-# ranked_run NAME TYPED: a run to its game over, the name typed; then waits for the board
-# to hold one more entry and checks it is this run: its name, and the score the Linux
-# build's verification gives the run the Windows build kept as its best.
-ranked_run() {
-    local name="$1" typed="$2" before
-    before="$(board_entries "$board_url" | wc -l)"
-    e2e_check "$name: no run shown after SPACE" board_start_run "$shots/$name-run.png" || return 1
-    e2e_check "$name: the game over asked no name" board_wait_name_entry 240 "$shots/$name-name.png" || return 1
-    e2e_check "$name: the name could not be typed" board_type_name "$typed" "$shots/$name-typing.png"
-    e2e_check "$name: the board got no new entry" tamq_poll 90 board_entry_count_above "$before"
-    local record="${appdata%/}/tamq4pelrok/best-run-normal-hard.rec" verdict score
-    cp "$record" "$shots/$name.rec" 2>/dev/null
-    verdict="$(cd "$root" && env -u DISPLAY SDL_VIDEODRIVER=none-such timeout 60 "$linux_game" --verify "$record")"
-    score="$(sed -E 's/.*"score":([0-9]+).*/\1/' <<<"$verdict")"
-    echo "$name: the board holds $(board_entries "$board_url" | tr '\n' ';') the Linux build verifies $verdict"
-    # Wine on a loaded machine may stall a frame while an arrow is down: the ticks that catch
-    # up count it as held, and it repeats into blanks. The letters stay those typed.
-    local remembered
-    remembered="$(board_player_name "$appdata")"
-    [ "$remembered" = "$typed" ] || echo "$name: the name came out as '$remembered' (an arrow repeated after a slow frame)"
-    e2e_check "$name: player.json remembers '$remembered', not the letters $typed" test "${remembered// /}" = "$typed"
-    e2e_check "$name: no entry '$remembered $score' on the board: $(board_entries "$board_url" | tr '\n' ';')" \
-        grep -Fxq "$remembered $score" <<<"$(board_entries "$board_url" | cut -d' ' -f2-)"
-}
+ranked_run() { board_ranked_run "$1" "$2" "${appdata%/}" "${@:3}"; }
 
 over_http() {
     play http --board "$board_url" || return
@@ -99,7 +60,7 @@ over_http() {
     ranked_run http ACE
     e2e_check "http: the game-over screen does not show the board" \
         x11_shot_until 30 "$shots/http-board.png" board_table_shown
-    close_game http
+    board_close_game http
     e2e_check "http: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
 }
 
@@ -110,7 +71,7 @@ over_https() {
     e2e_check "https: the title screen does not show the board" \
         x11_shot_until 60 "$shots/https-title.png" board_table_shown
     ranked_run https BEE
-    close_game https
+    board_close_game https
     e2e_check "https: nginx passed no accepted run" grep -q "^POST /v1/runs 201 " "$work/tls/access.log"
     e2e_check "https: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
 }
