@@ -2,9 +2,8 @@
 // misbehave on purpose (CannedServer). The same file runs under Wine with the Windows
 // backend, against a board started outside.
 
-#include "app/HttpClient.h"
-
 #include "CannedServer.h"
+#include "HttpCalls.h"
 #include "TestBoard.h"
 #include "support/TestFiles.h"
 
@@ -21,38 +20,6 @@
 #include <map>
 #include <string>
 #include <thread>
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Polls until every request sent is answered; the answers by id. Fails after the deadline.
-std::map<int, HttpAnswer> answersOf(HttpClient& http, int count, std::chrono::seconds deadline = std::chrono::seconds(60)) {
-    std::map<int, HttpAnswer> answers;
-    const auto end = Clock::now() + deadline;
-    while (static_cast<int>(answers.size()) < count && Clock::now() < end) {
-        HttpAnswer answer;
-        if (http.poll(answer)) {
-            answers[answer.id] = answer;
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    EXPECT_EQ(static_cast<int>(answers.size()), count) << "answers missing after the deadline";
-    return answers;
-}
-
-HttpRequest request(const std::string& method, const std::string& url, const std::string& body = "",
-                    int timeout = 10000) {
-    HttpRequest made;
-    made.method = method;
-    made.url = url;
-    made.body = body;
-    made.timeoutMilliseconds = timeout;
-    return made;
-}
-
-}  // namespace
 
 TEST(HttpClient, TheBoardsCallsAndRefusalsComeBackWhole) {
     const std::string& board = TestBoard::url();
@@ -135,14 +102,14 @@ TEST(HttpClient, AnswersWithoutAServerOrInTimeSayWhy) {
 
 TEST(HttpClient, DestructionWithRequestsInFlightDoesNotWaitForThem) {
     CannedServer silent;
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     {
         HttpClient http;
         for (int i = 0; i < 3; ++i) {
             http.send(request("POST", silent.url() + "/v1/runs", "{}", 60000));
         }
         // The requests are on their way: the server holds their connections.
-        while (silent.connected() < 3 && Clock::now() - start < std::chrono::seconds(20)) {
+        while (silent.connected() < 3 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         EXPECT_EQ(silent.connected(), 3);
@@ -151,7 +118,7 @@ TEST(HttpClient, DestructionWithRequestsInFlightDoesNotWaitForThem) {
         EXPECT_EQ(http.pending(), 3);
     }
     // Far under the requests' timeout: nothing waited for them.
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(30));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 TEST(HttpClient, AnUnreadableAuthorityFailsHttpsRequestsNamingTheFile) {

@@ -4,9 +4,8 @@
 // with its throwaway authority when the Windows test script gives one
 // (TAMQ_TEST_BOARD_HTTPS, TAMQ_TEST_BOARD_CA, TAMQ_TEST_OTHER_CA).
 
-#include "app/HttpClient.h"
-
 #include "CannedServer.h"
+#include "HttpCalls.h"
 
 #include <windows.h>
 
@@ -18,38 +17,6 @@
 #include <string>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Polls the client until an answer comes; a minute is far beyond any timeout used here.
-bool awaitAnswer(HttpClient& client, HttpAnswer& answer) {
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(60);
-    while (Clock::now() < end) {
-        if (client.poll(answer)) {
-            return true;
-        }
-        Sleep(5);
-    }
-    return false;
-}
-
-HttpRequest request(const std::string& method, const std::string& url, const std::string& body = "",
-                    int timeoutMilliseconds = 10000) {
-    HttpRequest made;
-    made.method = method;
-    made.url = url;
-    made.body = body;
-    made.timeoutMilliseconds = timeoutMilliseconds;
-    return made;
-}
-
-HttpAnswer fetch(HttpClient& client, const HttpRequest& sent) {
-    const int id = client.send(sent);
-    HttpAnswer answer;
-    EXPECT_TRUE(awaitAnswer(client, answer)) << sent.url;
-    EXPECT_EQ(answer.id, id);
-    return answer;
-}
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
