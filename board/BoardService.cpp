@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -120,12 +122,21 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
 }
 
 bool BoardService::bind(std::string& fault) {
+    // httplib listens with a queue of 5 connections. A burst of players overflows it, and
+    // the kernel's SYN cookies then reset some of those connections before they are served:
+    // the socket is listened on again with the system's limit once bound. SO_REUSEADDR
+    // rather than httplib's SO_REUSEPORT, so that a second board on the port is refused.
+    server_.set_socket_options([this](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening_ = socket;
+    });
     if (config_.port == 0) {
         port_ = server_.bind_to_any_port(config_.host);
     } else {
         port_ = server_.bind_to_port(config_.host, config_.port) ? config_.port : -1;
     }
-    if (port_ <= 0) {
+    if (port_ <= 0 || ::listen(listening_, SOMAXCONN) != 0) {
         fault = "cannot listen on " + config_.host + ":" + std::to_string(config_.port);
         return false;
     }

@@ -48,5 +48,7 @@ private:
     RateLimiter reads_;
     RateLimiter writes_;
     httplib::Server server_;
+    // The listening socket as httplib made it, to listen again with a deeper queue.
+    socket_t listening_ = INVALID_SOCKET;
     int port_ = 0;
 };

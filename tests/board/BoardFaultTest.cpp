@@ -18,7 +18,9 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -229,6 +231,47 @@ TEST_F(BoardFaults, AStalledClientIsCutOff) {
     close(fd);
     EXPECT_TRUE(closed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    EXPECT_EQ(BoardCalls(service.port()).get("/v1/health").status, 200);
+}
+
+TEST_F(BoardFaults, ABurstOfConnectionsIsAllServedAndATakenPortIsRefused) {
+    BoardProcess service;
+    service.start(cluster_->conninfo());
+    // Connected all at once, before any is read: more than a shallow listening queue holds.
+    constexpr int kConnections = 200;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(service.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> sockets;
+    for (int i = 0; i < kConnections; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << i;
+        sockets.push_back(fd);
+    }
+    const std::string ask = "GET /v1/health HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    for (int fd : sockets) {
+        ASSERT_EQ(send(fd, ask.data(), ask.size(), MSG_NOSIGNAL), ssize_t(ask.size()));
+    }
+    int answered = 0;
+    for (int fd : sockets) {
+        std::string answer;
+        char buffer[512];
+        for (pollfd ready{fd, POLLIN, 0}; poll(&ready, 1, 30000) > 0;) {
+            const ssize_t count = read(fd, buffer, sizeof buffer);
+            if (count <= 0) {
+                break;
+            }
+            answer.append(buffer, static_cast<std::size_t>(count));
+        }
+        answered += answer.rfind("HTTP/1.1 200", 0) == 0 ? 1 : 0;
+        close(fd);
+    }
+    EXPECT_EQ(answered, kConnections);
+
+    BoardProcess second;
+    EXPECT_THROW(second.start(cluster_->conninfo(), {"--listen", "127.0.0.1:" + std::to_string(service.port())}),
+                 std::runtime_error);
     EXPECT_EQ(BoardCalls(service.port()).get("/v1/health").status, 200);
 }
 
