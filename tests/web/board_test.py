@@ -28,7 +28,7 @@ import urllib.parse
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, verdict  # noqa: E402
 from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 from localboard import LocalBoard, TlsProxy  # noqa: E402
 from pictures import Picture  # noqa: E402
@@ -277,11 +277,7 @@ def main(site_folder, shots, board_exe, game, root):
         if board is not None:
             board.close()
         site.close()
-    if failures:
-        print(f"{len(failures)} board check(s) failed; screenshots in {shots}", file=sys.stderr)
-        return 1
-    print("the browser build on a board passed")
-    return 0
+    return verdict("board", "the browser build on a board passed", shots)
 
 
 if __name__ == "__main__":

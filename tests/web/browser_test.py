@@ -33,6 +33,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from checks import check, verdict  # noqa: E402
 from devtools import ALT, COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
 from pictures import Picture, compare, differing_pixels  # noqa: E402
 
@@ -61,15 +62,6 @@ FREEZE_AT_FIRST_FRAME = """
   });
 })();
 """
-
-failures = []
-
-
-def check(condition, text):
-    if not condition:
-        failures.append(text)
-        print(f"FAIL: {text}", file=sys.stderr)
-
 
 def grab_desktop_first_frame(game, grab, root, path):
     env = dict(os.environ, SDL_VIDEODRIVER="offscreen", LIBGL_ALWAYS_SOFTWARE="1",
@@ -392,13 +384,7 @@ def main(site_folder, shots, game, grab, root):
     finally:
         browser.close()
         site.close()
-    for problem in browser.problems:
-        check(False, f"browser console: {problem}")
-    if failures:
-        print(f"{len(failures)} browser check(s) failed; screenshots in {shots}", file=sys.stderr)
-        return 1
-    print("browser tests passed")
-    return 0
+    return verdict("browser", "browser tests passed", shots, browser.problems)
 
 
 if __name__ == "__main__":

@@ -18,7 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from checks import check, failures  # noqa: E402
+from checks import check, verdict  # noqa: E402
 from devtools import Chromium, Site, wait_until  # noqa: E402
 from localboard import LocalBoard, SilentServer, free_port  # noqa: E402
 
@@ -202,11 +202,7 @@ def main(check_folder, board_exe, root):
         silent.close()
         site.close()
         shutil.rmtree(folder, ignore_errors=True)
-    if failures:
-        print(f"{len(failures)} HttpClient check(s) failed", file=sys.stderr)
-        return 1
-    print("the browser's HttpClient passed")
-    return 0
+    return verdict("HttpClient", "the browser's HttpClient passed")
 
 
 if __name__ == "__main__":

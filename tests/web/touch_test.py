@@ -25,6 +25,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
+from checks import check, verdict  # noqa: E402
 from browser_test import AUDIO_LOG, AUDIO_STATES, Crop  # noqa: E402
 from pictures import Picture, differing_pixels  # noqa: E402
 
@@ -63,14 +64,6 @@ MODE_TEXT = (30, 55, 250, 45)
 ROAD = (300, 200, 680, 200)
 # Where a thumb steers from: low on the left, clear of the road and the buttons.
 THUMB = (200, 600)
-
-failures = []
-
-
-def check(condition, text):
-    if not condition:
-        failures.append(text)
-        print(f"FAIL: {text}", file=sys.stderr)
 
 
 class Phone:
@@ -358,13 +351,7 @@ def main(site_folder, shots):
         site.close()
     for name, seconds in timings.items():
         print(f"{name}: {seconds:.2f} s")
-    for problem in browser.problems:
-        check(False, f"browser console: {problem}")
-    if failures:
-        print(f"{len(failures)} touch or controller check(s) failed; screenshots in {shots}", file=sys.stderr)
-        return 1
-    print("touch and controller tests passed")
-    return 0
+    return verdict("touch or controller", "touch and controller tests passed", shots, browser.problems)
 
 
 if __name__ == "__main__":
