@@ -19,27 +19,12 @@ TEST(BannedWords, MatchesNamesAfterFoldingCaseDigitsAndSeparators) {
         const char* found;
     };
     const Case cases[] = {
-        {"BAD", "bad"},
-        {"XBADX", "bad"},
-        {"B4D", "bad"},
-        {"8AD", "bad"},
-        {"B A D", "bad"},
-        {"B-A_D", "bad"},
-        {"T0X1C", "Toxic"},
-        {"7OXIC", "Toxic"},
-        {"L0SER", "LOSER"},
-        {"10SER", "LOSER"},
-        {"LO5 3R", "LOSER"},
-        {"HE11", "HELL"},
-        {"HEL1", "HELL"},
+        {"BAD", "bad"},     {"XBADX", "bad"},     {"B4D", "bad"},       {"8AD", "bad"},     {"B A D", "bad"},
+        {"B-A_D", "bad"},   {"T0X1C", "Toxic"},   {"7OXIC", "Toxic"},   {"L0SER", "LOSER"}, {"10SER", "LOSER"},
+        {"LO5 3R", "LOSER"}, {"HE11", "HELL"},    {"HEL1", "HELL"},
         // Near misses stay allowed.
-        {"BAT", ""},
-        {"BA", ""},
-        {"TOXI", ""},
-        {"B9D", ""},
-        {"ACE", ""},
-        {"LOSE", ""},
-        {"HE2L", ""},
+        {"BAT", ""},        {"BA", ""},           {"TOXI", ""},         {"B9D", ""},        {"ACE", ""},
+        {"LOSE", ""},       {"HE2L", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(words.found(c.name), c.found) << c.name;
