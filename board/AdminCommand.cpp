@@ -77,11 +77,18 @@ int AdminCommand::run(const std::vector<std::string>& arguments, const std::func
         } catch (const Refused&) {
             throw;
         } catch (const std::exception& error) {
-            throw Refused{kRefused, std::string("the database failed: ") + error.what()};
+            throw Refused{kRefused, std::string("cannot use the database: ") + error.what()};
         }
     } catch (const Refused& refused) {
-        std::string reason = refused.reason;
-        while (!reason.empty() && reason.back() == '\n') {
+        // libpq's messages run over lines; the operator gets one.
+        std::string reason;
+        for (char c : refused.reason) {
+            bool space = c == '\n' || c == '\t';
+            if (!space || (!reason.empty() && reason.back() != ' ')) {
+                reason += space ? ' ' : c;
+            }
+        }
+        while (!reason.empty() && reason.back() == ' ') {
             reason.pop_back();
         }
         err << "tamq-board admin: " << reason << "\n";
