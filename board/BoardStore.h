@@ -160,8 +160,10 @@ private:
     static std::optional<LockedRun> lockRun(pqxx::transaction_base& work, int64_t runId);
     // The player's bests worked out again from the runs that count.
     static void rebuildBests(pqxx::transaction_base& work, int64_t playerId);
-    static void audit(pqxx::transaction_base& work, const AuditNote& note, const char* action, std::optional<int64_t> runId,
-                      int64_t playerId, const std::string& before, const std::string& after);
+    // The change's audit row, in the change's transaction.
+    static void audit(pqxx::transaction_base& work, const AuditNote& note, const char* action,
+                      std::optional<int64_t> runId, int64_t playerId, const std::string& before,
+                      const std::string& after);
 
     ConnectionPool primary_;
     ConnectionPool replica_;
