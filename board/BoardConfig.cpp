@@ -38,6 +38,7 @@ std::vector<std::string> splitCommas(const std::string& text) {
 
 std::string BoardConfig::usage() {
     return "usage: tamq-board [--option value]...\n"
+           "       tamq-board admin COMMAND ... (operators' changes; tamq-board admin --help)\n"
            "  --listen HOST:PORT       where to serve (TAMQ_BOARD_LISTEN, 127.0.0.1:8080; port 0 takes a free one)\n"
            "  --database CONNINFO      the primary PostgreSQL database, libpq style (TAMQ_BOARD_DATABASE)\n"
            "  --read-database CONNINFO a replica for board reads (TAMQ_BOARD_READ_DATABASE)\n"
@@ -50,11 +51,12 @@ std::string BoardConfig::usage() {
            "  --db-connections N       connections kept open per database (TAMQ_BOARD_DB_CONNECTIONS, 16)\n"
            "  --read-rate R[:BURST]    reads a second per address (TAMQ_BOARD_READ_RATE, 20:40)\n"
            "  --write-rate R[:BURST]   starts and submissions a second per address (TAMQ_BOARD_WRITE_RATE, 2:10)\n"
+           "  --banned-words FILE      words names may not contain, one a line (TAMQ_BOARD_BANNED_WORDS)\n"
            "  --client-timeout S       seconds a client may stall reading or writing (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n";
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
-                        std::string& fault) {
+                        std::string& fault, bool needSecret) {
     struct Setting {
         const char* option;
         const char* variable;
@@ -98,6 +100,7 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
              return true;
          }},
         {"--data", "TAMQ_BOARD_DATA", text(dataFolder)},
+        {"--banned-words", "TAMQ_BOARD_BANNED_WORDS", text(bannedWordsFile)},
         {"--verify-threads", "TAMQ_BOARD_VERIFY_THREADS",
          [this](const std::string& value) { return readCount(value, verifyThreads, 256); }},
         {"--verify-queue", "TAMQ_BOARD_VERIFY_QUEUE",
@@ -158,7 +161,7 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
         fault = "no database: give --database or TAMQ_BOARD_DATABASE";
         return false;
     }
-    if (secretFile.empty()) {
+    if (secretFile.empty() && needSecret) {
         fault = "no secret: give --secret-file or TAMQ_BOARD_SECRET_FILE";
         return false;
     }

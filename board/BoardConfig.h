@@ -30,6 +30,8 @@ struct BoardConfig {
     std::string secretFile;
     std::vector<std::string> allowedOrigins;
     std::string dataFolder = "data";
+    // Words names may not contain (BannedWords); none when empty.
+    std::string bannedWordsFile;
     std::size_t verifyThreads = 0;
     std::size_t verifyQueue = 0;
     std::size_t httpThreads = 64;
@@ -42,9 +44,9 @@ struct BoardConfig {
     int clientTimeoutSeconds = 5;
 
     // False with fault set to one line on a bad or missing setting. env answers a
-    // variable's value or "" when it is not set.
+    // variable's value or "" when it is not set. The admin command needs no secret.
     bool parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
-               std::string& fault);
+               std::string& fault, bool needSecret = true);
     // The text of --help.
     static std::string usage();
 };

@@ -104,7 +104,8 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
         return false;
     }
     signer_.init(secret);
-    if (!verifier_.load(config.dataFolder, fault)) {
+    if (!verifier_.load(config.dataFolder, fault) ||
+        (!config.bannedWordsFile.empty() && !bannedWords_.load(config.bannedWordsFile, fault))) {
         return false;
     }
     store_.init(config.database, config.readDatabase, config.databaseConnections);
@@ -296,6 +297,14 @@ void BoardService::submitRun(const httplib::Request& request, httplib::Response&
     }
     if (!PlayerIdentity::validKey(key)) {
         refuse(response, 400, "bad_player_key", "a player key is 32 to 128 of A-Z, a-z, 0-9, - and _");
+        return;
+    }
+    if (!bannedWords_.found(name).empty()) {
+        refuse(response, 400, "bad_name", "the name holds a word this board does not show; choose another");
+        return;
+    }
+    if (store_.banned(PlayerIdentity::keyHash(key))) {
+        refuse(response, 403, "banned", "this player is banned from the board");
         return;
     }
     std::string record;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/BannedWords.h"
 #include "board/BoardConfig.h"
 #include "board/BoardStore.h"
 #include "board/RateLimiter.h"
@@ -44,6 +45,7 @@ private:
     TokenSigner signer_;
     RunVerifier verifier_;
     BoardStore store_;
+    BannedWords bannedWords_;
     VerifyPool pool_;
     RateLimiter reads_;
     RateLimiter writes_;

@@ -1,5 +1,6 @@
 #include "BoardStore.h"
 
+#include "board/BoardStatements.h"
 #include "board/Migrations.h"
 
 #include <pqxx/pqxx>
@@ -26,6 +27,7 @@ template <typename Result>
 Result BoardStore::with(ConnectionPool& pool, const std::function<Result(pqxx::connection&)>& query) {
     ConnectionPool::Lease lease = pool.acquire();
     try {
+        BoardStatements::prepare(*lease);
         return query(*lease);
     } catch (const pqxx::broken_connection& error) {
         lease.broken();
@@ -63,50 +65,35 @@ int BoardStore::migrate() {
 bool BoardStore::tokenSpent(const std::string& tokenId) {
     return with<bool>(primary_, [&](pqxx::connection& connection) {
         pqxx::read_transaction work(connection);
-        return !work.exec_params("SELECT 1 FROM runs WHERE token_id = $1", tokenId).empty();
+        return !work.exec_prepared("token_spent", tokenId).empty();
+    });
+}
+
+bool BoardStore::banned(const std::string& keyHash) {
+    return with<bool>(primary_, [&](pqxx::connection& connection) {
+        pqxx::read_transaction work(connection);
+        pqxx::result rows = work.exec_prepared("player_banned", pqxx::binarystring(keyHash));
+        return !rows.empty() && rows[0][0].as<bool>();
     });
 }
 
 StoredRun BoardStore::store(const NewRun& run) {
     return with<StoredRun>(primary_, [&](pqxx::connection& connection) {
         pqxx::work work(connection);
-        int64_t playerId = work.exec_params1(
-                                   "INSERT INTO players (key_hash) VALUES ($1) "
-                                   "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash "
-                                   "RETURNING id",
-                                   pqxx::binarystring(run.keyHash))[0]
-                               .as<int64_t>();
+        int64_t playerId = work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash))[0].as<int64_t>();
         StoredRun stored;
         try {
-            stored.runId = work.exec_params1(
-                                   "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, "
-                                   "content_hash, token_id, record) "
-                                   "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id",
-                                   playerId, run.mode, run.difficulty, run.name, run.score, run.distance,
-                                   static_cast<int64_t>(run.ticks), static_cast<int64_t>(run.seed),
-                                   static_cast<int64_t>(run.contentHash), run.tokenId,
-                                   pqxx::binarystring(run.record))[0]
+            stored.runId = work.exec_prepared1("run_insert", playerId, run.mode, run.difficulty, run.name, run.score,
+                                               run.distance, static_cast<int64_t>(run.ticks),
+                                               static_cast<int64_t>(run.seed), static_cast<int64_t>(run.contentHash),
+                                               run.tokenId, pqxx::binarystring(run.record))[0]
                                .as<int64_t>();
         } catch (const pqxx::unique_violation&) {
             throw TokenSpent();
         }
-        // Replaces the player's best only when this run beats it; a tie keeps the older.
-        stored.personalBest = !work.exec_params(
-                                       "INSERT INTO best_runs AS best (mode, difficulty, player_id, run_id, name, "
-                                       "score, distance, created_at) "
-                                       "SELECT mode, difficulty, player_id, id, name, score, distance, created_at "
-                                       "FROM runs WHERE id = $1 "
-                                       "ON CONFLICT (mode, difficulty, player_id) DO UPDATE SET "
-                                       "run_id = excluded.run_id, name = excluded.name, score = excluded.score, "
-                                       "distance = excluded.distance, created_at = excluded.created_at "
-                                       "WHERE excluded.score > best.score RETURNING run_id",
-                                       stored.runId)
-                                       .empty();
-        stored.rank = work.exec_params1(
-                              "SELECT count(*) + 1 FROM best_runs WHERE mode = $1 AND difficulty = $2 "
-                              "AND (score > $3 OR (score = $3 AND run_id < $4))",
-                              run.mode, run.difficulty, run.score, stored.runId)[0]
-                          .as<int64_t>();
+        stored.personalBest = !work.exec_prepared("best_offer", stored.runId).empty();
+        stored.rank =
+            work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId)[0].as<int64_t>();
         work.commit();
         return stored;
     });
@@ -117,12 +104,7 @@ std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::stri
     return read<std::vector<BoardEntry>>(
         [&](pqxx::connection& connection) {
             pqxx::read_transaction work(connection);
-            pqxx::result rows = work.exec_params(
-                "SELECT name, score, distance, "
-                "to_char(created_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'), run_id "
-                "FROM best_runs WHERE mode = $1 AND difficulty = $2 "
-                "ORDER BY score DESC, run_id LIMIT $3 OFFSET $4",
-                mode, difficulty, limit, offset);
+            pqxx::result rows = work.exec_prepared("board_page", mode, difficulty, limit, offset);
             std::vector<BoardEntry> entries;
             for (const auto& row : rows) {
                 BoardEntry entry;
@@ -142,7 +124,7 @@ std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::stri
 std::optional<std::string> BoardStore::record(int64_t runId) {
     auto query = [&](pqxx::connection& connection) -> std::optional<std::string> {
         pqxx::read_transaction work(connection);
-        pqxx::result rows = work.exec_params("SELECT record FROM runs WHERE id = $1", runId);
+        pqxx::result rows = work.exec_prepared("run_record", runId);
         if (rows.empty()) {
             return std::nullopt;
         }
@@ -157,11 +139,172 @@ std::optional<std::string> BoardStore::record(int64_t runId) {
     return found;
 }
 
+std::optional<std::pair<std::string, bool>> BoardStore::lockPlayer(pqxx::transaction_base& work, int64_t playerId) {
+    pqxx::result rows = work.exec_prepared("player_lock", playerId);
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    return std::make_pair(rows[0][0].as<std::string>(), rows[0][1].as<bool>());
+}
+
+std::optional<BoardStore::LockedRun> BoardStore::lockRun(pqxx::transaction_base& work, int64_t runId) {
+    pqxx::result owner = work.exec_prepared("player_of_run", runId);
+    if (owner.empty()) {
+        return std::nullopt;
+    }
+    LockedRun run;
+    run.playerId = owner[0][0].as<int64_t>();
+    lockPlayer(work, run.playerId);
+    pqxx::row row = work.exec_prepared1("run_lock", runId);
+    run.hidden = row[0].as<bool>();
+    run.name = row[1].as<std::string>();
+    return run;
+}
+
+void BoardStore::rebuildBests(pqxx::transaction_base& work, int64_t playerId) {
+    work.exec_prepared("bests_clear", playerId);
+    work.exec_prepared("bests_refill", playerId);
+}
+
+void BoardStore::audit(pqxx::transaction_base& work, const AuditNote& note, const char* action,
+                       std::optional<int64_t> runId, int64_t playerId, const std::string& before,
+                       const std::string& after) {
+    work.exec_prepared("audit_add", note.by, std::string(action), runId, playerId, before, after, note.reason);
+}
+
+BoardStore::Change BoardStore::setHidden(int64_t runId, bool hidden, const AuditNote& note) {
+    return with<Change>(primary_, [&](pqxx::connection& connection) {
+        pqxx::work work(connection);
+        std::optional<LockedRun> run = lockRun(work, runId);
+        if (!run) {
+            return Change::NotFound;
+        }
+        if (run->hidden == hidden) {
+            return Change::Unchanged;
+        }
+        work.exec_prepared("run_set_hidden", runId, hidden);
+        rebuildBests(work, run->playerId);
+        audit(work, note, hidden ? "hide" : "restore", runId, run->playerId, hidden ? "shown" : "hidden",
+              hidden ? "hidden" : "shown");
+        work.commit();
+        return Change::Done;
+    });
+}
+
+BoardStore::Change BoardStore::setBanned(int64_t playerId, bool banned, const AuditNote& note) {
+    return with<Change>(primary_, [&](pqxx::connection& connection) {
+        pqxx::work work(connection);
+        auto player = lockPlayer(work, playerId);
+        if (!player) {
+            return Change::NotFound;
+        }
+        if (player->second == banned) {
+            return Change::Unchanged;
+        }
+        work.exec_prepared("player_set_banned", playerId, banned);
+        rebuildBests(work, playerId);
+        audit(work, note, banned ? "ban" : "unban", std::nullopt, playerId, banned ? "allowed" : "banned",
+              banned ? "banned" : "allowed");
+        work.commit();
+        return Change::Done;
+    });
+}
+
+BoardStore::Change BoardStore::rename(int64_t runId, const std::string& name, const AuditNote& note,
+                                      std::string& before) {
+    return with<Change>(primary_, [&](pqxx::connection& connection) {
+        pqxx::work work(connection);
+        std::optional<LockedRun> run = lockRun(work, runId);
+        if (!run) {
+            return Change::NotFound;
+        }
+        before = run->name;
+        if (before == name) {
+            return Change::Unchanged;
+        }
+        work.exec_prepared("run_rename", runId, name);
+        work.exec_prepared("best_rename", runId, name);
+        audit(work, note, "rename", runId, run->playerId, before, name);
+        work.commit();
+        return Change::Done;
+    });
+}
+
+std::optional<int64_t> BoardStore::playerOfRun(int64_t runId) {
+    return with<std::optional<int64_t>>(primary_, [&](pqxx::connection& connection) -> std::optional<int64_t> {
+        pqxx::read_transaction work(connection);
+        pqxx::result rows = work.exec_prepared("player_of_run", runId);
+        if (rows.empty()) {
+            return std::nullopt;
+        }
+        return rows[0][0].as<int64_t>();
+    });
+}
+
+std::vector<int64_t> BoardStore::playersByPrefix(const std::string& prefix) {
+    return with<std::vector<int64_t>>(primary_, [&](pqxx::connection& connection) {
+        pqxx::read_transaction work(connection);
+        std::vector<int64_t> players;
+        for (const auto& row : work.exec_prepared("players_by_prefix", prefix)) {
+            players.push_back(row[0].as<int64_t>());
+        }
+        return players;
+    });
+}
+
+std::optional<PlayerRuns> BoardStore::playerRuns(int64_t playerId) {
+    return with<std::optional<PlayerRuns>>(primary_, [&](pqxx::connection& connection) -> std::optional<PlayerRuns> {
+        pqxx::work work(connection);
+        auto player = lockPlayer(work, playerId);
+        if (!player) {
+            return std::nullopt;
+        }
+        PlayerRuns list;
+        list.keyHash = player->first;
+        list.banned = player->second;
+        for (const auto& row : work.exec_prepared("player_runs", playerId)) {
+            PlayerRun run;
+            run.runId = row[0].as<int64_t>();
+            run.mode = row[1].as<std::string>();
+            run.difficulty = row[2].as<std::string>();
+            run.score = row[3].as<double>();
+            run.date = row[4].as<std::string>();
+            run.name = row[5].as<std::string>();
+            run.hidden = row[6].as<bool>();
+            run.onBoard = row[7].as<bool>();
+            list.runs.push_back(std::move(run));
+        }
+        work.commit();
+        return list;
+    });
+}
+
+std::vector<AuditEntry> BoardStore::recentAudit(int limit) {
+    return with<std::vector<AuditEntry>>(primary_, [&](pqxx::connection& connection) {
+        pqxx::read_transaction work(connection);
+        std::vector<AuditEntry> entries;
+        for (const auto& row : work.exec_prepared("audit_recent", limit)) {
+            AuditEntry entry;
+            entry.id = row[0].as<int64_t>();
+            entry.at = row[1].as<std::string>();
+            entry.by = row[2].as<std::string>();
+            entry.action = row[3].as<std::string>();
+            entry.runId = row[4].is_null() ? 0 : row[4].as<int64_t>();
+            entry.keyHash = row[5].is_null() ? "" : row[5].as<std::string>();
+            entry.before = row[6].as<std::string>();
+            entry.after = row[7].as<std::string>();
+            entry.reason = row[8].as<std::string>();
+            entries.push_back(std::move(entry));
+        }
+        return entries;
+    });
+}
+
 bool BoardStore::primaryReachable() {
     try {
         return with<bool>(primary_, [](pqxx::connection& connection) {
             pqxx::nontransaction work(connection);
-            work.exec("SELECT 1");
+            work.exec_prepared("ping");
             return true;
         });
     } catch (const DatabaseUnavailable&) {
@@ -176,7 +319,7 @@ std::optional<bool> BoardStore::replicaReachable() {
     try {
         return with<bool>(replica_, [](pqxx::connection& connection) {
             pqxx::nontransaction work(connection);
-            work.exec("SELECT 1");
+            work.exec_prepared("ping");
             return true;
         });
     } catch (const DatabaseUnavailable&) {

@@ -7,7 +7,12 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+namespace pqxx {
+class transaction_base;
+}
 
 // A verified run on its way into the database.
 struct NewRun {
@@ -33,6 +38,45 @@ struct StoredRun {
     bool personalBest = false;
 };
 
+// Who changes the board through the admin command and why, for the change's audit row.
+struct AuditNote {
+    std::string by;
+    std::string reason;
+};
+
+// One of a player's runs as the admin command lists them.
+struct PlayerRun {
+    int64_t runId = 0;
+    std::string mode;
+    std::string difficulty;
+    double score = 0;
+    std::string date;
+    std::string name;
+    bool hidden = false;
+    // The run is the player's best on its board, shown there.
+    bool onBoard = false;
+};
+
+struct PlayerRuns {
+    // The hex of the player's key hash: how the admin command names the player.
+    std::string keyHash;
+    bool banned = false;
+    std::vector<PlayerRun> runs;
+};
+
+struct AuditEntry {
+    int64_t id = 0;
+    std::string at;
+    std::string by;
+    std::string action;
+    // The run changed (0 for a player's change) and its player's key hash in hex.
+    int64_t runId = 0;
+    std::string keyHash;
+    std::string before;
+    std::string after;
+    std::string reason;
+};
+
 struct BoardEntry {
     int64_t rank = 0;
     std::string name;
@@ -43,11 +87,13 @@ struct BoardEntry {
     int64_t runId = 0;
 };
 
-// Where the board keeps its runs: PostgreSQL, every statement parameterised. Writes go
+// Where the board keeps its runs: PostgreSQL, every statement a named one of
+// BoardStatements. Writes go
 // to the primary; board reads go to the read server when one is configured (a streaming
 // replica) and to the primary when it is not, or is down. A run, its player, its place
 // among the bests and its spent token are stored in one transaction, so a crash at any
-// point leaves all of it or none.
+// point leaves all of it or none. Operators hide runs and ban players: those runs stay
+// stored, off every board read; each such change and its audit row are one transaction.
 class BoardStore {
 public:
     // The token was already spent by a stored run.
@@ -70,6 +116,26 @@ public:
     // A stored run's record; nothing when no run has that id.
     std::optional<std::string> record(int64_t runId);
 
+    // The player of the key hash was banned.
+    bool banned(const std::string& keyHash);
+
+    // What an operator's change did.
+    enum class Change { Done, Unchanged, NotFound };
+    // Hides or shows a run again; the player's best on its board is worked out again.
+    Change setHidden(int64_t runId, bool hidden, const AuditNote& note);
+    // Bans a player or lifts the ban; the player's bests are worked out again.
+    Change setBanned(int64_t playerId, bool banned, const AuditNote& note);
+    // The name a run shows; before is set to the one it had.
+    Change rename(int64_t runId, const std::string& name, const AuditNote& note, std::string& before);
+    // The player who sent the run.
+    std::optional<int64_t> playerOfRun(int64_t runId);
+    // The players whose key hash's hex starts with prefix (lower-case hex): none, one, or
+    // two when it names more than one.
+    std::vector<int64_t> playersByPrefix(const std::string& prefix);
+    std::optional<PlayerRuns> playerRuns(int64_t playerId);
+    // The latest changes, newest first.
+    std::vector<AuditEntry> recentAudit(int limit);
+
     // For the health call: each server answers a trivial query.
     bool primaryReachable();
     // Nothing when no read server is configured.
@@ -82,6 +148,22 @@ private:
     // Runs a read on the read server, or on the primary when it has none or it is down.
     template <typename Result>
     Result read(const std::function<Result(pqxx::connection&)>& query, bool& fromReplica);
+
+    // Locks the player's row; its key hash's hex and banned, nothing when there is none.
+    static std::optional<std::pair<std::string, bool>> lockPlayer(pqxx::transaction_base& work, int64_t playerId);
+    struct LockedRun {
+        int64_t playerId = 0;
+        bool hidden = false;
+        std::string name;
+    };
+    // Locks the run and its player, the player first as a submission does.
+    static std::optional<LockedRun> lockRun(pqxx::transaction_base& work, int64_t runId);
+    // The player's bests worked out again from the runs that count.
+    static void rebuildBests(pqxx::transaction_base& work, int64_t playerId);
+    // The change's audit row, in the change's transaction.
+    static void audit(pqxx::transaction_base& work, const AuditNote& note, const char* action,
+                      std::optional<int64_t> runId, int64_t playerId, const std::string& before,
+                      const std::string& after);
 
     ConnectionPool primary_;
     ConnectionPool replica_;

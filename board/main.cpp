@@ -1,5 +1,6 @@
 // tamq-board: the online board service. Settings from TAMQ_BOARD_* and the command line
 // (--help); SIGINT or SIGTERM stop it after the requests in progress.
+#include "board/AdminCommand.h"
 #include "board/BoardConfig.h"
 #include "board/BoardService.h"
 
@@ -12,6 +13,13 @@
 #include <thread>
 
 int main(int argc, char** argv) {
+    auto env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return std::string(value ? value : "");
+    };
+    if (argc > 1 && std::string(argv[1]) == "admin") {
+        return AdminCommand().run(std::vector<std::string>(argv + 2, argv + argc), env, std::cout, std::cerr);
+    }
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string& argument : arguments) {
         if (argument == "--help" || argument == "-h") {
@@ -21,10 +29,6 @@ int main(int argc, char** argv) {
     }
     BoardConfig config;
     std::string fault;
-    auto env = [](const char* name) {
-        const char* value = std::getenv(name);
-        return std::string(value ? value : "");
-    };
     if (!config.parse(arguments, env, fault)) {
         std::cerr << "tamq-board: " << fault << "\n";
         return 2;

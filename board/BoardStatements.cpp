@@ -1,0 +1,98 @@
+#include "BoardStatements.h"
+
+#include <pqxx/pqxx>
+
+#include <string>
+
+namespace {
+
+// Dates are shown in UTC to the second, ISO 8601.
+#define TAMQ_UTC_DATE(column) "to_char(" column " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')"
+
+// The columns best_runs copies from a run.
+#define TAMQ_BEST_COLUMNS "mode, difficulty, player_id, run_id, name, score, distance, created_at"
+
+struct Statement {
+    const char* name;
+    const char* sql;
+};
+
+// A run counts on its board when it is not hidden and its player is not banned. A
+// player's best on a board is the highest score; a tie keeps the older run.
+const Statement kStatements[] = {
+    // The health call.
+    {"ping", "SELECT 1"},
+
+    // Submissions.
+    {"token_spent", "SELECT 1 FROM runs WHERE token_id = $1"},
+    {"player_banned", "SELECT banned FROM players WHERE key_hash = $1"},
+    // Also locks the player's row until the run is stored, as the admin command does
+    // before it changes the player's bests.
+    {"player_upsert",
+     "INSERT INTO players (key_hash) VALUES ($1) "
+     "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash RETURNING id"},
+    {"run_insert",
+     "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, "
+     "record) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id"},
+    // Replaces the player's best only when the run beats it; answers a row when it did.
+    {"best_offer",
+     "INSERT INTO best_runs AS best (" TAMQ_BEST_COLUMNS ") "
+     "SELECT r.mode, r.difficulty, r.player_id, r.id, r.name, r.score, r.distance, r.created_at "
+     "FROM runs r JOIN players p ON p.id = r.player_id WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned "
+     "ON CONFLICT (mode, difficulty, player_id) DO UPDATE SET "
+     "run_id = excluded.run_id, name = excluded.name, score = excluded.score, "
+     "distance = excluded.distance, created_at = excluded.created_at "
+     "WHERE excluded.score > best.score RETURNING run_id"},
+    {"rank_of",
+     "SELECT count(*) + 1 FROM best_runs WHERE mode = $1 AND difficulty = $2 "
+     "AND (score > $3 OR (score = $3 AND run_id < $4))"},
+
+    // Board reads.
+    {"board_page",
+     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
+     "WHERE mode = $1 AND difficulty = $2 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
+    {"run_record",
+     "SELECT r.record FROM runs r JOIN players p ON p.id = r.player_id "
+     "WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
+
+    // The admin command. A change locks the player's row first, then works out the
+    // player's bests again from the runs that still count.
+    {"player_of_run", "SELECT player_id FROM runs WHERE id = $1"},
+    {"players_by_prefix",
+     "SELECT id FROM players WHERE left(encode(key_hash, 'hex'), length($1)) = $1 ORDER BY id LIMIT 2"},
+    {"player_lock", "SELECT encode(key_hash, 'hex'), banned FROM players WHERE id = $1 FOR UPDATE"},
+    {"run_lock", "SELECT hidden, name FROM runs WHERE id = $1 FOR UPDATE"},
+    {"run_set_hidden", "UPDATE runs SET hidden = $2 WHERE id = $1"},
+    {"player_set_banned", "UPDATE players SET banned = $2 WHERE id = $1"},
+    {"run_rename", "UPDATE runs SET name = $2 WHERE id = $1"},
+    {"best_rename", "UPDATE best_runs SET name = $2 WHERE run_id = $1"},
+    {"bests_clear", "DELETE FROM best_runs WHERE player_id = $1"},
+    {"bests_refill",
+     "INSERT INTO best_runs (" TAMQ_BEST_COLUMNS ") "
+     "SELECT DISTINCT ON (r.mode, r.difficulty) r.mode, r.difficulty, r.player_id, r.id, r.name, r.score, "
+     "r.distance, r.created_at FROM runs r JOIN players p ON p.id = r.player_id "
+     "WHERE r.player_id = $1 AND NOT r.hidden AND NOT p.banned "
+     "ORDER BY r.mode, r.difficulty, r.score DESC, r.id"},
+    {"player_runs",
+     "SELECT r.id, r.mode, r.difficulty, r.score, " TAMQ_UTC_DATE("r.created_at") ", r.name, r.hidden, "
+     "b.run_id IS NOT NULL FROM runs r LEFT JOIN best_runs b ON b.run_id = r.id "
+     "WHERE r.player_id = $1 ORDER BY r.id"},
+    {"audit_add",
+     "INSERT INTO audit (operator, action, run_id, player_id, before, after, reason) "
+     "VALUES ($1, $2, $3, $4, $5, $6, $7)"},
+    {"audit_recent",
+     "SELECT a.id, " TAMQ_UTC_DATE("a.at") ", a.operator, a.action, a.run_id, encode(p.key_hash, 'hex'), "
+     "a.before, a.after, a.reason FROM audit a LEFT JOIN players p ON p.id = a.player_id "
+     "ORDER BY a.at DESC, a.id DESC LIMIT $1"},
+};
+
+#undef TAMQ_UTC_DATE
+#undef TAMQ_BEST_COLUMNS
+
+}  // namespace
+
+void BoardStatements::prepare(pqxx::connection_base& connection) {
+    for (const Statement& statement : kStatements) {
+        connection.prepare(statement.name, statement.sql);
+    }
+}

@@ -1,0 +1,321 @@
+// The operators' tools against the real program and PostgreSQL clusters of the test's own:
+// `tamq-board admin` as one sequence of changes, each checked on the board, the records,
+// submissions and the audit; and a backup restored into a fresh cluster.
+#include "BoardCalls.h"
+#include "BoardProcess.h"
+#include "PgCluster.h"
+#include "TestRecords.h"
+#include "board/AdminCommand.h"
+#include "board/Migrations.h"
+#include "board/PlayerIdentity.h"
+
+#include <gtest/gtest.h>
+#include <pqxx/pqxx>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+struct Stored {
+    int64_t runId;
+    double score;
+};
+
+// Plays a run of normal/easy and submits it as player number player.
+Stored submitPlayed(const BoardProcess& service, const std::string& name, int player, int variant) {
+    BoardCalls calls(service.port());
+    Reply started = calls.startRun("normal", "easy");
+    uint32_t seed = started.body.at("seed").get<uint32_t>();
+    std::string record = TestRecords::play(seed, "normal", "easy", 600, variant);
+    Reply stored = calls.submit(BoardCalls::token(seed, "normal", "easy", 601), name, BoardCalls::playerKey(player),
+                                record);
+    if (stored.status != 201) {
+        throw std::runtime_error("submission refused: " + stored.raw);
+    }
+    return {stored.body["runId"].get<int64_t>(), stored.body["score"].get<double>()};
+}
+
+std::string hex(const std::string& bytes) {
+    std::string text;
+    char digit[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(digit, sizeof digit, "%02x", c);
+        text += digit;
+    }
+    return text;
+}
+
+// The exit status of a shell command line.
+int status(const std::string& command) {
+    int result = std::system((command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+}
+
+class BoardAdmin : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        cluster_ = new PgCluster();
+        cluster_->start();
+        words_ = cluster_->folder() + "/banned-words.txt";
+        std::ofstream(words_) << "# test words\ntoxic\n";
+        service_ = new BoardProcess();
+        service_->start(cluster_->conninfo(), {"--banned-words", words_});
+    }
+    static void TearDownTestSuite() {
+        delete service_;
+        delete cluster_;
+    }
+
+    static PgCluster* cluster_;
+    static BoardProcess* service_;
+    static std::string words_;
+};
+
+PgCluster* BoardAdmin::cluster_ = nullptr;
+BoardProcess* BoardAdmin::service_ = nullptr;
+std::string BoardAdmin::words_;
+
+}  // namespace
+
+TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
+    // Player 1 has a best and a lower run, player 2 one run.
+    Stored first = submitPlayed(*service_, "ACE", 1, 0);
+    Stored second = first;
+    for (int variant = 1; variant < 40 && second.score == first.score; ++variant) {
+        second = submitPlayed(*service_, "ACE", 1, variant);
+    }
+    ASSERT_NE(first.score, second.score);
+    Stored other = submitPlayed(*service_, "BOB", 2, 50);
+    Stored best = first.score > second.score ? first : second;
+    Stored lower = first.score > second.score ? second : first;
+    const std::string hashA = hex(PlayerIdentity::keyHash(BoardCalls::playerKey(1)));
+    const std::string hashB = hex(PlayerIdentity::keyHash(BoardCalls::playerKey(2)));
+    const std::map<std::string, std::string> names = {
+        {"{a1}", std::to_string(best.runId)}, {"{a2}", std::to_string(lower.runId)},
+        {"{b1}", std::to_string(other.runId)}, {"{hashA}", hashA},
+        {"{hashA8}", hashA.substr(0, 8)},     {"{hashB10}", hashB.substr(0, 10)},
+        {"{hashB16}", hashB.substr(0, 16)},
+    };
+    const std::map<std::string, double> scores = {
+        {"{a1}", best.score}, {"{a2}", lower.score}, {"{b1}", other.score}};
+    auto expand = [&](std::string text) {
+        for (const auto& [from, to] : names) {
+            for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from)) {
+                text.replace(at, from.size(), to);
+            }
+        }
+        return text;
+    };
+
+    struct Step {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        // Part of what the command prints (on its output, or its one line of error).
+        const char* says;
+        // The board's entries as "{run}:NAME", in any order (they are ranked by score);
+        // empty when the step leaves it as it was.
+        std::vector<std::string> board;
+        // The records that are no longer served.
+        std::vector<std::string> gone;
+        // "action before after" of the audit row the step adds; "" when it adds none.
+        const char* audited;
+        // A submission of player 2 under a name, and its status (403 banned, 400 a banned
+        // word, 422 let through to the record's checks); none when the name is null.
+        std::pair<const char*, int> submission;
+    };
+    const std::vector<std::string> both = {"{a1}:ACE", "{b1}:BOB"};
+    const Step steps[] = {
+        {"runs names a player by a run", {"runs", "run:{a2}"}, 0, "player {hashA}\n", both, {}, "", {"NEW", 422}},
+        {"or by a key hash prefix", {"runs", "{hashA8}"}, 0, "shown   ACE", {}, {}, "", {}},
+        {"hiding the best shows the next best", {"hide", "{a1}", "--reason", "cheated"}, 0, "hid run {a1}",
+         {"{a2}:ACE", "{b1}:BOB"}, {"{a1}"}, "hide shown hidden", {}},
+        {"the listing shows it hidden", {"runs", "run:{a1}"}, 0, "hidden  ACE", {}, {"{a1}"}, "", {}},
+        {"hiding again changes nothing", {"hide", "{a1}", "--reason", "x"}, 0, "nothing changed", {}, {"{a1}"}, "", {}},
+        {"hiding the last run takes the player off", {"hide", "{a2}", "--reason", "cheated", "--by", "carol"}, 0,
+         "hid run {a2}", {"{b1}:BOB"}, {"{a1}", "{a2}"}, "hide shown hidden", {}},
+        {"restoring the best puts it back", {"restore", "{a1}", "--reason", "appeal"}, 0, "restored run {a1}", both,
+         {"{a2}"}, "restore hidden shown", {}},
+        {"restoring the lower keeps the best", {"restore", "{a2}", "--reason", "x"}, 0, "restored", both, {},
+         "restore hidden shown", {}},
+        {"a ban takes the player off and refuses them", {"ban", "run:{b1}", "--reason", "abuse"}, 0,
+         "banned player run:{b1}", {"{a1}:ACE"}, {"{b1}"}, "ban allowed banned", {"NEW", 403}},
+        {"banning again changes nothing", {"ban", "{hashB10}", "--reason", "x"}, 0, "nothing changed", {}, {"{b1}"},
+         "", {"NEW", 403}},
+        {"unbanning puts them back", {"unban", "{hashB10}", "--reason", "x"}, 0, "unbanned", both, {},
+         "unban banned allowed", {"NEW", 422}},
+        {"rename changes the shown name", {"rename", "{a1}", "ZED", "--reason", "x"}, 0,
+         "renamed run {a1} from \"ACE\" to \"ZED\"", {"{a1}:ZED", "{b1}:BOB"}, {}, "rename ACE ZED",
+         {"X T-0_X1C", 400}},
+        {"a banned word is refused", {"rename", "{b1}", "T0X1C", "--reason", "x"}, 1, "banned word \"toxic\"", {}, {},
+         "", {}},
+        {"unless forced", {"rename", "{b1}", "T0X1C", "--force", "--reason", "x"}, 0, "renamed",
+         {"{a1}:ZED", "{b1}:T0X1C"}, {}, "rename BOB T0X1C", {}},
+        {"the audit lists the latest change first", {"audit", "--limit", "1"}, 0,
+         "rename  run {b1} of player {hashB16}  \"BOB\" -> \"T0X1C\"  x\n", {}, {}, "", {}},
+        {"a name outside the alphabet", {"rename", "{b1}", "bob", "--reason", "x"}, 2, "a name is 3 to 12", {}, {},
+         "", {}},
+        {"no run to hide", {"hide", "999999", "--reason", "x"}, 1, "no run 999999", {}, {}, "", {}},
+        {"no run to restore", {"restore", "999999", "--reason", "x"}, 1, "no run", {}, {}, "", {}},
+        {"no run to rename", {"rename", "999999", "ABC", "--reason", "x"}, 1, "no run", {}, {}, "", {}},
+        {"no player of a run", {"ban", "run:999999", "--reason", "x"}, 1, "no run 999999", {}, {}, "", {}},
+        {"no player of a key hash", {"unban", "00000000ff", "--reason", "x"}, 1, "no player's key", {}, {}, "", {}},
+        {"too short a prefix", {"runs", "abc"}, 2, "names no player", {}, {}, "", {}},
+        {"a change needs a reason", {"hide", "{a1}"}, 2, "--reason", {}, {}, "", {}},
+        {"not a run id", {"hide", "1x", "--reason", "x"}, 2, "not a run id", {}, {}, "", {}},
+        {"a missing argument", {"rename", "{a1}", "--reason", "x"}, 2, "takes 2", {}, {}, "", {}},
+        {"an unknown command", {"frob"}, 2, "unknown command", {}, {}, "", {}},
+    };
+
+    BoardCalls calls(service_->port());
+    pqxx::connection database(cluster_->conninfo());
+    auto auditRows = [&] {
+        pqxx::nontransaction work(database);
+        return work.exec("SELECT count(*) FROM audit")[0][0].as<long long>();
+    };
+    std::vector<std::pair<double, std::string>> expected;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        std::vector<std::string> args = {"--database", cluster_->conninfo(), "--banned-words", words_};
+        for (const std::string& arg : step.args) {
+            args.push_back(expand(arg));
+        }
+        long long before = auditRows();
+        std::ostringstream out;
+        std::ostringstream err;
+        auto env = [](const char* name) { return std::string(name == std::string("USER") ? "ops-test" : ""); };
+        EXPECT_EQ(AdminCommand().run(args, env, out, err), step.status) << out.str() << err.str();
+        EXPECT_NE((out.str() + err.str()).find(expand(step.says)), std::string::npos) << out.str() << err.str();
+
+        if (!step.board.empty()) {
+            expected.clear();
+            for (const std::string& entry : step.board) {
+                expected.push_back({scores.at(entry.substr(0, 4)), expand(entry)});
+            }
+            std::sort(expected.rbegin(), expected.rend());
+        }
+        Reply board = calls.get("/v1/boards/normal/easy");
+        ASSERT_EQ(board.status, 200) << board.raw;
+        ASSERT_EQ(board.body["entries"].size(), expected.size()) << board.raw;
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const auto& entry = board.body["entries"][i];
+            EXPECT_EQ(std::to_string(entry["runId"].get<int64_t>()) + ":" + entry["name"].get<std::string>(),
+                      expected[i].second);
+        }
+        for (const char* run : {"{a1}", "{a2}", "{b1}"}) {
+            bool gone = std::find(step.gone.begin(), step.gone.end(), run) != step.gone.end();
+            EXPECT_EQ(calls.get("/v1/runs/" + expand(run) + "/record").status, gone ? 404 : 200) << run;
+        }
+
+        std::string audited = step.audited;
+        EXPECT_EQ(auditRows(), before + (audited.empty() ? 0 : 1));
+        if (!audited.empty()) {
+            pqxx::nontransaction work(database);
+            pqxx::row row = work.exec1(
+                "SELECT action || ' ' || before || ' ' || after, operator, reason FROM audit ORDER BY id DESC LIMIT 1");
+            EXPECT_EQ(row[0].as<std::string>(), audited);
+            auto by = std::find(step.args.begin(), step.args.end(), "--by");
+            EXPECT_EQ(row[1].as<std::string>(), by == step.args.end() ? "ops-test" : *(by + 1));
+            EXPECT_EQ(row[2].as<std::string>(), *(std::find(step.args.begin(), step.args.end(), "--reason") + 1));
+        }
+        if (step.submission.first) {
+            uint32_t seed = 77;
+            Reply reply = calls.submit(BoardCalls::token(seed, "normal", "hard", 60), step.submission.first,
+                                       BoardCalls::playerKey(2),
+                                       TestRecords::claiming(seed, "normal", "hard", 2 * 60 * 60 - 1));
+            EXPECT_EQ(reply.status, step.submission.second) << reply.raw;
+        }
+    }
+}
+
+TEST_F(BoardAdmin, TheProgramsAnswerWithTheirExitStatus) {
+    const std::string database = " --database '" + cluster_->conninfo() + "'";
+    struct Case {
+        std::string command;
+        int status;
+    };
+    const Case cases[] = {
+        {TAMQ_BOARD_EXE " admin --help", 0},
+        {TAMQ_BOARD_EXE " admin audit" + database, 0},
+        {TAMQ_BOARD_EXE " admin hide 999999 --reason x" + database, 1},
+        {TAMQ_BOARD_EXE " admin audit --database 'host=/nonexistent dbname=board'", 1},
+        {TAMQ_BOARD_EXE " admin audit --banned-words /nonexistent/words" + database, 1},
+        {TAMQ_BOARD_EXE " admin" + database, 2},
+        {TAMQ_BOARD_EXE " admin audit", 2},
+        {"env TAMQ_BOARD_DATABASE='" + cluster_->conninfo() + "' " TAMQ_BOARD_EXE " admin audit", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(status("env -u TAMQ_BOARD_DATABASE " + c.command), c.status) << c.command;
+    }
+    BoardProcess refused;
+    EXPECT_THROW(refused.start(cluster_->conninfo(), {"--banned-words", "/nonexistent/words"}), std::runtime_error);
+}
+
+TEST(BoardBackup, ARestoredBackupServesTheSameBoardAndRecords) {
+    PgCluster source;
+    source.start();
+    BoardProcess service;
+    service.start(source.conninfo());
+    std::vector<std::string> paths = {"/v1/boards/normal/easy", "/v1/boards/normal/easy?limit=2&offset=1",
+                                      "/v1/boards/random/hard"};
+    for (int player = 1; player <= 3; ++player) {
+        int64_t runId = submitPlayed(service, "P" + std::to_string(player) + "X", player, player).runId;
+        paths.push_back("/v1/runs/" + std::to_string(runId) + "/record");
+    }
+    std::vector<std::string> before;
+    for (const std::string& path : paths) {
+        Reply reply = BoardCalls(service.port()).get(path);
+        EXPECT_EQ(reply.status, 200) << path;
+        before.push_back(reply.raw);
+    }
+    service.stop();
+
+    const std::string script = "bash " TAMQ_SOURCE_DIR "/scripts/board-backup.sh ";
+    const std::string archive = source.folder() + "/board.dump";
+    PgCluster::shell(script + "backup '" + source.conninfo() + "' '" + archive + "' 2>&1");
+    PgCluster copy;
+    copy.start();
+    PgCluster::shell(script + "restore '" + archive + "' '" + copy.conninfo() + "' 2>&1");
+    // A second restore would mix two boards: refused.
+    EXPECT_EQ(status(script + "restore '" + archive + "' '" + copy.conninfo() + "'"), 1);
+
+    BoardProcess restored;
+    restored.start(copy.conninfo());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(BoardCalls(restored.port()).get(paths[i]).raw, before[i]) << paths[i];
+    }
+}
+
+TEST_F(BoardAdmin, ADatabaseOfTheFirstSchemaMigratesInPlace) {
+    pqxx::connection admin(cluster_->conninfo());
+    pqxx::nontransaction(admin).exec("CREATE DATABASE first_schema");
+    std::string conninfo = cluster_->conninfo();
+    conninfo.replace(conninfo.find("dbname=board"), 12, "dbname=first_schema");
+    {
+        pqxx::connection connection(conninfo);
+        pqxx::work work(connection);
+        work.exec(Migrations::files().front().text);
+        work.exec("CREATE TABLE schema_version (version integer PRIMARY KEY, name text NOT NULL,"
+                  " applied_at timestamptz NOT NULL DEFAULT now()); INSERT INTO schema_version VALUES (1, 'first');"
+                  "INSERT INTO players (key_hash) VALUES ('\\x01');"
+                  "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash,"
+                  " token_id, record) VALUES (1, 'normal', 'easy', 'OLD', 5, 6, 7, 8, 9, 't', '\\x00');"
+                  "INSERT INTO best_runs SELECT mode, difficulty, player_id, id, name, score, distance, created_at"
+                  " FROM runs");
+        work.commit();
+    }
+    BoardStore store;
+    store.init(conninfo, "", 1);
+    EXPECT_EQ(store.migrate(), Migrations::files().back().version);
+    bool fromReplica = false;
+    ASSERT_EQ(store.top("normal", "easy", 10, 0, fromReplica).size(), 1u);
+    EXPECT_EQ(store.record(1), std::string(1, '\0'));
+    EXPECT_EQ(store.setHidden(1, true, {"ops-test", "old run"}), BoardStore::Change::Done);
+    EXPECT_TRUE(store.top("normal", "easy", 10, 0, fromReplica).empty());
+}
