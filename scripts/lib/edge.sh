@@ -27,9 +27,11 @@ tamq_edge_render() {
   fi
   local servers="" address
   for address in "$@"; do
-    # One failure takes an instance out for a few seconds, so a dead one costs a player
-    # one connect attempt, not one per request.
-    servers+="server $address max_fails=1 fail_timeout=3s; "
+    # Two failures take an instance out for a second, so a dead one costs a few connect
+    # attempts, not one a request. Kept short: while the database fails over every
+    # instance answers 503, which nginx counts against them too, and a long pause would
+    # leave players with "no live upstreams" after the database is back.
+    servers+="server $address max_fails=2 fail_timeout=1s; "
   done
   local site="$TAMQ_ROOT/deploy/nginx/tamq-board.conf"
   sed -e "s|@HTTPS_LISTEN@|$https|" -e "s|@HTTP_LISTEN@|$http|" \
