@@ -244,3 +244,41 @@ TEST(BoardFailover, ThePrimaryDatabaseLostAndItsStandbyPromoted) {
     }
     std::printf("\n");
 }
+
+// A connection that stays open to a server that stopped taking writes: the submission is
+// answered 503 with Retry-After, and once writes are taken again the next one is stored
+// (the read-only connection was dropped, not given back).
+TEST(BoardFailover, AConnectionToAReadOnlyServerIsDropped) {
+    PgCluster database;
+    database.start();
+    BoardProcess service;
+    service.start(database.conninfo());
+    BoardCalls calls(service.port());
+    auto readOnly = [&](const char* value) {
+        PgCluster::shell("psql '" + database.conninfo() + "' -qtAX -c \"ALTER SYSTEM SET default_transaction_read_only = " +
+                         value + "\" -c 'SELECT pg_reload_conf()'");
+    };
+    struct Row {
+        const char* readOnly;
+        uint32_t seed;
+        int status;
+    };
+    const Row rows[] = {{"off", 8101, 201}, {"on", 8102, 503}, {"off", 8103, 201}};
+    for (const Row& row : rows) {
+        readOnly(row.readOnly);
+        Reply reply;
+        // The setting reaches open sessions at their next statement after the reload.
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            reply = calls.submit(BoardCalls::token(row.seed, "normal", "hard", 601), "ROW", BoardCalls::playerKey(1),
+                                 TestRecords::play(row.seed, "normal", "hard", 600));
+            if (reply.status == row.status) {
+                break;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        EXPECT_EQ(reply.status, row.status) << "read-only " << row.readOnly << ": " << reply.raw;
+        if (row.status == 503) {
+            EXPECT_FALSE(reply.header("Retry-After").empty());
+        }
+    }
+}
