@@ -30,11 +30,7 @@ trap stop_all EXIT
 
 tamq_install_play_deps
 tamq_install_board_deps
-tamq_step "Building tamq-board"
-if [ ! -f "$(tamq_build_dir default)/CMakeCache.txt" ]; then
-  tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
-fi
-tamq_build default tamq-board
+board_build
 tamq_stop_point
 
 tamq_step "The board's PostgreSQL cluster in $home/postgres"
@@ -45,7 +41,7 @@ tamq_stop_point
 
 tamq_step "Serving the board on ${TAMQ_BOARD_LISTEN:-127.0.0.1:8080} (Ctrl+C stops it)"
 cd "$TAMQ_ROOT"
-board_serve "$home/board.log" "$(tamq_build_dir default)/board/tamq-board" \
+board_serve "$home/board.log" "$board_exe" \
   --database "$(tamq_pg_conninfo "$home/postgres" board)" \
   --secret-file "$home/secret" \
   --data "$TAMQ_ROOT/data" \

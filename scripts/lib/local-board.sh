@@ -20,6 +20,8 @@
 #   board_cleanup                  all of them, and the cluster; for the caller's EXIT trap
 #
 # The steps of a board that scripts/board.sh and scripts/board-stack.sh share:
+#   board_build                    builds tamq-board in the default tree (configured the
+#                                  first time); sets board_exe
 #   board_prepare FOLDER           the cluster FOLDER/postgres and the token secret
 #                                  FOLDER/secret, made the first time
 #   board_database_up FOLDER [PORT]  the cluster started unless it runs, and database "board"
@@ -39,6 +41,7 @@
 # above it must let that account through (mktemp -d and chmod 755 do).
 source "$(dirname "${BASH_SOURCE[0]}")/postgres.sh"
 
+board_exe=""
 board_port=""
 board_host=""
 board_url=""
@@ -58,6 +61,15 @@ board_start() {
   board_serve "$folder/board.log" "$exe" --listen "127.0.0.1:$port" \
     --database "$(tamq_pg_conninfo "$folder/postgres" board)" \
     --secret-file "$folder/secret" --data "$data" --read-rate 100000 --write-rate 100000
+}
+
+board_build() {
+  tamq_step "Building tamq-board"
+  if [ ! -f "$(tamq_build_dir default)/CMakeCache.txt" ]; then
+    tamq_configure default -DTAMQ_WERROR="$TAMQ_WERROR"
+  fi
+  tamq_build default tamq-board
+  board_exe="$(tamq_build_dir default)/board/tamq-board"
 }
 
 board_prepare() {

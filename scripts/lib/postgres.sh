@@ -73,6 +73,17 @@ tamq_pg_conninfo() {
   echo "host=$1 port=$(cat "$1/port") user=$(tamq_pg_user) dbname=${2:-postgres}"
 }
 
+# tamq_pg_conninfo_any FOLDER... DATABASE: one conninfo naming every running cluster
+# given, for the one that takes writes: a promoted standby is found by the next connection.
+tamq_pg_conninfo_any() {
+  local database="${*: -1}" hosts="" ports="" folder
+  for folder in "${@:1:$#-1}"; do
+    hosts+="${hosts:+,}$folder"
+    ports+="${ports:+,}$(cat "$folder/port")"
+  done
+  echo "host=$hosts port=$ports user=$(tamq_pg_user) dbname=$database target_session_attrs=read-write"
+}
+
 # tamq_pg_createdb FOLDER NAME: creates database NAME unless it exists.
 tamq_pg_createdb() {
   local folder="$1" name="$2"
