@@ -42,39 +42,29 @@ tamq_install_tls_deps
 board_build
 tamq_stop_point
 
-# A cluster keeps the port it was made with: the standby's copy names the primary's.
-port_of() { if [ -f "$1/port" ]; then cat "$1/port"; else tamq_free_port; fi; }
-
 tamq_step "The primary PostgreSQL cluster in $home/postgres"
 board_prepare "$home"
 tamq_stop_point
-board_database_up "$home" "$(port_of "$home/postgres")"
+board_database_up "$home" tcp
 tamq_stop_point
 
 tamq_step "Its synchronous standby in $home/standby"
-if [ ! -d "$home/standby/data" ]; then
-  mkdir -p "$home/standby"
-  tamq_pg_replica "$home/postgres" "$home/standby" "$(tamq_free_port)" synchronous
-elif [ ! -f "$home/standby/data/postmaster.pid" ]; then
-  tamq_pg_start "$home/standby" "$(cat "$home/standby/port")"
-fi
+board_standby_up "$home"
 tamq_stop_point
 
 tamq_step "Two tamq-board instances"
-database="$(tamq_pg_conninfo_any "$home/postgres" "$home/standby" board)"
-# The options of the service's edge and admin address, once the service has them.
 upstreams=() metrics=()
-help="$("$board_exe" --help 2>&1 || true)"
+board_edge_options
 for instance in 1 2; do
-  options=()
-  if grep -q -- '--trusted-proxies' <<<"$help"; then options+=(--trusted-proxies 127.0.0.1); fi
-  if grep -q -- '--admin-listen' <<<"$help"; then
+  options=("${board_options[@]}")
+  # Each instance's metrics on an admin address of its own, once the service has one.
+  if "$board_exe" --help 2>&1 | grep -q -- '--admin-listen'; then
     admin="127.0.0.1:$(tamq_free_port)"
     options+=(--admin-listen "$admin")
     metrics+=("http://$admin/metrics")
   fi
   cd "$TAMQ_ROOT"
-  board_serve "$home/board-$instance.log" "$board_exe" --listen 127.0.0.1:0 --database "$database" \
+  board_serve "$home/board-$instance.log" "$board_exe" --listen 127.0.0.1:0 --database "$board_database" \
     --secret-file "$home/secret" --data "$TAMQ_ROOT/data" "${options[@]}" "$@"
   instances+=("$board_pid")
   upstreams+=("127.0.0.1:$board_port")

@@ -24,7 +24,14 @@
 #                                  first time); sets board_exe
 #   board_prepare FOLDER           the cluster FOLDER/postgres and the token secret
 #                                  FOLDER/secret, made the first time
-#   board_database_up FOLDER [PORT]  the cluster started unless it runs, and database "board"
+#   board_database_up FOLDER [tcp]  the cluster started unless it runs, and database "board";
+#                                  with tcp also on a port of 127.0.0.1 (a standby's need)
+#   board_standby_up FOLDER        FOLDER/standby, a synchronous standby of FOLDER/postgres
+#                                  (started on a port), copied the first time; sets
+#                                  board_database, the conninfo naming both
+#   board_edge_options             sets board_options to what tells board_exe that nginx on
+#                                  127.0.0.1 is its trusted proxy (none, for a build that
+#                                  has no such option)
 #   board_serve LOG EXE OPTION...  tamq-board in the background (its output appended to
 #                                  LOG); returns once it listens and answers /v1/health;
 #                                  sets board_pid, board_port, board_url
@@ -42,6 +49,8 @@
 source "$(dirname "${BASH_SOURCE[0]}")/postgres.sh"
 
 board_exe=""
+board_database=""
+board_options=()
 board_port=""
 board_host=""
 board_url=""
@@ -85,11 +94,33 @@ board_prepare() {
 }
 
 board_database_up() {
-  local folder="$1" port="${2:-}"
+  local folder="$1" port=""
+  if [ "${2:-}" = tcp ]; then
+    # A cluster keeps the port it was first given: a standby's copy names the primary's.
+    port="$(cat "$folder/postgres/port" 2>/dev/null || tamq_free_port)"
+  fi
   if [ ! -f "$folder/postgres/data/postmaster.pid" ]; then
     tamq_pg_start "$folder/postgres" ${port:+"$port"} || return 1
   fi
   tamq_pg_createdb "$folder/postgres" board
+}
+
+board_standby_up() {
+  local folder="$1"
+  if [ ! -d "$folder/standby/data" ]; then
+    mkdir -p "$folder/standby"
+    tamq_pg_replica "$folder/postgres" "$folder/standby" "$(tamq_free_port)" synchronous || return 1
+  elif [ ! -f "$folder/standby/data/postmaster.pid" ]; then
+    tamq_pg_start "$folder/standby" "$(cat "$folder/standby/port")" || return 1
+  fi
+  board_database="$(tamq_pg_conninfo_any "$folder/postgres" "$folder/standby" board)"
+}
+
+board_edge_options() {
+  board_options=()
+  if "$board_exe" --help 2>&1 | grep -q -- '--trusted-proxies'; then
+    board_options=(--trusted-proxies 127.0.0.1)
+  fi
 }
 
 board_serve() {
