@@ -7,6 +7,7 @@
 #include "BoardProcess.h"
 #include "PgCluster.h"
 #include "TestRecords.h"
+#include "board/BoardConfig.h"
 #include "board/ConnectionPool.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -197,6 +200,44 @@ void expectEveryStoredRunKept(int port, const Burst& seen, int submissions) {
 }
 
 }  // namespace
+
+// What the edge answers itself and what it lets through to an instance.
+TEST(Edge, RefusesAtTheEdgeWhatTheServiceWouldRefuse) {
+    std::ifstream site(TAMQ_SOURCE_DIR "/deploy/nginx/tamq-board.conf");
+    std::string text((std::istreambuf_iterator<char>(site)), std::istreambuf_iterator<char>());
+    std::smatch size;
+    ASSERT_TRUE(std::regex_search(text, size, std::regex("client_max_body_size (\\d+);")));
+    EXPECT_EQ(std::stoul(size[1]), BoardConfig::kMaxBodyBytes) << "nginx's body limit is not the service's";
+
+    PgCluster database;
+    database.start();
+    BoardProcess service;
+    service.start(database.conninfo());
+    Edge edge({service.port()});
+    BoardCalls calls(edge.httpPort());
+    // answeredBy: "edge" (nginx's own page) or "service" (the service's JSON).
+    struct Row {
+        const char* what;
+        std::function<Reply()> call;
+        int status;
+        const char* answeredBy;
+    };
+    const std::string longest(BoardConfig::kMaxBodyBytes, ' ');
+    const Row rows[] = {
+        {"health", [&] { return calls.get("/v1/health"); }, 200, "service"},
+        {"metrics", [&] { return calls.get("/metrics"); }, 404, "edge"},
+        {"metrics by a detour", [&] { return calls.get("/v1/../metrics"); }, 404, "edge"},
+        {"metrics encoded", [&] { return calls.get("/%6detrics"); }, 404, "edge"},
+        {"the largest body", [&] { return calls.post("/v1/runs", longest); }, 400, "service"},
+        {"a byte more", [&] { return calls.post("/v1/runs", longest + " "); }, 413, "edge"},
+        {"a header of 9 KiB", [&] { return calls.get("/v1/health", {{"X-Long", std::string(9000, 'a')}}); }, 400, "edge"},
+    };
+    for (const Row& row : rows) {
+        Reply reply = row.call();
+        EXPECT_EQ(reply.status, row.status) << row.what << ": " << reply.raw;
+        EXPECT_EQ(reply.body.is_null() ? "edge" : "service", std::string(row.answeredBy)) << row.what << ": " << reply.raw;
+    }
+}
 
 TEST(BoardFailover, AnInstanceKilledMidBurst) {
     PgCluster database;
