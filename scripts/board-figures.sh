@@ -13,9 +13,9 @@ set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
 source "$TAMQ_ROOT/scripts/lib/edge.sh"
-mode=tables
+figures=tables
 if [ "${1:-}" = arrangement ]; then
-  mode=arrangement
+  figures=arrangement
   shift
 fi
 duration="${1:-10}"
@@ -25,7 +25,7 @@ tamq_install_tls_deps
 tamq_install_packages wrk
 build="$(tamq_build_dir default)"
 targets=(tamq-board board_load)
-if [ "$mode" = arrangement ]; then targets+=(board_tests); fi
+if [ "$figures" = arrangement ]; then targets+=(board_tests); fi
 tamq_build default "${targets[@]}"
 
 work="$(mktemp -d)"
@@ -72,13 +72,13 @@ edge() {
 
 # /v1/health from 127.0.0.2 while slow_clients.py holds 500 connections from 127.0.0.1.
 slow_health() {
-  local label="$1" port="$2" slow times=() timeouts=0 i line
+  local label="$1" port="$2" slow times=() timeouts=0 line
   python3 "$TAMQ_ROOT/tests/board/slow_clients.py" 127.0.0.1 "$port" 500 40 3 >"$work/slow.out" &
   slow=$!
   # Once the connections are made (or refused).
   opened() { [ "$(ss -Htn state established "( dport = :$port )" | wc -l)" -ge 100 ] || ! kill -0 "$slow" 2>/dev/null; }
   tamq_poll 20 opened || true
-  for i in $(seq 1 10); do
+  for _ in $(seq 1 10); do
     line="$(curl -s -o /dev/null --interface 127.0.0.2 --max-time 3 -w '%{http_code} %{time_total}' \
       "http://127.0.0.1:$port/v1/health" || true)"
     if [ "${line%% *}" = 200 ]; then times+=("${line#* }"); else timeouts=$((timeouts + 1)); fi
@@ -125,7 +125,7 @@ arrangement() {
   "$build/tests/board/board_tests" --gtest_filter='BoardFailover.ThePrimary*' | grep -E '^answers:' ||
     echo "the failover test did not pass"
 }
-if [ "$mode" = arrangement ]; then
+if [ "$figures" = arrangement ]; then
   arrangement
   exit 0
 fi
