@@ -20,7 +20,6 @@
 #include <map>
 #include <mutex>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -81,20 +80,10 @@ private:
     int httpPort_ = 0;
 };
 
-// "host=a port=p ..." and "host=b port=q ...": "host=a,b port=p,q ... target_session_attrs=read-write".
-std::string bothServers(const std::string& primary, const std::string& standby) {
-    auto value = [](const std::string& conninfo, const std::string& key) {
-        std::istringstream words(conninfo);
-        std::string word;
-        while (words >> word) {
-            if (word.rfind(key + "=", 0) == 0) {
-                return word.substr(key.size() + 1);
-            }
-        }
-        return std::string();
-    };
-    return "host=" + value(primary, "host") + "," + value(standby, "host") + " port=" + value(primary, "port") + "," +
-           value(standby, "port") + " user=" + value(primary, "user") + " dbname=board target_session_attrs=read-write";
+// One conninfo naming both clusters, as scripts/board-stack.sh gives its instances.
+std::string bothServers(const PgCluster& primary, const PgCluster& standby) {
+    return PgCluster::shell("bash -c 'source " TAMQ_SOURCE_DIR "/scripts/lib/postgres.sh && tamq_pg_conninfo_any " +
+                            primary.folder() + " " + standby.folder() + " board'");
 }
 
 struct Played {
@@ -263,7 +252,7 @@ TEST(BoardFailover, ThePrimaryDatabaseLostAndItsStandbyPromoted) {
     migrate.stop();
     PgCluster standby;
     standby.startReplicaOf(primary, true);
-    const std::string both = bothServers(primary.conninfo(), standby.conninfo());
+    const std::string both = bothServers(primary, standby);
     BoardProcess first, second;
     first.start(both);
     second.start(both);
