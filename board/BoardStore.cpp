@@ -5,17 +5,6 @@
 
 #include <pqxx/pqxx>
 
-namespace {
-
-// Connection and server-shutdown errors (SQLSTATE classes 08 and 57): the server, not the
-// statement, is at fault.
-bool serverLost(const pqxx::sql_error& error) {
-    const std::string& state = error.sqlstate();
-    return state.rfind("08", 0) == 0 || state.rfind("57", 0) == 0;
-}
-
-}  // namespace
-
 void BoardStore::init(const std::string& primary, const std::string& read, std::size_t keepOpen) {
     primary_.init(primary, keepOpen);
     if (!read.empty()) {
@@ -36,7 +25,7 @@ Result BoardStore::with(ConnectionPool& pool, const std::function<Result(pqxx::c
         lease.broken();
         throw DatabaseUnavailable(error.what());
     } catch (const pqxx::sql_error& error) {
-        if (serverLost(error) || !lease->is_open()) {
+        if (ConnectionPool::serverFault(error.sqlstate()) || !lease->is_open()) {
             lease.broken();
             throw DatabaseUnavailable(error.what());
         }

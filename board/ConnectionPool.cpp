@@ -51,6 +51,10 @@ ConnectionPool::Lease ConnectionPool::acquire() {
     }
 }
 
+bool ConnectionPool::serverFault(const std::string& sqlstate) {
+    return sqlstate.rfind("08", 0) == 0 || sqlstate.rfind("57", 0) == 0 || sqlstate == "25006";
+}
+
 void ConnectionPool::giveBack(std::unique_ptr<pqxx::connection> connection) {
     std::lock_guard lock(mutex_);
     if (connection->is_open() && idle_.size() < keepOpen_) {

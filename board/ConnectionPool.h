@@ -14,11 +14,13 @@ struct DatabaseUnavailable : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Open connections to one PostgreSQL server, shared by the request threads: a request
+// Open connections to one PostgreSQL database, shared by the request threads: a request
 // borrows one, and gives it back unless it broke. A server that went away (restarted,
 // failed over) costs the requests of that moment a DatabaseUnavailable; the next ones
 // connect afresh, no sooner than a short pause after a failed attempt so that a down
-// server is not hammered.
+// server is not hammered. The conninfo may name several servers
+// ("host=a,b port=p,q target_session_attrs=read-write"): each new connection goes to the
+// one taking writes then, so a promoted standby is found without a restart.
 class ConnectionPool {
 public:
     class Lease {
@@ -45,6 +47,12 @@ public:
 
     // A connection, idle or new; DatabaseUnavailable when none can be made.
     Lease acquire();
+
+    // Whether a statement failed for its server rather than for itself: the connection
+    // is lost or shut down (SQLSTATE classes 08, 57), or it is alive but its server takes
+    // no writes (25006: a standby, or a primary an operator set read-only). Such a
+    // connection is of no further use; a fresh one may reach the server that now writes.
+    static bool serverFault(const std::string& sqlstate);
 
 private:
     void dropIdle();

@@ -4,6 +4,11 @@
 #   pg-cluster.sh restart FOLDER           starts it again on its port
 #   pg-cluster.sh stop FOLDER [MODE]       fast, or immediate
 #   pg-cluster.sh replica PRIMARY FOLDER PORT   a streaming standby; prints its conninfo
+#   pg-cluster.sh standby PRIMARY FOLDER PORT   the same, synchronous: the primary's commits
+#                                          return once it has them; prints its conninfo
+#   pg-cluster.sh promote FOLDER           the standby takes writes
+#   pg-cluster.sh kill FOLDER              SIGKILL to the server, as a lost machine
+# Only the conninfo goes to standard output; every complaint to standard error.
 set -euo pipefail
 source "$(dirname "$0")/lib/postgres.sh"
 
@@ -25,6 +30,16 @@ case "$command" in
   replica)
     tamq_pg_replica "$1" "$2" "$3"
     tamq_pg_conninfo "$2" board
+    ;;
+  standby)
+    tamq_pg_replica "$1" "$2" "$3" synchronous
+    tamq_pg_conninfo "$2" board
+    ;;
+  promote)
+    tamq_pg_promote "$1"
+    ;;
+  kill)
+    tamq_pg_kill "$1"
     ;;
   *)
     echo "pg-cluster.sh: unknown command $command" >&2

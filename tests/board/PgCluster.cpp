@@ -6,9 +6,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 PgCluster::~PgCluster() {
@@ -43,7 +48,20 @@ std::string PgCluster::shell(const std::string& command) {
 }
 
 std::string PgCluster::script(const std::string& arguments) {
-    return shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh " + arguments + " 2>&1");
+    // Only the conninfo comes on standard output; the complaints are kept apart and told
+    // when the script fails.
+    std::string errors = folder_ + ".err";
+    try {
+        std::string output =
+            shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh " + arguments + " 2>" + errors);
+        std::remove(errors.c_str());
+        return output;
+    } catch (const std::runtime_error& failure) {
+        std::ifstream said(errors);
+        std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+        std::remove(errors.c_str());
+        throw std::runtime_error(failure.what() + text);
+    }
 }
 
 int PgCluster::freePort() {
@@ -67,10 +85,29 @@ void PgCluster::start() {
     conninfo_ = script("start " + folder_ + " " + std::to_string(freePort()));
 }
 
-void PgCluster::startReplicaOf(const PgCluster& primary) {
+void PgCluster::startReplicaOf(const PgCluster& primary, bool synchronous) {
     char pattern[] = "/tmp/tamq-board-replica-XXXXXX";
     folder_ = mkdtemp(pattern);
-    conninfo_ = script("replica " + primary.folder() + " " + folder_ + " " + std::to_string(freePort()));
+    conninfo_ = script(std::string(synchronous ? "standby " : "replica ") + primary.folder() + " " + folder_ + " " +
+                       std::to_string(freePort()));
+}
+
+void PgCluster::promote() {
+    script("promote " + folder_);
+}
+
+void PgCluster::kill9() {
+    // Here rather than through the script, so the loss falls at the moment the test says.
+    std::ifstream pidFile(folder_ + "/data/postmaster.pid");
+    pid_t pid = 0;
+    if (!(pidFile >> pid) || pid <= 0) {
+        throw std::runtime_error(folder_ + ": no server running");
+    }
+    ::kill(pid, SIGKILL);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::kill(pid, 0) == 0 && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 void PgCluster::stop(const std::string& mode) {

@@ -13,8 +13,13 @@ public:
 
     // A new cluster with a database "board"; throws with the script's words when it fails.
     void start();
-    // A streaming standby of primary, copied with pg_basebackup.
-    void startReplicaOf(const PgCluster& primary);
+    // A streaming standby of primary, copied with pg_basebackup; a synchronous one makes
+    // every commit of primary wait until it has it.
+    void startReplicaOf(const PgCluster& primary, bool synchronous = false);
+    // The standby takes writes.
+    void promote();
+    // SIGKILL to the server, as if its machine were lost.
+    void kill9();
     void stop(const std::string& mode = "fast");
     void restart();
 
