@@ -91,9 +91,12 @@ void HttpSession::readHeader() {
 void HttpSession::onHeader(beast::error_code error) {
     const HttpLimits& limits = server_.limits_;
     if (error == http::error::header_limit) {
+        // The parser keeps a request line it has read whole; else the line is in the buffer.
         auto* bytes = static_cast<const char*>(buffer_.data().data());
         std::string_view seen(bytes, std::min(buffer_.size(), limits.requestLineBytes + 2));
-        if (seen.find("\r\n") == std::string_view::npos) {
+        const bool lineRead = !parser_->get().target().empty();
+        if (lineRead ? parser_->get().target().size() > limits.requestLineBytes
+                     : seen.find("\r\n") == std::string_view::npos) {
             refuse(414, "too_long", "a request line is at most " + std::to_string(limits.requestLineBytes) + " bytes");
         } else {
             refuse(431, "too_many_headers",

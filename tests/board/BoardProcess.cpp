@@ -45,7 +45,10 @@ BoardProcess::~BoardProcess() {
 }
 
 void BoardProcess::start(const std::string& database, const std::vector<std::string>& extra) {
-    std::vector<std::string> arguments = {TAMQ_BOARD_EXE, "--listen", "127.0.0.1:0", "--database", database,
+    // TAMQ_TEST_BOARD_EXE runs the tests against another build (an older one, to see
+    // which of them it fails).
+    const char* other = std::getenv("TAMQ_TEST_BOARD_EXE");
+    std::vector<std::string> arguments = {other && *other ? other : TAMQ_BOARD_EXE, "--listen", "127.0.0.1:0", "--database", database,
                                           "--secret-file", secretFile(), "--data", TAMQ_SOURCE_DIR "/data",
                                           // The tests come from one address: only the limit test limits them.
                                           "--read-rate", "100000", "--write-rate", "100000"};
@@ -95,6 +98,18 @@ void BoardProcess::start(const std::string& database, const std::vector<std::str
         throw std::runtime_error("tamq-board did not start: " + line);
     }
     port_ = std::stoi(line.substr(colon + 1));
+}
+
+bool BoardProcess::alive() {
+    if (pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
+    }
+    return true;
 }
 
 void BoardProcess::stop() {

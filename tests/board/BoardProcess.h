@@ -29,6 +29,9 @@ public:
     int wait();
 
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    // Whether the program still runs (it has not ended by itself).
+    bool alive();
     // A client of the service, with short timeouts.
     std::unique_ptr<httplib::Client> client() const;
 
