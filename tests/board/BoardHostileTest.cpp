@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -92,21 +93,35 @@ std::string flood(int port, const std::string& head, const std::string& chunk, i
     return sent < count ? seen : seen + " (took it all)";
 }
 
-// kHogs connections of one address either trickle a request's first bytes or ask once and
-// keep the connection; meanwhile another address asks for health. The trickling ones
-// must then be cut off at the request's deadline.
+// kHogs connections of one address trickle a request (a byte each every 400 ms), or ask
+// again and again on kept connections, while another address asks for health, which must
+// come well within the time they go on (3 s). The trickling ones must then be cut off at
+// the request's deadline.
 std::string hogsAndProbe(int port, bool trickle) {
     std::vector<RawClient> hogs(kHogs);
     for (RawClient& hog : hogs) {
         if (hog.connect(port, "127.0.0.1")) {
-            hog.send(trickle ? "GET /v1/health HTTP/1.1\r\nHo" : health());
+            hog.send(trickle ? "GET /v1/health HTTP/1.1\r\nX-Slow: " : health());
         }
     }
-    std::this_thread::yield();
-    std::string seen = once(port, request("GET", "/v1/health"), "127.0.0.2");
+    std::atomic<bool> probed{false};
+    std::thread pacer([&] {
+        for (int round = 0; round < 8 && !probed; ++round) {
+            std::this_thread::sleep_for(400ms);
+            for (RawClient& hog : hogs) {
+                hog.send(trickle ? "s" : health());
+            }
+        }
+    });
+    RawClient probe;
+    std::string seen = "no connection";
+    if (probe.connect(port, "127.0.0.2") && probe.send(request("GET", "/v1/health"))) {
+        seen = verdict(probe, 3s);
+    }
+    probed = true;
+    pacer.join();
     if (trickle) {
         for (RawClient& hog : hogs) {
-            hog.send("s");
             hog.readAll(20s);
             if (!hog.closed()) {
                 return seen + " (a trickling connection was kept)";
