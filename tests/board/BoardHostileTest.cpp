@@ -272,8 +272,10 @@ protected:
             const std::string seen = row.run(port);
             EXPECT_TRUE(expected(seen, proxied ? row.proxied : row.direct))
                 << (proxied ? "through nginx: " : "") << row.name << ": " << seen;
-            if (!service.alive()) {
+            RawClient still;
+            if (!service.alive() || !still.connect(service.port())) {
                 ADD_FAILURE() << row.name << ": the service ended";
+                service.kill9();
                 service.start(cluster_->conninfo(), extra);
                 port = proxied ? port : service.port();
             }
