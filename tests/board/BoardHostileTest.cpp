@@ -317,3 +317,29 @@ TEST_F(BoardHostile, ThroughNginxTooWithTheClientsOwnAddress) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnly) {
+    const int admin = PgCluster::freePort();
+    BoardProcess service;
+    service.start(cluster_->conninfo(), {"--admin-listen", "127.0.0.1:" + std::to_string(admin)});
+    EXPECT_EQ(once(service.port(), request("GET", "/v1/health")), "200");
+    EXPECT_EQ(once(service.port(), request("GET", "/v1/%ff")), "404");
+    EXPECT_EQ(once(service.port(), request("GET", "/metrics")), "404");
+    EXPECT_EQ(once(admin, request("GET", "/v1/health")), "404");
+    RawClient scrape;
+    ASSERT_TRUE(scrape.connect(admin));
+    scrape.send(request("GET", "/metrics"));
+    const std::string text = scrape.readAll(10s);
+    for (const char* line : {"200 OK", "# TYPE tamq_board_requests_total counter",
+                             "tamq_board_requests_total{call=\"health\",status=\"200\"} 1\n",
+                             "tamq_board_requests_total{call=\"-\",status=\"404\"} 2\n",
+                             "# TYPE tamq_board_verify_seconds histogram", "tamq_board_verify_seconds_bucket{le=\"+Inf\"} 0\n",
+                             "tamq_board_verify_queue_depth 0\n", "# TYPE tamq_board_database_errors_total counter",
+                             "tamq_board_database_errors_total 0\n", "# TYPE tamq_board_database_connections gauge"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+}
+
+}  // namespace
