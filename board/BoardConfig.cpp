@@ -1,5 +1,7 @@
 #include "BoardConfig.h"
 
+#include "board/HttpLimits.h"
+
 #include <charconv>
 #include <thread>
 
@@ -80,8 +82,10 @@ std::string BoardConfig::usage() {
            "  --trusted-proxies LIST   proxies (addresses, networks a/n) whose X-Forwarded-For names the client\n"
            "                           (TAMQ_BOARD_TRUSTED_PROXIES, none)\n"
            "  --admin-listen HOST:PORT the operators' address, serving GET /metrics (TAMQ_BOARD_ADMIN_LISTEN, none)\n"
-           "Limits of a request: a request line of 8 KiB (414), headers of 32 KiB and 64 in number (431),\n"
-           "a body of " + std::to_string(kMaxBodyBytes) + " bytes (413), no Content-Encoding (415).\n";
+           "Limits of a request: a request line of " + std::to_string(HttpLimits{}.requestLineBytes / 1024) +
+           " KiB (414), headers of " + std::to_string(HttpLimits{}.headerBytes / 1024) + " KiB and " +
+           std::to_string(kMaxHeaders) + " in number (431),\na body of " + std::to_string(kMaxBodyBytes) +
+           " bytes (413), no Content-Encoding (415).\n";
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
