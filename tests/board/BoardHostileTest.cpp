@@ -6,8 +6,10 @@
 #include "RawClient.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -320,9 +322,10 @@ TEST_F(BoardHostile, ThroughNginxTooWithTheClientsOwnAddress) {
 
 namespace {
 
-TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnly) {
+TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnlyAndEachRequestIsLogged) {
     const int admin = PgCluster::freePort();
     BoardProcess service;
+    service.keepOutput();
     service.start(cluster_->conninfo(), {"--admin-listen", "127.0.0.1:" + std::to_string(admin)});
     EXPECT_EQ(once(service.port(), request("GET", "/v1/health")), "200");
     EXPECT_EQ(once(service.port(), request("GET", "/v1/%ff")), "404");
@@ -339,6 +342,28 @@ TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnly) {
                              "tamq_board_verify_queue_depth 0\n", "# TYPE tamq_board_database_errors_total counter",
                              "tamq_board_database_errors_total 0\n", "# TYPE tamq_board_database_connections gauge"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+    // One JSON line per request on the public address, whatever bytes its path held.
+    std::string log;
+    for (int i = 0; i < 50 && std::count(log.begin(), log.end(), '\n') < 4; ++i) {
+        log += service.output(100ms);
+    }
+    std::vector<nlohmann::json> lines;
+    for (std::size_t start = log.find('{'); start != std::string::npos; start = log.find('{', start + 1)) {
+        lines.push_back(nlohmann::json::parse(log.substr(start, log.find('\n', start) - start)));
+        start = log.find('\n', start);
+    }
+    ASSERT_EQ(lines.size(), 3u) << log;
+    EXPECT_EQ(lines[0]["call"], "health");
+    EXPECT_EQ(lines[0]["status"], 200);
+    EXPECT_EQ(lines[0]["client"], "127.0.0.1");
+    EXPECT_EQ(lines[1]["path"], "/v1/\xef\xbf\xbd");
+    EXPECT_EQ(lines[1]["status"], 404);
+    for (const nlohmann::json& line : lines) {
+        for (const char* field : {"time", "client", "method", "path", "status", "ms", "in", "out", "call"}) {
+            EXPECT_TRUE(line.contains(field)) << field << ": " << line.dump();
+        }
+        EXPECT_GT(line["out"].get<long long>(), 0);
     }
 }
 

@@ -91,7 +91,12 @@ void BoardProcess::start(const std::string& database, const std::vector<std::str
             line.append(buffer, static_cast<std::size_t>(count));
         }
     }
-    close(out[0]);
+    if (keepOutput_) {
+        out_ = out[0];
+    } else {
+        close(out[0]);
+    }
+    line = line.substr(0, line.find('\n'));
     std::size_t colon = line.rfind(':');
     if (line.find("listening on") == std::string::npos || colon == std::string::npos) {
         kill9();
@@ -128,10 +133,28 @@ void BoardProcess::kill9() {
     wait();
 }
 
+std::string BoardProcess::output(std::chrono::milliseconds wait) {
+    std::string text;
+    pollfd ready{out_, POLLIN, 0};
+    while (out_ >= 0 && poll(&ready, 1, text.empty() ? static_cast<int>(wait.count()) : 0) > 0) {
+        char buffer[4096];
+        ssize_t count = read(out_, buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    return text;
+}
+
 int BoardProcess::wait() {
     int status = 0;
     waitpid(pid_, &status, 0);
     pid_ = -1;
+    if (out_ >= 0) {
+        close(out_);
+        out_ = -1;
+    }
     return status;
 }
 
