@@ -1,6 +1,7 @@
 #include "BoardConfig.h"
 
 #include "board/HttpLimits.h"
+#include "board/TrustedProxies.h"
 
 #include <charconv>
 #include <thread>
@@ -115,7 +116,13 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
         {"--listen", "TAMQ_BOARD_LISTEN", [this](const std::string& value) { return readAddress(value, host, port); }},
         {"--admin-listen", "TAMQ_BOARD_ADMIN_LISTEN",
          [this](const std::string& value) { return readAddress(value, adminHost, adminPort); }},
-        {"--trusted-proxies", "TAMQ_BOARD_TRUSTED_PROXIES", text(trustedProxies)},
+        {"--trusted-proxies", "TAMQ_BOARD_TRUSTED_PROXIES",
+         [this](const std::string& value) {
+             trustedProxies = value;
+             TrustedProxies proxies;
+             std::string ignored;
+             return proxies.init(value, ignored);
+         }},
         {"--database", "TAMQ_BOARD_DATABASE", text(database)},
         {"--read-database", "TAMQ_BOARD_READ_DATABASE", text(readDatabase)},
         {"--secret-file", "TAMQ_BOARD_SECRET_FILE", text(secretFile)},

@@ -7,6 +7,7 @@
 #include <boost/asio/strand.hpp>
 #include <boost/asio/write.hpp>
 
+#include <cstdio>
 #include <thread>
 
 namespace asio = boost::asio;
@@ -128,12 +129,27 @@ void HttpServer::forget(HttpSession* session) {
     sessions_.erase(session);
 }
 
+// Whatever a connection's handler throws costs that connection (its session is dropped with
+// the handler), never the thread or the process.
+void HttpServer::serve() {
+    for (;;) {
+        try {
+            io_.run();
+            return;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "tamq-board: a connection failed: %s\n", error.what());
+        } catch (...) {
+            std::fprintf(stderr, "tamq-board: a connection failed\n");
+        }
+    }
+}
+
 void HttpServer::run() {
     std::vector<std::thread> threads;
     for (std::size_t i = 1; i < ioThreads_; ++i) {
-        threads.emplace_back([this] { io_.run(); });
+        threads.emplace_back([this] { serve(); });
     }
-    io_.run();
+    serve();
     for (std::thread& thread : threads) {
         thread.join();
     }

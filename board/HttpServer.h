@@ -46,6 +46,7 @@ private:
         HttpRoutes routes;
     };
 
+    void serve();
     void accept(Listener& listener);
     void admit(Listener& listener, boost::asio::ip::tcp::socket socket);
     void forget(HttpSession* session);

@@ -155,7 +155,8 @@ long residentKiB(pid_t pid) {
 struct Row {
     const char* name;
     std::function<std::string(int port)> run;
-    // What may be seen, alternatives split by '|'; behind nginx, which refuses some itself.
+    // What may be seen, alternatives split by '|'; behind nginx, which refuses some itself
+    // (nothing: the row is not run there).
     const char* direct;
     const char* proxied;
 };
@@ -235,6 +236,18 @@ const std::vector<Row>& rows() {
          "400", "400"},
         {"metrics asked of the public address", [](int p) { return once(p, request("GET", "/metrics")); }, "404",
          "404"},
+        // nginx keeps its clients' connections longer, as it may.
+        {"a kept-alive connection left idle",
+         [](int p) {
+             RawClient client;
+             if (!client.connect(p)) {
+                 return std::string("no connection");
+             }
+             client.send(health());
+             const std::string seen = verdict(client);
+             return client.closed() ? seen : seen + " (kept open)";
+         },
+         "200", nullptr},
         {"66 connections trickling a request", [](int p) { return hogsAndProbe(p, true); }, "200", "200"},
         {"66 connections kept alive", [](int p) { return hogsAndProbe(p, false); }, "200", "200"},
     };
@@ -266,11 +279,22 @@ protected:
 
     // Short deadlines, so that the trickling rows end in seconds; the write rate of a
     // real service, for the rate row.
-    static std::vector<std::string> options() { return {"--client-timeout", "1", "--write-rate", "2:10"}; }
+    static std::vector<std::string> options() {
+        std::vector<std::string> short_ = {"--client-timeout", "1", "--write-rate", "2:10"};
+        // An older build, run to see which rows it fails, has no idle timeout of its own.
+        const char* other = std::getenv("TAMQ_TEST_BOARD_EXE");
+        if (!other || !*other) {
+            short_.insert(short_.end(), {"--idle-timeout", "1"});
+        }
+        return short_;
+    }
 
     // Every row against port, the service restarted (and the row failed) should one end it.
     static void runTable(BoardProcess& service, int port, bool proxied, const std::vector<std::string>& extra) {
         for (const Row& row : rows()) {
+            if (!(proxied ? row.proxied : row.direct)) {
+                continue;
+            }
             const std::string seen = row.run(port);
             EXPECT_TRUE(expected(seen, proxied ? row.proxied : row.direct))
                 << (proxied ? "through nginx: " : "") << row.name << ": " << seen;
