@@ -87,8 +87,9 @@ void BoardService::handle(const HttpRequest& request, HttpResponse& response) {
         route(request, response);
     } catch (const DatabaseUnavailable&) {
         metrics_.databaseError();
+        std::string call = response.call;
         response = HttpResponse();
-        response.call = "-";
+        response.call = call;
         response.refuseFor(503, "unavailable", "the database cannot be reached; try again shortly",
                            BoardHandlers::kDatabaseRetrySeconds);
     } catch (const std::exception& error) {
