@@ -214,6 +214,15 @@ const std::vector<Row>& rows() {
                                 request("GET", "/v1/health"));
          },
          "200 200", "200 200"},
+        {"Content-Length and chunked together",
+         [](int p) {
+             return once(p, "POST /v1/runs/start HTTP/1.1\r\nHost: board\r\nContent-Length: 4\r\n"
+                            "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n" +
+                                request("GET", "/v1/nothing"));
+         },
+         "400", "400"},
+        {"two lengths", [](int p) { return once(p, request("GET", "/v1/health", "Content-Length: 3\r\nContent-Length: 5\r\n", "abcde")); },
+         "400", "400"},
         {"bodies of POSTs refused for their rate, then a GET",
          [](int p) {
              std::string burst;
