@@ -1,5 +1,8 @@
 #include "BoardConfig.h"
 
+#include "board/HttpLimits.h"
+#include "board/TrustedProxies.h"
+
 #include <charconv>
 #include <thread>
 
@@ -15,6 +18,26 @@ bool readCount(const std::string& text, std::size_t& value, std::size_t most) {
     const char* end = text.data() + text.size();
     auto [last, error] = std::from_chars(text.data(), end, value);
     return !text.empty() && error == std::errc() && last == end && value > 0 && value <= most;
+}
+
+// HOST:PORT, the port 0 to 65535.
+bool readAddress(const std::string& value, std::string& host, int& port) {
+    std::size_t colon = value.rfind(':');
+    if (colon == std::string::npos || colon == 0) {
+        return false;
+    }
+    host = value.substr(0, colon);
+    std::string digits = value.substr(colon + 1);
+    auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    return !digits.empty() && error == std::errc() && last == digits.data() + digits.size() && port >= 0 &&
+           port <= 65535;
+}
+
+bool readSeconds(const std::string& value, int& seconds) {
+    std::size_t count = 0;
+    bool ok = readCount(value, count, 3600);
+    seconds = static_cast<int>(count);
+    return ok;
 }
 
 std::vector<std::string> splitCommas(const std::string& text) {
@@ -47,12 +70,25 @@ std::string BoardConfig::usage() {
            "  --data FOLDER            the game's content the runs are re-played with (TAMQ_BOARD_DATA, data)\n"
            "  --verify-threads N       threads re-playing records (TAMQ_BOARD_VERIFY_THREADS, one per core)\n"
            "  --verify-queue N         records waiting for them before 503 (TAMQ_BOARD_VERIFY_QUEUE, 4 per thread)\n"
-           "  --http-threads N         connections served at once (TAMQ_BOARD_HTTP_THREADS, 64)\n"
+           "  --http-threads N         requests handled at once (TAMQ_BOARD_HTTP_THREADS, 64)\n"
+           "  --io-threads N           threads waiting on the connections (TAMQ_BOARD_IO_THREADS, 2)\n"
            "  --db-connections N       connections kept open per database (TAMQ_BOARD_DB_CONNECTIONS, 16)\n"
            "  --read-rate R[:BURST]    reads a second per address (TAMQ_BOARD_READ_RATE, 20:40)\n"
            "  --write-rate R[:BURST]   starts and submissions a second per address (TAMQ_BOARD_WRITE_RATE, 2:10)\n"
            "  --banned-words FILE      words names may not contain, one a line (TAMQ_BOARD_BANNED_WORDS)\n"
-           "  --client-timeout S       seconds a client may stall reading or writing (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n";
+           "  --client-timeout S       seconds from a request's first byte to its last, and for its answer\n"
+           "                           to be taken (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n"
+           "  --idle-timeout S         seconds a kept-alive connection may wait between requests\n"
+           "                           (TAMQ_BOARD_IDLE_TIMEOUT, 5)\n"
+           "  --connections-per-address N  connections open at once per client (TAMQ_BOARD_CONNECTIONS_PER_ADDRESS, 64)\n"
+           "  --max-connections N      connections open at once in all (TAMQ_BOARD_MAX_CONNECTIONS, 4096)\n"
+           "  --trusted-proxies LIST   proxies (addresses, networks a/n) whose X-Forwarded-For names the client\n"
+           "                           (TAMQ_BOARD_TRUSTED_PROXIES, none)\n"
+           "  --admin-listen HOST:PORT the operators' address, serving GET /metrics (TAMQ_BOARD_ADMIN_LISTEN, none)\n"
+           "Limits of a request: a request line of " + std::to_string(HttpLimits{}.requestLineBytes / 1024) +
+           " KiB (414), headers of " + std::to_string(HttpLimits{}.headerBytes / 1024) + " KiB and " +
+           std::to_string(kMaxHeaders) + " in number (431),\na body of " + std::to_string(kMaxBodyBytes) +
+           " bytes (413), no Content-Encoding (415).\n";
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
@@ -79,17 +115,15 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
         };
     };
     const std::vector<Setting> settings = {
-        {"--listen", "TAMQ_BOARD_LISTEN",
+        {"--listen", "TAMQ_BOARD_LISTEN", [this](const std::string& value) { return readAddress(value, host, port); }},
+        {"--admin-listen", "TAMQ_BOARD_ADMIN_LISTEN",
+         [this](const std::string& value) { return readAddress(value, adminHost, adminPort); }},
+        {"--trusted-proxies", "TAMQ_BOARD_TRUSTED_PROXIES",
          [this](const std::string& value) {
-             std::size_t colon = value.rfind(':');
-             if (colon == std::string::npos || colon == 0) {
-                 return false;
-             }
-             host = value.substr(0, colon);
-             std::string digits = value.substr(colon + 1);
-             auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-             return !digits.empty() && error == std::errc() && last == digits.data() + digits.size() && port >= 0 &&
-                    port <= 65535;
+             trustedProxies = value;
+             TrustedProxies proxies;
+             std::string ignored;
+             return proxies.init(value, ignored);
          }},
         {"--database", "TAMQ_BOARD_DATABASE", text(database)},
         {"--read-database", "TAMQ_BOARD_READ_DATABASE", text(readDatabase)},
@@ -111,13 +145,16 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
          [this](const std::string& value) { return readCount(value, databaseConnections, 1000); }},
         {"--read-rate", "TAMQ_BOARD_READ_RATE", rate(readRate, readBurst)},
         {"--write-rate", "TAMQ_BOARD_WRITE_RATE", rate(writeRate, writeBurst)},
+        {"--io-threads", "TAMQ_BOARD_IO_THREADS",
+         [this](const std::string& value) { return readCount(value, ioThreads, 256); }},
         {"--client-timeout", "TAMQ_BOARD_CLIENT_TIMEOUT",
-         [this](const std::string& value) {
-             std::size_t seconds = 0;
-             bool ok = readCount(value, seconds, 3600);
-             clientTimeoutSeconds = static_cast<int>(seconds);
-             return ok;
-         }},
+         [this](const std::string& value) { return readSeconds(value, clientTimeoutSeconds); }},
+        {"--idle-timeout", "TAMQ_BOARD_IDLE_TIMEOUT",
+         [this](const std::string& value) { return readSeconds(value, idleTimeoutSeconds); }},
+        {"--connections-per-address", "TAMQ_BOARD_CONNECTIONS_PER_ADDRESS",
+         [this](const std::string& value) { return readCount(value, connectionsPerAddress, 1000000); }},
+        {"--max-connections", "TAMQ_BOARD_MAX_CONNECTIONS",
+         [this](const std::string& value) { return readCount(value, maxConnections, 1000000); }},
     };
     for (const Setting& setting : settings) {
         std::string value = env(setting.variable);

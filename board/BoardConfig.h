@@ -34,14 +34,27 @@ struct BoardConfig {
     std::string bannedWordsFile;
     std::size_t verifyThreads = 0;
     std::size_t verifyQueue = 0;
+    // Requests handled at once (a handler may wait on the database or a verifier), and the
+    // threads that wait on every connection's socket.
     std::size_t httpThreads = 64;
+    std::size_t ioThreads = 2;
     std::size_t databaseConnections = 16;
     // Per client address: requests a second, and how many may come at once.
     double readRate = 20;
     double readBurst = 40;
     double writeRate = 2;
     double writeBurst = 10;
+    // From a request's first byte to its last; a kept-alive connection's wait for its next.
     int clientTimeoutSeconds = 5;
+    int idleTimeoutSeconds = 5;
+    // Connections open at once per client address, and in all.
+    std::size_t connectionsPerAddress = 64;
+    std::size_t maxConnections = 4096;
+    // Proxies whose X-Forwarded-For names the client (addresses and networks, a,b/n).
+    std::string trustedProxies;
+    // Where the operators' metrics are served; empty host when nowhere.
+    std::string adminHost;
+    int adminPort = 0;
 
     // False with fault set to one line on a bad or missing setting. env answers a
     // variable's value or "" when it is not set. The admin command needs no secret.

@@ -1,56 +1,58 @@
 #pragma once
 
-#include "board/BannedWords.h"
 #include "board/BoardConfig.h"
-#include "board/BoardStore.h"
+#include "board/BoardHandlers.h"
+#include "board/BoardMetrics.h"
+#include "board/HttpServer.h"
 #include "board/RateLimiter.h"
-#include "board/RunVerifier.h"
-#include "board/TokenSigner.h"
-#include "board/VerifyPool.h"
 
-#include <httplib.h>
-
+#include <mutex>
+#include <regex>
 #include <string>
+#include <vector>
 
-// The board's HTTP API under /v1 (docs/board-api.md): run tokens, submissions that are
-// re-played before they count, board pages, records and health. Every answer is JSON but
-// a record's bytes; every refusal carries {"error": code, "reason": sentence}.
+// The board's HTTP service: routes each request under /v1 to its call, holds every client
+// address to its rates, lets allowed browser origins in, answers what a call throws with
+// the usual refusal, counts it all for the operators' address and logs one JSON line per
+// request on standard output.
 class BoardService {
 public:
-    // Reads the secret, loads the content, brings the database's schema up to date and
-    // starts the verification threads. False with fault set to one line.
+    // Everything but the listening; false with fault set to one line.
     bool init(const BoardConfig& config, std::string& fault);
-    // Takes the configured address; false with fault when it cannot.
+    // Takes the configured addresses; false with fault when one cannot be had.
     bool bind(std::string& fault);
     int port() const { return port_; }
+    int adminPort() const { return adminPort_; }
     // Serves until stop(); call after bind.
     void run();
-    // From any thread: stops taking requests and lets run() return.
+    // From any thread: stops taking requests, lets those under way finish and run() return.
     void stop();
 
 private:
-    void route();
-    void startRun(const httplib::Request& request, httplib::Response& response);
-    void submitRun(const httplib::Request& request, httplib::Response& response);
-    void readBoard(const httplib::Request& request, httplib::Response& response);
-    void fetchRecord(const httplib::Request& request, httplib::Response& response);
-    void health(const httplib::Request& request, httplib::Response& response);
-    // Per-address limits, before any route.
-    bool limited(const httplib::Request& request, httplib::Response& response);
-    void allowOrigin(const httplib::Request& request, httplib::Response& response) const;
-    // Checks a submission's claims and re-plays it: the stored run, or false with the refusal in response.
-    bool verify(const std::string& record, const RunTicket& ticket, NewRun& run, httplib::Response& response);
+    using Call = void (BoardHandlers::*)(const HttpRequest&, const std::smatch&, HttpResponse&);
+    struct Route {
+        const char* method;
+        std::regex path;
+        const char* name;
+        Call call;
+    };
+
+    void handle(const HttpRequest& request, HttpResponse& response);
+    void route(const HttpRequest& request, HttpResponse& response);
+    void finish(const HttpRequest& request, HttpResponse& response) const;
+    void served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut);
+    void metrics(const HttpRequest& request, HttpResponse& response);
+    // Per-client limits, before any route.
+    bool limited(const HttpRequest& request, HttpResponse& response);
 
     BoardConfig config_;
-    TokenSigner signer_;
-    RunVerifier verifier_;
-    BoardStore store_;
-    BannedWords bannedWords_;
-    VerifyPool pool_;
+    BoardMetrics metrics_;
+    BoardHandlers calls_;
+    std::vector<Route> routes_;
     RateLimiter reads_;
     RateLimiter writes_;
-    httplib::Server server_;
-    // The listening socket as httplib made it, to listen again with a deeper queue.
-    socket_t listening_ = INVALID_SOCKET;
+    HttpServer server_;
+    std::mutex logMutex_;
     int port_ = 0;
+    int adminPort_ = 0;
 };

@@ -140,6 +140,8 @@ public:
     bool primaryReachable();
     // Nothing when no read server is configured.
     std::optional<bool> replicaReachable();
+    // Idle connections kept open to both servers, for the operators' metrics.
+    std::size_t idleConnections() const { return primary_.idleCount() + replica_.idleCount(); }
 
 private:
     // Runs query on a connection of pool; a lost server becomes DatabaseUnavailable.

@@ -47,6 +47,11 @@ public:
 
     // A connection, idle or new; DatabaseUnavailable when none can be made.
     Lease acquire();
+    // Connections open and idle now, for the operators' metrics.
+    std::size_t idleCount() const {
+        std::lock_guard lock(mutex_);
+        return idle_.size();
+    }
 
     // Whether a statement failed for its server rather than for itself: the connection
     // is lost or shut down (SQLSTATE classes 08, 57), or it is alive but its server takes
@@ -60,7 +65,7 @@ private:
 
     std::string conninfo_;
     std::size_t keepOpen_ = 0;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<std::unique_ptr<pqxx::connection>> idle_;
     std::chrono::steady_clock::time_point lastFailure_{};
 };

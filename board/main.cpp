@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <pthread.h>
-#include <chrono>
 #include <future>
 #include <thread>
 
@@ -47,6 +46,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cout << "tamq-board: listening on " << config.host << ":" << service.port() << std::endl;
+    if (!config.adminHost.empty()) {
+        std::cout << "tamq-board: metrics on " << config.adminHost << ":" << service.adminPort() << std::endl;
+    }
     std::promise<void> served;
     std::future<void> done = served.get_future();
     std::thread server([&] {
@@ -55,10 +57,8 @@ int main(int argc, char** argv) {
     });
     int signal = 0;
     sigwait(&stopSignals, &signal);
-    // A stop that comes before the server has begun to listen is lost: ask until it ends.
-    do {
-        service.stop();
-    } while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready);
+    service.stop();
+    done.wait();
     server.join();
     return 0;
 }

@@ -14,7 +14,7 @@ TAMQ_PLAY_PACKAGES=(
 # that its tests and the local board run in a cluster of their own.
 TAMQ_BOARD_PACKAGES=(
   build-essential cmake pkg-config ccache nlohmann-json3-dev
-  libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15 curl
+  libboost-dev libcpp-httplib-dev libpqxx-dev libpq-dev libssl-dev postgresql-15 curl
 )
 
 # HTTPS on loopback in the tests (scripts/lib/tls.sh) and the slow board's proxy.

@@ -236,7 +236,8 @@ TEST_F(BoardFaults, AStalledClientIsCutOff) {
 
 TEST_F(BoardFaults, ABurstOfConnectionsIsAllServedAndATakenPortIsRefused) {
     BoardProcess service;
-    service.start(cluster_->conninfo());
+    // Players from many addresses, here all from one.
+    service.start(cluster_->conninfo(), {"--connections-per-address", "256"});
     // Connected all at once, before any is read: more than a shallow listening queue holds.
     constexpr int kConnections = 200;
     sockaddr_in address{};

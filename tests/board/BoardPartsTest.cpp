@@ -205,6 +205,11 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
         {"negative rate", with({"--read-rate", "-1"}), {}, false, "--read-rate"},
         {"bad variable", required, {{"TAMQ_BOARD_VERIFY_QUEUE", "many"}}, false, "TAMQ_BOARD_VERIFY_QUEUE"},
         {"option form with =", with({"--verify-queue=7"}), {}, true, ""},
+        {"operators' address without port", with({"--admin-listen", "127.0.0.1"}), {}, false, "--admin-listen"},
+        {"a trusted network past /32", with({"--trusted-proxies", "10.0.0.0/40"}), {}, false, "--trusted-proxies"},
+        {"trusted proxies from the environment", required, {{"TAMQ_BOARD_TRUSTED_PROXIES", "10.0.0.0/8, ::1"}}, true,
+         ""},
+        {"no idle wait", with({"--idle-timeout", "0"}), {}, false, "--idle-timeout"},
     };
     for (const Case& c : cases) {
         BoardConfig config;

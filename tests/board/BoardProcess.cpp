@@ -45,7 +45,10 @@ BoardProcess::~BoardProcess() {
 }
 
 void BoardProcess::start(const std::string& database, const std::vector<std::string>& extra) {
-    std::vector<std::string> arguments = {TAMQ_BOARD_EXE, "--listen", "127.0.0.1:0", "--database", database,
+    // TAMQ_TEST_BOARD_EXE runs the tests against another build (an older one, to see
+    // which of them it fails).
+    const char* other = std::getenv("TAMQ_TEST_BOARD_EXE");
+    std::vector<std::string> arguments = {other && *other ? other : TAMQ_BOARD_EXE, "--listen", "127.0.0.1:0", "--database", database,
                                           "--secret-file", secretFile(), "--data", TAMQ_SOURCE_DIR "/data",
                                           // The tests come from one address: only the limit test limits them.
                                           "--read-rate", "100000", "--write-rate", "100000"};
@@ -88,13 +91,30 @@ void BoardProcess::start(const std::string& database, const std::vector<std::str
             line.append(buffer, static_cast<std::size_t>(count));
         }
     }
-    close(out[0]);
+    if (keepOutput_) {
+        out_ = out[0];
+    } else {
+        close(out[0]);
+    }
+    line = line.substr(0, line.find('\n'));
     std::size_t colon = line.rfind(':');
     if (line.find("listening on") == std::string::npos || colon == std::string::npos) {
         kill9();
         throw std::runtime_error("tamq-board did not start: " + line);
     }
     port_ = std::stoi(line.substr(colon + 1));
+}
+
+bool BoardProcess::alive() {
+    if (pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
+    }
+    return true;
 }
 
 void BoardProcess::stop() {
@@ -113,10 +133,28 @@ void BoardProcess::kill9() {
     wait();
 }
 
+std::string BoardProcess::output(std::chrono::milliseconds wait) {
+    std::string text;
+    pollfd ready{out_, POLLIN, 0};
+    while (out_ >= 0 && poll(&ready, 1, text.empty() ? static_cast<int>(wait.count()) : 0) > 0) {
+        char buffer[4096];
+        ssize_t count = read(out_, buffer, sizeof buffer);
+        if (count <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    return text;
+}
+
 int BoardProcess::wait() {
     int status = 0;
     waitpid(pid_, &status, 0);
     pid_ = -1;
+    if (out_ >= 0) {
+        close(out_);
+        out_ = -1;
+    }
     return status;
 }
 

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -28,11 +29,21 @@ public:
     // Waits for the program to exit by itself; its exit status.
     int wait();
 
+    // Keeps the program's standard output after its first line for output() (call before
+    // start; a test that keeps it reads it, or the program waits on a full pipe).
+    void keepOutput() { keepOutput_ = true; }
+    // What the program wrote since the last call, waiting up to wait for something.
+    std::string output(std::chrono::milliseconds wait);
     int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    // Whether the program still runs (it has not ended by itself).
+    bool alive();
     // A client of the service, with short timeouts.
     std::unique_ptr<httplib::Client> client() const;
 
 private:
     pid_t pid_ = -1;
+    bool keepOutput_ = false;
+    int out_ = -1;
     int port_ = 0;
 };

@@ -1,0 +1,325 @@
+#include "BoardHandlers.h"
+
+#include "board/PlayerIdentity.h"
+#include "io/Base64.h"
+#include "io/FileReader.h"
+#include "sim/RunState.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <future>
+
+namespace {
+
+using Json = nlohmann::json;
+
+int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+bool knownBoard(const std::string& mode, const std::string& difficulty) {
+    Mode parsedMode;
+    Difficulty parsedDifficulty;
+    return modeNamed(mode.c_str(), parsedMode) && difficultyNamed(difficulty.c_str(), parsedDifficulty);
+}
+
+// A whole number in [least, most] from digits alone; fallback when absent.
+bool queryNumber(const HttpRequest& request, const char* name, long long least, long long most,
+                 long long fallback, long long& value) {
+    std::optional<std::string> given = request.param(name);
+    if (!given) {
+        value = fallback;
+        return true;
+    }
+    const std::string& text = *given;
+    if (text.empty() || text.size() > 18) {
+        return false;
+    }
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value >= least && value <= most;
+}
+
+// The string field name of a JSON object, or false.
+bool textField(const Json& body, const char* name, std::string& value) {
+    auto it = body.find(name);
+    if (it == body.end() || !it->is_string()) {
+        return false;
+    }
+    value = it->get<std::string>();
+    return true;
+}
+
+// 16 hex digits: JavaScript's numbers cannot hold all 64 bits.
+std::string hexHash(uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// Whole points, cut toward zero as the game's HUD shows them.
+long long shown(double value) {
+    return static_cast<long long>(std::trunc(value));
+}
+
+}  // namespace
+
+bool BoardHandlers::init(const BoardConfig& config, BoardMetrics& metrics, std::string& fault) {
+    metrics_ = &metrics;
+    std::string secret;
+    if (!FileReader::read(config.secretFile, secret, fault)) {
+        fault = config.secretFile + ": " + fault;
+        return false;
+    }
+    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) {
+        secret.pop_back();
+    }
+    if (secret.size() < TokenSigner::kMinSecretBytes) {
+        fault = config.secretFile + ": the secret is shorter than " + std::to_string(TokenSigner::kMinSecretBytes) +
+                " bytes";
+        return false;
+    }
+    signer_.init(secret);
+    if (!verifier_.load(config.dataFolder, fault) ||
+        (!config.bannedWordsFile.empty() && !bannedWords_.load(config.bannedWordsFile, fault))) {
+        return false;
+    }
+    store_.init(config.database, config.readDatabase, config.databaseConnections);
+    try {
+        store_.migrate();
+    } catch (const std::exception& error) {
+        fault = std::string("cannot prepare the database: ") + error.what();
+        return false;
+    }
+    pool_.start(config.verifyThreads, config.verifyQueue);
+    return true;
+}
+
+void BoardHandlers::stop() {
+    pool_.stop();
+}
+
+void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
+    Json body = Json::parse(request.body, nullptr, false);
+    std::string mode;
+    std::string difficulty;
+    if (body.is_discarded() || !body.is_object() || !textField(body, "mode", mode) ||
+        !textField(body, "difficulty", difficulty)) {
+        response.refuse(400, "malformed", "expected {\"mode\": ..., \"difficulty\": ...}");
+        return;
+    }
+    if (!knownBoard(mode, difficulty)) {
+        response.refuse(400, "malformed", "mode is normal or random, difficulty hard or easy");
+        return;
+    }
+    RunTicket ticket = TokenSigner::draw(mode, difficulty, nowMs());
+    response.json(200,
+           Json{{"token", signer_.sign(ticket)},
+                {"seed", ticket.seed},
+                {"mode", mode},
+                {"difficulty", difficulty},
+                {"issuedAt", ticket.issuedMs},
+                {"expiresAt", ticket.issuedMs + TokenSigner::kLifetimeMs}});
+}
+
+void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
+    Json body = Json::parse(request.body, nullptr, false);
+    std::string token;
+    std::string name;
+    std::string key;
+    std::string encoded;
+    if (body.is_discarded() || !body.is_object() || !textField(body, "token", token) ||
+        !textField(body, "name", name) || !textField(body, "playerKey", key) || !textField(body, "record", encoded)) {
+        response.refuse(400, "malformed",
+               "expected {\"token\": ..., \"name\": ..., \"playerKey\": ..., \"record\": base64}");
+        return;
+    }
+    if (!PlayerIdentity::validName(name)) {
+        response.refuse(400, "bad_name", "a name is 3 to 12 of A-Z, 0-9, space, - and _");
+        return;
+    }
+    if (!PlayerIdentity::validKey(key)) {
+        response.refuse(400, "bad_player_key", "a player key is 32 to 128 of A-Z, a-z, 0-9, - and _");
+        return;
+    }
+    if (!bannedWords_.found(name).empty()) {
+        response.refuse(400, "bad_name", "the name holds a word this board does not show; choose another");
+        return;
+    }
+    if (store_.banned(PlayerIdentity::keyHash(key))) {
+        response.refuse(403, "banned", "this player is banned from the board");
+        return;
+    }
+    std::string record;
+    if (!Base64::decode(encoded, record)) {
+        response.refuse(400, "malformed", "the record is not base64");
+        return;
+    }
+    if (record.size() > BoardConfig::kMaxRecordBytes) {
+        response.refuse(413, "too_large",
+               "a record is at most " + std::to_string(BoardConfig::kMaxRecordBytes) + " bytes");
+        return;
+    }
+    RunTicket ticket;
+    switch (signer_.read(token, nowMs(), ticket)) {
+    case TokenSigner::Check::Valid:
+        break;
+    case TokenSigner::Check::Malformed:
+    case TokenSigner::Check::BadSignature:
+        response.refuse(401, "token_invalid", "the token was not issued by this board");
+        return;
+    case TokenSigner::Check::Expired:
+        response.refuse(403, "token_expired", "the token is older than the longest run; start a new run");
+        return;
+    }
+    if (store_.tokenSpent(ticket.id)) {
+        response.refuse(409, "token_used", "a run was already submitted with this token");
+        return;
+    }
+    NewRun run;
+    if (!verify(record, ticket, run, response)) {
+        return;
+    }
+    run.tokenId = ticket.id;
+    run.keyHash = PlayerIdentity::keyHash(key);
+    run.name = name;
+    run.record = std::move(record);
+    StoredRun stored;
+    try {
+        stored = store_.store(run);
+    } catch (const BoardStore::TokenSpent&) {
+        response.refuse(409, "token_used", "a run was already submitted with this token");
+        return;
+    }
+    response.json(201,
+           Json{{"runId", stored.runId},
+                {"rank", stored.rank},
+                {"personalBest", stored.personalBest},
+                {"mode", run.mode},
+                {"difficulty", run.difficulty},
+                {"score", shown(run.score)},
+                {"distance", shown(run.distance)},
+                {"ticks", run.ticks}});
+}
+
+bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, NewRun& run,
+                          HttpResponse& response) {
+    RecordClaim claim;
+    std::string reason;
+    if (!RunVerifier::readClaim(record, claim, reason)) {
+        response.refuse(422, "not_verified", reason);
+        return false;
+    }
+    if (claim.seed != ticket.seed || claim.mode != ticket.mode || claim.difficulty != ticket.difficulty) {
+        response.refuse(422, "not_verified", "the record's seed, mode or difficulty is not its token's");
+        return false;
+    }
+    if (claim.contentHash != verifier_.contentHash()) {
+        response.refuse(422, "not_verified", "content differs");
+        return false;
+    }
+    double wallSeconds = double(nowMs() - ticket.issuedMs) / 1000.0;
+    if (claim.playSeconds > wallSeconds + BoardConfig::kPlayTimeSlackSeconds) {
+        response.refuse(422, "not_verified",
+               "the record claims " + std::to_string(static_cast<long long>(claim.playSeconds)) +
+                   " s of play, more than the " + std::to_string(static_cast<long long>(wallSeconds)) +
+                   " s since its token was issued");
+        return false;
+    }
+    auto job = std::make_shared<std::packaged_task<VerifyResult()>>([this, &record] {
+        const auto began = std::chrono::steady_clock::now();
+        VerifyResult replayed = verifier_.replay(record);
+        metrics_->verified(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+        return replayed;
+    });
+    std::future<VerifyResult> result = job->get_future();
+    if (!pool_.trySubmit([job] { (*job)(); })) {
+        int seconds = 1 + static_cast<int>(pool_.capacity() / std::max<std::size_t>(1, pool_.threads()));
+        response.refuseFor(503, "busy", "every verifier is busy; try again shortly", seconds);
+        return false;
+    }
+    VerifyResult replay = result.get();
+    if (!replay.valid) {
+        response.refuse(422, "not_verified", replay.reason);
+        return false;
+    }
+    run.mode = claim.mode;
+    run.difficulty = claim.difficulty;
+    run.seed = claim.seed;
+    run.contentHash = claim.contentHash;
+    run.ticks = replay.ticks;
+    run.score = replay.score;
+    run.distance = replay.distance;
+    return true;
+}
+
+void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response) {
+    const std::string mode = match[1];
+    const std::string difficulty = match[2];
+    if (!knownBoard(mode, difficulty)) {
+        response.refuse(404, "not_found", "boards are /v1/boards/{normal|random}/{hard|easy}");
+        return;
+    }
+    long long limit = 0;
+    long long offset = 0;
+    if (!queryNumber(request, "limit", 1, BoardConfig::kMaxPageSize, 10, limit) ||
+        !queryNumber(request, "offset", 0, BoardConfig::kMaxOffset, 0, offset)) {
+        response.refuse(400, "malformed",
+               "limit is 1 to " + std::to_string(BoardConfig::kMaxPageSize) + ", offset 0 to " +
+                   std::to_string(BoardConfig::kMaxOffset));
+        return;
+    }
+    bool fromReplica = false;
+    std::vector<BoardEntry> entries = store_.top(mode, difficulty, static_cast<int>(limit), offset, fromReplica);
+    Json list = Json::array();
+    for (const BoardEntry& entry : entries) {
+        list.push_back(Json{{"rank", entry.rank},
+                            {"name", entry.name},
+                            {"score", shown(entry.score)},
+                            {"distance", shown(entry.distance)},
+                            {"date", entry.date},
+                            {"runId", entry.runId}});
+    }
+    response.json(200,
+           Json{{"mode", mode},
+                {"difficulty", difficulty},
+                {"offset", offset},
+                {"limit", limit},
+                {"source", fromReplica ? "replica" : "primary"},
+                {"entries", list}});
+}
+
+void BoardHandlers::fetchRecord(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
+    const long long runId = std::stoll(match[1]);
+    std::optional<std::string> record = store_.record(runId);
+    if (!record) {
+        response.refuse(404, "not_found", "no run " + std::to_string(runId));
+        return;
+    }
+    response.status = 200;
+    response.contentType = "application/octet-stream";
+    response.body = std::move(*record);
+}
+
+void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {
+    bool primary = store_.primaryReachable();
+    std::optional<bool> replica = store_.replicaReachable();
+    Json body{{"status", primary ? "ok" : "unavailable"},
+              {"database", primary ? "up" : "down"},
+              {"readDatabase", !replica ? "none" : *replica ? "up" : "down"},
+              {"contentHash", hexHash(verifier_.contentHash())},
+              {"verifyThreads", pool_.threads()},
+              {"verifyQueue", Json{{"waiting", pool_.waiting()}, {"capacity", pool_.capacity()}}}};
+    response.json(primary ? 200 : 503, body);
+    if (!primary) {
+        response.set("Retry-After", std::to_string(kDatabaseRetrySeconds));
+    }
+}

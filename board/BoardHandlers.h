@@ -1,0 +1,47 @@
+#pragma once
+
+#include "board/BannedWords.h"
+#include "board/BoardConfig.h"
+#include "board/BoardMetrics.h"
+#include "board/BoardStore.h"
+#include "board/HttpMessage.h"
+#include "board/RunVerifier.h"
+#include "board/TokenSigner.h"
+#include "board/VerifyPool.h"
+
+#include <regex>
+#include <string>
+
+// The calls of the board's API (docs/board-api.md), one method each: run tokens,
+// submissions that are re-played before they count, board pages, records and health.
+// match holds what the call's path pattern captured.
+class BoardHandlers {
+public:
+    // Reads the secret, loads the content, brings the database's schema up to date and
+    // starts the verification threads. False with fault set to one line.
+    bool init(const BoardConfig& config, BoardMetrics& metrics, std::string& fault);
+    void stop();
+
+    void startRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void submitRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+
+    std::size_t verifyQueueDepth() { return pool_.waiting(); }
+    std::size_t databaseConnections() { return store_.idleConnections(); }
+
+    // Seconds a client is asked to wait when the database is down.
+    static constexpr int kDatabaseRetrySeconds = 5;
+
+private:
+    // Checks a submission's claims and re-plays it: the stored run, or false with the refusal in response.
+    bool verify(const std::string& record, const RunTicket& ticket, NewRun& run, HttpResponse& response);
+
+    TokenSigner signer_;
+    RunVerifier verifier_;
+    BoardStore store_;
+    BannedWords bannedWords_;
+    VerifyPool pool_;
+    BoardMetrics* metrics_ = nullptr;
+};
