@@ -205,6 +205,9 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
         {"negative rate", with({"--read-rate", "-1"}), {}, false, "--read-rate"},
         {"bad variable", required, {{"TAMQ_BOARD_VERIFY_QUEUE", "many"}}, false, "TAMQ_BOARD_VERIFY_QUEUE"},
         {"option form with =", with({"--verify-queue=7"}), {}, true, ""},
+        {"clock behind", with({"--clock-offset", "-604800"}), {}, true, ""},
+        {"clock offset not whole", with({"--clock-offset", "1.5"}), {}, false, "--clock-offset"},
+        {"clock offset a word", required, {{"TAMQ_BOARD_CLOCK_OFFSET", "soon"}}, false, "TAMQ_BOARD_CLOCK_OFFSET"},
     };
     for (const Case& c : cases) {
         BoardConfig config;
