@@ -10,6 +10,7 @@ link to the browser build at /play/, a run's own page (?run=ID) and a run that i
 and no horizontal scrolling on a 360 px phone.
 """
 
+import datetime
 import json
 import os
 import shutil
@@ -109,6 +110,11 @@ def main(board_exe, submit_exe, root):
         rows = show(browser, f"{edge.url}/?season={old_week}")
         check([row["name"] for row in rows] == ["OLD1"], f"week {old_week}: {rows}")
         check(browser.evaluate("document.querySelector('#week').value") == old_week, "the week list names it")
+        this_monday = datetime.datetime.now(datetime.timezone.utc).date()
+        this_monday -= datetime.timedelta(days=this_monday.weekday())
+        earlier = [(this_monday - datetime.timedelta(weeks=n)).isocalendar() for n in range(1, 13)]
+        listed = browser.evaluate("[...document.querySelectorAll('#week option')].slice(1).map((o) => o.value)")
+        check(listed == [f"{year}-W{week:02d}" for year, week, _ in earlier], f"the earlier weeks listed: {listed}")
 
         # A run's own page: its summary, its watch link, and its row in its week's table.
         chosen = played[0]
