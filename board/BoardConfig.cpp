@@ -85,6 +85,7 @@ std::string BoardConfig::usage() {
            "  --trusted-proxies LIST   proxies (addresses, networks a/n) whose X-Forwarded-For names the client\n"
            "                           (TAMQ_BOARD_TRUSTED_PROXIES, none)\n"
            "  --admin-listen HOST:PORT the operators' address, serving GET /metrics (TAMQ_BOARD_ADMIN_LISTEN, none)\n"
+           "  --clock-offset SECONDS   for tests: shifts the service's clock, may be negative (TAMQ_BOARD_CLOCK_OFFSET, 0)\n"
            "Limits of a request: a request line of " + std::to_string(HttpLimits{}.requestLineBytes / 1024) +
            " KiB (414), headers of " + std::to_string(HttpLimits{}.headerBytes / 1024) + " KiB and " +
            std::to_string(kMaxHeaders) + " in number (431),\na body of " + std::to_string(kMaxBodyBytes) +
@@ -155,6 +156,11 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
          [this](const std::string& value) { return readCount(value, connectionsPerAddress, 1000000); }},
         {"--max-connections", "TAMQ_BOARD_MAX_CONNECTIONS",
          [this](const std::string& value) { return readCount(value, maxConnections, 1000000); }},
+        {"--clock-offset", "TAMQ_BOARD_CLOCK_OFFSET",
+         [this](const std::string& value) {
+             auto [last, error] = std::from_chars(value.data(), value.data() + value.size(), clockOffsetSeconds);
+             return !value.empty() && error == std::errc() && last == value.data() + value.size();
+         }},
     };
     for (const Setting& setting : settings) {
         std::string value = env(setting.variable);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ struct BoardConfig {
     // Where the operators' metrics are served; empty host when nowhere.
     std::string adminHost;
     int adminPort = 0;
+    // Added to the system's clock wherever the service reads the time (tokens, submission
+    // dates and weeks, the current season): lets tests stand on either side of a week's start.
+    int64_t clockOffsetSeconds = 0;
 
     // False with fault set to one line on a bad or missing setting. env answers a
     // variable's value or "" when it is not set. The admin command needs no secret.

@@ -1,6 +1,7 @@
 #include "BoardHandlers.h"
 
 #include "board/PlayerIdentity.h"
+#include "board/Season.h"
 #include "io/Base64.h"
 #include "io/FileReader.h"
 #include "sim/RunState.h"
@@ -13,12 +14,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 bool knownBoard(const std::string& mode, const std::string& difficulty) {
     Mode parsedMode;
@@ -72,7 +67,15 @@ long long shown(double value) {
 
 }  // namespace
 
+int64_t BoardHandlers::nowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+               .count() +
+           clockOffsetSeconds_ * 1000;
+}
+
 bool BoardHandlers::init(const BoardConfig& config, BoardMetrics& metrics, std::string& fault) {
+    clockOffsetSeconds_ = config.clockOffsetSeconds;
     metrics_ = &metrics;
     std::string secret;
     if (!FileReader::read(config.secretFile, secret, fault)) {
@@ -180,29 +183,50 @@ void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, Ht
         response.refuse(403, "token_expired", "the token is older than the longest run; start a new run");
         return;
     }
-    if (store_.tokenSpent(ticket.id)) {
-        response.refuse(409, "token_used", "a run was already submitted with this token");
-        return;
-    }
     NewRun run;
-    if (!verify(record, ticket, run, response)) {
-        return;
-    }
     run.tokenId = ticket.id;
     run.keyHash = PlayerIdentity::keyHash(key);
     run.name = name;
+    if (store_.tokenSpent(ticket.id)) {
+        run.record = std::move(record);
+        answerSpent(run, response);
+        return;
+    }
+    if (!verify(record, ticket, run, response)) {
+        return;
+    }
     run.record = std::move(record);
+    run.submittedMs = nowMs();
     StoredRun stored;
     try {
         stored = store_.store(run);
     } catch (const BoardStore::TokenSpent&) {
+        answerSpent(run, response);
+        return;
+    }
+    answerStored(run, stored, response);
+}
+
+void BoardHandlers::answerSpent(NewRun& run, HttpResponse& response) {
+    // The same record from the same player is a resend whose answer was lost (an instance
+    // that stored it and died, a proxy that passed the request on again): it gets the
+    // stored run's answer, so the player never hears a stored run was refused.
+    std::optional<StoredRun> stored = store_.resent(run);
+    if (!stored) {
         response.refuse(409, "token_used", "a run was already submitted with this token");
         return;
     }
+    answerStored(run, *stored, response);
+}
+
+void BoardHandlers::answerStored(const NewRun& run, const StoredRun& stored, HttpResponse& response) {
     response.json(201,
            Json{{"runId", stored.runId},
                 {"rank", stored.rank},
                 {"personalBest", stored.personalBest},
+                {"week", stored.week},
+                {"weekRank", stored.weekRank},
+                {"weekBest", stored.weekBest},
                 {"mode", run.mode},
                 {"difficulty", run.difficulty},
                 {"score", shown(run.score)},
@@ -277,8 +301,15 @@ void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& mat
                    std::to_string(BoardConfig::kMaxOffset));
         return;
     }
+    Season season;
+    std::string reason;
+    if (!Season::parse(request.param("season").value_or("all"), nowMs() / 1000, season, reason)) {
+        response.refuse(400, "malformed", reason);
+        return;
+    }
     bool fromReplica = false;
-    std::vector<BoardEntry> entries = store_.top(mode, difficulty, static_cast<int>(limit), offset, fromReplica);
+    std::vector<BoardEntry> entries =
+        store_.top(mode, difficulty, season.name(), static_cast<int>(limit), offset, fromReplica);
     Json list = Json::array();
     for (const BoardEntry& entry : entries) {
         list.push_back(Json{{"rank", entry.rank},
@@ -291,6 +322,7 @@ void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& mat
     response.json(200,
            Json{{"mode", mode},
                 {"difficulty", difficulty},
+                {"season", season.name()},
                 {"offset", offset},
                 {"limit", limit},
                 {"source", fromReplica ? "replica" : "primary"},
@@ -307,6 +339,27 @@ void BoardHandlers::fetchRecord(const HttpRequest&, const std::smatch& match, Ht
     response.status = 200;
     response.contentType = "application/octet-stream";
     response.body = std::move(*record);
+}
+
+void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
+    const long long runId = std::stoll(match[1]);
+    std::optional<RunSummary> run = store_.summary(runId);
+    if (!run) {
+        response.refuse(404, "not_found", "no run " + std::to_string(runId));
+        return;
+    }
+    auto rank = [](const std::optional<int64_t>& place) { return place ? Json(*place) : Json(nullptr); };
+    response.json(200,
+           Json{{"runId", runId},
+                {"mode", run->mode},
+                {"difficulty", run->difficulty},
+                {"name", run->name},
+                {"score", shown(run->score)},
+                {"distance", shown(run->distance)},
+                {"date", run->date},
+                {"week", run->week},
+                {"rank", rank(run->rank)},
+                {"weekRank", rank(run->weekRank)}});
 }
 
 void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {

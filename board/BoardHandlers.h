@@ -26,6 +26,7 @@ public:
     void submitRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void fetchRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
 
     std::size_t verifyQueueDepth() { return pool_.waiting(); }
@@ -35,8 +36,14 @@ public:
     static constexpr int kDatabaseRetrySeconds = 5;
 
 private:
+    // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
+    int64_t nowMs() const;
     // Checks a submission's claims and re-plays it: the stored run, or false with the refusal in response.
     bool verify(const std::string& record, const RunTicket& ticket, NewRun& run, HttpResponse& response);
+    // A submission whose token a stored run spent: that run's answer when it is a resend of
+    // it, else the refusal.
+    void answerSpent(NewRun& run, HttpResponse& response);
+    void answerStored(const NewRun& run, const StoredRun& stored, HttpResponse& response);
 
     TokenSigner signer_;
     RunVerifier verifier_;
@@ -44,4 +51,5 @@ private:
     BannedWords bannedWords_;
     VerifyPool pool_;
     BoardMetrics* metrics_ = nullptr;
+    int64_t clockOffsetSeconds_ = 0;
 };

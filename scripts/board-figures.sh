@@ -9,13 +9,16 @@
 # 127.0.0.1, direct and through nginx; the time from losing the primary database to the
 # first run stored after it (the failover test's own figure).
 #   scripts/board-figures.sh arrangement [SECONDS_PER_READ_RUN]
+# Or the board page's figures (bench/page_bench.py): its size gzipped, and the time to list
+# 100 of 100 thousand runs seeded the same way, from the API and in headless Chromium.
+#   scripts/board-figures.sh page
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
 source "$TAMQ_ROOT/scripts/lib/edge.sh"
 figures=tables
-if [ "${1:-}" = arrangement ]; then
-  figures=arrangement
+if [ "${1:-}" = arrangement ] || [ "${1:-}" = page ]; then
+  figures="$1"
   shift
 fi
 duration="${1:-10}"
@@ -141,24 +144,23 @@ service=$!
 up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
 tamq_poll 60 up
 
+psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
+# Runs straight into the tables as the service would store them (scripts/lib/board-seed.sql).
+seed_runs() {
+  psql -c "TRUNCATE best_runs, runs, players"
+  psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/scripts/lib/board-seed.sql"
+  psql -c "VACUUM ANALYZE"
+}
+if [ "$figures" = page ]; then
+  tamq_install_packages chromium python3-websocket
+  seed_runs 100000
+  /usr/bin/python3 "$TAMQ_ROOT/bench/page_bench.py" "$TAMQ_ROOT" "$port"
+  exit 0
+fi
 for difficulty in hard easy; do
   "$build/tests/board/board_load" "$port" "$work/secret" 200 4 "$difficulty"
 done
 
-psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
-# Runs straight into the tables as the service would store them: players, runs with a
-# small record, and each player's best.
-seed_runs() {
-  psql -c "TRUNCATE best_runs, runs, players" -c "
-    INSERT INTO players (key_hash) SELECT sha256(int8send(g)) FROM generate_series(1, $1) AS g;
-    INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, record)
-      SELECT id, 'normal', 'hard', 'P' || id, floor(random() * 100000), random() * 30000, 43200, id, 0,
-             md5(id::text), decode(repeat('ab', 200), 'hex')
-      FROM players;
-    INSERT INTO best_runs (mode, difficulty, player_id, run_id, name, score, distance, created_at)
-      SELECT mode, difficulty, player_id, id, name, score, distance, created_at FROM runs;" \
-    -c "VACUUM ANALYZE"
-}
 for runs in 1000 100000 1000000; do
   seed_runs "$runs"
   for page in "limit=10" "limit=100" "limit=10&offset=10000"; do

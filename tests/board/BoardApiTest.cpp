@@ -154,7 +154,9 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
     const std::string key = BoardCalls::playerKey(4);
 
     Played spent = play("normal", "hard", 600);
-    ASSERT_EQ(calls.submit(spent.token, "SPENT", key, spent.record).status, 201);
+    Reply spentReply = calls.submit(spent.token, "SPENT", key, spent.record);
+    ASSERT_EQ(spentReply.status, 201);
+    const long long spentRunId = spentReply.body.value("runId", 0LL);
     const long long runsAfterSpent = count("runs");
     const long long playersAfterSpent = count("players");
 
@@ -220,7 +222,12 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
                                  key, fresh.record);
          },
          403, "token_expired", ""},
-        {"token used", [&] { return calls.submit(spent.token, "ABC", key, spent.record); }, 409, "token_used", ""},
+        {"token used by another player",
+         [&] { return calls.submit(spent.token, "ABC", BoardCalls::playerKey(99), spent.record); }, 409, "token_used",
+         ""},
+        {"token used for another record",
+         [&] { return calls.submit(spent.token, "SPENT", key, edited(spent.record, spent.record.size() / 2)); }, 409,
+         "token_used", ""},
         {"another run's seed", [&] { return calls.submit(fresh.token, "ABC", key, other.record); }, 422,
          "not_verified", "seed"},
         {"another mode",
@@ -270,6 +277,11 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
     EXPECT_EQ(count("players"), playersAfterSpent);
     // The fresh token was never spent by the refusals: its own record still counts once.
     EXPECT_EQ(calls.submit(fresh.token, "ABC", key, fresh.record).status, 201);
+    // A resend of a stored run (its answer lost on the way) is answered as the first was.
+    Reply first = calls.submit(spent.token, "SPENT", key, spent.record);
+    EXPECT_EQ(first.status, 201) << first.raw;
+    EXPECT_EQ(first.body.value("runId", 0LL), spentRunId);
+    EXPECT_EQ(count("runs"), runsAfterSpent + 1);
 }
 
 TEST_F(BoardApi, PagesThroughABoardInRankOrder) {

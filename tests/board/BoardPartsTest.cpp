@@ -210,6 +210,9 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
         {"trusted proxies from the environment", required, {{"TAMQ_BOARD_TRUSTED_PROXIES", "10.0.0.0/8, ::1"}}, true,
          ""},
         {"no idle wait", with({"--idle-timeout", "0"}), {}, false, "--idle-timeout"},
+        {"clock behind", with({"--clock-offset", "-604800"}), {}, true, ""},
+        {"clock offset not whole", with({"--clock-offset", "1.5"}), {}, false, "--clock-offset"},
+        {"clock offset a word", required, {{"TAMQ_BOARD_CLOCK_OFFSET", "soon"}}, false, "TAMQ_BOARD_CLOCK_OFFSET"},
     };
     for (const Case& c : cases) {
         BoardConfig config;
