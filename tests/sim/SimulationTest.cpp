@@ -2,6 +2,8 @@
 // traffic, the bar against the cars, recovery, lives and the road.
 #include "SimRules.h"
 
+#include <cmath>
+
 TEST_F(SimRules, InitShowsTheTitleScreen) {
     EXPECT_FALSE(sim_.run().running);
     EXPECT_EQ(sim_.run().lives, 0);
@@ -172,6 +174,58 @@ TEST_F(SimRules, MultiplierBandLimitsFallAsFloats) {
         sim_.truck().x = c.x;
         ticks(1);
         EXPECT_EQ(sim_.run().multiplier, c.multiplier) << "x " << c.x;
+    }
+}
+
+// The float next to a band's limit on either side of it.
+float floatBelow(double limit) {
+    const float near = static_cast<float>(limit);
+    return near < limit ? near : std::nextafter(near, -100.0f);
+}
+float floatAbove(double limit) {
+    const float near = static_cast<float>(limit);
+    return near > limit ? near : std::nextafter(near, 100.0f);
+}
+
+TEST_F(SimRules, EachBandLimitParts) {
+    startAndRecover();
+    struct Case {
+        float x;
+        float multiplier;
+    } cases[] = {
+        {floatAbove(-1.05), 3}, {floatBelow(-1.05), 2},  // the middle band's left limit
+        {floatBelow(0.84), 3},  {floatAbove(0.84), 2},   // and its right one
+        {floatAbove(-4.37), 2}, {floatBelow(-4.37), 1},  // the middle lane's
+        {floatBelow(4.09), 2},  {floatAbove(4.09), 1},
+    };
+    for (const Case& c : cases) {
+        sim_.truck().x = c.x;
+        ticks(1);
+        EXPECT_EQ(sim_.run().multiplier, c.multiplier) << "x " << c.x;
+    }
+}
+
+// Cars slow with the road after a start: a car's travel in each stretch of the recovery.
+TEST_F(SimRules, CarsCrawlInTheFirstSecondOfARecoveryOnly) {
+    press(GameKey::Space);
+    ASSERT_TRUE(sim_.run().running);
+    EnemyCar& car = sim_.carSlot(Simulation::kCarSlots - 1);
+    car.active = true;
+    car.x = 8.0f;
+    car.y = 60.0f;
+    car.speed = 10.0f;
+    struct Case {
+        double seconds;
+        float travel;
+    } cases[] = {
+        {0.5, 10.0f * 0.5f * 0.5f / 2.0f},                  // the integral of t over the first half
+        {0.5, 10.0f * (1.0f - 0.5f * 0.5f) / 2.0f},         // and over the second
+        {0.5, 10.0f * 0.5f},                                // then at its own speed
+    };
+    for (const Case& c : cases) {
+        const float before = car.y;
+        ticks(ticksIn(c.seconds));
+        EXPECT_NEAR(before - car.y, c.travel, 0.1f) << "after " << sim_.run().recoveryTime << " s";
     }
 }
 
