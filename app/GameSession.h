@@ -95,7 +95,10 @@ private:
     bool firstFrameShown_ = false;
     bool finished_ = false;
     std::uint32_t lastActivity_ = 0;
+    // The watch keys as asked once this frame (a tap is answered once), and the frame before.
+    bool watchKey_ = false;
     bool watchKeyWasDown_ = false;
+    bool boardWatchKey_ = false;
     int exitCode_ = 0;
 
     PlayerFile player_;

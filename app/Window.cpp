@@ -56,17 +56,25 @@ void Window::togglePause() {
 void Window::latchNativeKey(int nativeKey) {
     for (GameKey key : kGameKeys) {
         if (nativeKeyOf(key) == nativeKey) {
-            latchedKeys_ |= 1u << static_cast<unsigned>(key);
+            latchedKeys_ |= bitOf(key);
+        }
+    }
+    for (WatchKey key : kWatchKeys) {
+        if (nativeKeyOf(key) == nativeKey) {
+            latchedKeys_ |= bitOf(key);
         }
     }
 }
 
-bool Window::takeLatchedKey(GameKey key) {
-    const unsigned bit = 1u << static_cast<unsigned>(key);
+bool Window::takeLatchedBit(unsigned bit) {
     const bool latched = (latchedKeys_ & bit) != 0;
     latchedKeys_ &= ~bit;
     return latched;
 }
+
+bool Window::takeLatchedKey(GameKey key) { return takeLatchedBit(bitOf(key)); }
+
+bool Window::takeLatchedKey(WatchKey key) { return takeLatchedBit(bitOf(key)); }
 
 bool Window::handleMessage(WindowMessage message, int a, int b) {
     switch (message) {

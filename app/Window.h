@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Gamepad.h"
+#include "Platform.h"
 #ifdef _WIN32
 #include "XInputPads.h"
 #endif
@@ -78,6 +79,8 @@ public:
     void latchNativeKey(int nativeKey);
     // Whether the game key went down since the last time this was asked; asking clears it.
     bool takeLatchedKey(GameKey key);
+    // The same for a watch key, which latches as the game keys do.
+    bool takeLatchedKey(WatchKey key);
 
     // Handles every waiting native event without waiting for new ones.
     void pumpMessages();
@@ -117,8 +120,11 @@ private:
     void applyFullscreen(bool fullscreen);
 
     bool active_ = true;
-    // One bit per game key (1 << GameKey), set by latchNativeKey.
+    // One bit per game key (1 << GameKey), then one per watch key, set by latchNativeKey.
     unsigned latchedKeys_ = 0;
+    static unsigned bitOf(GameKey key) { return 1u << static_cast<unsigned>(key); }
+    static unsigned bitOf(WatchKey key) { return 1u << (kGameKeyCount + static_cast<unsigned>(key)); }
+    bool takeLatchedBit(unsigned bit);
     bool muted_ = false;
     Game* game_ = nullptr;
     bool running_ = false;
