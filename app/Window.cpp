@@ -3,6 +3,9 @@
 #include "Platform.h"
 #include "game/Game.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 void resizeGame(void* target, int width, int height) {
@@ -29,6 +32,15 @@ float Window::elapsedSeconds() {
     const std::uint32_t difference = now - lastTime_;
     lastTime_ = now;
     return static_cast<float>(difference) / 1000.0f;
+}
+
+void Window::paceFrame() {
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    const std::int64_t wait = pacer_.waitAfterSwap(now.count());
+    if (wait > 0) {
+        std::this_thread::sleep_for(std::chrono::microseconds(wait));
+    }
 }
 
 void Window::setFullscreen(bool fullscreen) {

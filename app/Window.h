@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FramePacer.h"
 #include "Gamepad.h"
 #include "Platform.h"
 #ifdef _WIN32
@@ -116,6 +117,9 @@ private:
     void releaseContext();
     // Backend: ask for vertical sync on the current context; sets swapInterval_.
     void enableVsync();
+    // After a swap: sleeps until the display's next frame is due when the swap came back
+    // sooner (no vertical sync, or one that does not wait).
+    void paceFrame();
     // Backend: the native part of setFullscreen, on an existing window.
     void applyFullscreen(bool fullscreen);
 
@@ -144,6 +148,10 @@ private:
     // A single-buffered surface (SDL's offscreen pbuffer) presents nothing on a swap,
     // so nothing holds the loop back from running ahead of the rasteriser.
     bool finishOnSwap_ = false;
+    FramePacer pacer_;
+    // Whether swaps are paced (a display shows them; not in a browser, whose animation
+    // frames set the pace).
+    bool paced_ = false;
     Gamepad gamepad_;
 #ifdef _WIN32
     XInputPads pads_;
