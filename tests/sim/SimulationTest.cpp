@@ -2,7 +2,9 @@
 // traffic, the bar against the cars, recovery, lives and the road.
 #include "SimRules.h"
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 
 TEST_F(SimRules, InitShowsTheTitleScreen) {
     EXPECT_FALSE(sim_.run().running);
@@ -334,6 +336,36 @@ TEST_F(SimRules, ARunIsReadFromTheTrafficFileAsItStandsAtItsStart) {
     ticks(ticksIn(1.5));
     press(GameKey::Space);
     EXPECT_TRUE(sim_.spawnQueue().empty());
+}
+
+// A start looks at the traffic file and reads it only when it changed: its time or its size.
+TEST_F(SimRules, AStartReadsTheTrafficFileOnlyWhenItChanged) {
+    const auto traffic = [](int x, const char* time) {
+        return R"({"cars": [{"x": )" + std::to_string(x) + R"(, "speed": 7, "time": )" + time + R"(}], "patterns": [[]]})";
+    };
+    const std::filesystem::path path = data_->root() / "data/cars.json";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool sameTime;
+        float x;  // of the scripted car the start then holds
+    } cases[] = {
+        {"as it was", traffic(1, "5"), true, 1.0f},
+        {"other bytes of the same size and time: not read", traffic(2, "5"), true, 1.0f},
+        {"the same size at another time", traffic(3, "5"), false, 3.0f},
+        {"another size", traffic(4, "50"), true, 4.0f},
+    };
+    writeTraffic(traffic(1, "5"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto before = std::filesystem::last_write_time(path);
+        writeTraffic(c.bytes);
+        std::filesystem::last_write_time(path, c.sameTime ? before : before + std::chrono::seconds(2));
+        ticks(ticksIn(1.5));
+        press(GameKey::Space);
+        ASSERT_EQ(sim_.spawnQueue().size(), 1u);
+        EXPECT_EQ(sim_.spawnQueue()[0].x, c.x);
+    }
 }
 
 // The names files and the board use for the choices, both ways; unknown names are refused.
