@@ -46,6 +46,9 @@ bool GameSession::prepare(const std::vector<std::string>& arguments) {
 }
 
 bool GameSession::start() {
+    saves_.start();
+    bestFile_.setWriter(&saves_);
+    player_.setWriter(&saves_);
     audio_.init();
     game_.bestScores().setScores(bestFile_.load());
     game_.recorder().setGameVersion(Launch::version());
@@ -223,6 +226,8 @@ bool GameSession::frame() {
     }
     frameStats_.printOnce();
     finishGame(window_, game_);
+    // The process ends after this: every save queued is on the disk first.
+    saves_.drain();
     finished_ = true;
     return false;
 }

@@ -11,6 +11,7 @@
 #include "game/BestScoreFile.h"
 #include "game/Game.h"
 #include "game/PlayerFile.h"
+#include "io/FileWriteQueue.h"
 
 #include <cstdint>
 #include <memory>
@@ -112,4 +113,8 @@ private:
     std::vector<BoardRow> shownTop_;
     std::string shownStatus_;
     bool boardWatchKeyWasDown_ = false;
+
+    // The saves of the best scores, best runs and player file, written off the frame's
+    // thread. Last, so that it is gone, drained, before the files that queue to it.
+    FileWriteQueue saves_;
 };

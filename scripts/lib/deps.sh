@@ -25,7 +25,7 @@ TAMQ_PACKAGES=(
   "${TAMQ_PLAY_PACKAGES[@]}"
   git libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick x11-utils xauth libx11-dev
+  xvfb xdotool imagemagick x11-utils xauth libx11-dev strace
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
   desktop-file-utils appstream
   gpg gpg-agent
