@@ -4,6 +4,7 @@
 // by closing its handle: when its time is up (seen by poll) or when the client goes.
 
 #include "HttpClient.h"
+#include "RetryAfter.h"
 
 #include "io/FileReader.h"
 
@@ -13,6 +14,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <ctime>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -28,9 +31,6 @@ using Clock = std::chrono::steady_clock;
 // More threads than the board link ever keeps requests in flight (a token, a board read, a
 // submission, a record).
 constexpr int kMaxWorkers = 4;
-// A board's answers are a few kilobytes and a record at most 256 KiB: anything far larger
-// is not the board, and is not kept in memory (the same bound as the other backends).
-constexpr std::size_t kMaxAnswerBytes = 4u << 20;
 
 std::string late(int timeoutMilliseconds) { return "no answer within " + std::to_string(timeoutMilliseconds) + " ms"; }
 
@@ -74,26 +74,13 @@ std::string describeError(DWORD code) {
     return message.empty() ? "WinHTTP error " + std::to_string(code) : message;
 }
 
-// Retry-After is a number of seconds or an HTTP date.
+// Retry-After, read the way every backend reads it; the header is plain ASCII.
 int retryAfterSeconds(const std::wstring& value) {
-    if (value.empty()) {
-        return 0;
+    std::string text;
+    for (wchar_t c : value) {
+        text += c > 0 && c < 0x80 ? static_cast<char>(c) : '?';
     }
-    if (std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-        // A day is as long as anyone is asked to wait; longer numbers are cut there.
-        return value.size() > 6 ? 86400 : std::min(std::stoi(value), 86400);
-    }
-    SYSTEMTIME when{};
-    if (!WinHttpTimeToSystemTime(value.c_str(), &when)) {
-        return 0;
-    }
-    FILETIME whenFile{};
-    FILETIME nowFile{};
-    SystemTimeToFileTime(&when, &whenFile);
-    GetSystemTimeAsFileTime(&nowFile);
-    const auto ticks = [](FILETIME t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    const long long seconds = (ticks(whenFile) - ticks(nowFile) + 9999999) / 10000000;
-    return static_cast<int>(std::clamp(seconds, 0LL, 86400LL));
+    return RetryAfter::seconds(text, static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 // The certificates of a PEM file in a store of their own; null when it holds none.
@@ -446,8 +433,8 @@ private:
             if (available == 0) {
                 return true;
             }
-            if (answer_.body.size() + available > kMaxAnswerBytes) {
-                answer_.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes";
+            if (answer_.body.size() + available > kMaxHttpAnswerBytes) {
+                answer_.error = "the answer is larger than " + std::to_string(kMaxHttpAnswerBytes) + " bytes";
                 return failed();
             }
             const std::size_t at = answer_.body.size();
