@@ -83,7 +83,9 @@ board_press() {
   local key="$1" file="$2" attempt
   x11_shot "$file.before.png"
   for attempt in 1 2 3 4 5; do
-    x11_hold "$key" 0.12
+    # One xdotool call presses and lets go: held across separate calls, a loaded machine
+    # can keep the key down past the arrows' repeat.
+    x11_tap "$key"
     if x11_shot_until 15 "$file" x11_changed_from "$file.before.png" 0 "$board_name_slots"; then
       # A rest, so that the game sees the key let go before it is pressed again.
       sleep 0.3
