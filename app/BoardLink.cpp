@@ -101,11 +101,11 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::
     }
     const int shown = slot(mode, difficulty);
     Token& token = tokens_[shown];
-    if (token.held && since(token.receivedAt, now) > kTokenLifeMilliseconds) {
+    if (token.held && since(token.askedAt, now) > kTokenLifeMilliseconds) {
         token = Token{};
     }
     const Board& board = boards_[shown];
-    bool wantToken = !token.held && tokenRequest_ == 0;
+    bool wantToken = (!token.held || since(token.askedAt, now) > kTokenRenewMilliseconds) && tokenRequest_ == 0;
     bool wantBoard = showingTop && boardRequest_ == 0 &&
                      (!board.read || since(board.readAt, now) > kBoardKeptMilliseconds);
     if (retryDelay_ != 0) {
@@ -126,6 +126,7 @@ void BoardLink::sendDue(Mode mode, Difficulty difficulty, bool showingTop, std::
         request.timeoutMilliseconds = kReadTimeoutMilliseconds;
         tokenRequest_ = http_.send(request);
         tokenSlot_ = shown;
+        tokenAskedAt_ = now;
     }
     if (wantBoard) {
         HttpRequest request;
@@ -214,7 +215,7 @@ void BoardLink::answeredToken(const HttpAnswer& answer, std::uint32_t now) {
     token.held = true;
     token.seed = body["seed"].get<std::uint32_t>();
     token.text = body["token"].get<std::string>();
-    token.receivedAt = now;
+    token.askedAt = tokenAskedAt_;
 }
 
 void BoardLink::answeredBoard(const HttpAnswer& answer, std::uint32_t now) {
@@ -252,7 +253,7 @@ void BoardLink::answeredBoard(const HttpAnswer& answer, std::uint32_t now) {
 
 bool BoardLink::seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {
     const Token& token = tokens_[slot(mode, difficulty)];
-    if (!enabled() || !token.held || since(token.receivedAt, now) > kTokenLifeMilliseconds) {
+    if (!enabled() || !token.held || since(token.askedAt, now) > kTokenLifeMilliseconds) {
         return false;
     }
     seed = token.seed;

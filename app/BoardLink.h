@@ -24,8 +24,13 @@ public:
     static constexpr int kReadTimeoutMilliseconds = 5000;
     static constexpr int kSubmitTimeoutMilliseconds = 15000;
     static constexpr int kRecordTimeoutMilliseconds = 10000;
-    // A token older than this is dropped: the board refuses runs past 2 h 15 min after it.
-    static constexpr std::uint32_t kTokenLifeMilliseconds = 2u * 60 * 60 * 1000;
+    // The board takes a run until 2 h 15 min after its token was issued, counted when the
+    // run arrives, and a run may last 2 h (RunRecord::kMaxPlaySeconds): a token starts a
+    // run only while it is younger than this, leaving 5 min for the name and the retries.
+    // From when it was asked for, as the board issues it later.
+    static constexpr std::uint32_t kTokenLifeMilliseconds = 10u * 60 * 1000;
+    // A fresh one is asked this long after the one held, which serves until it comes.
+    static constexpr std::uint32_t kTokenRenewMilliseconds = 8u * 60 * 1000;
     // A board read is kept this long before the shown board is read again.
     static constexpr std::uint32_t kBoardKeptMilliseconds = 60000;
     // An unreachable board is asked again after 30 s, then twice as long each time, up to 5 min.
@@ -88,7 +93,8 @@ private:
         bool held = false;
         std::uint32_t seed = 0;
         std::string text;
-        std::uint32_t receivedAt = 0;
+        // When it was asked for.
+        std::uint32_t askedAt = 0;
     };
     struct Entry {
         BoardRow row;
@@ -134,6 +140,7 @@ private:
     Token tokens_[4];
     int tokenRequest_ = 0;
     int tokenSlot_ = 0;
+    std::uint32_t tokenAskedAt_ = 0;
     Board boards_[4];
     int boardRequest_ = 0;
     int boardSlot_ = 0;

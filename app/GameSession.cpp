@@ -46,6 +46,9 @@ bool GameSession::prepare(const std::vector<std::string>& arguments) {
 }
 
 bool GameSession::start() {
+    saves_.start();
+    bestFile_.setWriter(&saves_);
+    player_.setWriter(&saves_);
     audio_.init();
     game_.bestScores().setScores(bestFile_.load());
     game_.recorder().setGameVersion(Launch::version());
@@ -135,7 +138,7 @@ void GameSession::followBoard() {
         game_.showBoardTop(shownTop_);
     }
 
-    const bool key = isBoardWatchKeyDown();
+    const bool key = boardWatchKey_;
     const bool pressed = key && !boardWatchKeyWasDown_;
     boardWatchKeyWasDown_ = key;
     if (pressed && game_.watching()) {
@@ -181,7 +184,7 @@ void GameSession::followBoardEvents() {
 
 void GameSession::followWatching() {
     const std::uint32_t now = platformMilliseconds();
-    const bool watchKey = isWatchKeyDown();
+    const bool watchKey = watchKey_;
     const bool watchPressed = watchKey && !watchKeyWasDown_;
     watchKeyWasDown_ = watchKey;
     if (game_.watching()) {
@@ -191,7 +194,7 @@ void GameSession::followWatching() {
         lastActivity_ = now;
         return;
     }
-    if (game_.input().bits() != 0 || watchKey || isBoardWatchKeyDown() || !window_.isActive() ||
+    if (game_.input().bits() != 0 || watchKey || boardWatchKey_ || !window_.isActive() ||
         game_.simulation().run().running) {
         lastActivity_ = now;
     }
@@ -212,6 +215,8 @@ bool GameSession::frame() {
         frameStats_.start();
     }
     if (window_.isRunning()) {
+        watchKey_ = isWatchKeyDown(WatchKey::Best);
+        boardWatchKey_ = isWatchKeyDown(WatchKey::Board);
         followWatching();
         followBoard();
     }
@@ -221,6 +226,8 @@ bool GameSession::frame() {
     }
     frameStats_.printOnce();
     finishGame(window_, game_);
+    // The process ends after this: every save queued is on the disk first.
+    saves_.drain();
     finished_ = true;
     return false;
 }

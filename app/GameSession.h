@@ -11,6 +11,7 @@
 #include "game/BestScoreFile.h"
 #include "game/Game.h"
 #include "game/PlayerFile.h"
+#include "io/FileWriteQueue.h"
 
 #include <cstdint>
 #include <memory>
@@ -95,7 +96,10 @@ private:
     bool firstFrameShown_ = false;
     bool finished_ = false;
     std::uint32_t lastActivity_ = 0;
+    // The watch keys as asked once this frame (a tap is answered once), and the frame before.
+    bool watchKey_ = false;
     bool watchKeyWasDown_ = false;
+    bool boardWatchKey_ = false;
     int exitCode_ = 0;
 
     PlayerFile player_;
@@ -109,4 +113,8 @@ private:
     std::vector<BoardRow> shownTop_;
     std::string shownStatus_;
     bool boardWatchKeyWasDown_ = false;
+
+    // The saves of the best scores, best runs and player file, written off the frame's
+    // thread. Last, so that it is gone, drained, before the files that queue to it.
+    FileWriteQueue saves_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,11 @@
 // timeout. One backend is built per platform: libcurl on a worker thread on Linux
 // (HttpClientCurl.cpp), WinHTTP on a worker thread on Windows (HttpClientWinHttp.cpp), the
 // browser's fetch in the WebAssembly build (HttpClientFetch.cpp).
+// No answer the board gives comes near this (a record is at most 256 KiB): every backend
+// cuts a longer one off, with status 0 and the error saying so, rather than let a server
+// fill the game's memory.
+inline constexpr std::size_t kMaxHttpAnswerBytes = 4u << 20;
+
 struct HttpRequest {
     // GET or POST; a POST's body goes as application/json.
     std::string method = "GET";
@@ -26,7 +32,7 @@ struct HttpAnswer {
     std::string body;
     // Why no answer came, one line, when status is 0.
     std::string error;
-    // The Retry-After header in seconds, 0 when absent.
+    // The Retry-After header in seconds (app/RetryAfter), 0 when absent.
     int retryAfterSeconds = 0;
 };
 

@@ -3,12 +3,15 @@
 // in curl_multi_poll, which send and the destructor interrupt with curl_multi_wakeup.
 
 #include "HttpClient.h"
+#include "RetryAfter.h"
 
 #include "io/FileReader.h"
 
 #include <curl/curl.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <list>
 #include <mutex>
@@ -17,9 +20,6 @@
 
 namespace {
 
-// No answer the board gives comes near this (a record is at most 256 KiB); a server
-// that sends more is cut off rather than allowed to fill the game's memory.
-constexpr std::size_t kMaxAnswerBytes = 4u << 20;
 // Where Debian's libcurl finds the system's certificate authorities when it cannot say.
 constexpr const char* kSystemBundle = "/etc/ssl/certs/ca-certificates.crt";
 
@@ -40,15 +40,13 @@ std::string systemBundlePath() {
     return result;
 }
 
-// The seconds of a Retry-After header; its date form is taken as absent.
+// The seconds of a Retry-After header, 0 when there is none.
 int retryAfterSeconds(CURL* easy) {
     curl_header* header = nullptr;
     if (curl_easy_header(easy, "Retry-After", 0, CURLH_HEADER, -1, &header) != CURLHE_OK || header == nullptr) {
         return 0;
     }
-    char* end = nullptr;
-    const long seconds = std::strtol(header->value, &end, 10);
-    return end != header->value && seconds > 0 && seconds < 86400 ? static_cast<int>(seconds) : 0;
+    return RetryAfter::seconds(header->value, static_cast<std::int64_t>(std::time(nullptr)));
 }
 
 }  // namespace
@@ -100,7 +98,7 @@ struct HttpClient::Backend {
     static std::size_t write(char* data, std::size_t size, std::size_t count, void* user) {
         auto* transfer = static_cast<Transfer*>(user);
         const std::size_t bytes = size * count;
-        if (transfer->body.size() + bytes > kMaxAnswerBytes) {
+        if (transfer->body.size() + bytes > kMaxHttpAnswerBytes) {
             transfer->tooLarge = true;
             return 0;
         }
@@ -182,7 +180,7 @@ struct HttpClient::Backend {
                 answer.body = std::move(transfer->body);
                 answer.retryAfterSeconds = retryAfterSeconds(transfer->easy);
             } else if (transfer->tooLarge) {
-                answer.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes";
+                answer.error = "the answer is larger than " + std::to_string(kMaxHttpAnswerBytes) + " bytes";
             } else if (result == CURLE_OPERATION_TIMEDOUT) {
                 answer.error = "no answer within " + std::to_string(transfer->request.timeoutMilliseconds) + " ms";
             } else {

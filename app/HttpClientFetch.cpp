@@ -4,8 +4,12 @@
 // page's (CORS), and its certificate is checked against the browser's own authorities.
 
 #include "HttpClient.h"
+#include "RetryAfter.h"
 
 #include <emscripten.h>
+
+#include <cstdint>
+#include <ctime>
 
 namespace {
 
@@ -29,7 +33,7 @@ EM_JS(void, fetchCloseClient, (int key), {
 });
 
 EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, const char* body,
-                         int bodyLength, int timeoutMilliseconds), {
+                         int bodyLength, int timeoutMilliseconds, int maxBytes), {
     const client = Module.tamqHttp.clients.get(key);
     const target = UTF8ToString(url);
     const options = { method: UTF8ToString(method), cache: "no-store", credentials: "omit", redirect: "follow" };
@@ -41,6 +45,7 @@ EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, c
     options.signal = controller.signal;
     client.running.set(id, controller);
     let timedOut = false;
+    let tooLarge = false;
     const timer = setTimeout(function() {
         timedOut = true;
         controller.abort();
@@ -53,39 +58,53 @@ EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, c
             client.answers.push(answer);
         }
     };
-    // Seconds, or an HTTP date; anything else counts as absent.
-    const retryAfter = function(text) {
-        if (text === null) {
-            return 0;
-        }
-        text = text.trim();
-        const number = Number(text);
-        const seconds = text !== "" && Number.isFinite(number) ? number : (Date.parse(text) - Date.now()) / 1000;
-        return Number.isFinite(seconds) ? Math.min(Math.max(Math.ceil(seconds), 0), 86400) : 0;
+    // The body piece by piece, given up as soon as it passes the bound the other backends keep.
+    const readAll = function(reader, parts, size) {
+        return reader.read().then(function(part) {
+            if (part.done) {
+                const bytes = new Uint8Array(size);
+                let at = 0;
+                for (const piece of parts) {
+                    bytes.set(piece, at);
+                    at += piece.length;
+                }
+                return bytes;
+            }
+            size += part.value.length;
+            if (size > maxBytes) {
+                tooLarge = true;
+                controller.abort();
+                throw new Error("too large");
+            }
+            parts.push(part.value);
+            return readAll(reader, parts, size);
+        });
     };
-    // The timeout covers the whole answer, body included: the abort ends either wait.
+    // The timeout covers the whole answer, body included: the abort ends either wait. The
+    // Retry-After header goes to the game as it came, read there as every backend reads it.
     let response = null;
     fetch(target, options)
         .then(function(got) {
             response = got;
-            return got.arrayBuffer();
+            return got.body === null ? new Uint8Array(0) : readAll(got.body.getReader(), [], 0);
         })
         .then(function(bytes) {
-            finish({ status: response.status, body: new Uint8Array(bytes), error: "",
-                     retryAfter: retryAfter(response.headers.get("Retry-After")) });
+            finish({ status: response.status, body: bytes, error: "",
+                     retryAfter: response.headers.get("Retry-After") || "" });
         })
         .catch(function(error) {
             // A browser keeps the cause of a failed fetch from the page (refused, no such
             // host, an untrusted certificate, an origin not allowed all read the same).
-            const why = timedOut ? "no answer within " + timeoutMilliseconds + " ms"
+            const why = tooLarge ? "the answer is larger than " + maxBytes + " bytes"
+                      : timedOut ? "no answer within " + timeoutMilliseconds + " ms"
                       : response !== null ? "the answer broke off: " + error.message
                       : error.message + ": not reachable, not trusted or not allowing this page";
-            finish({ status: 0, body: new Uint8Array(0), error: why, retryAfter: 0 });
+            finish({ status: 0, body: new Uint8Array(0), error: why, retryAfter: "" });
         });
 });
 
-// Moves the oldest answer to the front of the taking: its number, status, Retry-After and
-// the lengths of its body and error, so the game can make room for them; 0 when none.
+// Moves the oldest answer to the front of the taking: its number, status, and the lengths
+// of its body, error and Retry-After, so the game can make room for them; 0 when none.
 EM_JS(int, fetchNextAnswer, (int key, int* fields), {
     const client = Module.tamqHttp.clients.get(key);
     if (client.answers.length === 0) {
@@ -93,17 +112,19 @@ EM_JS(int, fetchNextAnswer, (int key, int* fields), {
     }
     const answer = client.answers[0];
     answer.errorBytes = new TextEncoder().encode(answer.error);
+    answer.retryAfterBytes = new TextEncoder().encode(answer.retryAfter);
     HEAP32[(fields >> 2) + 0] = answer.status;
-    HEAP32[(fields >> 2) + 1] = answer.retryAfter;
+    HEAP32[(fields >> 2) + 1] = answer.retryAfterBytes.length;
     HEAP32[(fields >> 2) + 2] = answer.body.length;
     HEAP32[(fields >> 2) + 3] = answer.errorBytes.length;
     return answer.id;
 });
 
-EM_JS(void, fetchTakeAnswer, (int key, char* body, char* error), {
+EM_JS(void, fetchTakeAnswer, (int key, char* body, char* error, char* retryAfter), {
     const answer = Module.tamqHttp.clients.get(key).answers.shift();
     HEAPU8.set(answer.body, body);
     HEAPU8.set(answer.errorBytes, error);
+    HEAPU8.set(answer.retryAfterBytes, retryAfter);
 });
 // clang-format on
 
@@ -125,7 +146,8 @@ void HttpClient::setCertificateAuthority(const std::string&) {}
 int HttpClient::send(const HttpRequest& request) {
     const int id = ++backend_->lastId;
     fetchStart(backend_->key, id, request.method.c_str(), request.url.c_str(), request.body.data(),
-               static_cast<int>(request.body.size()), request.timeoutMilliseconds);
+               static_cast<int>(request.body.size()), request.timeoutMilliseconds,
+               static_cast<int>(kMaxHttpAnswerBytes));
     ++backend_->pending;
     return id;
 }
@@ -138,10 +160,11 @@ bool HttpClient::poll(HttpAnswer& answer) {
     }
     answer.id = id;
     answer.status = fields[0];
-    answer.retryAfterSeconds = fields[1];
+    std::string retryAfter(static_cast<std::size_t>(fields[1]), '\0');
     answer.body.assign(static_cast<std::size_t>(fields[2]), '\0');
     answer.error.assign(static_cast<std::size_t>(fields[3]), '\0');
-    fetchTakeAnswer(backend_->key, answer.body.data(), answer.error.data());
+    fetchTakeAnswer(backend_->key, answer.body.data(), answer.error.data(), retryAfter.data());
+    answer.retryAfterSeconds = RetryAfter::seconds(retryAfter, static_cast<std::int64_t>(std::time(nullptr)));
     --backend_->pending;
     return true;
 }

@@ -1,9 +1,16 @@
 // The Windows backend of HttpClient: WinHTTP, part of Windows itself, so the game ships no
 // extra DLL for its HTTPS. WinHTTP's synchronous calls run on worker threads of our own (a
-// few, so that a slow submission does not hold up a board read). A request is cancelled
-// by closing its handle: when its time is up (seen by poll) or when the client goes.
+// few, so that a slow submission does not hold up a board read). A request's handle is its
+// worker's alone from its opening to its closing: a handle closed by another thread could
+// be handed by Windows to another request while the worker still calls with it. A request
+// whose time is up (seen by poll) or whose client went is dropped by a flag: its answer is
+// given (or thrown away) at once, and its worker stops at its next step, each step bounded
+// by the request's timeout.
 
 #include "HttpClient.h"
+#include "RetryAfter.h"
+#include "WinHttpText.h"
+#include "WinHttpTrust.h"
 
 #include "io/FileReader.h"
 
@@ -13,6 +20,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <ctime>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -28,188 +37,8 @@ using Clock = std::chrono::steady_clock;
 // More threads than the board link ever keeps requests in flight (a token, a board read, a
 // submission, a record).
 constexpr int kMaxWorkers = 4;
-// A board's answers are a few kilobytes and a record at most 256 KiB: anything far larger
-// is not the board, and is not kept in memory (the same bound as the other backends).
-constexpr std::size_t kMaxAnswerBytes = 4u << 20;
 
 std::string late(int timeoutMilliseconds) { return "no answer within " + std::to_string(timeoutMilliseconds) + " ms"; }
-
-std::wstring wide(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-    }
-    return result;
-}
-
-// Why a WinHTTP call failed, in the words of a line on standard error.
-std::string describeError(DWORD code) {
-    switch (code) {
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect";
-    case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection broke";
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server's name is not known";
-    case ERROR_WINHTTP_INVALID_URL: return "not a URL";
-    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return "not an http or https URL";
-    case ERROR_WINHTTP_SECURE_FAILURE: return "TLS refused: the certificate is not trusted";
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "TLS refused: no secure channel to the server";
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "TLS refused: the certificate is for another name";
-    case ERROR_WINHTTP_SECURE_INVALID_CA: return "TLS refused: the certificate is not from a trusted authority";
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "TLS refused: the certificate has expired";
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the answer is not HTTP";
-    case ERROR_WINHTTP_OPERATION_CANCELLED: return "cancelled";
-    default: break;
-    }
-    char text[256] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        GetModuleHandleA("winhttp.dll"), code, 0, text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "WinHTTP error " + std::to_string(code) : message;
-}
-
-// Retry-After is a number of seconds or an HTTP date.
-int retryAfterSeconds(const std::wstring& value) {
-    if (value.empty()) {
-        return 0;
-    }
-    if (std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
-        // A day is as long as anyone is asked to wait; longer numbers are cut there.
-        return value.size() > 6 ? 86400 : std::min(std::stoi(value), 86400);
-    }
-    SYSTEMTIME when{};
-    if (!WinHttpTimeToSystemTime(value.c_str(), &when)) {
-        return 0;
-    }
-    FILETIME whenFile{};
-    FILETIME nowFile{};
-    SystemTimeToFileTime(&when, &whenFile);
-    GetSystemTimeAsFileTime(&nowFile);
-    const auto ticks = [](FILETIME t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    const long long seconds = (ticks(whenFile) - ticks(nowFile) + 9999999) / 10000000;
-    return static_cast<int>(std::clamp(seconds, 0LL, 86400LL));
-}
-
-// The certificates of a PEM file in a store of their own; null when it holds none.
-HCERTSTORE readAuthority(const std::string& pem) {
-    static const std::string begin = "-----BEGIN CERTIFICATE-----";
-    static const std::string end = "-----END CERTIFICATE-----";
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr);
-    if (store == nullptr) {
-        return nullptr;
-    }
-    int added = 0;
-    for (std::size_t at = pem.find(begin); at != std::string::npos; at = pem.find(begin, at + 1)) {
-        const std::size_t stop = pem.find(end, at);
-        if (stop == std::string::npos) {
-            break;
-        }
-        const std::string block = pem.substr(at, stop + end.size() - at);
-        DWORD size = 0;
-        if (!CryptStringToBinaryA(block.data(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
-                                  nullptr, &size, nullptr, nullptr)) {
-            continue;
-        }
-        std::vector<BYTE> der(size);
-        if (CryptStringToBinaryA(block.data(), static_cast<DWORD>(block.size()), CRYPT_STRING_BASE64HEADER,
-                                 der.data(), &size, nullptr, nullptr) &&
-            CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size, CERT_STORE_ADD_ALWAYS,
-                                             nullptr)) {
-            ++added;
-        }
-    }
-    if (added == 0) {
-        CertCloseStore(store, 0);
-        return nullptr;
-    }
-    return store;
-}
-
-// Whether the server's certificate holds for host: through a root the system trusts, or
-// through one of the given authority's certificates as its root. WinHTTP was told to let an
-// unknown root through, so this is where such a chain is judged; the rest of the TLS checks
-// (names, dates, signatures) are the system's own, asked of the chain.
-bool trusted(PCCERT_CONTEXT server, HCERTSTORE authority, const std::wstring& host, std::string& why) {
-    HCERTSTORE search = CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr);
-    if (search == nullptr) {
-        why = "TLS: no certificate store";
-        return false;
-    }
-    CertAddStoreToCollection(search, authority, 0, 0);
-    if (server->hCertStore != nullptr) {
-        CertAddStoreToCollection(search, server->hCertStore, 0, 0);
-    }
-    char serverAuth[] = szOID_PKIX_KP_SERVER_AUTH;
-    LPSTR usages[] = {serverAuth};
-    CERT_CHAIN_PARA para{};
-    para.cbSize = sizeof para;
-    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
-    para.RequestedUsage.Usage.cUsageIdentifier = 1;
-    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (!CertGetCertificateChain(nullptr, server, nullptr, search, &para, 0, nullptr, &chain)) {
-        CertCloseStore(search, 0);
-        why = "TLS: the certificate's chain cannot be built";
-        return false;
-    }
-    std::wstring serverName = host;
-    const auto policyError = [&](DWORD checks) {
-        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
-        ssl.cbSize = sizeof ssl;
-        ssl.dwAuthType = AUTHTYPE_SERVER;
-        ssl.fdwChecks = checks;
-        ssl.pwszServerName = serverName.data();
-        CERT_CHAIN_POLICY_PARA policy{};
-        policy.cbSize = sizeof policy;
-        policy.pvExtraPolicyPara = &ssl;
-        CERT_CHAIN_POLICY_STATUS status{};
-        status.cbSize = sizeof status;
-        if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status)) {
-            return static_cast<DWORD>(CERT_E_CHAINING);
-        }
-        return status.dwError;
-    };
-    // The chain's own verdict first: Wine's policy check lets a chain cut short (no issuer
-    // found) pass, where Windows refuses it.
-    const DWORD trust = chain->TrustStatus.dwErrorStatus;
-    DWORD error = static_cast<DWORD>(CERT_E_UNTRUSTEDROOT);
-    if (trust == CERT_TRUST_NO_ERROR) {
-        error = policyError(0);
-    } else if (trust == CERT_TRUST_IS_UNTRUSTED_ROOT && chain->cChain > 0 && chain->rgpChain[0]->cElement > 0) {
-        const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-        PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
-        PCCERT_CONTEXT known = CertFindCertificateInStore(authority, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING,
-                                                          root, nullptr);
-        if (known != nullptr) {
-            CertFreeCertificateContext(known);
-            error = policyError(SECURITY_FLAG_IGNORE_UNKNOWN_CA);
-        }
-    } else if ((trust & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) == 0) {
-        // Something else is wrong with it (dates, signatures, usage): the policy names it.
-        error = policyError(0);
-        if (error == 0) {
-            error = static_cast<DWORD>(CERT_E_CHAINING);
-        }
-    }
-    CertFreeCertificateChain(chain);
-    CertCloseStore(search, 0);
-    if (error == 0) {
-        return true;
-    }
-    switch (static_cast<HRESULT>(error)) {
-    case CERT_E_UNTRUSTEDROOT: why = "TLS refused: the certificate is not from a trusted authority"; break;
-    case CERT_E_CN_NO_MATCH: why = "TLS refused: the certificate is for another name"; break;
-    case CERT_E_EXPIRED: why = "TLS refused: the certificate has expired"; break;
-    default: why = "TLS refused: the certificate does not hold (" + std::to_string(error) + ")"; break;
-    }
-    return false;
-}
 
 // Closes a WinHTTP handle at the end of a scope.
 struct HandleCloser {
@@ -227,14 +56,12 @@ struct Job {
     Clock::time_point deadline;
 };
 
-// A request a worker is sending. Its handle is closed by whoever gives it up first: the
-// worker when it is done, poll when its time is up, the client when it goes.
+// A request a worker is sending, as the client sees it.
 struct InFlight {
     int id = 0;
     Clock::time_point deadline;
     int timeoutMilliseconds = 0;
-    HINTERNET handle = nullptr;
-    // Answered already (timed out), or no one is left to answer.
+    // Answered already (timed out), or no one is left to answer: the worker stops.
     bool dropped = false;
 };
 
@@ -264,22 +91,6 @@ struct Shared {
         }
     }
 
-    // Takes a request's handle to close, with the mutex held; null when it is gone already.
-    // Other threads close what they take once the mutex is let go, so that a close, however
-    // WinHTTP goes about cancelling, never waits on a worker that waits on the mutex.
-    static HINTERNET takeHandle(InFlight& flight) {
-        HINTERNET handle = flight.handle;
-        flight.handle = nullptr;
-        return handle;
-    }
-
-    static void closeAll(const std::vector<HINTERNET>& handles) {
-        for (HINTERNET handle : handles) {
-            if (handle != nullptr) {
-                WinHttpCloseHandle(handle);
-            }
-        }
-    }
 };
 
 class Exchange {
@@ -304,13 +115,23 @@ private:
     bool failed() {
         const DWORD code = GetLastError();
         if (answer_.error.empty()) {
-            answer_.error = code == ERROR_WINHTTP_TIMEOUT ? late(job_.request.timeoutMilliseconds) : describeError(code);
+            answer_.error = code == ERROR_WINHTTP_TIMEOUT ? late(job_.request.timeoutMilliseconds)
+                                                          : WinHttpText::describeError(code);
         }
         return false;
     }
 
+    // Whether the client gave the request up: then nothing more is asked of WinHTTP.
+    bool dropped() {
+        std::lock_guard<std::mutex> lock(shared_.mutex);
+        if (flight_->dropped && answer_.error.empty()) {
+            answer_.error = "cancelled";
+        }
+        return flight_->dropped;
+    }
+
     bool perform() {
-        const std::wstring url = wide(job_.request.url);
+        const std::wstring url = WinHttpText::wide(job_.request.url);
         URL_COMPONENTS parts{};
         parts.dwStructSize = sizeof parts;
         parts.dwSchemeLength = static_cast<DWORD>(-1);
@@ -342,23 +163,14 @@ private:
         if (connection.handle == nullptr) {
             return failed();
         }
-        HINTERNET request = WinHttpOpenRequest(connection.handle, wide(job_.request.method).c_str(), target.c_str(),
-                                               nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                               secure ? WINHTTP_FLAG_SECURE : 0);
+        // The worker's own handle, closed here when the request is over and by no one else.
+        HandleCloser opened{WinHttpOpenRequest(connection.handle, WinHttpText::wide(job_.request.method).c_str(),
+                                               target.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                               WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0)};
+        HINTERNET request = opened.handle;
         if (request == nullptr) {
             return failed();
         }
-        {
-            std::lock_guard<std::mutex> lock(shared_.mutex);
-            if (flight_->dropped) {
-                WinHttpCloseHandle(request);
-                answer_.error = "cancelled";
-                return failed();
-            }
-            flight_->handle = request;
-        }
-        // From here on the handle may be closed under us by a cancellation: the calls then
-        // fail, and their answer is thrown away.
         // A connection of its own for each request: Wine keeps kept-alive connections for the
         // whole process and hands them on without checking their certificate again, which
         // would carry one client's trust over to another. A few requests a minute can pay
@@ -377,8 +189,8 @@ private:
         const std::string& body = job_.request.body;
         const bool post = job_.request.method == "POST";
         const wchar_t* headers = post ? L"Content-Type: application/json\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
-        if (!WinHttpSendRequest(request, headers, post ? static_cast<DWORD>(-1) : 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                static_cast<DWORD>(body.size()), 0)) {
+        if (dropped() || !WinHttpSendRequest(request, headers, post ? static_cast<DWORD>(-1) : 0,
+                                             WINHTTP_NO_REQUEST_DATA, 0, static_cast<DWORD>(body.size()), 0)) {
             return failed();
         }
         if (judgeChain && !judgeServer(request, host)) {
@@ -387,12 +199,12 @@ private:
         for (std::size_t sent = 0; sent < body.size();) {
             DWORD wrote = 0;
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(body.size() - sent, 1u << 20));
-            if (!WinHttpWriteData(request, body.data() + sent, chunk, &wrote) || wrote == 0) {
+            if (dropped() || !WinHttpWriteData(request, body.data() + sent, chunk, &wrote) || wrote == 0) {
                 return failed();
             }
             sent += wrote;
         }
-        if (!WinHttpReceiveResponse(request, nullptr)) {
+        if (dropped() || !WinHttpReceiveResponse(request, nullptr)) {
             return failed();
         }
         DWORD status = 0;
@@ -401,7 +213,8 @@ private:
                                  WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
             return failed();
         }
-        answer_.retryAfterSeconds = retryAfterSeconds(header(request, WINHTTP_QUERY_RETRY_AFTER));
+        answer_.retryAfterSeconds = RetryAfter::seconds(WinHttpText::header(request, WINHTTP_QUERY_RETRY_AFTER),
+                                                      static_cast<std::int64_t>(std::time(nullptr)));
         if (!readBody(request)) {
             return failed();
         }
@@ -416,38 +229,22 @@ private:
             answer_.error = "TLS: the server showed no certificate";
             return failed();
         }
-        const bool good = trusted(server, authority_, host, answer_.error);
+        const bool good = WinHttpTrust::trusted(server, authority_, host, answer_.error);
         CertFreeCertificateContext(server);
         return good;
-    }
-
-    static std::wstring header(HINTERNET request, DWORD which) {
-        DWORD size = 0;
-        WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
-                            WINHTTP_NO_HEADER_INDEX);
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
-            return {};
-        }
-        std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-        if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
-                                 WINHTTP_NO_HEADER_INDEX)) {
-            return {};
-        }
-        value.resize(size / sizeof(wchar_t));
-        return value;
     }
 
     bool readBody(HINTERNET request) {
         for (;;) {
             DWORD available = 0;
-            if (!WinHttpQueryDataAvailable(request, &available)) {
+            if (dropped() || !WinHttpQueryDataAvailable(request, &available)) {
                 return failed();
             }
             if (available == 0) {
                 return true;
             }
-            if (answer_.body.size() + available > kMaxAnswerBytes) {
-                answer_.error = "the answer is larger than " + std::to_string(kMaxAnswerBytes) + " bytes";
+            if (answer_.body.size() + available > kMaxHttpAnswerBytes) {
+                answer_.error = "the answer is larger than " + std::to_string(kMaxHttpAnswerBytes) + " bytes";
                 return failed();
             }
             const std::size_t at = answer_.body.size();
@@ -501,8 +298,6 @@ void work(std::shared_ptr<Shared> shared) {
         if (!flight->dropped) {
             shared->done.push_back(std::move(answer));
         }
-        // Its calls are over: closing cannot wait on anything.
-        Shared::closeAll({Shared::takeHandle(*flight)});
         shared->inFlight.erase(flight);
     }
     --shared->workers;
@@ -521,26 +316,21 @@ HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) {
     shared.session = WinHttpOpen(L"TAMQ 4 Pelrok", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, 0);
     if (shared.session == nullptr) {
-        shared.sessionError = "WinHTTP cannot start: " + describeError(GetLastError());
+        shared.sessionError = "WinHTTP cannot start: " + WinHttpText::describeError(GetLastError());
     }
 }
 
 HttpClient::~HttpClient() {
     Shared& shared = *backend_->shared;
-    std::vector<HINTERNET> cancelled;
-    {
-        std::lock_guard<std::mutex> lock(shared.mutex);
-        shared.stopping = true;
-        shared.queue.clear();
-        for (InFlight& flight : shared.inFlight) {
-            flight.dropped = true;
-            cancelled.push_back(Shared::takeHandle(flight));
-        }
-        // The workers are never joined: each leaves once its call returns, and the last one
-        // out releases the session.
-        shared.wake.notify_all();
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    shared.stopping = true;
+    shared.queue.clear();
+    for (InFlight& flight : shared.inFlight) {
+        flight.dropped = true;
     }
-    Shared::closeAll(cancelled);
+    // The workers are never joined: each leaves once its call returns, and the last one out
+    // releases the session.
+    shared.wake.notify_all();
 }
 
 void HttpClient::setCertificateAuthority(const std::string& pemFile) {
@@ -550,7 +340,7 @@ void HttpClient::setCertificateAuthority(const std::string& pemFile) {
         std::string pem;
         if (!FileReader::read(pemFile, pem, fault)) {
             fault = pemFile + ": " + fault;
-        } else if ((store = readAuthority(pem)) == nullptr) {
+        } else if ((store = WinHttpTrust::readAuthority(pem)) == nullptr) {
             fault = pemFile + ": no PEM certificate in it";
         }
     }
@@ -582,15 +372,13 @@ int HttpClient::send(const HttpRequest& request) {
 bool HttpClient::poll(HttpAnswer& answer) {
     Backend& backend = *backend_;
     Shared& shared = *backend.shared;
-    std::vector<HINTERNET> cancelled;
-    std::unique_lock<std::mutex> lock(shared.mutex);
+    std::lock_guard<std::mutex> lock(shared.mutex);
     // WinHTTP's timeouts hold for each step of a request; the request's own is for the whole
     // of it, counted from send, queue included.
     const Clock::time_point now = Clock::now();
     for (InFlight& flight : shared.inFlight) {
         if (!flight.dropped && now >= flight.deadline) {
             flight.dropped = true;
-            cancelled.push_back(Shared::takeHandle(flight));
             HttpAnswer timedOut;
             timedOut.id = flight.id;
             timedOut.error = late(flight.timeoutMilliseconds);
@@ -614,8 +402,6 @@ bool HttpClient::poll(HttpAnswer& answer) {
         shared.done.pop_front();
         --backend.pending;
     }
-    lock.unlock();
-    Shared::closeAll(cancelled);
     return answered;
 }
 

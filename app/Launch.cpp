@@ -1,8 +1,12 @@
 #include "Launch.h"
 
 #include "ContentFolder.h"
+#include "io/RunRecord.h"
 
 #include <cstdio>
+
+// Every record carries the version; a record keeps no longer one.
+static_assert(sizeof TAMQ_VERSION - 1 <= RunRecord::kMaxVersionLength, "the game's version is too long for its records");
 
 const char* Launch::version() { return TAMQ_VERSION; }
 

@@ -10,6 +10,11 @@
 // The few services of the operating system that the shell uses outside the window:
 // each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
 
+// The shell's keys to watch a recorded run: R (the player's best run) and T (the board's).
+// The rules never see them; they latch like the game keys.
+enum class WatchKey { Best, Board };
+inline constexpr WatchKey kWatchKeys[] = {WatchKey::Best, WatchKey::Board};
+
 // The folder of the running executable; empty when the system cannot tell.
 std::filesystem::path executableFolder();
 
@@ -36,6 +41,8 @@ std::string userDataFolder();
 
 // The platform's own code for a game key's key: SDL's scan code, the Win32 virtual key.
 int nativeKeyOf(GameKey key);
+// And for a watch key's: R and T.
+int nativeKeyOf(WatchKey key);
 
 // Whether a game key counts as down for the coming update: its key held or pressed since
 // the last question (Window::takeLatchedKey), answered only while our window has the
@@ -46,10 +53,9 @@ int nativeKeyOf(GameKey key);
 // the game polls.
 bool isGameKeyDown(GameKey key);
 
-// Whether R or a controller's B button is held, under the same focus rule: the shell's key
-// to watch the best run from the title screen. The rules never see it.
-bool isWatchKeyDown();
-
-// Whether T or a controller's Back button is held, under the same focus rule: the shell's
-// key to watch the online board's best run of the shown mode and difficulty.
-bool isBoardWatchKeyDown();
+// Whether R (WatchKey::Best) or a controller's B button is held or was tapped since the last
+// question, under the same focus rule: the shell's key to watch the best run from the
+// title screen. T (WatchKey::Board) or a controller's Back: the online board's best run of
+// the shown mode and difficulty. The rules never see them. Asked once a frame, as a tap is
+// answered once.
+bool isWatchKeyDown(WatchKey key);

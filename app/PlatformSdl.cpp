@@ -66,10 +66,18 @@ int nativeKeyOf(GameKey key) {
     return SDL_SCANCODE_UNKNOWN;
 }
 
-bool isGameKeyDown(GameKey key) {
-    // The game draws in one window, whose context is current from its creation to its end.
+namespace {
+
+// The game draws in one window, whose context is current from its creation to its end.
+Window* gameWindow() {
     SDL_Window* native = SDL_GL_GetCurrentWindow();
-    auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+    return native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+}
+
+}  // namespace
+
+bool isGameKeyDown(GameKey key) {
+    Window* window = gameWindow();
     if (window == nullptr) {
         return false;
     }
@@ -85,24 +93,19 @@ bool isGameKeyDown(GameKey key) {
     return window->gamepad().holds(key);
 }
 
-namespace {
+int nativeKeyOf(WatchKey key) { return key == WatchKey::Best ? SDL_SCANCODE_R : SDL_SCANCODE_T; }
 
-// A shell key (not a game key) held on the keyboard or a controller, under the focus rule of
-// the game keys.
-bool isShellKeyDown(SDL_Scancode key, bool (Gamepad::*holds)() const) {
-    SDL_Window* native = SDL_GL_GetCurrentWindow();
-    auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+bool isWatchKeyDown(WatchKey key) {
+    // Under the game keys' rules: a tap shorter than a frame was latched by the window.
+    Window* window = gameWindow();
     if (window == nullptr) {
         return false;
     }
-    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[key] != 0) {
+    if (window->takeLatchedKey(key)) {
         return true;
     }
-    return (window->gamepad().*holds)();
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[nativeKeyOf(key)] != 0) {
+        return true;
+    }
+    return key == WatchKey::Best ? window->gamepad().holdsWatch() : window->gamepad().holdsBoardWatch();
 }
-
-}  // namespace
-
-bool isWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_R, &Gamepad::holdsWatch); }
-
-bool isBoardWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_T, &Gamepad::holdsBoardWatch); }

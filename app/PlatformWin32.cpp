@@ -104,14 +104,15 @@ bool isGameKeyDown(GameKey key) {
     return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || window->gamepad().holds(key);
 }
 
-bool isWatchKeyDown() {
-    Window* window = focusedGameWindow();
-    return window != nullptr && (keyHeld('R') || window->gamepad().holdsWatch());
-}
+int nativeKeyOf(WatchKey key) { return key == WatchKey::Best ? 'R' : 'T'; }
 
-bool isBoardWatchKeyDown() {
+bool isWatchKeyDown(WatchKey key) {
     Window* window = focusedGameWindow();
-    return window != nullptr && (keyHeld('T') || window->gamepad().holdsBoardWatch());
+    if (window == nullptr) {
+        return false;
+    }
+    const bool pad = key == WatchKey::Best ? window->gamepad().holdsWatch() : window->gamepad().holdsBoardWatch();
+    return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || pad;
 }
 
 void* createWglContext(void* deviceContext) {

@@ -6,9 +6,9 @@
 namespace {
 
 // clang-format off
-EM_JS(void, pageTakeFrame, (int runOn, int paused), {
+EM_JS(void, pageTakeFrame, (int runOn, int paused, int board), {
     if (typeof tamqTouch !== 'undefined') {
-        tamqTouch.takeFrame(runOn !== 0, paused !== 0);
+        tamqTouch.takeFrame(runOn !== 0, paused !== 0, board !== 0);
     }
 });
 EM_JS(int, pageFrameBits, (), { return typeof tamqTouch === 'undefined' ? -1 : tamqTouch.frameBits(); });
@@ -18,7 +18,9 @@ EM_JS(double, pageStickY, (), { return tamqTouch.stickY(); });
 
 } // namespace
 
-void TouchControls::beginFrame(bool runOn, bool paused) { pageTakeFrame(runOn ? 1 : 0, paused ? 1 : 0); }
+void TouchControls::beginFrame(bool runOn, bool paused, bool board) {
+    pageTakeFrame(runOn ? 1 : 0, paused ? 1 : 0, board ? 1 : 0);
+}
 
 void TouchControls::addTo(Gamepad& pad) {
     const int bits = pageFrameBits();
@@ -28,7 +30,7 @@ void TouchControls::addTo(Gamepad& pad) {
     }
 }
 #else
-void TouchControls::beginFrame(bool, bool) {}
+void TouchControls::beginFrame(bool, bool, bool) {}
 void TouchControls::addTo(Gamepad&) {}
 #endif
 
@@ -42,6 +44,8 @@ void TouchControls::addFrame(Gamepad& pad, unsigned pageBits, float stickX, floa
         {kPageMode, Gamepad::kX},
         {kPagePattern, Gamepad::kY},
         {kPagePause, Gamepad::kStart},
+        {kPageWatch, Gamepad::kB},
+        {kPageBoardWatch, Gamepad::kBack},
     };
     unsigned buttons = 0;
     for (const Pair& pair : kPairs) {

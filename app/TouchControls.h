@@ -4,7 +4,8 @@
 
 // The browser page's touch controls (web/touch.js) as one more game controller: the thumb's
 // stick steers like the left stick, the EASY/HARD and NORMAL/RANDOM buttons are X and Y,
-// the pause button is Start, and a thumb put down while no run is on is A. So a phone
+// the pause button is Start, the watch buttons are B and Back, and a thumb put down while
+// no run is on is A. So a phone
 // reaches the rules and the pause the way a key or a pad does. The page keeps what the
 // fingers did; the game takes it once a frame, so every reading in a frame agrees and a
 // press shorter than a frame still counts for one. Outside a browser there is no page:
@@ -17,11 +18,14 @@ public:
         kPageMode = 1u << 1,
         kPagePattern = 1u << 2,
         kPagePause = 1u << 3,
+        kPageWatch = 1u << 4,
+        kPageBoardWatch = 1u << 5,
     };
 
     // Takes the fingers' frame from the page, told whether a run is going on and whether
-    // the game is paused: a thumb put down then starts nothing.
-    static void beginFrame(bool runOn, bool paused);
+    // the game is paused (a thumb put down then starts nothing), and whether the game has
+    // an online board (whose best run the page then offers to watch).
+    static void beginFrame(bool runOn, bool paused, bool board);
     // Adds the frame taken by beginFrame to the controllers; nothing on a page without them.
     static void addTo(Gamepad& pad);
 

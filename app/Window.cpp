@@ -3,6 +3,9 @@
 #include "Platform.h"
 #include "game/Game.h"
 
+#include <chrono>
+#include <thread>
+
 namespace {
 
 void resizeGame(void* target, int width, int height) {
@@ -31,6 +34,15 @@ float Window::elapsedSeconds() {
     return static_cast<float>(difference) / 1000.0f;
 }
 
+void Window::paceFrame() {
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    const std::int64_t wait = pacer_.waitAfterSwap(now.count());
+    if (wait > 0) {
+        std::this_thread::sleep_for(std::chrono::microseconds(wait));
+    }
+}
+
 void Window::setFullscreen(bool fullscreen) {
     if (fullscreen == fullscreen_) {
         return;
@@ -56,17 +68,25 @@ void Window::togglePause() {
 void Window::latchNativeKey(int nativeKey) {
     for (GameKey key : kGameKeys) {
         if (nativeKeyOf(key) == nativeKey) {
-            latchedKeys_ |= 1u << static_cast<unsigned>(key);
+            latchedKeys_ |= bitOf(key);
+        }
+    }
+    for (WatchKey key : kWatchKeys) {
+        if (nativeKeyOf(key) == nativeKey) {
+            latchedKeys_ |= bitOf(key);
         }
     }
 }
 
-bool Window::takeLatchedKey(GameKey key) {
-    const unsigned bit = 1u << static_cast<unsigned>(key);
+bool Window::takeLatchedBit(unsigned bit) {
     const bool latched = (latchedKeys_ & bit) != 0;
     latchedKeys_ &= ~bit;
     return latched;
 }
+
+bool Window::takeLatchedKey(GameKey key) { return takeLatchedBit(bitOf(key)); }
+
+bool Window::takeLatchedKey(WatchKey key) { return takeLatchedBit(bitOf(key)); }
 
 bool Window::handleMessage(WindowMessage message, int a, int b) {
     switch (message) {

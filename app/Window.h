@@ -1,6 +1,8 @@
 #pragma once
 
+#include "FramePacer.h"
 #include "Gamepad.h"
+#include "Platform.h"
 #ifdef _WIN32
 #include "XInputPads.h"
 #endif
@@ -78,6 +80,8 @@ public:
     void latchNativeKey(int nativeKey);
     // Whether the game key went down since the last time this was asked; asking clears it.
     bool takeLatchedKey(GameKey key);
+    // The same for a watch key, which latches as the game keys do.
+    bool takeLatchedKey(WatchKey key);
 
     // Handles every waiting native event without waiting for new ones.
     void pumpMessages();
@@ -113,12 +117,18 @@ private:
     void releaseContext();
     // Backend: ask for vertical sync on the current context; sets swapInterval_.
     void enableVsync();
+    // After a swap: sleeps until the display's next frame is due when the swap came back
+    // sooner (no vertical sync, or one that does not wait).
+    void paceFrame();
     // Backend: the native part of setFullscreen, on an existing window.
     void applyFullscreen(bool fullscreen);
 
     bool active_ = true;
-    // One bit per game key (1 << GameKey), set by latchNativeKey.
+    // One bit per game key (1 << GameKey), then one per watch key, set by latchNativeKey.
     unsigned latchedKeys_ = 0;
+    static unsigned bitOf(GameKey key) { return 1u << static_cast<unsigned>(key); }
+    static unsigned bitOf(WatchKey key) { return 1u << (kGameKeyCount + static_cast<unsigned>(key)); }
+    bool takeLatchedBit(unsigned bit);
     bool muted_ = false;
     Game* game_ = nullptr;
     bool running_ = false;
@@ -138,6 +148,10 @@ private:
     // A single-buffered surface (SDL's offscreen pbuffer) presents nothing on a swap,
     // so nothing holds the loop back from running ahead of the rasteriser.
     bool finishOnSwap_ = false;
+    FramePacer pacer_;
+    // Whether swaps are paced (a display shows them; not in a browser, whose animation
+    // frames set the pace).
+    bool paced_ = false;
     Gamepad gamepad_;
 #ifdef _WIN32
     XInputPads pads_;

@@ -9,6 +9,7 @@
 #include <SDL2/SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -235,13 +236,20 @@ void Window::enableVsync() {
     return;
 #endif
     // Adaptive sync first: a late frame is shown at once instead of waiting a whole refresh.
+    swapInterval_ = 0;
     for (int interval : {-1, 1}) {
         if (SDL_GL_SetSwapInterval(interval) == 0) {
             swapInterval_ = interval;
-            return;
+            break;
         }
     }
-    swapInterval_ = 0;
+    SDL_DisplayMode mode{};
+    const bool known = SDL_GetWindowDisplayMode(sdlWindow(windowHandle_), &mode) == 0;
+    pacer_.init(known ? mode.refresh_rate : 0, swapInterval_ != 0);
+    // SDL's offscreen driver shows nothing: no display to keep pace with, and the tests
+    // that draw through it run as fast as they can.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    paced_ = driver == nullptr || std::strcmp(driver, "offscreen") != 0;
 }
 
 void Window::releaseContext() {
@@ -295,5 +303,8 @@ void Window::swapBuffers() {
     // rasteriser's queue one frame deep, so closing never waits on seconds of old frames.
     if (finishOnSwap_) {
         glFinish();
+    }
+    if (paced_) {
+        paceFrame();
     }
 }

@@ -209,16 +209,15 @@ void Window::enableVsync() {
     // WGL_EXT_swap_control: an extension, so its absence only means no vertical sync.
     auto setInterval = reinterpret_cast<SwapInterval>(glProcAddress("wglSwapIntervalEXT"));
     swapInterval_ = 0;
-    if (setInterval == nullptr) {
-        return;
-    }
     // Adaptive sync first (WGL_EXT_swap_control_tear): a late frame is shown at once.
     for (int interval : {-1, 1}) {
-        if (setInterval(interval)) {
+        if (setInterval != nullptr && setInterval(interval)) {
             swapInterval_ = interval;
-            return;
+            break;
         }
     }
+    pacer_.init(GetDeviceCaps(nativeDc(deviceContext_), VREFRESH), swapInterval_ != 0);
+    paced_ = true;
 }
 
 void Window::releaseContext() {
@@ -293,5 +292,8 @@ void Window::swapBuffers() {
     // After close there is no context to present.
     if (deviceContext_ != nullptr && renderingContext_ != nullptr) {
         SwapBuffers(nativeDc(deviceContext_));
+        if (paced_) {
+            paceFrame();
+        }
     }
 }

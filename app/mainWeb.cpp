@@ -46,7 +46,7 @@ void showState(GameSession& session) {
 void browserFrame(void* argument) {
     auto* session = static_cast<GameSession*>(argument);
     TouchControls::beginFrame(session->game().running() && !session->game().gameOver(),
-                              !session->window().isActive());
+                              !session->window().isActive(), session->board() != nullptr);
     if (!session->frame()) {
         emscripten_cancel_main_loop();
         return;

@@ -5,8 +5,8 @@ void PlayerController::step(float dt) {
     directionY = down ? -1.0f : (up ? 1.0f : 0.0f);
     currentSpeed = speed;
 
-    float& x = position[0];
-    float& y = position[1];
+    float& x = position->x;
+    float& y = position->y;
     x = x + (currentSpeed * dt) * directionX;
     y = y + (currentSpeed * dt) * directionY;
 

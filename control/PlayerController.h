@@ -1,5 +1,7 @@
 #pragma once
 
+#include "math/Vec2.h"
+
 // Turns the four arrow keys into the truck's motion: one constant speed per axis,
 // no inertia, held inside the part of the road the truck may use.
 class PlayerController {
@@ -16,8 +18,8 @@ public:
     bool down = false;
     bool left = false;
     bool right = false;
-    // The truck's x, then y; owned by the truck sprite.
-    float* position = nullptr;
+    // The truck's place, owned by the simulation.
+    Vec2* position = nullptr;
     float directionX = 0.0f;
     float directionY = 1.0f;
     float currentSpeed = 0.0f;

@@ -1,6 +1,5 @@
 #include "game/BestScoreFile.h"
 
-#include "io/AtomicFile.h"
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 
@@ -16,9 +15,8 @@ BestScoreFile::BestScoreFile(std::string folder)
     : folder_(std::move(folder)), path_(folder_.empty() ? "" : folder_ + "/best.json") {}
 
 void BestScoreFile::reportOnce(const std::string& line) {
-    if (!reported_) {
+    if (!reported_.exchange(true)) {
         FaultReporter::report(line);
-        reported_ = true;
     }
 }
 
@@ -66,14 +64,13 @@ bool BestScoreFile::writeFile(const std::string& path, std::string_view content,
                    "); playing on without keeping it");
         return false;
     }
-    std::string fault;
-    if (!AtomicFile::replace(path, content, fault)) {
-        reportOnce(path + ": " + fault + "; playing on without keeping " + what);
-        return false;
-    }
-    if (savedHook_ != nullptr) {
-        savedHook_(path);
-    }
+    writer_->write(path, std::string(content), [this, path, what](bool ok, const std::string& fault) {
+        if (!ok) {
+            reportOnce(path + ": " + fault + "; playing on without keeping " + what);
+        } else if (savedHook_ != nullptr) {
+            savedHook_(path);
+        }
+    });
     return true;
 }
 
@@ -86,6 +83,11 @@ std::string BestScoreFile::runPath(Mode mode, Difficulty difficulty) const {
 }
 
 bool BestScoreFile::loadRun(Mode mode, Difficulty difficulty, RunRecord& record) {
+    // A run saved a moment ago is read as it was saved: the rare watch right after a new
+    // best waits for its write.
+    if (writer_->pending() > 0) {
+        writer_->drain();
+    }
     const std::string path = runPath(mode, difficulty);
     std::error_code error;
     if (path.empty() || !std::filesystem::exists(path, error)) {

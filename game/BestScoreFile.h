@@ -1,8 +1,10 @@
 #pragma once
 
 #include "game/BestScores.h"
+#include "io/FileWriteQueue.h"
 #include "io/RunRecord.h"
 
+#include <atomic>
 #include <string>
 
 // Where the best scores live between runs of the game: "best.json" in the player's data
@@ -20,12 +22,17 @@ public:
 
     // The stored bests; zero for all when there is no file or it is damaged (reported).
     BestScores load();
-    // Writes the bests. False when the folder or file cannot be written; only the first
-    // failure is reported.
+    // Writes the bests, or queues them. False when the folder cannot be made or written to
+    // (a failure of a queued write is reported when it happens); only the first failure is
+    // reported.
     bool save(const BestScores& scores);
 
-    // Called with the file's path after each save that wrote it: where the folder lives
-    // elsewhere too (the browser's IndexedDB), the platform copies it there.
+    // Where the saves are written: off the game's thread when the shell gives a started
+    // queue, which must outlive this file's saves. Without one they are written at once.
+    void setWriter(FileWriteQueue* writer) { writer_ = writer != nullptr ? writer : &ownWriter_; }
+
+    // Called with the file's path after each save that wrote it (on the writer's thread):
+    // where the folder lives elsewhere too (the browser's IndexedDB), the platform copies it there.
     using SavedHook = void (*)(const std::string& path);
     void setSavedHook(SavedHook hook) { savedHook_ = hook; }
 
@@ -47,6 +54,8 @@ private:
 
     std::string folder_;
     std::string path_;
-    bool reported_ = false;
+    std::atomic<bool> reported_ = false;
     SavedHook savedHook_ = nullptr;
+    FileWriteQueue ownWriter_;
+    FileWriteQueue* writer_ = &ownWriter_;
 };

@@ -212,17 +212,18 @@ void Game::watchTick() {
 
 void Game::runTicks(int count) {
     events_.clear();
+    // The name is typed by the frame: the keys were read once for all its ticks.
+    if (!replay_ && nameEntry_.active() && count > 0) {
+        if (nameEntry_.frame(input_, count)) {
+            enteredName_ = nameEntry_.name();
+            keysToRelease_ = true;
+        }
+        nameEntryScreen_.show(nameEntry_);
+    }
     for (int i = 0; i < count; ++i) {
         if (replay_) {
             watchTick();
             continue;
-        }
-        if (nameEntry_.active()) {
-            if (nameEntry_.tick(input_)) {
-                enteredName_ = nameEntry_.name();
-                keysToRelease_ = true;
-            }
-            nameEntryScreen_.show(nameEntry_);
         }
         keysToRelease_ = keysToRelease_ && input_.bits() != 0;
         const GameInput input = keysToRelease_ || nameEntry_.active() ? GameInput{} : input_;

@@ -35,12 +35,12 @@ void NameEntry::start(const std::string& initial, const GameInput& held) {
     previous_ = held;
     ignored_ = held;
     for (int& ticks : heldTicks_) {
-        ticks = 0;
+        ticks = -1;
     }
 }
 
-bool NameEntry::tick(const GameInput& input) {
-    if (!active_) {
+bool NameEntry::frame(const GameInput& input, int ticks) {
+    if (!active_ || ticks <= 0) {
         return false;
     }
     for (GameKey key : kGameKeys) {
@@ -60,16 +60,23 @@ bool NameEntry::tick(const GameInput& input) {
         refused_ = true;
     }
     for (GameKey key : kArrows) {
-        int& ticks = heldTicks_[static_cast<int>(key)];
+        int& held = heldTicks_[static_cast<int>(key)];
         if (!down(key)) {
-            ticks = 0;
+            held = -1;
             continue;
         }
-        const bool repeats = ticks >= kRepeatAfter && (ticks - kRepeatAfter) % kRepeatEvery == 0;
-        if (ticks == 0 || repeats) {
+        if (held < 0) {
+            press(key);
+            held = 0;
+            continue;
+        }
+        const int before = held;
+        held += ticks;
+        // The repeats due by now, of which this frame acts once.
+        const auto repeatsBy = [](int t) { return t < kRepeatAfter ? 0 : 1 + (t - kRepeatAfter) / kRepeatEvery; };
+        if (repeatsBy(held) > repeatsBy(before)) {
             press(key);
         }
-        ++ticks;
     }
     return false;
 }

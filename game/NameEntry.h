@@ -5,9 +5,11 @@
 #include <string>
 
 // The arcade way of typing a name with a joystick: twelve slots, UP and DOWN turn the
-// character under the cursor, LEFT and RIGHT move the cursor, SPACE confirms. Driven tick
-// by tick with the keys of each tick; a key acts when it goes down and, for the arrows,
-// again while it stays held. Keys already held when the entry starts count only once let
+// character under the cursor, LEFT and RIGHT move the cursor, SPACE confirms. Driven frame
+// by frame with the frame's keys and its ticks; a key acts when it goes down and, for the
+// arrows, again while it stays held, at most once a frame: a frame however long (a tap
+// latched for it, a stalled machine) is one press, and the held time counts only from
+// the frames after the one the key went down in. Keys already held when the entry starts count only once let
 // go, so the steering of a run that just ended neither moves the cursor nor confirms.
 // Knows nothing of drawing: NameEntryScreen shows it.
 class NameEntry {
@@ -26,8 +28,9 @@ public:
     // set left out, cut to twelve), the cursor after its last character; held are the
     // keys down right now.
     void start(const std::string& initial, const GameInput& held = {});
-    // One tick's keys. True on the tick the name is confirmed; the entry is then done.
-    bool tick(const GameInput& input);
+    // One frame's keys, held for its ticks. True on the frame the name is confirmed; the
+    // entry is then done.
+    bool frame(const GameInput& input, int ticks);
 
     bool active() const { return active_; }
     // The twelve slots, blanks included.
@@ -49,6 +52,6 @@ private:
     GameInput previous_;
     // Keys down at the start, ignored until released.
     GameInput ignored_;
-    // Ticks each arrow has been held, indexed by GameKey.
-    int heldTicks_[8] = {};
+    // Ticks each arrow has been held after its press's frame, indexed by GameKey; -1 when up.
+    int heldTicks_[kGameKeyCount] = {};
 };

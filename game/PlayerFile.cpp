@@ -1,7 +1,6 @@
 #include "game/PlayerFile.h"
 
 #include "game/BestScores.h"
-#include "io/AtomicFile.h"
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 #include "io/JsonFile.h"
@@ -145,18 +144,23 @@ bool PlayerFile::save() {
     if (folder_.empty()) {
         return false;
     }
+    const auto reportOnce = [this](const std::string& why) {
+        if (!reported_.exchange(true)) {
+            FaultReporter::report(path_, why + "; the player's name and key are not kept");
+        }
+    };
     std::error_code error;
     std::filesystem::create_directories(folder_, error);
-    std::string fault;
-    if (error || !AtomicFile::replace(path_, toJson(), fault)) {
-        if (!reported_) {
-            FaultReporter::report(path_, (error ? error.message() : fault) + "; the player's name and key are not kept");
-            reported_ = true;
-        }
+    if (error) {
+        reportOnce(error.message());
         return false;
     }
-    if (savedHook_ != nullptr) {
-        savedHook_(path_);
-    }
+    writer_->write(path_, toJson(), [this, reportOnce](bool ok, const std::string& fault) {
+        if (!ok) {
+            reportOnce(fault);
+        } else if (savedHook_ != nullptr) {
+            savedHook_(path_);
+        }
+    });
     return true;
 }

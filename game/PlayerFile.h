@@ -1,7 +1,9 @@
 #pragma once
 
+#include "io/FileWriteQueue.h"
 #include "sim/RunState.h"
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -35,7 +37,12 @@ public:
     void setName(const std::string& name);
     void setBoardScore(Mode mode, Difficulty difficulty, int score);
 
-    // Called with the file's path after each save (the browser copies it to its storage).
+    // Where the saves are written: off the game's thread when the shell gives a started
+    // queue, which must outlive this file's saves. Without one they are written at once.
+    void setWriter(FileWriteQueue* writer) { writer_ = writer != nullptr ? writer : &ownWriter_; }
+
+    // Called with the file's path after each save, on the writer's thread (the browser
+    // copies it to its storage).
     using SavedHook = void (*)(const std::string& path);
     void setSavedHook(SavedHook hook) { savedHook_ = hook; }
 
@@ -57,6 +64,8 @@ private:
     std::string name_;
     std::string playerKey_;
     std::map<std::string, int> boards_;
-    bool reported_ = false;
+    std::atomic<bool> reported_ = false;
     SavedHook savedHook_ = nullptr;
+    FileWriteQueue ownWriter_;
+    FileWriteQueue* writer_ = &ownWriter_;
 };

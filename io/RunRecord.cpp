@@ -17,8 +17,10 @@ std::string RunRecord::toBytes() const {
     ByteWriter out;
     out.writeBytes(std::string_view(kMagic, sizeof kMagic));
     out.writeU16(kFormatVersion);
-    out.writeU8(static_cast<uint8_t>(gameVersion.size()));
-    out.writeBytes(gameVersion);
+    // The reader takes no longer version: a longer one is cut rather than written unreadable.
+    const std::string_view version = std::string_view(gameVersion).substr(0, kMaxVersionLength);
+    out.writeU8(static_cast<uint8_t>(version.size()));
+    out.writeBytes(version);
     out.writeU16(tickRate);
     out.writeU32(seed);
     out.writeU8(mode);

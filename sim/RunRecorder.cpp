@@ -5,6 +5,9 @@
 
 #include <vector>
 
+// A key byte holds every game key, and nothing else.
+static_assert(RunRecord::kKeyBits == (1u << kGameKeyCount) - 1, "a record's key bits are the game keys");
+
 void RunRecorder::follow(const Simulation& sim, const GameInput& input) {
     if (sim.events().has(GameEvent::Started)) {
         // The lists keep their room from run to run, and start with room for an hour of

@@ -4,6 +4,8 @@
 #include "io/FileReader.h"
 #include "io/Fnv1a.h"
 
+#include <filesystem>
+
 bool SimContent::load(const std::string& trafficPath, const std::string& colliderPath) {
     const bool collider = loadCollider(colliderPath);
     trafficPath_ = trafficPath;
@@ -22,8 +24,17 @@ bool SimContent::loadCollider(const std::string& colliderPath) {
 }
 
 bool SimContent::reloadTraffic() {
+    std::error_code error;
+    const auto changed = std::filesystem::last_write_time(trafficPath_, error);
+    const long long stamp = error ? 0 : static_cast<long long>(changed.time_since_epoch().count());
+    const std::uintmax_t size = error ? 0 : std::filesystem::file_size(trafficPath_, error);
+    if (!error && stamp != 0 && trafficRead_ && stamp == trafficStamp_ && size == trafficSize_) {
+        return true;
+    }
     std::string fault;
     trafficRead_ = FileReader::read(trafficPath_, trafficBytes_, fault);
+    trafficStamp_ = trafficRead_ && !error ? stamp : 0;
+    trafficSize_ = size;
     if (!trafficRead_) {
         FaultReporter::report(trafficPath_, fault);
     }
@@ -33,6 +44,7 @@ bool SimContent::reloadTraffic() {
 void SimContent::setTraffic(const std::string& bytes) {
     trafficBytes_ = bytes;
     trafficRead_ = true;
+    trafficStamp_ = 0;
 }
 
 bool SimContent::setCollider(const std::string& bytes) {

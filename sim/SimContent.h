@@ -17,7 +17,9 @@ public:
     // (no traffic, nothing collides). False when either could not be used.
     bool load(const std::string& trafficPath = kTrafficPath, const std::string& colliderPath = kColliderPath);
     bool loadCollider(const std::string& colliderPath);
-    // Reads the traffic file again from the path last given.
+    // Reads the traffic file again from the path last given, when it changed since the last
+    // read (its time of change or its size): a start of a run costs a look at the file, not
+    // a read of it.
     bool reloadTraffic();
     void setTrafficPath(const std::string& path) { trafficPath_ = path; }
     // Content from memory, for tools and tests; the paths only name the files in reports.
@@ -38,6 +40,9 @@ private:
     std::string colliderPath_ = kColliderPath;
     std::string trafficBytes_;
     bool trafficRead_ = false;
+    // What the file looked like when it was last read; stamp 0 for none.
+    long long trafficStamp_ = 0;
+    std::uintmax_t trafficSize_ = 0;
     std::string colliderBytes_;
     Collider collider_;
 };

@@ -33,7 +33,7 @@ float multiplierFor(float truckX) {
 
 }  // namespace
 
-Simulation::Simulation() { playerController_.position = &truck_.x; }
+Simulation::Simulation() { playerController_.position = &truck_; }
 
 bool Simulation::init(const std::string& trafficPath, const std::string& colliderPath) {
     const bool collider = content_.loadCollider(colliderPath);
@@ -267,8 +267,8 @@ void Simulation::advance() {
         }
     }
 
-    bar_.x = playerController_.position[0];
-    bar_.y = playerController_.position[1];
+    bar_.x = truck_.x;
+    bar_.y = truck_.y;
     bar_.rotation = run_.runClock * kBarTurnRate;
 
     spawnCars();

@@ -3,8 +3,8 @@
 // away steers the truck that way, lifting it lets go. Putting a thumb down while no run is
 // on starts one; during a run a stray touch never throws the run away, and while the game
 // is paused only the pause button resumes it, so a phone picked up again waits for its
-// player. Three buttons stand for F1 (EASY/HARD), F2 (NORMAL/RANDOM) and
-// ESC (pause).
+// player. Buttons stand for F1 (EASY/HARD), F2 (NORMAL/RANDOM), ESC (pause), R (watch
+// the best run) and, with an online board, T (watch the board's best run).
 //
 // The page only keeps what the fingers do. Once a frame the game takes it (takeFrame, from
 // the C++ side, app/TouchControls.cpp) as one more controller, so a touch goes the way a
@@ -19,6 +19,8 @@
   const MODE = 2;    // EASY/HARD (F1)
   const PATTERN = 4; // NORMAL/RANDOM (F2)
   const PAUSE = 8;   // pause or resume (ESC)
+  const WATCH = 16;  // watch the best run (R)
+  const BOARD = 32;  // watch the board's best run (T)
 
   // How far, in CSS pixels, a thumb slides from where it landed for a full turn of the stick.
   const STICK_REACH = 56;
@@ -33,6 +35,8 @@
     [document.getElementById('touch-mode'), MODE],
     [document.getElementById('touch-pattern'), PATTERN],
     [pauseButton, PAUSE],
+    [document.getElementById('touch-watch'), WATCH],
+    [document.getElementById('touch-board'), BOARD],
   ];
 
   let held = 0;      // buttons under a finger now
@@ -180,12 +184,12 @@
   document.addEventListener('contextmenu', function (event) { event.preventDefault(); });
 
   // The game's side. takeFrame, once a frame before anything reads it: runOn, whether a
-  // run is going on; paused, whether the game is paused. frameBits, stickX and stickY then
-  // answer that frame as often as asked.
+  // run is going on; paused, whether the game is paused; board, whether the game has an
+  // online board. frameBits, stickX and stickY then answer that frame as often as asked.
   let frame = {bits: 0, x: 0, y: 0};
   let shownPaused = null;
   window.tamqTouch = {
-    takeFrame: function (runOn, paused) {
+    takeFrame: function (runOn, paused, board) {
       let bits = held | pressed;
       pressed = 0;
       if (landed) {
@@ -200,6 +204,7 @@
         pauseButton.setAttribute('aria-label', paused ? 'Resume' : 'Pause');
       }
       root.classList.toggle('touch-idle', !runOn);
+      root.classList.toggle('touch-board', board);
     },
     frameBits: function () { return frame.bits; },
     stickX: function () { return frame.x; },

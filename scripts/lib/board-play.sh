@@ -76,14 +76,17 @@ board_name_slots=580x80+350+305
 
 # board_press KEY FILE: one press of KEY, seen to act: a press in the same frame as the one
 # before, or before the game saw that one let go, counts as none, so a press that changes
-# nothing within a few seconds is made again. Each press changes the slots (a letter, the
-# cursor) or, for SPACE, closes the entry.
+# nothing within 15 seconds is made again (a loaded machine's frames and screenshots can
+# take seconds: a press made again sooner may be one too many). Each press changes the
+# slots (a letter, the cursor) or, for SPACE, closes the entry.
 board_press() {
   local key="$1" file="$2" attempt
   x11_shot "$file.before.png"
   for attempt in 1 2 3 4 5; do
-    x11_hold "$key" 0.12
-    if x11_shot_until 4 "$file" x11_changed_from "$file.before.png" 0 "$board_name_slots"; then
+    # One xdotool call presses and lets go: held across separate calls, a loaded machine
+    # can keep the key down past the arrows' repeat.
+    x11_tap "$key"
+    if x11_shot_until 15 "$file" x11_changed_from "$file.before.png" 0 "$board_name_slots"; then
       # A rest, so that the game sees the key let go before it is pressed again.
       sleep 0.3
       return 0

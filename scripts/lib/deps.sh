@@ -25,7 +25,7 @@ TAMQ_PACKAGES=(
   "${TAMQ_PLAY_PACKAGES[@]}"
   git libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick x11-utils xauth libx11-dev
+  xvfb xdotool imagemagick x11-utils xauth libx11-dev strace
   clang-14 libclang-rt-14-dev openbox x11-xserver-utils
   desktop-file-utils appstream
   gpg gpg-agent
@@ -49,6 +49,24 @@ tamq_install_packages() {
   echo "Installing missing packages: ${missing[*]}"
   tamq_as_root apt-get update -qq
   tamq_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if tamq_one_of nginx "${missing[@]}"; then
+    tamq_quiet_new_nginx
+  fi
+}
+
+# tamq_quiet_new_nginx: the tests run nginx of their own on loopback; the machine's, which
+# Debian's package just enabled and started with its default site on port 80, is stopped
+# and that site alone removed (a link the package made; any other site is left as it is).
+tamq_quiet_new_nginx() {
+  local site=/etc/nginx/sites-enabled/default
+  if [ -L "$site" ] && [ "$(readlink "$site")" = /etc/nginx/sites-available/default ]; then
+    tamq_as_root rm -f "$site"
+  fi
+  if [ -d /run/systemd/system ]; then
+    tamq_as_root systemctl disable --now nginx >/dev/null 2>&1 || echo "nginx: the machine's service could not be stopped" >&2
+  elif [ -x /etc/init.d/nginx ]; then
+    tamq_as_root /etc/init.d/nginx stop >/dev/null 2>&1 || true
+  fi
 }
 
 # The packages of the Linux build, its tools and its tests.

@@ -133,7 +133,15 @@ x11_game_key() {
 
 # x11_shot FILE [WINDOW]: a screenshot of the window (of the whole screen with "root"); PNGs
 # are written with the fastest compression, since the waits take many.
-x11_shot() { import -window "${2:-$window}" -quality 10 "$1" 2>/dev/null; }
+# A server that stops answering must not hold a test for ever: import has 20 seconds.
+x11_shot() {
+  local status=0
+  timeout 20 import -window "${2:-$window}" -quality 10 "$1" 2>/dev/null || status=$?
+  if [ "$status" = 124 ]; then
+    echo "x11_shot: no screenshot of ${2:-$window} within 20 s; the X server does not answer" >&2
+  fi
+  return "$status"
+}
 
 # x11_difference A B [GEOMETRY]: how many pixels differ between two pictures, within
 # GEOMETRY (WxH+X+Y) when given.

@@ -6,7 +6,8 @@
 
 namespace {
 
-// The game keys a frame of the page holds, as initials ("S12LRUD"), then "P" for the pause.
+// The game keys a frame of the page holds, as initials ("S12LRUD"), then "P" for the pause,
+// "W" for watching the best run and "B" the board's.
 std::string held(unsigned pageBits, float x, float y) {
     Gamepad pad;
     TouchControls::addFrame(pad, pageBits, x, y);
@@ -19,7 +20,9 @@ std::string held(unsigned pageBits, float x, float y) {
             result += names[i];
         }
     }
-    return pad.holdsStart() ? result + "P" : result;
+    result += pad.holdsStart() ? "P" : "";
+    result += pad.holdsWatch() ? "W" : "";
+    return pad.holdsBoardWatch() ? result + "B" : result;
 }
 
 TEST(TouchControls, APageFrameReadsAsTheKeysItStandsFor) {
@@ -47,6 +50,10 @@ TEST(TouchControls, APageFrameReadsAsTheKeysItStandsFor) {
         // A thumb resting near where it landed steers nothing.
         {0, 0.2f, -0.2f, ""},
         {T::kPagePause, -1.0f, 0.0f, "LP"},
+        // The watch buttons are the shell's, as a controller's B and Back.
+        {T::kPageWatch, 0.0f, 0.0f, "W"},
+        {T::kPageBoardWatch, 0.0f, 0.0f, "B"},
+        {T::kPageWatch | T::kPageBoardWatch | T::kPageStart, 0.0f, 0.0f, "SWB"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(held(c.bits, c.x, c.y), c.keys) << "page bits " << c.bits << ", stick " << c.x << ", " << c.y;

@@ -180,6 +180,36 @@ TEST_F(WindowMessages, AGameKeyPressedSinceTheLastQuestionCountsOnceUnlessThePau
     }
 }
 
+// R and T latch as the game keys do: a tap between two frames' questions counts once,
+// for its own watching only, unless the pause or the focus changed in between.
+TEST_F(WindowMessages, AWatchKeyTappedBetweenTwoQuestionsCountsOnce) {
+    const struct {
+        const char* what;
+        WatchKey pressed;
+        WindowMessage between;
+        int argument;
+        bool counts;
+    } cases[] = {
+        {"a tap of R", WatchKey::Best, WindowMessage::KeyUp, kOtherKey, true},
+        {"a tap of T", WatchKey::Board, WindowMessage::KeyUp, kOtherKey, true},
+        {"a tap of R, then the pause", WatchKey::Best, WindowMessage::KeyDown, kEscapeKey, false},
+        {"a tap of T, then another program takes the keyboard", WatchKey::Board, WindowMessage::FocusLost, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Window fresh;
+        fresh.latchNativeKey(nativeKeyOf(c.pressed));
+        fresh.handleMessage(c.between, c.argument);
+        for (WatchKey key : kWatchKeys) {
+            EXPECT_EQ(fresh.takeLatchedKey(key), c.counts && key == c.pressed);
+        }
+        EXPECT_FALSE(fresh.takeLatchedKey(c.pressed)) << "answered once";
+        for (GameKey key : kGameKeys) {
+            EXPECT_FALSE(fresh.takeLatchedKey(key));
+        }
+    }
+}
+
 // A clock the tests set by hand.
 std::uint32_t fakeNow = 0;
 std::uint32_t fakeClock() { return fakeNow; }

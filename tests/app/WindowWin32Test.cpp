@@ -288,26 +288,26 @@ TEST_F(NativeWindow, EachWatchKeyFollowsItsKeyAndButtonWhileOurWindowIsInFront) 
     }
     const struct {
         const char* what;
-        bool (*query)();
+        WatchKey query;
         WORD key;
         WORD button;
-        bool (*other)();
+        WatchKey other;
     } cases[] = {
-        {"R or B: the best run", isWatchKeyDown, 'R', XINPUT_GAMEPAD_B, isBoardWatchKeyDown},
-        {"T or Back: the board's best run", isBoardWatchKeyDown, 'T', XINPUT_GAMEPAD_BACK, isWatchKeyDown},
+        {"R or B: the best run", WatchKey::Best, 'R', XINPUT_GAMEPAD_B, WatchKey::Board},
+        {"T or Back: the board's best run", WatchKey::Board, 'T', XINPUT_GAMEPAD_BACK, WatchKey::Best},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(c.query()) << c.what;
+        EXPECT_FALSE(isWatchKeyDown(c.query)) << c.what;
         press(c.key, true);
-        EXPECT_TRUE(c.query()) << c.what << ": the key";
-        EXPECT_FALSE(c.other()) << c.what << ": the key counts for the other watching too";
+        EXPECT_TRUE(isWatchKeyDown(c.query)) << c.what << ": the key";
+        EXPECT_FALSE(isWatchKeyDown(c.other)) << c.what << ": the key counts for the other watching too";
         press(c.key, false);
-        EXPECT_FALSE(c.query()) << c.what << ": the key let go";
+        EXPECT_FALSE(isWatchKeyDown(c.query)) << c.what << ": the key let go";
         holding(c.button);
-        EXPECT_TRUE(c.query()) << c.what << ": the button";
-        EXPECT_FALSE(c.other()) << c.what << ": the button counts for the other watching too";
+        EXPECT_TRUE(isWatchKeyDown(c.query)) << c.what << ": the button";
+        EXPECT_FALSE(isWatchKeyDown(c.other)) << c.what << ": the button counts for the other watching too";
         holding(0);
-        EXPECT_FALSE(c.query()) << c.what << ": the button let go";
+        EXPECT_FALSE(isWatchKeyDown(c.query)) << c.what << ": the button let go";
     }
 
     // Another program in front: neither key nor button is the game's.
@@ -316,7 +316,7 @@ TEST_F(NativeWindow, EachWatchKeyFollowsItsKeyAndButtonWhileOurWindowIsInFront) 
     press('T', true);
     press('R', true);
     const bool behind = GetForegroundWindow() != native;
-    const bool eitherDown = isWatchKeyDown() || isBoardWatchKeyDown();
+    const bool eitherDown = isWatchKeyDown(WatchKey::Best) || isWatchKeyDown(WatchKey::Board);
     press('T', false);
     press('R', false);
     holding(0);

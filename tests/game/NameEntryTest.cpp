@@ -1,4 +1,5 @@
-// The arcade name entry, tick by tick: which keys type which names.
+// The arcade name entry, frame by frame: which keys type which names, in frames of a tick
+// and in long ones.
 #include "game/NameEntry.h"
 
 #include <gtest/gtest.h>
@@ -35,11 +36,11 @@ std::string type(NameEntry& entry, const std::string& keys) {
             }
         }
         for (int i = 0; i < ticks; ++i) {
-            if (entry.tick(input)) {
+            if (entry.frame(input, 1)) {
                 return entry.name();
             }
         }
-        if (entry.tick({})) {
+        if (entry.frame({}, 1)) {
             return entry.name();
         }
     }
@@ -106,4 +107,44 @@ TEST(NameEntry, TheCursorStartsAfterTheRememberedNameAndARefusalIsShownUntilACha
     EXPECT_TRUE(entry.refused()) << "moving changes no letter";
     type(entry, "U");
     EXPECT_FALSE(entry.refused());
+}
+
+// A frame's keys hold for all its ticks: a press is one letter however long the frame, and
+// only the frames after it count as held.
+TEST(NameEntry, APressIsOneActionHoweverLongItsFrame) {
+    const struct {
+        const char* what;
+        GameKey key;
+        int frames;  // the key held for so many frames
+        int ticks;   // of so many ticks each
+        const char* slots;
+    } cases[] = {
+        {"UP in a frame of a tick", GameKey::Up, 1, 1, "ACEA"},
+        {"UP in a frame of the longest step", GameKey::Up, 1, 24, "ACEA"},
+        {"UP in a frame past the first repeat", GameKey::Up, 1, 200, "ACEA"},
+        {"UP in a frame of seconds", GameKey::Up, 1, 2000, "ACEA"},
+        {"RIGHT in a long frame moves once", GameKey::Right, 1, 500, "ACE "},
+        {"UP in four frames of the longest step: not yet held long enough", GameKey::Up, 4, 24, "ACEA"},
+        {"UP held a long frame after its own: one repeat", GameKey::Up, 2, 200, "ACEB"},
+        {"and one a frame after that", GameKey::Up, 4, 200, "ACED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        NameEntry entry;
+        entry.start("ACE");
+        GameInput input;
+        input.hold(c.key);
+        for (int i = 0; i < c.frames; ++i) {
+            entry.frame(input, c.ticks);
+        }
+        entry.frame({}, c.ticks);
+        if (c.key == GameKey::Right) {
+            entry.frame(GameInput{GameKey::Up}, 1);
+            entry.frame({}, 1);
+            EXPECT_EQ(entry.cursor(), 4);
+            EXPECT_EQ(entry.slots().substr(0, 5), "ACE A");
+            continue;
+        }
+        EXPECT_EQ(entry.slots().substr(0, 4), c.slots);
+    }
 }

@@ -68,6 +68,25 @@ TEST(RunRecord, LongGapsAndTheLongestPlayRoundTrip) {
     EXPECT_EQ(read, record);
 }
 
+// A version longer than a record keeps is cut, never written as a length the reader refuses
+// or one that wraps past 255.
+TEST(RunRecord, AVersionIsWrittenAtMostAsLongAsTheReaderTakes) {
+    const std::size_t most = RunRecord::kMaxVersionLength;
+    const struct {
+        std::size_t length;
+        std::size_t kept;
+    } cases[] = {{0, 0}, {most, most}, {most + 1, most}, {256, most}, {300, most}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        RunRecord record = sampleRecord();
+        record.gameVersion = std::string(c.length, '7');
+        RunRecord read;
+        std::string fault;
+        ASSERT_TRUE(RunRecord::fromBytes(record.toBytes(), read, fault)) << fault;
+        EXPECT_EQ(read.gameVersion, std::string(c.kept, '7'));
+    }
+}
+
 std::string withBytes(std::string bytes, std::size_t at, const std::string& replacement) {
     return bytes.replace(at, replacement.size(), replacement);
 }

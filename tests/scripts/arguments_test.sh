@@ -24,6 +24,7 @@ scripts/web.sh|test extra
 scripts/bench.sh|--fast
 scripts/screenshots.sh|out
 scripts/cpu_use.sh|build/no-such-game
+scripts/gameover-frame.sh|build/no-such-game
 scripts/board-game-figures.sh|three
 scripts/board-game-figures.sh|3 extra
 tools/soak.sh|ten

@@ -2,6 +2,10 @@
 // traffic, the bar against the cars, recovery, lives and the road.
 #include "SimRules.h"
 
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+
 TEST_F(SimRules, InitShowsTheTitleScreen) {
     EXPECT_FALSE(sim_.run().running);
     EXPECT_EQ(sim_.run().lives, 0);
@@ -175,6 +179,58 @@ TEST_F(SimRules, MultiplierBandLimitsFallAsFloats) {
     }
 }
 
+// The float next to a band's limit on either side of it.
+float floatBelow(double limit) {
+    const float near = static_cast<float>(limit);
+    return near < limit ? near : std::nextafter(near, -100.0f);
+}
+float floatAbove(double limit) {
+    const float near = static_cast<float>(limit);
+    return near > limit ? near : std::nextafter(near, 100.0f);
+}
+
+TEST_F(SimRules, EachBandLimitParts) {
+    startAndRecover();
+    struct Case {
+        float x;
+        float multiplier;
+    } cases[] = {
+        {floatAbove(-1.05), 3}, {floatBelow(-1.05), 2},  // the middle band's left limit
+        {floatBelow(0.84), 3},  {floatAbove(0.84), 2},   // and its right one
+        {floatAbove(-4.37), 2}, {floatBelow(-4.37), 1},  // the middle lane's
+        {floatBelow(4.09), 2},  {floatAbove(4.09), 1},
+    };
+    for (const Case& c : cases) {
+        sim_.truck().x = c.x;
+        ticks(1);
+        EXPECT_EQ(sim_.run().multiplier, c.multiplier) << "x " << c.x;
+    }
+}
+
+// Cars slow with the road after a start: a car's travel in each stretch of the recovery.
+TEST_F(SimRules, CarsCrawlInTheFirstSecondOfARecoveryOnly) {
+    press(GameKey::Space);
+    ASSERT_TRUE(sim_.run().running);
+    EnemyCar& car = sim_.carSlot(Simulation::kCarSlots - 1);
+    car.active = true;
+    car.x = 8.0f;
+    car.y = 60.0f;
+    car.speed = 10.0f;
+    struct Case {
+        double seconds;
+        float travel;
+    } cases[] = {
+        {0.5, 10.0f * 0.5f * 0.5f / 2.0f},                  // the integral of t over the first half
+        {0.5, 10.0f * (1.0f - 0.5f * 0.5f) / 2.0f},         // and over the second
+        {0.5, 10.0f * 0.5f},                                // then at its own speed
+    };
+    for (const Case& c : cases) {
+        const float before = car.y;
+        ticks(ticksIn(c.seconds));
+        EXPECT_NEAR(before - car.y, c.travel, 0.1f) << "after " << sim_.run().recoveryTime << " s";
+    }
+}
+
 TEST_F(SimRules, ScrollOfExactlySixHundredDoesNotWrap) {
     // On the title screen time is never slowed: 6400 ticks of 1/16 of a unit land on 600.
     ticks(6400);
@@ -280,6 +336,36 @@ TEST_F(SimRules, ARunIsReadFromTheTrafficFileAsItStandsAtItsStart) {
     ticks(ticksIn(1.5));
     press(GameKey::Space);
     EXPECT_TRUE(sim_.spawnQueue().empty());
+}
+
+// A start looks at the traffic file and reads it only when it changed: its time or its size.
+TEST_F(SimRules, AStartReadsTheTrafficFileOnlyWhenItChanged) {
+    const auto traffic = [](int x, const char* time) {
+        return R"({"cars": [{"x": )" + std::to_string(x) + R"(, "speed": 7, "time": )" + time + R"(}], "patterns": [[]]})";
+    };
+    const std::filesystem::path path = data_->root() / "data/cars.json";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool sameTime;
+        float x;  // of the scripted car the start then holds
+    } cases[] = {
+        {"as it was", traffic(1, "5"), true, 1.0f},
+        {"other bytes of the same size and time: not read", traffic(2, "5"), true, 1.0f},
+        {"the same size at another time", traffic(3, "5"), false, 3.0f},
+        {"another size", traffic(4, "50"), true, 4.0f},
+    };
+    writeTraffic(traffic(1, "5"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto before = std::filesystem::last_write_time(path);
+        writeTraffic(c.bytes);
+        std::filesystem::last_write_time(path, c.sameTime ? before : before + std::chrono::seconds(2));
+        ticks(ticksIn(1.5));
+        press(GameKey::Space);
+        ASSERT_EQ(sim_.spawnQueue().size(), 1u);
+        EXPECT_EQ(sim_.spawnQueue()[0].x, c.x);
+    }
 }
 
 // The names files and the board use for the choices, both ways; unknown names are refused.
