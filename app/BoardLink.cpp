@@ -347,6 +347,11 @@ void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) 
         if (sent.score > player_.boardScore(sent.mode, sent.difficulty)) {
             player_.setBoardScore(sent.mode, sent.difficulty, sent.score);
         }
+        if (body.contains("runId") && body["runId"].is_number_integer() && body["runId"].get<long long>() > 0) {
+            acceptedRun_ = body["runId"].get<long long>();
+            acceptedMode_ = sent.mode;
+            acceptedDifficulty_ = sent.difficulty;
+        }
         // The next update reads the board again, with the run in it.
         boards_[slot(sent.mode, sent.difficulty)].read = false;
         return;
@@ -423,5 +428,16 @@ bool BoardLink::takeBestRun(RunRecord& record, std::string& caption) {
     recordReady_ = false;
     record = std::move(record_);
     caption = recordCaption_;
+    return true;
+}
+
+bool BoardLink::takeAcceptedRun(long long& runId, Mode& mode, Difficulty& difficulty) {
+    if (acceptedRun_ == 0) {
+        return false;
+    }
+    runId = acceptedRun_;
+    mode = acceptedMode_;
+    difficulty = acceptedDifficulty_;
+    acceptedRun_ = 0;
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardBrowsing.h"
 #include "BoardLink.h"
 #include "FrameStats.h"
 #include "GameFollower.h"
@@ -106,7 +107,8 @@ private:
     // A ranked run that ended worth a name, and its token, until the name is entered.
     std::string namedToken_;
     RunRecord namedRecord_;
-    std::vector<BoardRow> shownTop_;
     std::string shownStatus_;
     bool boardWatchKeyWasDown_ = false;
+    // The board's runs browsed, watched by number and shared; started with the board.
+    BoardBrowsing browsing_{player_};
 };

@@ -53,3 +53,6 @@ bool isWatchKeyDown();
 // Whether T or a controller's Back button is held, under the same focus rule: the shell's
 // key to watch the online board's best run of the shown mode and difficulty.
 bool isBoardWatchKeyDown();
+
+// Whether a key that browses the online board's table is held, under the same focus rule.
+bool isBrowseKeyDown(BrowseKey key);

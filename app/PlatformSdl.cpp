@@ -106,3 +106,23 @@ bool isShellKeyDown(SDL_Scancode key, bool (Gamepad::*holds)() const) {
 bool isWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_R, &Gamepad::holdsWatch); }
 
 bool isBoardWatchKeyDown() { return isShellKeyDown(SDL_SCANCODE_T, &Gamepad::holdsBoardWatch); }
+
+bool isBrowseKeyDown(BrowseKey key) {
+    SDL_Window* native = SDL_GL_GetCurrentWindow();
+    auto* window = native != nullptr ? static_cast<Window*>(SDL_GetWindowData(native, kWindowPropertyName)) : nullptr;
+    if (window == nullptr) {
+        return false;
+    }
+    SDL_Scancode code = SDL_SCANCODE_UNKNOWN;
+    switch (key) {
+    case BrowseKey::RowUp: code = SDL_SCANCODE_PAGEUP; break;
+    case BrowseKey::RowDown: code = SDL_SCANCODE_PAGEDOWN; break;
+    case BrowseKey::PageUp: code = SDL_SCANCODE_LEFTBRACKET; break;
+    case BrowseKey::PageDown: code = SDL_SCANCODE_RIGHTBRACKET; break;
+    case BrowseKey::Season: code = SDL_SCANCODE_W; break;
+    }
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[code] != 0) {
+        return true;
+    }
+    return window->gamepad().holdsBrowse(key);
+}

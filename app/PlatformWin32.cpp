@@ -114,6 +114,22 @@ bool isBoardWatchKeyDown() {
     return window != nullptr && (keyHeld('T') || window->gamepad().holdsBoardWatch());
 }
 
+bool isBrowseKeyDown(BrowseKey key) {
+    Window* window = focusedGameWindow();
+    if (window == nullptr) {
+        return false;
+    }
+    int code = 0;
+    switch (key) {
+    case BrowseKey::RowUp: code = VK_PRIOR; break;
+    case BrowseKey::RowDown: code = VK_NEXT; break;
+    case BrowseKey::PageUp: code = VK_OEM_4; break;
+    case BrowseKey::PageDown: code = VK_OEM_6; break;
+    case BrowseKey::Season: code = 'W'; break;
+    }
+    return keyHeld(code) || window->gamepad().holdsBrowse(key);
+}
+
 void* createWglContext(void* deviceContext) {
     HDC dc = static_cast<HDC>(deviceContext);
     PIXELFORMATDESCRIPTOR format{};

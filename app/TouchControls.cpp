@@ -42,6 +42,9 @@ void TouchControls::addFrame(Gamepad& pad, unsigned pageBits, float stickX, floa
         {kPageMode, Gamepad::kX},
         {kPagePattern, Gamepad::kY},
         {kPagePause, Gamepad::kStart},
+        {kPageRowUp, Gamepad::kLeftShoulder},
+        {kPageRowDown, Gamepad::kRightShoulder},
+        {kPageSeason, Gamepad::kRightStick},
     };
     unsigned buttons = 0;
     for (const Pair& pair : kPairs) {

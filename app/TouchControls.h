@@ -17,6 +17,10 @@ public:
         kPageMode = 1u << 1,
         kPagePattern = 1u << 2,
         kPagePause = 1u << 3,
+        // The board's table: a row up, a row down, the season (the shoulders, the right stick).
+        kPageRowUp = 1u << 8,
+        kPageRowDown = 1u << 9,
+        kPageSeason = 1u << 10,
     };
 
     // Takes the fingers' frame from the page, told whether a run is going on and whether

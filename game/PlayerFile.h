@@ -3,6 +3,7 @@
 #include "sim/RunState.h"
 
 #include <map>
+#include <set>
 #include <string>
 
 // Who the player is to the online board, kept in "player.json" in the player's data folder
@@ -34,6 +35,11 @@ public:
     // Each saves the file when it changes something.
     void setName(const std::string& name);
     void setBoardScore(Mode mode, Difficulty difficulty, int score);
+    // The board's numbers of the player's accepted runs, the latest kOwnRuns of them: the
+    // rows the board table marks as the player's own.
+    static constexpr std::size_t kOwnRuns = 64;
+    const std::set<long long>& ownRuns() const { return ownRuns_; }
+    void addOwnRun(long long runId);
 
     // Called with the file's path after each save (the browser copies it to its storage).
     using SavedHook = void (*)(const std::string& path);
@@ -57,6 +63,7 @@ private:
     std::string name_;
     std::string playerKey_;
     std::map<std::string, int> boards_;
+    std::set<long long> ownRuns_;
     bool reported_ = false;
     SavedHook savedHook_ = nullptr;
 };

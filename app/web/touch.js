@@ -19,6 +19,10 @@
   const MODE = 2;    // EASY/HARD (F1)
   const PATTERN = 4; // NORMAL/RANDOM (F2)
   const PAUSE = 8;   // pause or resume (ESC)
+  // The board's table, while no run is on: a row up, a row down, this week or all time.
+  const ROW_UP = 256;
+  const ROW_DOWN = 512;
+  const SEASON = 1024;
 
   // How far, in CSS pixels, a thumb slides from where it landed for a full turn of the stick.
   const STICK_REACH = 56;
@@ -33,6 +37,9 @@
     [document.getElementById('touch-mode'), MODE],
     [document.getElementById('touch-pattern'), PATTERN],
     [pauseButton, PAUSE],
+    [document.getElementById('touch-row-up'), ROW_UP],
+    [document.getElementById('touch-row-down'), ROW_DOWN],
+    [document.getElementById('touch-season'), SEASON],
   ];
 
   let held = 0;      // buttons under a finger now
