@@ -52,7 +52,8 @@ std::string BoardConfig::usage() {
            "  --read-rate R[:BURST]    reads a second per address (TAMQ_BOARD_READ_RATE, 20:40)\n"
            "  --write-rate R[:BURST]   starts and submissions a second per address (TAMQ_BOARD_WRITE_RATE, 2:10)\n"
            "  --banned-words FILE      words names may not contain, one a line (TAMQ_BOARD_BANNED_WORDS)\n"
-           "  --client-timeout S       seconds a client may stall reading or writing (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n";
+           "  --client-timeout S       seconds a client may stall reading or writing (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n"
+           "  --clock-offset SECONDS   for tests: shifts the service's clock, may be negative (TAMQ_BOARD_CLOCK_OFFSET, 0)\n";
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,
@@ -117,6 +118,11 @@ bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::fu
              bool ok = readCount(value, seconds, 3600);
              clientTimeoutSeconds = static_cast<int>(seconds);
              return ok;
+         }},
+        {"--clock-offset", "TAMQ_BOARD_CLOCK_OFFSET",
+         [this](const std::string& value) {
+             auto [last, error] = std::from_chars(value.data(), value.data() + value.size(), clockOffsetSeconds);
+             return !value.empty() && error == std::errc() && last == value.data() + value.size();
          }},
     };
     for (const Setting& setting : settings) {

@@ -1,6 +1,7 @@
 #include "BoardService.h"
 
 #include "board/PlayerIdentity.h"
+#include "board/Season.h"
 #include "io/Base64.h"
 #include "io/FileReader.h"
 #include "sim/RunState.h"
@@ -21,12 +22,6 @@ using Json = nlohmann::json;
 
 // Seconds a client is asked to wait when the database is down.
 constexpr int kDatabaseRetrySeconds = 5;
-
-int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 void answer(httplib::Response& response, int status, const Json& body) {
     response.status = status;
@@ -87,6 +82,13 @@ std::string hexHash(uint64_t hash) {
 }
 
 }  // namespace
+
+int64_t BoardService::nowMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+               .count() +
+           config_.clockOffsetSeconds * 1000;
+}
 
 bool BoardService::init(const BoardConfig& config, std::string& fault) {
     config_ = config;
@@ -219,6 +221,7 @@ void BoardService::route() {
     server_.Post("/v1/runs", bind(&BoardService::submitRun));
     server_.Get(R"(/v1/boards/([a-z]{1,16})/([a-z]{1,16}))", bind(&BoardService::readBoard));
     server_.Get(R"(/v1/runs/([0-9]{1,18})/record)", bind(&BoardService::fetchRecord));
+    server_.Get(R"(/v1/runs/([0-9]{1,18}))", bind(&BoardService::fetchRun));
     server_.Get("/v1/health", bind(&BoardService::health));
     // A browser asks before it posts JSON from another origin.
     server_.Options(R"(/v1/.*)", [](const httplib::Request&, httplib::Response& response) {
@@ -341,6 +344,7 @@ void BoardService::submitRun(const httplib::Request& request, httplib::Response&
     run.keyHash = PlayerIdentity::keyHash(key);
     run.name = name;
     run.record = std::move(record);
+    run.submittedMs = nowMs();
     StoredRun stored;
     try {
         stored = store_.store(run);
@@ -352,6 +356,9 @@ void BoardService::submitRun(const httplib::Request& request, httplib::Response&
            Json{{"runId", stored.runId},
                 {"rank", stored.rank},
                 {"personalBest", stored.personalBest},
+                {"week", stored.week},
+                {"weekRank", stored.weekRank},
+                {"weekBest", stored.weekBest},
                 {"mode", run.mode},
                 {"difficulty", run.difficulty},
                 {"score", run.score},
@@ -421,8 +428,16 @@ void BoardService::readBoard(const httplib::Request& request, httplib::Response&
                    std::to_string(BoardConfig::kMaxOffset));
         return;
     }
+    Season season;
+    std::string reason;
+    if (!Season::parse(request.has_param("season") ? request.get_param_value("season") : "all", nowMs() / 1000,
+                       season, reason)) {
+        refuse(response, 400, "malformed", reason);
+        return;
+    }
     bool fromReplica = false;
-    std::vector<BoardEntry> entries = store_.top(mode, difficulty, static_cast<int>(limit), offset, fromReplica);
+    std::vector<BoardEntry> entries =
+        store_.top(mode, difficulty, season.name(), static_cast<int>(limit), offset, fromReplica);
     Json list = Json::array();
     for (const BoardEntry& entry : entries) {
         list.push_back(Json{{"rank", entry.rank},
@@ -435,6 +450,7 @@ void BoardService::readBoard(const httplib::Request& request, httplib::Response&
     answer(response, 200,
            Json{{"mode", mode},
                 {"difficulty", difficulty},
+                {"season", season.name()},
                 {"offset", offset},
                 {"limit", limit},
                 {"source", fromReplica ? "replica" : "primary"},
@@ -450,6 +466,28 @@ void BoardService::fetchRecord(const httplib::Request& request, httplib::Respons
     }
     response.status = 200;
     response.set_content(std::move(*record), "application/octet-stream");
+}
+
+void BoardService::fetchRun(const httplib::Request& request, httplib::Response& response) {
+    const long long runId = std::stoll(request.matches[1]);
+    std::optional<RunSummary> run = store_.summary(runId);
+    if (!run) {
+        refuse(response, 404, "not_found", "no run " + std::to_string(runId));
+        return;
+    }
+    auto rank = [](const std::optional<int64_t>& place) { return place ? Json(*place) : Json(nullptr); };
+    // Whole points, as the game shows them.
+    answer(response, 200,
+           Json{{"runId", runId},
+                {"mode", run->mode},
+                {"difficulty", run->difficulty},
+                {"name", run->name},
+                {"score", static_cast<long long>(std::trunc(run->score))},
+                {"distance", static_cast<long long>(std::trunc(run->distance))},
+                {"date", run->date},
+                {"week", run->week},
+                {"rank", rank(run->rank)},
+                {"weekRank", rank(run->weekRank)}});
 }
 
 void BoardService::health(const httplib::Request&, httplib::Response& response) {

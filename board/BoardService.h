@@ -34,6 +34,9 @@ private:
     void submitRun(const httplib::Request& request, httplib::Response& response);
     void readBoard(const httplib::Request& request, httplib::Response& response);
     void fetchRecord(const httplib::Request& request, httplib::Response& response);
+    void fetchRun(const httplib::Request& request, httplib::Response& response);
+    // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
+    int64_t nowMs() const;
     void health(const httplib::Request& request, httplib::Response& response);
     // Per-address limits, before any route.
     bool limited(const httplib::Request& request, httplib::Response& response);

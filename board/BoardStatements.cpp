@@ -10,7 +10,18 @@ namespace {
 #define TAMQ_UTC_DATE(column) "to_char(" column " AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')"
 
 // The columns best_runs copies from a run.
-#define TAMQ_BEST_COLUMNS "mode, difficulty, player_id, run_id, name, score, distance, created_at"
+#define TAMQ_BEST_COLUMNS "mode, difficulty, season, player_id, run_id, name, score, distance, created_at"
+
+// A run's rows in best_runs come from runs r joined with this: the seasons it counts in,
+// all time and the week it was submitted in.
+#define TAMQ_RUN_SEASONS " CROSS JOIN LATERAL (VALUES ('all'::text), (r.week)) s(season) "
+
+// The place a run's score takes on a season's table of its board (ties go to the earlier
+// run), when the run is on that table; null when it is not.
+#define TAMQ_RANK_IN(season) \
+    "CASE WHEN EXISTS (SELECT 1 FROM best_runs o WHERE o.run_id = r.id AND o.season = " season ") THEN " \
+    "(SELECT count(*) + 1 FROM best_runs b WHERE b.mode = r.mode AND b.difficulty = r.difficulty " \
+    "AND b.season = " season " AND (b.score > r.score OR (b.score = r.score AND b.run_id < r.id))) END"
 
 struct Statement {
     const char* name;
@@ -33,24 +44,31 @@ const Statement kStatements[] = {
      "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash RETURNING id"},
     {"run_insert",
      "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, "
-     "record) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) RETURNING id"},
-    // Replaces the player's best only when the run beats it; answers a row when it did.
+     "record, created_at, week) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, "
+     "to_timestamp($12::double precision / 1000), $13) RETURNING id"},
+    // Replaces the player's best of each season only when the run beats it; answers the
+    // seasons where it did.
     {"best_offer",
      "INSERT INTO best_runs AS best (" TAMQ_BEST_COLUMNS ") "
-     "SELECT r.mode, r.difficulty, r.player_id, r.id, r.name, r.score, r.distance, r.created_at "
-     "FROM runs r JOIN players p ON p.id = r.player_id WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned "
-     "ON CONFLICT (mode, difficulty, player_id) DO UPDATE SET "
+     "SELECT r.mode, r.difficulty, s.season, r.player_id, r.id, r.name, r.score, r.distance, r.created_at "
+     "FROM runs r JOIN players p ON p.id = r.player_id" TAMQ_RUN_SEASONS
+     "WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned "
+     "ON CONFLICT (mode, difficulty, season, player_id) DO UPDATE SET "
      "run_id = excluded.run_id, name = excluded.name, score = excluded.score, "
      "distance = excluded.distance, created_at = excluded.created_at "
-     "WHERE excluded.score > best.score RETURNING run_id"},
+     "WHERE excluded.score > best.score RETURNING season"},
     {"rank_of",
-     "SELECT count(*) + 1 FROM best_runs WHERE mode = $1 AND difficulty = $2 "
+     "SELECT count(*) + 1 FROM best_runs WHERE mode = $1 AND difficulty = $2 AND season = $5 "
      "AND (score > $3 OR (score = $3 AND run_id < $4))"},
 
     // Board reads.
     {"board_page",
      "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
-     "WHERE mode = $1 AND difficulty = $2 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
+     "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
+    // A run's summary with its places on all time and on its week.
+    {"run_summary",
+     "SELECT r.mode, r.difficulty, r.name, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.week, "
+     TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") " FROM runs r WHERE r.id = $1"},
     {"run_record",
      "SELECT r.record FROM runs r JOIN players p ON p.id = r.player_id "
      "WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
@@ -69,13 +87,13 @@ const Statement kStatements[] = {
     {"bests_clear", "DELETE FROM best_runs WHERE player_id = $1"},
     {"bests_refill",
      "INSERT INTO best_runs (" TAMQ_BEST_COLUMNS ") "
-     "SELECT DISTINCT ON (r.mode, r.difficulty) r.mode, r.difficulty, r.player_id, r.id, r.name, r.score, "
-     "r.distance, r.created_at FROM runs r JOIN players p ON p.id = r.player_id "
+     "SELECT DISTINCT ON (r.mode, r.difficulty, s.season) r.mode, r.difficulty, s.season, r.player_id, r.id, "
+     "r.name, r.score, r.distance, r.created_at FROM runs r JOIN players p ON p.id = r.player_id" TAMQ_RUN_SEASONS
      "WHERE r.player_id = $1 AND NOT r.hidden AND NOT p.banned "
-     "ORDER BY r.mode, r.difficulty, r.score DESC, r.id"},
+     "ORDER BY r.mode, r.difficulty, s.season, r.score DESC, r.id"},
     {"player_runs",
      "SELECT r.id, r.mode, r.difficulty, r.score, " TAMQ_UTC_DATE("r.created_at") ", r.name, r.hidden, "
-     "b.run_id IS NOT NULL FROM runs r LEFT JOIN best_runs b ON b.run_id = r.id "
+     "EXISTS (SELECT 1 FROM best_runs b WHERE b.run_id = r.id AND b.season = 'all') FROM runs r "
      "WHERE r.player_id = $1 ORDER BY r.id"},
     {"audit_add",
      "INSERT INTO audit (operator, action, run_id, player_id, before, after, reason) "
@@ -88,6 +106,8 @@ const Statement kStatements[] = {
 
 #undef TAMQ_UTC_DATE
 #undef TAMQ_BEST_COLUMNS
+#undef TAMQ_RUN_SEASONS
+#undef TAMQ_RANK_IN
 
 }  // namespace
 

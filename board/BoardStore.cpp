@@ -2,6 +2,7 @@
 
 #include "board/BoardStatements.h"
 #include "board/Migrations.h"
+#include "board/Season.h"
 
 #include <pqxx/pqxx>
 
@@ -82,29 +83,37 @@ StoredRun BoardStore::store(const NewRun& run) {
         pqxx::work work(connection);
         int64_t playerId = work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash))[0].as<int64_t>();
         StoredRun stored;
+        stored.week = Season::weekOf(run.submittedMs / 1000).name();
         try {
             stored.runId = work.exec_prepared1("run_insert", playerId, run.mode, run.difficulty, run.name, run.score,
                                                run.distance, static_cast<int64_t>(run.ticks),
                                                static_cast<int64_t>(run.seed), static_cast<int64_t>(run.contentHash),
-                                               run.tokenId, pqxx::binarystring(run.record))[0]
+                                               run.tokenId, pqxx::binarystring(run.record), run.submittedMs,
+                                               stored.week)[0]
                                .as<int64_t>();
         } catch (const pqxx::unique_violation&) {
             throw TokenSpent();
         }
-        stored.personalBest = !work.exec_prepared("best_offer", stored.runId).empty();
-        stored.rank =
-            work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId)[0].as<int64_t>();
+        for (const auto& row : work.exec_prepared("best_offer", stored.runId)) {
+            (row[0].as<std::string>() == stored.week ? stored.weekBest : stored.personalBest) = true;
+        }
+        auto rankIn = [&](const std::string& season) {
+            return work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId, season)[0]
+                .as<int64_t>();
+        };
+        stored.rank = rankIn(Season::allTime().name());
+        stored.weekRank = rankIn(stored.week);
         work.commit();
         return stored;
     });
 }
 
-std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::string& difficulty, int limit,
-                                        int64_t offset, bool& readFromReplica) {
+std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::string& difficulty,
+                                        const std::string& season, int limit, int64_t offset, bool& readFromReplica) {
     return read<std::vector<BoardEntry>>(
         [&](pqxx::connection& connection) {
             pqxx::read_transaction work(connection);
-            pqxx::result rows = work.exec_prepared("board_page", mode, difficulty, limit, offset);
+            pqxx::result rows = work.exec_prepared("board_page", mode, difficulty, limit, offset, season);
             std::vector<BoardEntry> entries;
             for (const auto& row : rows) {
                 BoardEntry entry;
@@ -119,6 +128,33 @@ std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::stri
             return entries;
         },
         readFromReplica);
+}
+
+std::optional<RunSummary> BoardStore::summary(int64_t runId) {
+    // Read on the primary: a run's page is opened right after its submission.
+    return with<std::optional<RunSummary>>(primary_, [&](pqxx::connection& connection) -> std::optional<RunSummary> {
+        pqxx::read_transaction work(connection);
+        pqxx::result rows = work.exec_prepared("run_summary", runId);
+        if (rows.empty()) {
+            return std::nullopt;
+        }
+        const pqxx::row row = rows[0];
+        RunSummary run;
+        run.mode = row[0].as<std::string>();
+        run.difficulty = row[1].as<std::string>();
+        run.name = row[2].as<std::string>();
+        run.score = row[3].as<double>();
+        run.distance = row[4].as<double>();
+        run.date = row[5].as<std::string>();
+        run.week = row[6].as<std::string>();
+        if (!row[7].is_null()) {
+            run.rank = row[7].as<int64_t>();
+        }
+        if (!row[8].is_null()) {
+            run.weekRank = row[8].as<int64_t>();
+        }
+        return run;
+    });
 }
 
 std::optional<std::string> BoardStore::record(int64_t runId) {

@@ -27,6 +27,8 @@ struct NewRun {
     uint32_t seed = 0;
     uint64_t contentHash = 0;
     std::string record;
+    // When the service took it, in milliseconds since 1970 on its clock: its date and week.
+    int64_t submittedMs = 0;
 };
 
 // What storing a run answers: its id, and its place on its board.
@@ -36,6 +38,24 @@ struct StoredRun {
     int64_t rank = 0;
     // It beat the player's earlier best on this board (or was the first), so it is on the board.
     bool personalBest = false;
+    // The same on the table of the week it was submitted in.
+    std::string week;
+    int64_t weekRank = 0;
+    bool weekBest = false;
+};
+
+// A stored run as its own page shows it; the ranks are nothing when the run is not on
+// that table (hidden, its player banned, or not the player's best there).
+struct RunSummary {
+    std::string mode;
+    std::string difficulty;
+    std::string name;
+    double score = 0;
+    double distance = 0;
+    std::string date;
+    std::string week;
+    std::optional<int64_t> rank;
+    std::optional<int64_t> weekRank;
 };
 
 // Who changes the board through the admin command and why, for the change's audit row.
@@ -110,9 +130,12 @@ public:
     bool tokenSpent(const std::string& tokenId);
     // TokenSpent when another submission spent the token first.
     StoredRun store(const NewRun& run);
-    // Entries offset+1 to offset+limit of a board; readFromReplica tells who answered.
-    std::vector<BoardEntry> top(const std::string& mode, const std::string& difficulty, int limit, int64_t offset,
-                                bool& readFromReplica);
+    // Entries offset+1 to offset+limit of a board's season (Season::name()); readFromReplica
+    // tells who answered.
+    std::vector<BoardEntry> top(const std::string& mode, const std::string& difficulty, const std::string& season,
+                                int limit, int64_t offset, bool& readFromReplica);
+    // Nothing when no run has that id.
+    std::optional<RunSummary> summary(int64_t runId);
     // A stored run's record; nothing when no run has that id.
     std::optional<std::string> record(int64_t runId);
 

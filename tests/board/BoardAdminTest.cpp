@@ -314,8 +314,8 @@ TEST_F(BoardAdmin, ADatabaseOfTheFirstSchemaMigratesInPlace) {
     store.init(conninfo, "", 1);
     EXPECT_EQ(store.migrate(), Migrations::files().back().version);
     bool fromReplica = false;
-    ASSERT_EQ(store.top("normal", "easy", 10, 0, fromReplica).size(), 1u);
+    ASSERT_EQ(store.top("normal", "easy", "all", 10, 0, fromReplica).size(), 1u);
     EXPECT_EQ(store.record(1), std::string(1, '\0'));
     EXPECT_EQ(store.setHidden(1, true, {"ops-test", "old run"}), BoardStore::Change::Done);
-    EXPECT_TRUE(store.top("normal", "easy", 10, 0, fromReplica).empty());
+    EXPECT_TRUE(store.top("normal", "easy", "all", 10, 0, fromReplica).empty());
 }
