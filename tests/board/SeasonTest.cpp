@@ -5,6 +5,7 @@
 #include "BoardProcess.h"
 #include "PgCluster.h"
 #include "TestRecords.h"
+#include "board/BoardStore.h"
 #include "board/Migrations.h"
 #include "board/Season.h"
 
@@ -197,6 +198,25 @@ TEST_F(Seasons, RunsEitherSideOfAWeeksStartLandInTheirWeeksAndAllTimeHoldsBoth) 
             << run.name;
     }
     EXPECT_EQ(calls.get("/v1/runs/999999").status, 404);
+
+    // A hidden run leaves its week and all time; the player's older run counts again.
+    BoardStore store;
+    store.init(cluster_->conninfo(), "", 1);
+    ASSERT_EQ(store.setHidden(late.runId, true, {"seasons-test", "hidden"}), BoardStore::Change::Done);
+    EXPECT_EQ(calls.get("/v1/boards/random/easy?season=2027-W01").body["entries"].size(), 0u);
+    Reply all = calls.get("/v1/boards/random/easy");
+    std::vector<int64_t> shown;
+    for (const auto& entry : all.body["entries"]) {
+        shown.push_back(entry["runId"].get<int64_t>());
+    }
+    std::vector<int64_t> expected;
+    for (const Run* run : ordered({&early, &other})) {
+        expected.push_back(run->runId);
+    }
+    EXPECT_EQ(shown, expected);
+    Reply hidden = calls.get("/v1/runs/" + std::to_string(late.runId));
+    EXPECT_EQ(hidden.body["rank"], nullptr);
+    EXPECT_EQ(hidden.body["weekRank"], nullptr);
 }
 
 TEST_F(Seasons, RunsStoredBeforeSeasonsMigrateIntoTheirWeeks) {
