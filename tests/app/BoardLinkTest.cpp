@@ -4,6 +4,8 @@
 
 #include "app/BoardLink.h"
 #include "app/GameSession.h"
+#include "app/RunLink.h"
+#include "sim/SimContent.h"
 
 #include "BoardCalls.h"
 #include "BoardProcess.h"
@@ -133,6 +135,45 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     EXPECT_EQ(caption, "1 " + top[0].name + " " + std::to_string(top[0].score));
     EXPECT_EQ(best.mode, 1);
     EXPECT_EQ(best.difficulty, 1);
+
+    // The accepted run's number, once; by it the run is on both seasons' tables and is
+    // fetched, summary and record, re-played and captioned; a number the board lacks is said.
+    long long runId = 0;
+    Mode mode{};
+    Difficulty difficulty{};
+    ASSERT_TRUE(game.link.takeAcceptedRun(runId, mode, difficulty));
+    EXPECT_FALSE(game.link.takeAcceptedRun(runId, mode, difficulty)) << "taken once";
+    EXPECT_EQ(mode, Mode::Random);
+    HttpClient http;
+    RunLink runs(http);
+    runs.setUrl(TestBoard::url());
+    for (Season season : {Season::All, Season::Week}) {
+        ASSERT_TRUE(game.until([&] {
+            runs.update(Mode::Random, Difficulty::Easy, season, true, game.now);
+            const std::vector<BoardRow>& rows = runs.rows(Mode::Random, Difficulty::Easy, season);
+            return std::any_of(rows.begin(), rows.end(), [&](const BoardRow& row) { return row.runId == runId; });
+        })) << RunLink::seasonQuery(season);
+    }
+    SimContent content;
+    content.load();
+    std::string fetched;
+    RunSummary summary;
+    runs.fetchRun(std::to_string(runId));
+    ASSERT_TRUE(game.until([&] {
+        runs.update(Mode::Random, Difficulty::Easy, Season::All, false, game.now);
+        return runs.takeRun(fetched, summary);
+    }));
+    RunRecord watched;
+    ASSERT_TRUE(RunLink::verified(fetched, content, summary, watched, fault)) << fault;
+    EXPECT_EQ(summary.caption(), std::to_string(summary.rank) + " ACE " + std::to_string(static_cast<int>(record.score)));
+    testing::internal::CaptureStderr();
+    runs.fetchRun("999999999");
+    ASSERT_TRUE(game.until([&] {
+        runs.update(Mode::Random, Difficulty::Easy, Season::All, false, game.now);
+        return !runs.fetching();
+    }));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "board: run 999999999 cannot be fetched (it answers 404)\n");
 }
 
 TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {
