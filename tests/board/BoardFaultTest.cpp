@@ -356,15 +356,17 @@ TEST_F(BoardFaults, KilledMidBurstKeepsEveryAcknowledgedRunWhole) {
         ASSERT_EQ(record.status, 200) << "run " << runId << " was acknowledged but is gone";
         EXPECT_EQ(BoardCalls::base64(record.raw), encoded) << runId;
     }
-    // Nothing half-stored: every best is a stored run of its player, and the highest of them.
+    // Nothing half-stored: every best is a stored run of its player and season, and the
+    // highest of them; each season a player ran in has one.
     EXPECT_EQ(scalar("SELECT count(*) FROM best_runs b JOIN runs r ON r.id = b.run_id "
-                     "WHERE r.player_id <> b.player_id OR r.score <> b.score"),
+                     "WHERE r.player_id <> b.player_id OR r.score <> b.score OR b.season NOT IN ('all', r.week)"),
               0);
-    EXPECT_EQ(scalar("SELECT count(*) FROM (SELECT player_id, mode, difficulty FROM runs "
-                     "GROUP BY player_id, mode, difficulty) AS played"),
+    EXPECT_EQ(scalar("SELECT count(*) FROM (SELECT DISTINCT player_id, mode, difficulty, s.season FROM runs "
+                     "CROSS JOIN LATERAL (VALUES ('all'), (week)) s(season)) AS played"),
               scalar("SELECT count(*) FROM best_runs"));
     EXPECT_EQ(scalar("SELECT count(*) FROM best_runs b WHERE b.score < (SELECT max(score) FROM runs r "
-                     "WHERE r.player_id = b.player_id AND r.mode = b.mode AND r.difficulty = b.difficulty)"),
+                     "WHERE r.player_id = b.player_id AND r.mode = b.mode AND r.difficulty = b.difficulty "
+                     "AND b.season IN ('all', r.week))"),
               0);
     EXPECT_EQ(after.get("/v1/health").status, 200);
 }
