@@ -41,20 +41,10 @@ for difficulty in hard easy; do
 done
 
 psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
-# Runs straight into the tables as the service would store them: players, runs with a
-# small record, and each player's best.
 seed_runs() {
-  psql -c "TRUNCATE best_runs, runs, players" -c "
-    INSERT INTO players (key_hash) SELECT sha256(int8send(g)) FROM generate_series(1, $1) AS g;
-    INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, record,
-                      week)
-      SELECT id, 'normal', 'hard', 'P' || id, floor(random() * 100000), random() * 30000, 43200, id, 0,
-             md5(id::text), decode(repeat('ab', 200), 'hex'), to_char(now() AT TIME ZONE 'UTC', 'IYYY-\"W\"IW')
-      FROM players;
-    INSERT INTO best_runs (mode, difficulty, season, player_id, run_id, name, score, distance, created_at)
-      SELECT mode, difficulty, s.season, player_id, id, name, score, distance, created_at
-      FROM runs CROSS JOIN LATERAL (VALUES ('all'), (week)) s(season);" \
-    -c "VACUUM ANALYZE"
+  psql -c "TRUNCATE best_runs, runs, players"
+  psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/scripts/lib/board-seed.sql"
+  psql -c "VACUUM ANALYZE"
 }
 for runs in 1000 100000 1000000; do
   seed_runs "$runs"

@@ -32,6 +32,8 @@ TAMQ_PACKAGES=(
   "${TAMQ_BOARD_PACKAGES[@]}"
   "${TAMQ_TLS_PACKAGES[@]}"
   systemd
+  # The board page's browser test.
+  chromium python3-websocket
 )
 
 # tamq_install_packages PACKAGE...: installs those of the packages that are missing.

@@ -6,7 +6,9 @@
 #                  writes the site to OUT; the listens are what nginx's "listen" takes
 #                  ("443", "127.0.0.1:8443"), each UPSTREAM_ADDR a host:port of an
 #                  instance. The limits per address come from TAMQ_EDGE_READ_RATE
-#                  (20r/s), TAMQ_EDGE_WRITE_RATE (2r/s) and TAMQ_EDGE_CONNECTIONS (32)
+#                  (20r/s), TAMQ_EDGE_WRITE_RATE (2r/s) and TAMQ_EDGE_CONNECTIONS (32);
+#                  the board page's folder from TAMQ_EDGE_PAGE_ROOT (deploy/page) and
+#                  the browser build's, served at /play/, from TAMQ_EDGE_GAME_ROOT (build-web)
 #   tamq_edge_start DIR HTTPS_PORT HTTP_PORT UPSTREAM_ADDR...
 #                  the site on 127.0.0.1 (HTTPS and plain HTTP) with a throwaway
 #                  certificate (DIR/ca.pem is its authority), nginx with DIR as its
@@ -37,7 +39,9 @@ tamq_edge_render() {
     -e "s|@UPSTREAM_SERVERS@|$servers|" \
     -e "s|@READ_RATE@|${TAMQ_EDGE_READ_RATE:-20r/s}|" \
     -e "s|@WRITE_RATE@|${TAMQ_EDGE_WRITE_RATE:-2r/s}|" \
-    -e "s|@CONNECTIONS@|${TAMQ_EDGE_CONNECTIONS:-32}|" "$site" >"$out.new" &&
+    -e "s|@CONNECTIONS@|${TAMQ_EDGE_CONNECTIONS:-32}|" \
+    -e "s|@PAGE_ROOT@|${TAMQ_EDGE_PAGE_ROOT:-$TAMQ_ROOT/deploy/page}|" \
+    -e "s|@GAME_ROOT@|${TAMQ_EDGE_GAME_ROOT:-$TAMQ_ROOT/build-web}|" "$site" >"$out.new" &&
     mv "$out.new" "$out"
   if grep -q '@[A-Z_]*@' "$out"; then
     echo "$out: left unfilled: $(grep -o '@[A-Z_]*@' "$out" | sort -u | tr '\n' ' ')" >&2

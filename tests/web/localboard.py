@@ -71,6 +71,12 @@ class LocalBoard:
         except urllib.error.HTTPError as refusal:
             return refusal.code, json.loads(refusal.read())
 
+    def psql(self, *arguments):
+        """psql on the board's database with the arguments (-c SQL, -v NAME=VALUE, -f FILE);
+        its output, unaligned."""
+        return subprocess.run(["/usr/lib/postgresql/15/bin/psql", self.conninfo, "-qtAX", "-v", "ON_ERROR_STOP=1",
+                               *arguments], check=True, capture_output=True, text=True, timeout=300).stdout
+
     def close(self):
         if self.process is not None and self.process.poll() is None:
             self.process.terminate()
@@ -85,7 +91,22 @@ class LocalBoard:
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
-class TlsProxy:
+class NginxScript:
+    """nginx run by a bash script that stops it once its standard input closes; the
+    script's process and nginx's folder."""
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.stdin.close()
+            try:
+                self.process.wait(30)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+class TlsProxy(NginxScript):
     """nginx terminating TLS on 127.0.0.1 in front of url, with a throwaway certificate
     authority (scripts/lib/tls.sh) in a folder of its own: url, the https:// address, and
     spki, the pin of the server's key that Chromium is told to trust."""
@@ -116,15 +137,31 @@ read -r _ || true
         with open(os.path.join(self.folder, "access.log")) as log:
             return log.read().splitlines()
 
-    def close(self):
-        if self.process.poll() is None:
-            self.process.stdin.close()
-            try:
-                self.process.wait(30)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        shutil.rmtree(self.folder, ignore_errors=True)
+
+class Edge(NginxScript):
+    """The board's nginx site (deploy/nginx, through scripts/lib/edge.sh) on 127.0.0.1 in
+    front of the board at upstream ("127.0.0.1:PORT"): the board page at /, the browser build
+    from game_root at /play/, the API beside them. url is its plain-HTTP address."""
+
+    SCRIPT = """
+set -euo pipefail
+source "$1/scripts/lib/edge.sh"
+trap 'tamq_edge_stop "$2"' EXIT
+tamq_edge_start "$2" "$3" "$4" "$5"
+echo "http://127.0.0.1:$4"
+read -r _ || true
+"""
+
+    def __init__(self, root, upstream, game_root, settings=None):
+        self.folder = tempfile.mkdtemp(prefix="tamq-web-edge-")
+        environment = dict(os.environ, TAMQ_EDGE_GAME_ROOT=game_root, **(settings or {}))
+        self.process = subprocess.Popen(
+            ["bash", "-c", self.SCRIPT, "edge", root, self.folder, str(free_port()), str(free_port()), upstream],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=environment)
+        self.url = self.process.stdout.readline().strip()
+        if not self.url:
+            self.close()
+            raise RuntimeError("nginx did not start in front of the board")
 
 
 class SilentServer:
