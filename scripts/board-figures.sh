@@ -3,9 +3,17 @@
 # board_load, then board reads a second with median and 99th-percentile latency from wrk
 # with 1 thousand, 100 thousand and 1 million runs seeded straight into the database.
 #   scripts/board-figures.sh [SECONDS_PER_READ_RUN]
+# Or the board page's figures (bench/page_bench.py): its size gzipped, and the time to list
+# 100 of 100 thousand runs seeded the same way, from the API and in headless Chromium.
+#   scripts/board-figures.sh page
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/postgres.sh"
+mode=reads
+if [ "${1:-}" = page ]; then
+  mode=page
+  shift
+fi
 duration="${1:-10}"
 
 tamq_install_board_deps
@@ -36,16 +44,24 @@ up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
 tamq_poll 60 up
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
-for difficulty in hard easy; do
-  "$build/tests/board/board_load" "$port" "$work/secret" 200 4 "$difficulty"
-done
-
 psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
+# Runs straight into the tables as the service would store them (scripts/lib/board-seed.sql).
 seed_runs() {
   psql -c "TRUNCATE best_runs, runs, players"
   psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/scripts/lib/board-seed.sql"
   psql -c "VACUUM ANALYZE"
 }
+if [ "$mode" = page ]; then
+  tamq_install_tls_deps
+  tamq_install_packages chromium python3-websocket
+  seed_runs 100000
+  /usr/bin/python3 "$TAMQ_ROOT/bench/page_bench.py" "$TAMQ_ROOT" "$port"
+  exit 0
+fi
+for difficulty in hard easy; do
+  "$build/tests/board/board_load" "$port" "$work/secret" 200 4 "$difficulty"
+done
+
 for runs in 1000 100000 1000000; do
   seed_runs "$runs"
   for page in "limit=10" "limit=100" "limit=10&offset=10000"; do
