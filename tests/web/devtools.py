@@ -269,6 +269,12 @@ class Chromium:
             self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
         self._replace_document(lambda: self.call("Page.navigate", url=url), url)
 
+    def follow(self, selector):
+        """Clicks the link that selector finds, as a player does, and returns once the
+        document it opens has loaded."""
+        self._replace_document(lambda: self.evaluate(f"document.querySelector({json.dumps(selector)}).click()"),
+                               selector)
+
     def reload(self):
         """Reloads the page and returns once the new document has loaded."""
         self._replace_document(lambda: self.call("Page.reload"), "the reload")

@@ -1,13 +1,15 @@
-"""Board runs watched from a link, in headless Chromium, against a board of the test's own
-with ranked runs the game made and named (two players, each a fresh browser):
+"""Board runs watched from the board page's links, in headless Chromium: the board's nginx
+site (the page at /, the browser build at /play/, the API beside them) in front of a board
+of the test's own, with ranked runs the game made and named (two players, each a fresh
+browser):
 
     watch_test.py SITE SHOTS BOARD_EXE PROJECT_ROOT
 
-1. Each accepted run shows its page address under the picture, {board}/?run=ID; the
-   board lists both runs, in order, for this week and for all time.
-2. The game page at ?board=...&watch=ID plays that run to its end: its score is the one
-   the board gives the run, then the title screen follows. The time from the page's start
-   to the run's first frame is printed.
+1. Each accepted run shows its page address under the picture, {board}/?run=ID; the page
+   lists both runs, in the board's order, for this week and for all time.
+2. A row's watch link opens the game page, which plays that run to its end: its score is
+   the one the page shows, then the title screen follows. The time from the click to the
+   run's first frame is printed.
 3. A run the board lacks, and a run number that is no number: one line each on the
    console, and the title screen.
 """
@@ -20,8 +22,9 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from board_test import on_the_board, open_game, ranked_run  # noqa: E402
 from checks import check, verdict  # noqa: E402
-from devtools import COUNT_FRAMES, Chromium, Site, wait_until  # noqa: E402
-from localboard import LocalBoard  # noqa: E402
+from devtools import COUNT_FRAMES, Chromium, wait_until  # noqa: E402
+from localboard import Edge, LocalBoard  # noqa: E402
+from page_test import click, show  # noqa: E402
 
 # When the watched run's first frame came, on the page's clock (from its navigation).
 FIRST_WATCHED_FRAME = """
@@ -46,56 +49,62 @@ def fresh_browser():
     return browser
 
 
-def play_and_share(site, board, name, shots):
+def game_page(edge, watch=None):
+    page = f"{edge.url}/play/?board={urllib.parse.quote(edge.url, safe='')}"
+    return page if watch is None else f"{page}&watch={urllib.parse.quote(watch)}"
+
+
+def play_and_share(edge, board, name, shots):
     """A fresh player's ranked run: its board entry, once its page address is shown."""
     browser = fresh_browser()
     try:
-        open_game(browser, f"{site.url}?board={urllib.parse.quote(board.url, safe='')}")
-        score = ranked_run(browser, board.url, name, shots, f"run-{name}")
+        open_game(browser, game_page(edge))
+        score = ranked_run(browser, edge.url, name, shots, f"run-{name}")
         if score is None:
             return None
         entry = on_the_board(board, name, score, name)
         shared = browser.wait_for("!document.getElementById('share').hidden && "
                                   "document.getElementById('share-link').href", 30, "the run's address shown")
         if entry is not None:
-            check(shared == f"{board.url}/?run={entry['runId']}", f"{name}: the page shows {shared!r}")
+            check(shared == f"{edge.url}/?run={entry['runId']}", f"{name}: the page shows {shared!r}")
         check(not browser.problems, f"{name}: browser console: {browser.problems}")
         return entry
     finally:
         browser.close()
 
 
-def listed_in_order(board, entries):
-    for season in ("current", "all"):
-        status, answer = board.call("GET", f"/v1/boards/normal/hard?season={season}&limit=100")
-        listed = [e["runId"] for e in answer.get("entries", [])]
-        ranked = [e["runId"] for e in sorted(entries, key=lambda e: -e["score"])]
-        check(status == 200 and [r for r in listed if r in ranked] == ranked,
-              f"season {season}: the board lists {listed}, expected {ranked} in that order")
+def listed_in_order(browser, edge, entries):
+    ranked = [e["name"] for e in sorted(entries, key=lambda e: (-int(e["score"]), e["runId"]))]
+    rows = show(browser, edge.url + "/")
+    check([row["name"] for row in rows] == ranked, f"this week on the page: {rows}")
+    rows = click(browser, "#seasons button[data-season='all']")
+    check([row["name"] for row in rows] == ranked, f"all time on the page: {rows}")
 
 
-def watched(browser, site, board, entry):
-    """The run played to its end from its link, with the board's score; the seconds to its first frame."""
+def watched(browser, edge, entry):
+    """The run's watch link followed from the page and played to its end with the page's
+    score; the seconds from the click to its first frame."""
     run = entry["runId"]
-    _, summary = board.call("GET", f"/v1/runs/{run}")
-    browser.navigate(f"{site.url}?board={urllib.parse.quote(board.url, safe='')}&watch={run}")
+    show(browser, f"{edge.url}/?run={run}")
+    score = browser.evaluate("document.querySelector('#run-score').textContent")
     try:
+        browser.follow("#run-watch")
         first = browser.wait_for("window.tamqWatchedAt", 60, f"run {run} shown")
-        browser.wait_state(f"state.watching && state.shownScore === {summary['score']}", 600,
-                           f"run {run} reaching its score {summary['score']}")
+        browser.wait_state(f"state.watching && state.shownScore === {int(score)}", 600,
+                           f"run {run} reaching the page's score {score}")
         browser.wait_state("!state.watching", 30, f"run {run} ended")
-    except TimeoutError as error:
+    except (TimeoutError, ValueError) as error:
         check(False, f"{error}; the page said {browser.problems}")
         return None
     check(not browser.evaluate("Module.gameState.running"), f"run {run}: no title screen after it")
     return first / 1000.0
 
 
-def refused(browser, site, board, run, line, expected=()):
+def refused(browser, edge, run, line, expected=()):
     """A link to a run that cannot be watched: one line, and the title screen. The browser
     itself may also log the refusal it saw (expected)."""
     before = len(browser.problems)
-    open_game(browser, f"{site.url}?board={urllib.parse.quote(board.url, safe='')}&watch={urllib.parse.quote(run)}")
+    open_game(browser, game_page(edge, run))
 
     def said():
         return [p for p in browser.problems[before:] if line in p]
@@ -115,33 +124,31 @@ def refused(browser, site, board, run, line, expected=()):
 
 def main(site_folder, shots, board_exe, root):
     os.makedirs(shots, exist_ok=True)
-    site = Site(site_folder)
-    board = browser = None
+    board = edge = browser = None
     try:
-        board = LocalBoard(board_exe, root, [site.url.rstrip("/")],
-                           ["--read-rate", "100000", "--write-rate", "100000"])
-        entries = [e for e in (play_and_share(site, board, name, shots) for name in ("ACE", "BOB")) if e]
+        board = LocalBoard(board_exe, root, [], ["--read-rate", "100000", "--write-rate", "100000"])
+        edge = Edge(root, f"127.0.0.1:{board.port}", os.path.abspath(site_folder),
+                    {"TAMQ_EDGE_READ_RATE": "1000r/s", "TAMQ_EDGE_WRITE_RATE": "100r/s"})
+        entries = [e for e in (play_and_share(edge, board, name, shots) for name in ("ACE", "BOB")) if e]
         check(len(entries) == 2, f"ranked runs made: {len(entries)}")
-        listed_in_order(board, entries)
         browser = fresh_browser()
+        listed_in_order(browser, edge, entries)
         for entry in entries:
             started = time.monotonic()
-            seconds = watched(browser, site, board, entry)
+            seconds = watched(browser, edge, entry)
             if seconds is not None:
                 print(f"watch link: run {entry['runId']} ({entry['name']}, {int(entry['score'])}): first frame of "
-                      f"the run {seconds:.2f} s after the page's start; played to its end in "
+                      f"the run {seconds:.2f} s after the click; played to its end in "
                       f"{time.monotonic() - started:.1f} s")
-        refused(browser, site, board, "999999", "board: run 999999 cannot be fetched (it answers 404)",
+        refused(browser, edge, "999999", "board: run 999999 cannot be fetched (it answers 404)",
                 ["the server responded with a status of 404"])
-        refused(browser, site, board, "abc", "board: run abc cannot be watched (no run's number)")
+        refused(browser, edge, "abc", "board: run abc cannot be watched (no run's number)")
         check(not browser.problems, f"browser console: {browser.problems}")
     finally:
-        if browser is not None:
-            browser.close()
-        if board is not None:
-            board.close()
-        site.close()
-    return verdict("watch", "board runs watched from links passed", shots)
+        for part in (browser, edge, board):
+            if part is not None:
+                part.close()
+    return verdict("watch", "board runs watched from the page's links passed", shots)
 
 
 if __name__ == "__main__":
