@@ -1,9 +1,9 @@
 #include "BoardBrowsing.h"
 
+#include "BoardLine.h"
 #include "Platform.h"
 #include "RunShare.h"
 
-#include <cstdio>
 
 BoardBrowsing::BoardBrowsing(PlayerFile& player) : player_(player) {}
 
@@ -104,15 +104,15 @@ void BoardBrowsing::showRun(Game& game, bool onTitle) {
     std::string fault;
     const std::string name = "run " + std::to_string(summary.runId);
     if (!RunLink::verified(bytes, game.simulation().content(), summary, record, fault)) {
-        std::fprintf(stderr, "board: %s does not verify (%s)\n", name.c_str(), fault.c_str());
+        sayBoardLine(name + " does not verify (" + fault + ")");
         return;
     }
     if (!onTitle || game.askingName()) {
-        std::fprintf(stderr, "board: %s is not shown: a run is on\n", name.c_str());
+        sayBoardLine(name + " is not shown: a run is on");
         return;
     }
     if (!game.watch(record, fault)) {
-        std::fprintf(stderr, "board: %s cannot be shown (%s)\n", name.c_str(), fault.c_str());
+        sayBoardLine(name + " cannot be shown (" + fault + ")");
         return;
     }
     game.setReplayCaption(summary.caption());

@@ -1,5 +1,6 @@
 #include "BoardLink.h"
 
+#include "BoardLine.h"
 #include "io/Base64.h"
 
 #include <nlohmann/json.hpp>
@@ -57,16 +58,7 @@ int BoardLink::slot(Mode mode, Difficulty difficulty) {
     return (mode == Mode::Random ? 2 : 0) + (difficulty == Difficulty::Easy ? 1 : 0);
 }
 
-void BoardLink::say(const std::string& line) const {
-    // Words from the server go on the player's terminal: one line, not too long, no controls.
-    std::string shown = line.substr(0, 300);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "board: %s\n", shown.c_str());
-}
+void BoardLink::say(const std::string& line) const { sayBoardLine(line); }
 
 void BoardLink::setUrl(const std::string& url) {
     url_.clear();

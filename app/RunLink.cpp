@@ -1,9 +1,9 @@
 #include "RunLink.h"
 
+#include "BoardLine.h"
+
 #include "sim/RecordVerifier.h"
 #include "sim/SimContent.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -24,16 +24,7 @@ int RunLink::slot(Mode mode, Difficulty difficulty, Season season) {
     return (mode == Mode::Random ? 4 : 0) + (difficulty == Difficulty::Easy ? 2 : 0) + (season == Season::Week ? 1 : 0);
 }
 
-void RunLink::say(const std::string& line) const {
-    // The run number comes from a link: one line, no controls.
-    std::string shown = line.substr(0, 300);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "board: %s\n", shown.c_str());
-}
+void RunLink::say(const std::string& line) const { sayBoardLine(line); }
 
 void RunLink::update(Mode mode, Difficulty difficulty, Season season, bool showing, std::uint32_t now) {
     if (url_.empty()) {
