@@ -47,6 +47,8 @@ KEYS = {
     "M": ("m", "KeyM", 77),
     "R": ("r", "KeyR", 82),
     "T": ("t", "KeyT", 84),
+    "W": ("w", "KeyW", 87),
+    "PageDown": ("PageDown", "PageDown", 34),
 }
 # Input.dispatchKeyEvent's modifier bits.
 ALT = 1

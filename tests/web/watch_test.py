@@ -10,7 +10,9 @@ browser):
 2. A row's watch link opens the game page, which plays that run to its end: its score is
    the one the page shows, then the title screen follows. The time from the click to the
    run's first frame is printed.
-3. A run the board lacks, and a run number that is no number: one line each on the
+3. On the game's title screen, PAGE DOWN and T watch the table's second row, all time and
+   (W) this week.
+4. A run the board lacks, and a run number that is no number: one line each on the
    console, and the title screen.
 """
 
@@ -100,6 +102,34 @@ def watched(browser, edge, entry):
     return first / 1000.0
 
 
+def browsed(browser, edge, entries):
+    """On the title screen, PAGE DOWN moves the table's highlight to the second row, and T
+    watches that run rather than the board's best; W shows this week, where it is too."""
+    from board_test import press  # noqa: E402
+    second = entries[1]["runId"]
+    for season in ("all", "current"):
+        open_game(browser, game_page(edge))
+        browser.wait_for(f"performance.getEntriesByType('resource').some((e) => e.name.includes("
+                         f"'/v1/boards/normal/hard?season=all'))", 30, "the table read")
+        if season == "current":
+            press(browser, "W")
+            browser.wait_for("performance.getEntriesByType('resource').some((e) => e.name.includes("
+                             "'season=current'))", 30, "this week's table read")
+        for _ in range(2):
+            press(browser, "PageDown")
+        press(browser, "T")
+        try:
+            browser.wait_state("state.watching", 60, f"the second row watched ({season})")
+        except TimeoutError:
+            check(False, f"{season}: T on the second row watched nothing; {browser.problems}")
+            continue
+        fetched = [e["url"] for e in browser.exchanged("GET", f"{edge.url}/v1/runs/")]
+        check(fetched and fetched[-1].endswith(f"/v1/runs/{second}/record"),
+              f"{season}: the second row's run {second} was not the one fetched: {fetched}")
+        press(browser, "T")
+        browser.wait_state("!state.watching", 30, "the watching ended by T")
+
+
 def refused(browser, edge, run, line, expected=()):
     """A link to a run that cannot be watched: one line, and the title screen. The browser
     itself may also log the refusal it saw (expected)."""
@@ -107,6 +137,8 @@ def refused(browser, edge, run, line, expected=()):
     open_game(browser, game_page(edge, run))
 
     def said():
+        # The console's events come in with the answers to calls.
+        browser.evaluate("0")
         return [p for p in browser.problems[before:] if line in p]
     try:
         wait_until(said, 30, f"the line for watch={run}")
@@ -140,6 +172,7 @@ def main(site_folder, shots, board_exe, root):
                 print(f"watch link: run {entry['runId']} ({entry['name']}, {int(entry['score'])}): first frame of "
                       f"the run {seconds:.2f} s after the click; played to its end in "
                       f"{time.monotonic() - started:.1f} s")
+        browsed(browser, edge, entries)
         refused(browser, edge, "999999", "board: run 999999 cannot be fetched (it answers 404)",
                 ["the server responded with a status of 404"])
         refused(browser, edge, "abc", "board: run abc cannot be watched (no run's number)")
