@@ -23,6 +23,15 @@ std::string BoardBrowsing::runAddress(const std::string& boardUrl, long long run
     return boardUrl + "/?run=" + std::to_string(runId);
 }
 
+bool BoardBrowsing::browsing() const {
+    for (bool held : held_) {
+        if (held) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool BoardBrowsing::acted(BrowseKey key, std::uint32_t now, bool repeats) {
     const int index = static_cast<int>(key);
     const bool down = isBrowseKeyDown(key);

@@ -35,6 +35,9 @@ public:
     // (a board run is being fetched for it).
     bool follow(Game& game, BoardLink& board, bool onTitle, bool watchPressed, std::uint32_t now);
 
+    // Whether a browse key was held at the last follow: the player is at the screen.
+    bool browsing() const;
+
     // The page address of a run: "{board}/?run=ID".
     static std::string runAddress(const std::string& boardUrl, long long runId);
 

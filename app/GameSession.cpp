@@ -186,7 +186,7 @@ void GameSession::followWatching() {
         lastActivity_ = now;
         return;
     }
-    if (game_.input().bits() != 0 || watchKey || isBoardWatchKeyDown() || !window_.isActive() ||
+    if (game_.input().bits() != 0 || watchKey || isBoardWatchKeyDown() || browsing_.browsing() || !window_.isActive() ||
         game_.simulation().run().running) {
         lastActivity_ = now;
     }

@@ -165,7 +165,8 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     }));
     RunRecord watched;
     ASSERT_TRUE(RunLink::verified(fetched, content, summary, watched, fault)) << fault;
-    EXPECT_EQ(summary.caption(), std::to_string(summary.rank) + " ACE " + std::to_string(static_cast<int>(record.score)));
+    const int score = static_cast<int>(record.score);
+    EXPECT_EQ(summary.caption(), std::to_string(summary.rank) + " ACE " + std::to_string(score));
     testing::internal::CaptureStderr();
     runs.fetchRun("999999999");
     ASSERT_TRUE(game.until([&] {

@@ -102,6 +102,11 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
 // The board table's browse keys: the shoulders and the right stick's press, from the common
 // layout, from XInput's bits and from the touch page; they drive no game key.
 TEST(Gamepad, TheShouldersAndTheRightStickBrowseTheBoardTable) {
+    const auto touched = [](unsigned pageBits) {
+        Gamepad pad;
+        TouchControls::addFrame(pad, pageBits, 0, 0);
+        return pad;
+    };
     const struct {
         const char* what;
         Gamepad pad;
@@ -113,8 +118,8 @@ TEST(Gamepad, TheShouldersAndTheRightStickBrowseTheBoardTable) {
         {"face buttons", [] { Gamepad p; p.add(Gamepad::kB | Gamepad::kBack | Gamepad::kY, 0, 0); return p; }(), ""},
         {"XInput shoulders", [] { Gamepad p; p.addXInput(0x0100 | 0x0200, 0, 0); return p; }(), "UD"},
         {"XInput thumbs", [] { Gamepad p; p.addXInput(0x0080 | 0x0040, 0, 0); return p; }(), "S"},
-        {"touch row buttons", [] { Gamepad p; TouchControls::addFrame(p, TouchControls::kPageRowUp | TouchControls::kPageRowDown, 0, 0); return p; }(), "UD"},
-        {"touch season", [] { Gamepad p; TouchControls::addFrame(p, TouchControls::kPageSeason, 0, 0); return p; }(), "S"},
+        {"touch row buttons", touched(TouchControls::kPageRowUp | TouchControls::kPageRowDown), "UD"},
+        {"touch season", touched(TouchControls::kPageSeason), "S"},
     };
     for (const auto& c : cases) {
         std::string browse;

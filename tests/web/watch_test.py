@@ -102,7 +102,7 @@ def watched(browser, edge, entry):
     return first / 1000.0
 
 
-def browsed(browser, edge, entries):
+def browsed(browser, edge, entries, shots):
     """On the title screen, PAGE DOWN moves the table's highlight to the second row, and T
     watches that run rather than the board's best; W shows this week, where it is too."""
     from board_test import press  # noqa: E402
@@ -117,6 +117,7 @@ def browsed(browser, edge, entries):
                              "'season=current'))", 30, "this week's table read")
         for _ in range(2):
             press(browser, "PageDown")
+        browser.screenshot(os.path.join(shots, f"browsed-{season}.png"))
         press(browser, "T")
         try:
             browser.wait_state("state.watching", 60, f"the second row watched ({season})")
@@ -172,7 +173,7 @@ def main(site_folder, shots, board_exe, root):
                 print(f"watch link: run {entry['runId']} ({entry['name']}, {int(entry['score'])}): first frame of "
                       f"the run {seconds:.2f} s after the click; played to its end in "
                       f"{time.monotonic() - started:.1f} s")
-        browsed(browser, edge, entries)
+        browsed(browser, edge, entries, shots)
         refused(browser, edge, "999999", "board: run 999999 cannot be fetched (it answers 404)",
                 ["the server responded with a status of 404"])
         refused(browser, edge, "abc", "board: run abc cannot be watched (no run's number)")
