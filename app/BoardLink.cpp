@@ -1,5 +1,6 @@
 #include "BoardLink.h"
 
+#include "BoardLine.h"
 #include "io/Base64.h"
 
 #include <nlohmann/json.hpp>
@@ -57,16 +58,7 @@ int BoardLink::slot(Mode mode, Difficulty difficulty) {
     return (mode == Mode::Random ? 2 : 0) + (difficulty == Difficulty::Easy ? 1 : 0);
 }
 
-void BoardLink::say(const std::string& line) const {
-    // Words from the server go on the player's terminal: one line, not too long, no controls.
-    std::string shown = line.substr(0, 300);
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "board: %s\n", shown.c_str());
-}
+void BoardLink::say(const std::string& line) const { sayBoardLine(line); }
 
 void BoardLink::setUrl(const std::string& url) {
     url_.clear();
@@ -348,6 +340,11 @@ void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) 
         if (sent.score > player_.boardScore(sent.mode, sent.difficulty)) {
             player_.setBoardScore(sent.mode, sent.difficulty, sent.score);
         }
+        if (body.contains("runId") && body["runId"].is_number_integer() && body["runId"].get<long long>() > 0) {
+            acceptedRun_ = body["runId"].get<long long>();
+            acceptedMode_ = sent.mode;
+            acceptedDifficulty_ = sent.difficulty;
+        }
         // The next update reads the board again, with the run in it.
         boards_[slot(sent.mode, sent.difficulty)].read = false;
         return;
@@ -424,5 +421,16 @@ bool BoardLink::takeBestRun(RunRecord& record, std::string& caption) {
     recordReady_ = false;
     record = std::move(record_);
     caption = recordCaption_;
+    return true;
+}
+
+bool BoardLink::takeAcceptedRun(long long& runId, Mode& mode, Difficulty& difficulty) {
+    if (acceptedRun_ == 0) {
+        return false;
+    }
+    runId = acceptedRun_;
+    mode = acceptedMode_;
+    difficulty = acceptedDifficulty_;
+    acceptedRun_ = 0;
     return true;
 }

@@ -85,6 +85,10 @@ public:
     // The fetched record and its caption ("1 ACE 3437"), once it came; false otherwise.
     bool takeBestRun(RunRecord& record, std::string& caption);
 
+    // The board's number of the last run it accepted, once, with its board; false when no
+    // run was accepted since the last call (or its answer carried no number).
+    bool takeAcceptedRun(long long& runId, Mode& mode, Difficulty& difficulty);
+
     // Whether the board is taken as unreachable now.
     bool offline() const { return offline_; }
 
@@ -152,6 +156,10 @@ private:
     // The runs to send, the first on its way.
     std::deque<Submission> submissions_;
     std::string status_;
+
+    long long acceptedRun_ = 0;
+    Mode acceptedMode_ = Mode::Normal;
+    Difficulty acceptedDifficulty_ = Difficulty::Hard;
 
     int recordRequest_ = 0;
     std::string recordCaption_;

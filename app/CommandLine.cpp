@@ -20,6 +20,9 @@ std::string* valueOf(CommandLine& line, const std::string& argument) {
     if (name == "--board-ca") {
         return &line.boardCertificateAuthority;
     }
+    if (name == "--watch") {
+        return &line.watchRun;
+    }
     return nullptr;
 }
 
@@ -67,8 +70,9 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
                 continue;
             }
             if (value->empty()) {
-                return fail(name + (name == "--data" ? " needs a folder"
+                return fail(name + (name == "--data"       ? " needs a folder"
                                     : name == "--board-ca" ? " needs a certificate file"
+                                    : name == "--watch"    ? " needs a run's number from the board"
                                                            : " needs a record file"));
             }
             if (name == "--verify" && line.action != Action::ShowHelp) {
@@ -94,6 +98,18 @@ std::vector<std::string> CommandLine::pageArguments(bool asked, const std::strin
     return {"--board", board};
 }
 
+std::vector<std::string> CommandLine::pageWatchArguments(const std::string& run, const std::vector<std::string>& given,
+                                                         const std::string& buildBoard, std::string& note) {
+    note.clear();
+    const CommandLine line = parse(given);
+    const std::string board = line.boardGiven ? line.boardUrl : buildBoard;
+    if (board.empty()) {
+        note = "board: ?watch= needs a board (?board=URL); playing without it";
+        return {};
+    }
+    return {"--watch", run};
+}
+
 std::string CommandLine::usage() {
     return "Usage: tamq [options]\n"
            "  --data DIR     read the game's content from DIR/data (or from DIR if it is the\n"
@@ -102,6 +118,8 @@ std::string CommandLine::usage() {
            "                 the one the game was built with; --board \"\" for none\n"
            "  --board-ca FILE  also trust the certificate authority in FILE (PEM) for the\n"
            "                 board's HTTPS\n"
+           "  --watch RUNID  watch the board's run RUNID (from its page), then play; needs a\n"
+           "                 board\n"
            "  --frame-stats  print at exit how many frames were shown, the longest in\n"
            "                 milliseconds and how many took over 50 ms\n"
            "  --fullscreen   play fullscreen\n"

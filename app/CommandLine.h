@@ -21,6 +21,11 @@ public:
     static std::vector<std::string> pageArguments(bool asked, const std::string& board,
                                                   const std::string& buildBoard, std::string& note);
 
+    // The arguments ?watch=RUNID adds to those of the page's other parameters: --watch RUNID
+    // when a board is named there or built in; without one, none, and note says so.
+    static std::vector<std::string> pageWatchArguments(const std::string& run, const std::vector<std::string>& given,
+                                                       const std::string& buildBoard, std::string& note);
+
     Action action = Action::Play;
     // Where --data pointed; empty when the option was not given.
     std::string dataFolder;
@@ -32,6 +37,8 @@ public:
     std::string boardUrl;
     bool boardGiven = false;
     std::string boardCertificateAuthority;
+    // A board run to watch first (--watch RUNID, the number the board's page links to).
+    std::string watchRun;
     bool fullscreen = false;
     bool mute = false;
     // Print how long the loop's iterations took, at exit.

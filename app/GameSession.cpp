@@ -71,6 +71,8 @@ bool GameSession::start() {
         board_->setUrl(launch_.options.boardUrl);
         if (board_->enabled()) {
             player_.load();
+            browsing_.start(launch_.options.boardUrl, launch_.options.boardCertificateAuthority,
+                            launch_.options.watchRun);
         } else {
             board_.reset();
         }
@@ -129,21 +131,14 @@ void GameSession::followBoard() {
         shownStatus_ = board_->status();
         game_.showBoardStatus(shownStatus_);
     }
-    const std::vector<BoardRow> top = board_->top(run.mode, run.difficulty);
-    const auto sameRow = [](const BoardRow& a, const BoardRow& b) {
-        return a.rank == b.rank && a.name == b.name && a.score == b.score;
-    };
-    if (!std::equal(top.begin(), top.end(), shownTop_.begin(), shownTop_.end(), sameRow)) {
-        shownTop_ = top;
-        game_.showBoardTop(shownTop_);
-    }
-
+    // The table (BoardLink's top five, or the browsed season) is browsing_'s, below.
     const bool key = boardWatchKey_;
     const bool pressed = key && !boardWatchKeyWasDown_;
     boardWatchKeyWasDown_ = key;
     if (pressed && game_.watching()) {
         game_.stopWatching();
-    } else if (pressed && onTitle && !game_.askingName()) {
+    } else if (!browsing_.follow(game_, *board_, onTitle, pressed, now) && pressed && onTitle &&
+               !game_.askingName()) {
         board_->fetchBestRun(run.mode, run.difficulty);
     }
     RunRecord record;
@@ -194,7 +189,7 @@ void GameSession::followWatching() {
         lastActivity_ = now;
         return;
     }
-    if (game_.input().bits() != 0 || watchKey || boardWatchKey_ || !window_.isActive() ||
+    if (game_.input().bits() != 0 || watchKey || boardWatchKey_ || browsing_.browsing() || !window_.isActive() ||
         game_.simulation().run().running) {
         lastActivity_ = now;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardBrowsing.h"
 #include "BoardLink.h"
 #include "FrameStats.h"
 #include "GameFollower.h"
@@ -110,9 +111,10 @@ private:
     // A ranked run that ended worth a name, and its token, until the name is entered.
     std::string namedToken_;
     RunRecord namedRecord_;
-    std::vector<BoardRow> shownTop_;
     std::string shownStatus_;
     bool boardWatchKeyWasDown_ = false;
+    // The board's runs browsed, watched by number and shared; started with the board.
+    BoardBrowsing browsing_{player_};
 
     // The saves of the best scores, best runs and player file, written off the frame's
     // thread. Last, so that it is gone, drained, before the files that queue to it.

@@ -9,6 +9,9 @@ constexpr std::uint16_t kXInputDpadLeft = 0x0004;
 constexpr std::uint16_t kXInputDpadRight = 0x0008;
 constexpr std::uint16_t kXInputStart = 0x0010;
 constexpr std::uint16_t kXInputBack = 0x0020;
+constexpr std::uint16_t kXInputRightThumb = 0x0080;
+constexpr std::uint16_t kXInputLeftShoulder = 0x0100;
+constexpr std::uint16_t kXInputRightShoulder = 0x0200;
 constexpr std::uint16_t kXInputA = 0x1000;
 constexpr std::uint16_t kXInputB = 0x2000;
 constexpr std::uint16_t kXInputX = 0x4000;
@@ -32,6 +35,18 @@ void Gamepad::add(unsigned buttons, float stickX, float stickY) {
     start_ = start_ || (buttons & kStart) != 0;
     watch_ = watch_ || (buttons & kB) != 0;
     boardWatch_ = boardWatch_ || (buttons & kBack) != 0;
+    browse_ |= buttons & (kLeftShoulder | kRightShoulder | kRightStick);
+}
+
+bool Gamepad::holdsBrowse(BrowseKey key) const {
+    switch (key) {
+    case BrowseKey::RowUp: return (browse_ & kLeftShoulder) != 0;
+    case BrowseKey::RowDown: return (browse_ & kRightShoulder) != 0;
+    case BrowseKey::Season: return (browse_ & kRightStick) != 0;
+    case BrowseKey::PageUp:
+    case BrowseKey::PageDown: break;
+    }
+    return false;
 }
 
 void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t thumbY) {
@@ -40,7 +55,8 @@ void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t
         {kXInputA, kA},           {kXInputX, kX},                 {kXInputY, kY},
         {kXInputStart, kStart},   {kXInputDpadLeft, kDpadLeft},   {kXInputDpadRight, kDpadRight},
         {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},   {kXInputB, kB},
-        {kXInputBack, kBack},
+        {kXInputBack, kBack},     {kXInputLeftShoulder, kLeftShoulder}, {kXInputRightShoulder, kRightShoulder},
+        {kXInputRightThumb, kRightStick},
     };
     for (const auto& pair : pairs) {
         if ((buttons & pair[0]) != 0) {

@@ -10,6 +10,12 @@
 // rules, watches it; B is R, the shell's key to watch the best run, and Back (Select) is T,
 // the key to watch the online board's best run. Each backend reads its controllers into
 // one of these once a frame.
+// The shell's keys that browse the online board's table on the title and game-over screens:
+// a row up or down (PAGE UP and PAGE DOWN, a controller's left and right shoulders, held
+// to run on), five rows up or down ([ and ]) and this week or all time (W, a press on the
+// right stick).
+enum class BrowseKey { RowUp, RowDown, PageUp, PageDown, Season };
+
 class Gamepad {
 public:
     // A controller's buttons in the common layout, whatever the backend calls them.
@@ -24,6 +30,9 @@ public:
         kDpadDown = 1u << 7,
         kB = 1u << 8,
         kBack = 1u << 9,
+        kLeftShoulder = 1u << 10,
+        kRightShoulder = 1u << 11,
+        kRightStick = 1u << 12,
     };
     // The share of its full travel a stick must lean before it steers: worn sticks rest
     // well off the centre.
@@ -38,6 +47,7 @@ public:
     bool holdsStart() const { return start_; }
     bool holdsWatch() const { return watch_; }
     bool holdsBoardWatch() const { return boardWatch_; }
+    bool holdsBrowse(BrowseKey key) const;
 
 private:
     static unsigned bitOf(GameKey key) { return 1u << static_cast<unsigned>(key); }
@@ -46,4 +56,5 @@ private:
     bool start_ = false;
     bool watch_ = false;
     bool boardWatch_ = false;
+    unsigned browse_ = 0;
 };

@@ -34,6 +34,11 @@ bool Launch::prepare(const std::vector<std::string>& arguments, const std::files
     if (!options.boardGiven) {
         options.boardUrl = TAMQ_BOARD_URL;
     }
+    if (!options.watchRun.empty() && options.boardUrl.empty()) {
+        std::fprintf(stderr, "tamq: --watch needs a board (--board URL)\n%s", CommandLine::usage().c_str());
+        exitCode = 2;
+        return false;
+    }
     std::error_code failure;
     const std::filesystem::path workingDirectory = std::filesystem::current_path(failure);
     // The files are named from where the player stands, not from the content folder.

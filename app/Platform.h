@@ -59,3 +59,6 @@ bool isGameKeyDown(GameKey key);
 // the shown mode and difficulty. The rules never see them. Asked once a frame, as a tap is
 // answered once.
 bool isWatchKeyDown(WatchKey key);
+
+// Whether a key that browses the online board's table is held, under the same focus rule.
+bool isBrowseKeyDown(BrowseKey key);

@@ -109,3 +109,22 @@ bool isWatchKeyDown(WatchKey key) {
     }
     return key == WatchKey::Best ? window->gamepad().holdsWatch() : window->gamepad().holdsBoardWatch();
 }
+
+bool isBrowseKeyDown(BrowseKey key) {
+    Window* window = gameWindow();
+    if (window == nullptr) {
+        return false;
+    }
+    SDL_Scancode code = SDL_SCANCODE_UNKNOWN;
+    switch (key) {
+    case BrowseKey::RowUp: code = SDL_SCANCODE_PAGEUP; break;
+    case BrowseKey::RowDown: code = SDL_SCANCODE_PAGEDOWN; break;
+    case BrowseKey::PageUp: code = SDL_SCANCODE_LEFTBRACKET; break;
+    case BrowseKey::PageDown: code = SDL_SCANCODE_RIGHTBRACKET; break;
+    case BrowseKey::Season: code = SDL_SCANCODE_W; break;
+    }
+    if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[code] != 0) {
+        return true;
+    }
+    return window->gamepad().holdsBrowse(key);
+}

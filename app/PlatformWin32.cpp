@@ -115,6 +115,22 @@ bool isWatchKeyDown(WatchKey key) {
     return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || pad;
 }
 
+bool isBrowseKeyDown(BrowseKey key) {
+    Window* window = focusedGameWindow();
+    if (window == nullptr) {
+        return false;
+    }
+    int code = 0;
+    switch (key) {
+    case BrowseKey::RowUp: code = VK_PRIOR; break;
+    case BrowseKey::RowDown: code = VK_NEXT; break;
+    case BrowseKey::PageUp: code = VK_OEM_4; break;
+    case BrowseKey::PageDown: code = VK_OEM_6; break;
+    case BrowseKey::Season: code = 'W'; break;
+    }
+    return keyHeld(code) || window->gamepad().holdsBrowse(key);
+}
+
 void* createWglContext(void* deviceContext) {
     HDC dc = static_cast<HDC>(deviceContext);
     PIXELFORMATDESCRIPTOR format{};

@@ -46,6 +46,9 @@ void TouchControls::addFrame(Gamepad& pad, unsigned pageBits, float stickX, floa
         {kPagePause, Gamepad::kStart},
         {kPageWatch, Gamepad::kB},
         {kPageBoardWatch, Gamepad::kBack},
+        {kPageRowUp, Gamepad::kLeftShoulder},
+        {kPageRowDown, Gamepad::kRightShoulder},
+        {kPageSeason, Gamepad::kRightStick},
     };
     unsigned buttons = 0;
     for (const Pair& pair : kPairs) {

@@ -20,6 +20,10 @@ public:
         kPagePause = 1u << 3,
         kPageWatch = 1u << 4,
         kPageBoardWatch = 1u << 5,
+        // The board's table: a row up, a row down, the season (the shoulders, the right stick).
+        kPageRowUp = 1u << 8,
+        kPageRowDown = 1u << 9,
+        kPageSeason = 1u << 10,
     };
 
     // Takes the fingers' frame from the page, told whether a run is going on and whether

@@ -52,7 +52,10 @@ Gamepad readControllers() {
             button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, Gamepad::kDpadRight) |
             button(SDL_CONTROLLER_BUTTON_DPAD_UP, Gamepad::kDpadUp) |
             button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, Gamepad::kDpadDown) | button(SDL_CONTROLLER_BUTTON_B, Gamepad::kB) |
-            button(SDL_CONTROLLER_BUTTON_BACK, Gamepad::kBack);
+            button(SDL_CONTROLLER_BUTTON_BACK, Gamepad::kBack) |
+            button(SDL_CONTROLLER_BUTTON_LEFTSHOULDER, Gamepad::kLeftShoulder) |
+            button(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, Gamepad::kRightShoulder) |
+            button(SDL_CONTROLLER_BUTTON_RIGHTSTICK, Gamepad::kRightStick);
         // SDL's stick y grows downwards.
         const float x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX) / 32768.0f;
         const float y = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY) / -32768.0f;

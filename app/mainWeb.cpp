@@ -35,7 +35,16 @@ EM_JS(void, pageShowState, (int running, int gameOver, int paused, int keyReady,
 });
 // clang-format on
 
+// The score the shown run has reached (the watched run's while one is watched), for the
+// browser tests of a watch link.
+// clang-format off
+EM_JS(void, pageShowScore, (int score), {
+    (Module.gameState || (Module.gameState = {})).shownScore = score;
+});
+// clang-format on
+
 void showState(GameSession& session) {
+    pageShowScore(static_cast<int>(session.game().shown().run().score));
     const Game& game = session.game();
     pageShowState(game.running(), game.gameOver(), !session.window().isActive(),
                   game.simulation().run().keyActionAllowed(), game.difficulty() == Difficulty::Easy,
@@ -124,6 +133,14 @@ EM_JS(int, pageBoardLength, (), {
 EM_JS(void, pageBoardCopy, (char* out, int size), {
     stringToUTF8(new URLSearchParams(window.location.search).get("board"), out, size);
 });
+// ?watch=RUNID, the same way.
+EM_JS(int, pageWatchLength, (), {
+    const run = new URLSearchParams(window.location.search).get("watch");
+    return run === null ? -1 : lengthBytesUTF8(run);
+});
+EM_JS(void, pageWatchCopy, (char* out, int size), {
+    stringToUTF8(new URLSearchParams(window.location.search).get("watch"), out, size);
+});
 // clang-format on
 
 int main(int argc, char** argv) {
@@ -142,6 +159,18 @@ int main(int argc, char** argv) {
     }
     if (!note.empty()) {
         std::cerr << note << "\n";
+    }
+    const int watchLength = pageWatchLength();
+    if (watchLength > 0) {
+        std::string run(static_cast<std::size_t>(watchLength) + 1, '\0');
+        pageWatchCopy(run.data(), static_cast<int>(run.size()));
+        run.pop_back();
+        for (std::string& argument : CommandLine::pageWatchArguments(run, arguments, TAMQ_BOARD_URL, note)) {
+            arguments.push_back(std::move(argument));
+        }
+        if (!note.empty()) {
+            std::cerr << note << "\n";
+        }
     }
     if (!session->prepare(arguments)) {
         return session->exitCode();

@@ -42,7 +42,7 @@ void BoardTable::init(const Texture* font, Camera* screenCamera) {
     Text::Options place{.x = kLeft, .y = kHeadingY, .z = -35, .size = kSize, .red = 0.75f, .green = 0.05f, .blue = 0.05f};
     place.font = font;
     place.camera = screenCamera;
-    heading_.init(rightAligned("ONLINE TOP 5").c_str(), place);
+    heading_.init(rightAligned(headingLine_).c_str(), place);
     place.red = place.green = place.blue = 0.0f;
     for (int row = 0; row < kRows; ++row) {
         names_[row].init("", place);
@@ -90,7 +90,32 @@ void BoardTable::showLines() {
         oneLine_[row] = fitsOneLine(shownRows_[row]);
     }
     statusText_.setString(rightAligned(printable(status_, kWidth)).c_str());
+    heading_.setString(rightAligned(printable(headingLine_, kWidth)).c_str());
+    for (int row = 0; row < rowCount_; ++row) {
+        // The highlight in white, the player's own runs in blue (pale blue both at once).
+        const bool lit = row == highlighted_;
+        const float red = lit ? (own_[row] ? 0.6f : 1.0f) : 0.0f;
+        const float green = lit ? (own_[row] ? 0.8f : 1.0f) : 0.0f;
+        const float blue = own_[row] || lit ? 1.0f : 0.0f;
+        names_[row].setColour(red, green, blue);
+        scores_[row].setColour(red, green, blue);
+    }
     layOut();
+}
+
+void BoardTable::showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own) {
+    bool same = heading == headingLine_ && highlighted == highlighted_;
+    for (int row = 0; row < kRows; ++row) {
+        const bool mine = row < static_cast<int>(own.size()) && own[row];
+        same = same && mine == own_[row];
+        own_[row] = mine;
+    }
+    if (same) {
+        return;
+    }
+    headingLine_ = heading;
+    highlighted_ = highlighted;
+    showLines();
 }
 
 void BoardTable::showStatus(const std::string& line) {

@@ -27,6 +27,9 @@ public:
     void showRows(const std::vector<BoardRow>& rows);
     // Empty hides it.
     void showStatus(const std::string& line);
+    // While the board is browsed: the heading ("ONLINE TOP 5" by default), the shown row
+    // drawn highlighted (-1 for none) and the rows that are the player's own runs.
+    void showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
     void draw();
 
     // The two lines of an entry as drawn: "1 ACE" and the score padded to the right edge.
@@ -38,6 +41,9 @@ public:
     static bool fitsOneLine(const BoardRow& row);
 
     int rowCount() const { return rowCount_; }
+    const std::string& heading() const { return headingLine_; }
+    int highlighted() const { return highlighted_; }
+    bool own(int row) const { return own_[row]; }
     const std::string& status() const { return status_; }
     // The texts as the last showRows and showStatus laid them out, for the tests.
     const Text& headingText() const { return heading_; }
@@ -53,6 +59,9 @@ private:
     std::vector<BoardRow> shownRows_;
     int rowCount_ = 0;
     bool oneLine_[kRows] = {};
+    std::string headingLine_ = "ONLINE TOP 5";
+    int highlighted_ = -1;
+    bool own_[kRows] = {};
     std::string status_;
     Text heading_;
     Text names_[kRows];

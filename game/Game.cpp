@@ -331,6 +331,10 @@ void Game::showBoardTop(const std::vector<BoardRow>& rows) { boardTable_.showRow
 
 void Game::showBoardStatus(const std::string& line) { boardTable_.showStatus(line); }
 
+void Game::showBoardMarks(const std::string& heading, int highlighted, const std::vector<bool>& own) {
+    boardTable_.showMarks(heading, highlighted, own);
+}
+
 void Game::askName(const std::string& initial) {
     stopWatching();
     nameEntry_.start(initial, input_);

@@ -90,6 +90,9 @@ public:
     // One short line under the board ("RANK 12", "SENDING", "OFFLINE", "REFUSED"...);
     // empty hides it. Cleared by the start of a run.
     void showBoardStatus(const std::string& line);
+    // While the board is browsed: its heading, the highlighted shown row (-1 for none) and
+    // the player's own rows among those shown.
+    void showBoardMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
     // Asks the player for a name the arcade way, over the game-over screen: 12 slots, UP
     // and DOWN turn the character under the cursor through A-Z 0-9 space - _, LEFT and
     // RIGHT move the cursor, SPACE confirms once the name (spaces at its ends dropped) has 3

@@ -69,6 +69,17 @@ void PlayerFile::setBoardScore(Mode mode, Difficulty difficulty, int score) {
     }
 }
 
+void PlayerFile::addOwnRun(long long runId) {
+    if (runId <= 0 || !ownRuns_.insert(runId).second) {
+        return;
+    }
+    // The board numbers runs in the order they came: the smallest are the oldest.
+    while (ownRuns_.size() > kOwnRuns) {
+        ownRuns_.erase(ownRuns_.begin());
+    }
+    save();
+}
+
 std::string PlayerFile::toJson() const {
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
     document["name"] = name_;
@@ -77,6 +88,7 @@ std::string PlayerFile::toJson() const {
     for (const auto& [board, score] : boards_) {
         document["boards"][board] = score;
     }
+    document["runs"] = ownRuns_;
     return document.dump(2) + "\n";
 }
 
@@ -114,9 +126,21 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
             boards[board] = static_cast<int>(value);
         }
     }
+    std::set<long long> runs;
+    if (const auto member = document.find("runs"); member != document.end()) {
+        for (const auto& run : member->is_array() ? *member : JsonValue::array({-1})) {
+            const long long value = JsonFile::wholeNumber(run, 999999999999999999LL);
+            if (value <= 0) {
+                fault = "\"runs\" is not a list of the board's run numbers";
+                return false;
+            }
+            runs.insert(value);
+        }
+    }
     name_ = std::move(name);
     playerKey_ = key->get<std::string>();
     boards_ = std::move(boards);
+    ownRuns_ = std::move(runs);
     return true;
 }
 
@@ -136,6 +160,7 @@ void PlayerFile::load() {
     }
     name_.clear();
     boards_.clear();
+    ownRuns_.clear();
     playerKey_ = makeKey();
     save();
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <map>
+#include <set>
 #include <string>
 
 // Who the player is to the online board, kept in "player.json" in the player's data folder
@@ -36,6 +37,11 @@ public:
     // Each saves the file when it changes something.
     void setName(const std::string& name);
     void setBoardScore(Mode mode, Difficulty difficulty, int score);
+    // The board's numbers of the player's accepted runs, the latest kOwnRuns of them: the
+    // rows the board table marks as the player's own.
+    static constexpr std::size_t kOwnRuns = 64;
+    const std::set<long long>& ownRuns() const { return ownRuns_; }
+    void addOwnRun(long long runId);
 
     // Where the saves are written: off the game's thread when the shell gives a started
     // queue, which must outlive this file's saves. Without one they are written at once.
@@ -64,6 +70,7 @@ private:
     std::string name_;
     std::string playerKey_;
     std::map<std::string, int> boards_;
+    std::set<long long> ownRuns_;
     std::atomic<bool> reported_ = false;
     SavedHook savedHook_ = nullptr;
     FileWriteQueue ownWriter_;

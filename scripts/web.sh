@@ -6,8 +6,9 @@
 #   scripts/web.sh serve    the same, then serves it at http://127.0.0.1:8080/ (PORT=... to change)
 #   scripts/web.sh test     the same, then runs the unit tests under node and the game in
 #                           headless Chromium: with keys, on a touch device, with a controller;
-#                           the page's HTTP client against a local board, and a ranked run
-#                           named and sent to it over HTTP and HTTPS
+#                           the page's HTTP client against a local board, a ranked run
+#                           named and sent to it over HTTP and HTTPS, and runs of that
+#                           board watched from their links (?watch=RUNID)
 #   scripts/web.sh bench    the same, then prints the download size, the time to the first
 #                           frame and the frame rate beside the desktop build's
 #
@@ -157,6 +158,9 @@ case "$mode" in
     tamq_step "the game on a board of its own, over HTTP and HTTPS, in headless Chromium"
     /usr/bin/python3 "$root/tests/web/board_test.py" "$build" "$wasm/browser-shots/board" \
       "$desktop/board/tamq-board" "$desktop/app/tamq" "$root"
+    tamq_step "board runs watched from links, in headless Chromium"
+    /usr/bin/python3 "$root/tests/web/watch_test.py" "$build" "$wasm/browser-shots/watch" \
+      "$desktop/board/tamq-board" "$root"
     ;;
   bench)
     build_desktop

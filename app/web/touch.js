@@ -21,6 +21,10 @@
   const PAUSE = 8;   // pause or resume (ESC)
   const WATCH = 16;  // watch the best run (R)
   const BOARD = 32;  // watch the board's best run (T)
+  // The board's table, while no run is on: a row up, a row down, this week or all time.
+  const ROW_UP = 256;
+  const ROW_DOWN = 512;
+  const SEASON = 1024;
 
   // How far, in CSS pixels, a thumb slides from where it landed for a full turn of the stick.
   const STICK_REACH = 56;
@@ -37,6 +41,9 @@
     [pauseButton, PAUSE],
     [document.getElementById('touch-watch'), WATCH],
     [document.getElementById('touch-board'), BOARD],
+    [document.getElementById('touch-row-up'), ROW_UP],
+    [document.getElementById('touch-row-down'), ROW_DOWN],
+    [document.getElementById('touch-season'), SEASON],
   ];
 
   let held = 0;      // buttons under a finger now

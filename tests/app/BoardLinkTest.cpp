@@ -4,6 +4,8 @@
 
 #include "app/BoardLink.h"
 #include "app/GameSession.h"
+#include "app/RunLink.h"
+#include "sim/SimContent.h"
 
 #include "BoardCalls.h"
 #include "BoardProcess.h"
@@ -133,6 +135,35 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     EXPECT_EQ(caption, "1 " + top[0].name + " " + std::to_string(top[0].score));
     EXPECT_EQ(best.mode, 1);
     EXPECT_EQ(best.difficulty, 1);
+
+    // The accepted run's number, once; by it the run is on both seasons' tables, fetched,
+    // re-played and captioned.
+    long long runId = 0;
+    Mode mode{};
+    Difficulty difficulty{};
+    ASSERT_TRUE(game.link.takeAcceptedRun(runId, mode, difficulty) && mode == Mode::Random);
+    EXPECT_FALSE(game.link.takeAcceptedRun(runId, mode, difficulty)) << "taken once";
+    HttpClient http;
+    RunLink runs(http);
+    runs.setUrl(TestBoard::url());
+    std::string fetched;
+    RunSummary summary;
+    const auto until = [&](Season season, const std::function<bool()>& done) {
+        return game.until([&] { return runs.update(Mode::Random, Difficulty::Easy, season, true, game.now), done(); });
+    };
+    for (Season season : {Season::All, Season::Week}) {
+        const std::vector<BoardRow>& rows = runs.rows(Mode::Random, Difficulty::Easy, season);
+        ASSERT_TRUE(until(season, [&] {
+            return std::any_of(rows.begin(), rows.end(), [&](const BoardRow& row) { return row.runId == runId; });
+        })) << RunLink::seasonQuery(season);
+    }
+    runs.fetchRun(std::to_string(runId));
+    ASSERT_TRUE(until(Season::All, [&] { return runs.takeRun(fetched, summary); }));
+    SimContent content;
+    content.load();
+    RunRecord watched;
+    ASSERT_TRUE(RunLink::verified(fetched, content, summary, watched, fault)) << fault;
+    EXPECT_EQ(summary.caption(), std::to_string(summary.rank) + " ACE " + std::to_string(int(record.score)));
 }
 
 TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {

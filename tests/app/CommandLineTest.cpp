@@ -156,10 +156,36 @@ TEST(CommandLine, APageAddressChoosesTheBoardOnlyWhereTheBuildHasNone) {
     }
 }
 
+TEST(CommandLine, ABoardRunToWatchFromTheOptionsOrThePageAddress) {
+    const std::string own = "https://board.example";
+    const std::string none = "board: ?watch= needs a board (?board=URL); playing without it";
+    const struct {
+        std::vector<std::string> given;
+        std::string buildBoard;
+        std::vector<std::string> arguments;
+        std::string note;
+    } cases[] = {
+        {{"--board", "http://127.0.0.1:8080"}, "", {"--watch", "42"}, ""},
+        {{}, own, {"--watch", "42"}, ""},
+        {{}, "", {}, none},
+        {{"--board", ""}, own, {}, none},
+    };
+    for (const auto& c : cases) {
+        std::string note = "stale";
+        EXPECT_EQ(CommandLine::pageWatchArguments("42", c.given, c.buildBoard, note), c.arguments);
+        EXPECT_EQ(note, c.note);
+    }
+    EXPECT_EQ(CommandLine::parse({"--watch", "42"}).watchRun, "42");
+    EXPECT_EQ(CommandLine::parse({"--watch=7", "--board", "http://b"}).watchRun, "7");
+    // Anything else is said when the run is fetched, over the title screen.
+    EXPECT_EQ(CommandLine::parse({"--watch", "x"}).action, Action::Play);
+    EXPECT_EQ(CommandLine::parse({"--watch"}).error, "--watch needs a run's number from the board");
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
     const std::string usage = CommandLine::usage();
     for (const char* option : {"--data DIR", "--fullscreen", "--mute", "--replay FILE", "--verify FILE", "--version",
-                               "--help", "--board URL", "--board-ca FILE"}) {
+                               "--help", "--board URL", "--board-ca FILE", "--watch RUNID"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(usage.back(), '\n');

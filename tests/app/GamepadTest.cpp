@@ -1,8 +1,11 @@
 #include "app/Gamepad.h"
+#include "app/TouchControls.h"
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -95,3 +98,39 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
 }
 
 } // namespace
+
+// The board table's browse keys: the shoulders and the right stick's press, from the common
+// layout, from XInput's bits and from the touch page; they drive no game key.
+TEST(Gamepad, TheShouldersAndTheRightStickBrowseTheBoardTable) {
+    const auto touched = [](unsigned pageBits) {
+        Gamepad pad;
+        TouchControls::addFrame(pad, pageBits, 0, 0);
+        return pad;
+    };
+    const struct {
+        const char* what;
+        Gamepad pad;
+        const char* browse;  // U row up, D row down, S season
+    } cases[] = {
+        {"left shoulder", [] { Gamepad p; p.add(Gamepad::kLeftShoulder, 0, 0); return p; }(), "U"},
+        {"right shoulder", [] { Gamepad p; p.add(Gamepad::kRightShoulder, 0, 0); return p; }(), "D"},
+        {"right stick", [] { Gamepad p; p.add(Gamepad::kRightStick | Gamepad::kA, 0, 0); return p; }(), "S"},
+        {"face buttons", [] { Gamepad p; p.add(Gamepad::kB | Gamepad::kBack | Gamepad::kY, 0, 0); return p; }(), ""},
+        {"XInput shoulders", [] { Gamepad p; p.addXInput(0x0100 | 0x0200, 0, 0); return p; }(), "UD"},
+        {"XInput thumbs", [] { Gamepad p; p.addXInput(0x0080 | 0x0040, 0, 0); return p; }(), "S"},
+        {"touch row buttons", touched(TouchControls::kPageRowUp | TouchControls::kPageRowDown), "UD"},
+        {"touch season", touched(TouchControls::kPageSeason), "S"},
+    };
+    for (const auto& c : cases) {
+        std::string browse;
+        for (const auto& [key, letter] : {std::pair{BrowseKey::RowUp, 'U'}, std::pair{BrowseKey::RowDown, 'D'},
+                                          std::pair{BrowseKey::Season, 'S'}, std::pair{BrowseKey::PageUp, 'p'},
+                                          std::pair{BrowseKey::PageDown, 'n'}}) {
+            if (c.pad.holdsBrowse(key)) {
+                browse += letter;
+            }
+        }
+        EXPECT_EQ(browse, c.browse) << c.what;
+        EXPECT_FALSE(c.pad.holds(GameKey::Up) || c.pad.holds(GameKey::Down)) << c.what;
+    }
+}

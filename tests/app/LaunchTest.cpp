@@ -114,6 +114,10 @@ TEST_F(ContentFolderTest, LaunchEndsWithTheExitCodeOfEachOutcome) {
         {{"--bogus"}, false, 2},
         {{"--data", (root_ / "nothing").string()}, false, 1},
         {{"--verify", "run.rec"}, true, 0},
+        // A board run to watch needs a board (this build has none of its own).
+        {{"--watch", "42"}, false, 2},
+        {{"--watch", "42", "--board", ""}, false, 2},
+        {{"--watch", "42", "--board", "http://127.0.0.1:9"}, true, 0},
         // Nobody may be there to close a box: a verification without content says so and ends with 2.
         {{"--verify", "run.rec", "--data", (root_ / "nothing").string()}, false, 2},
     };

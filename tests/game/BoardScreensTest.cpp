@@ -175,14 +175,20 @@ TEST_F(BoardScreens, TheBoardOverlapsNothingElseOnTheTitleAndGameOverScreens) {
         std::vector<BoardRow> rows;
         const char* status;
         std::size_t drawn;
+        // Browsed: the heading of the page shown and its highlighted row.
+        const char* heading = "ONLINE TOP 5";
+        int highlighted = -1;
     };
     const Case cases[] = {
         {"title, five long entries", false, false, kLongRows, "NOT VERIFIED", 12},
         {"title, offline", false, false, {}, "OFFLINE", 1},
         {"title, two entries", false, false, {kLongRows[0], kLongRows[1]}, "SENDING", 6},
         {"title, short entries", false, false, kShortRows, "RANK 5", 12},
+        {"title, browsed to the last week page", false, false, kLongRows, "RANK 100", 12, "WEEK 96-100", 4},
+        {"title, browsed all time", false, false, kShortRows, "", 11, "ALL 91-95", 0},
         {"game over, naming", true, true, kLongRows, "", 11},
         {"game over, ranked", true, false, kLongRows, "RANK 123456", 12},
+        {"game over, browsed", true, false, kLongRows, "RANK 99", 12, "WEEK 21-25", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -194,7 +200,11 @@ TEST_F(BoardScreens, TheBoardOverlapsNothingElseOnTheTitleAndGameOverScreens) {
         }
         game().showBoardTop(c.rows);
         game().showBoardStatus(c.status);
+        game().showBoardMarks(c.heading, c.highlighted, {true, false, true});
         frames(1);
+        EXPECT_EQ(game().boardTable().heading(), c.heading);
+        EXPECT_EQ(game().boardTable().highlighted(), c.highlighted);
+        EXPECT_TRUE(game().boardTable().own(0) && !game().boardTable().own(1));
         const std::vector<Outline> board = boardOutlines();
         const std::vector<Outline> others = otherOutlines();
         if (!c.gameOver) {

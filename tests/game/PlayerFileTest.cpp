@@ -46,6 +46,10 @@ TEST(PlayerFile, TheKeyIsMadeOnceAndEverythingComesBackAfterARestart) {
         player.setName("ACE 2");
         player.setBoardScore(Mode::Random, Difficulty::Easy, 3437);
         player.setBoardScore(Mode::Normal, Difficulty::Hard, 0);
+        // The latest accepted runs only, however many came.
+        for (long long run = 1; run <= static_cast<long long>(PlayerFile::kOwnRuns) + 2; ++run) {
+            player.addOwnRun(run);
+        }
     }
     PlayerFile again(folder);
     again.load();
@@ -54,6 +58,9 @@ TEST(PlayerFile, TheKeyIsMadeOnceAndEverythingComesBackAfterARestart) {
     EXPECT_EQ(again.boardScore(Mode::Random, Difficulty::Easy), 3437);
     EXPECT_EQ(again.boardScore(Mode::Normal, Difficulty::Hard), 0);
     EXPECT_EQ(again.boardScore(Mode::Normal, Difficulty::Easy), -1);
+    EXPECT_EQ(again.ownRuns().size(), PlayerFile::kOwnRuns);
+    EXPECT_EQ(again.ownRuns().count(2), 0u);
+    EXPECT_EQ(again.ownRuns().count(PlayerFile::kOwnRuns + 2), 1u);
     EXPECT_NE(readText(again.path()).find("\"random-easy\": 3437"), std::string::npos);
 
     // Keys differ from install to install.
@@ -79,6 +86,8 @@ TEST(PlayerFile, ADamagedFileIsKeptAsideNamedAndNeverWrittenOverSilently) {
         {"{\"playerKey\": \"k3Jq0x1b8mVZ9yq2ZlQm4n7tP0cXyRrW\", \"boards\": [1]}", "\"boards\""},
         {"{\"playerKey\": \"k3Jq0x1b8mVZ9yq2ZlQm4n7tP0cXyRrW\", \"boards\": {\"normal-hard\": -3}}", "\"normal-hard\""},
         {"{\"playerKey\": \"k3Jq0x1b8mVZ9yq2ZlQm4n7tP0cXyRrW\", \"boards\": {\"normal-hard\": 1.5}}", "\"normal-hard\""},
+        {"{\"playerKey\": \"k3Jq0x1b8mVZ9yq2ZlQm4n7tP0cXyRrW\", \"runs\": [4, 0]}", "\"runs\""},
+        {"{\"playerKey\": \"k3Jq0x1b8mVZ9yq2ZlQm4n7tP0cXyRrW\", \"runs\": 4}", "\"runs\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

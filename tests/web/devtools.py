@@ -47,6 +47,8 @@ KEYS = {
     "M": ("m", "KeyM", 77),
     "R": ("r", "KeyR", 82),
     "T": ("t", "KeyT", 84),
+    "W": ("w", "KeyW", 87),
+    "PageDown": ("PageDown", "PageDown", 34),
 }
 # Input.dispatchKeyEvent's modifier bits.
 ALT = 1
@@ -268,6 +270,12 @@ class Chromium:
         if before_load is not None:
             self.call("Page.addScriptToEvaluateOnNewDocument", source=before_load)
         self._replace_document(lambda: self.call("Page.navigate", url=url), url)
+
+    def follow(self, selector):
+        """Clicks the link that selector finds, as a player does, and returns once the
+        document it opens has loaded."""
+        self._replace_document(lambda: self.evaluate(f"document.querySelector({json.dumps(selector)}).click()"),
+                               selector)
 
     def reload(self):
         """Reloads the page and returns once the new document has loaded."""
