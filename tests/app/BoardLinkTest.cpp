@@ -11,6 +11,7 @@
 #include "BoardProcess.h"
 #include "CannedServer.h"
 #include "PgCluster.h"
+#include "LinkPlayer.h"
 #include "TestBoard.h"
 #include "TestRecords.h"
 #include "support/TestFiles.h"
@@ -27,65 +28,8 @@
 #include <memory>
 #include <thread>
 
-namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A fresh player folder for each link.
-std::string playerFolder() {
-    static int count = 0;
-    const std::string folder = TestFiles::folder() + "/link-player-" + std::to_string(++count);
-    std::filesystem::remove_all(folder);
-    return folder;
-}
-
-// The game's side: an HTTP client, a player file and the link, with the time of the frames.
-struct Player {
-    explicit Player(const std::string& url, Mode mode = Mode::Normal, Difficulty difficulty = Difficulty::Hard)
-        : player(playerFolder()), mode(mode), difficulty(difficulty) {
-        player.load();
-        link.setUrl(url);
-    }
-
-    // One frame, milliseconds after the last.
-    void frame(std::uint32_t milliseconds = 16) {
-        now += milliseconds;
-        link.update(mode, difficulty, showingTop, now);
-    }
-    // Frames until done says so; the real time only waits for the answers.
-    bool until(const std::function<bool()>& done, std::uint32_t milliseconds = 16) {
-        const auto deadline = Clock::now() + std::chrono::seconds(120);
-        while (!done()) {
-            if (Clock::now() > deadline) {
-                return false;
-            }
-            frame(milliseconds);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-    bool holdsToken() {
-        std::uint32_t seed = 0;
-        return link.seedFor(mode, difficulty, now, seed);
-    }
-    std::uint32_t seed() {
-        std::uint32_t seed = 0;
-        link.seedFor(mode, difficulty, now, seed);
-        return seed;
-    }
-
-    HttpClient http;
-    PlayerFile player;
-    BoardLink link{http, player};
-    Mode mode;
-    Difficulty difficulty;
-    bool showingTop = true;
-    std::uint32_t now = 5000;
-};
-
-bool ownBoard() { return !TestBoard::url().empty() && TestBoard::own(); }
-
-}  // namespace
+using namespace link_test;
 
 TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     if (!ownBoard()) {
@@ -190,8 +134,10 @@ TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {
         {BoardCalls::token(seed, "normal", "easy", 601), &otherSeed, "ACE", "NOT VERIFIED"},
         {BoardCalls::token(seed, "normal", "easy", 601), &record, "a", "REFUSED"},
         {fresh, &record, "BOB", "RANK 1"},
-        // The same token again, sent once only: it was used.
-        {fresh, &record, "BOB", "EXPIRED"},
+        // The same run again, as after a lost answer: told of the stored run. Another
+        // record under that token: it was used.
+        {fresh, &record, "BOB", "RANK 1"},
+        {fresh, &otherSeed, "BOB", "EXPIRED"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.status);
@@ -250,17 +196,6 @@ TEST(BoardLink, AnUnreachableBoardIsSaidOnceAskedLessOftenAndWelcomedBack) {
     EXPECT_EQ(std::count(down.begin(), down.end(), '\n'), 2) << down;
 }
 
-namespace {
-
-// A board that hands out tokens and shows an empty board, and answers submissions so.
-std::map<std::string, std::vector<std::string>> boardAnswering(std::vector<std::string> submissions,
-                                                               const std::string& entries = "") {
-    return {{"/v1/runs/start", {CannedServer::answer(200, R"({"seed":5,"token":"t","mode":"normal","difficulty":"hard"})")}},
-            {"/v1/boards", {CannedServer::answer(200, R"({"entries":[)" + entries + "]}")}},
-            {"/v1/runs", std::move(submissions)}};
-}
-
-}  // namespace
 
 TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpired) {
     const std::string busy = CannedServer::answer(503, R"({"error":"busy","reason":"try again"})", "Retry-After: 3\r\n");
@@ -446,68 +381,4 @@ TEST(BoardLink, ARankedRunPlayedInTheSessionIsNamedSentAndRanked) {
     const std::string player = TestFiles::readAll(saves + "/tamq4pelrok/player.json");
     EXPECT_NE(player.find("\"name\": \"AAA\""), std::string::npos) << player;
     EXPECT_NE(player.find("\"normal-hard\": "), std::string::npos) << player;
-}
-
-// However long the title screen stood, a run starts with a token young enough that the
-// longest run a record allows still reaches the board in time (it takes a run until
-// 2 h 15 min after its token).
-TEST(BoardLink, ATokenIsRenewedBeforeTheLongestRunWouldOutliveIt) {
-    const std::uint32_t boardTakes = (2 * 60 + 15) * 60 * 1000;
-    EXPECT_LE(BoardLink::kTokenLifeMilliseconds + RunRecord::kMaxPlaySeconds * 1000 + 60 * 1000, boardTakes);
-    CannedServer server(boardAnswering({}));
-    const struct {
-        std::uint32_t wait;  // after the token was asked for
-        bool held;           // a run started now is ranked
-        bool asks;           // and a fresh token is on its way
-    } cases[] = {
-        {BoardLink::kTokenRenewMilliseconds - 1000, true, false},
-        {BoardLink::kTokenRenewMilliseconds + 1000, true, true},
-        {BoardLink::kTokenLifeMilliseconds + 1000, false, true},
-        {110 * 60 * 1000, false, true},  // a long rest on the title screen
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.wait);
-        Player game(server.url());
-        game.showingTop = false;
-        const std::uint32_t askedAt = game.now;
-        ASSERT_TRUE(game.until([&] { return game.holdsToken(); }, 0));
-        game.frame(c.wait - (game.now - askedAt));
-        EXPECT_EQ(game.holdsToken(), c.held);
-        EXPECT_EQ(game.http.pending(), c.asks ? 1 : 0);
-        if (c.asks) {
-            // The fresh token serves as long again, from when it was asked for.
-            ASSERT_TRUE(game.until([&] { return game.http.pending() == 0 && game.holdsToken(); }, 0));
-            game.frame(BoardLink::kTokenLifeMilliseconds - 1000);
-            EXPECT_TRUE(game.holdsToken());
-        }
-    }
-}
-
-// A token is for the mode and difficulty asked: one the board hands out for another is no
-// token (a run seeded by it would be ranked on the wrong board), said once.
-TEST(BoardLink, ATokenForAnotherModeOrDifficultyIsNoToken) {
-    const struct {
-        const char* mode;
-        const char* difficulty;
-        bool held;
-    } cases[] = {
-        {"normal", "hard", true},
-        {"random", "hard", false},
-        {"normal", "easy", false},
-        {"random", "easy", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + " " + c.difficulty);
-        const std::string token = std::string(R"({"seed":5,"token":"t","mode":")") + c.mode +
-                                  R"(","difficulty":")" + c.difficulty + R"("})";
-        CannedServer server(std::vector<std::string>{CannedServer::answer(200, token)});
-        Player game(server.url());
-        game.showingTop = false;
-        testing::internal::CaptureStderr();
-        ASSERT_TRUE(game.until([&] { return server.served() == 1 && game.http.pending() == 0; }, 0));
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(game.holdsToken(), c.held);
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.held ? 0 : 1) << said;
-        EXPECT_EQ(said.find("board: "), c.held ? std::string::npos : 0u) << said;
-    }
 }
