@@ -178,4 +178,6 @@ board_ranked_run() {
 board_entry_count_above() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
 lines_in_log() { grep -c -- "$1" "$log"; }
 line_in_log() { grep -q -- "$1" "$log"; }
+# A line of the board's that is not an accepted run's page address: a fault said.
+board_fault_in_log() { grep -v '^board: this run: ' "$log" | grep -q '^board: '; }
 not() { ! "$@"; }

@@ -86,7 +86,9 @@ over_https() {
     ranked_run https BEA Left 0.5
     board_close_game https
     e2e_check "https: nginx passed no accepted run" grep -q "^POST /v1/runs 201 " "$work/tls/access.log"
-    e2e_check "https: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
+    e2e_check "https: a line about the board: $(grep board: "$log")" not board_fault_in_log
+    e2e_check "https: the accepted run's page address not said exactly once" \
+        test "$(grep -c "^board: this run: $tls_url/?run=[0-9]*\$" "$log")" = 1
 }
 
 board_down_mid_run() {

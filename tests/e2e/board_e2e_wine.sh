@@ -61,7 +61,7 @@ over_http() {
     e2e_check "http: the game-over screen does not show the board" \
         x11_shot_until 30 "$shots/http-board.png" board_table_shown
     board_close_game http
-    e2e_check "http: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
+    e2e_check "http: a line about the board: $(grep board: "$log")" not board_fault_in_log
 }
 
 over_https() {
@@ -73,7 +73,7 @@ over_https() {
     ranked_run https BEE
     board_close_game https
     e2e_check "https: nginx passed no accepted run" grep -q "^POST /v1/runs 201 " "$work/tls/access.log"
-    e2e_check "https: a line about the board: $(grep board: "$log")" not line_in_log "^board: "
+    e2e_check "https: a line about the board: $(grep board: "$log")" not board_fault_in_log
 }
 
 # The close button's request, as a window manager sends it; there is no window manager here.
