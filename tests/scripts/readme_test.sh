@@ -59,6 +59,8 @@ for option in $(grep -oE -- '(tamq|run\.sh)( [a-z]+)* --[a-z]+(-[a-z]+)*|`--[a-z
     # A board nobody serves: the game says so once and plays offline.
     --board) arguments=(--board http://127.0.0.1:1) ;;
     --board-ca) arguments=(--board https://127.0.0.1:1 --board-ca /dev/null) ;;
+    # A run of that board: it cannot be fetched, which is said, and the title screen shows.
+    --watch) arguments=(--board http://127.0.0.1:1 --watch 42) ;;
     *) arguments=("$option") ;;
   esac
   echo "tamq ${arguments[*]}"
