@@ -234,6 +234,25 @@ const std::vector<Row>& rows() {
              return once(p, burst + request("GET", "/v1/health"), "127.0.0.9");
          },
          "200 200 200 200 200 200 200 200 200 200 429 429 200", "200 200 200 200 200 200 200 200 200 200 429 429 200"},
+        // Behind the proxy each player has a bucket of their own: three players' five
+        // starts each are more than one bucket holds.
+        {"three players starting runs through the proxy",
+         [](int p) {
+             const std::string body = R"({"mode": "normal", "difficulty": "hard"})";
+             std::string seen;
+             for (const char* player : {"127.0.0.4", "127.0.0.5", "127.0.0.6"}) {
+                 for (int i = 0; i < 5; ++i) {
+                     const std::string status = once(
+                         p, request("POST", "/v1/runs/start", "Content-Length: " + std::to_string(body.size()) + "\r\n", body),
+                         player);
+                     if (status != "200") {
+                         return std::string(player) + ": " + status;
+                     }
+                 }
+             }
+             return std::string("200");
+         },
+         nullptr, "200"},
         {"a form body over 8 KiB",
          [](int p) {
              const std::string form = "mode=" + std::string(9000, 'n');
