@@ -4,6 +4,7 @@
 #include "io/FileReader.h"
 #include "io/Fnv1a.h"
 
+#include <chrono>
 #include <filesystem>
 
 bool SimContent::load(const std::string& trafficPath, const std::string& colliderPath) {
@@ -28,10 +29,13 @@ bool SimContent::reloadTraffic() {
     const auto changed = std::filesystem::last_write_time(trafficPath_, error);
     const long long stamp = error ? 0 : static_cast<long long>(changed.time_since_epoch().count());
     const std::uintmax_t size = error ? 0 : std::filesystem::file_size(trafficPath_, error);
-    if (!error && stamp != 0 && trafficRead_ && stamp == trafficStamp_ && size == trafficSize_) {
+    // Same time and size, and that time well before the last read: the bytes read then.
+    if (!error && stamp != 0 && trafficRead_ && stamp == trafficStamp_ && size == trafficSize_ &&
+        changed + std::chrono::seconds(2) < trafficReadAt_) {
         return true;
     }
     std::string fault;
+    trafficReadAt_ = std::filesystem::file_time_type::clock::now();
     trafficRead_ = FileReader::read(trafficPath_, trafficBytes_, fault);
     trafficStamp_ = trafficRead_ && !error ? stamp : 0;
     trafficSize_ = size;

@@ -3,6 +3,7 @@
 #include "math/Collider.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 // What the rules read from the content folder: the traffic file, kept as its bytes and
@@ -43,6 +44,9 @@ private:
     // What the file looked like when it was last read; stamp 0 for none.
     long long trafficStamp_ = 0;
     std::uintmax_t trafficSize_ = 0;
+    // When the file was last read, on the file system's clock: a file changed within a
+    // tick of its clock before that (a second on Windows) may have changed again unseen.
+    std::filesystem::file_time_type trafficReadAt_{};
     std::string colliderBytes_;
     Collider collider_;
 };

@@ -355,7 +355,10 @@ TEST_F(SimRules, AStartReadsTheTrafficFileOnlyWhenItChanged) {
         {"the same size at another time", traffic(3, "5"), false, 3.0f},
         {"another size", traffic(4, "50"), true, 4.0f},
     };
+    // A file changed a minute ago: one just written may change again within the tick of
+    // its clock (a second on Windows) and is always read.
     writeTraffic(traffic(1, "5"));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::minutes(1));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const auto before = std::filesystem::last_write_time(path);
@@ -365,6 +368,17 @@ TEST_F(SimRules, AStartReadsTheTrafficFileOnlyWhenItChanged) {
         press(GameKey::Space);
         ASSERT_EQ(sim_.spawnQueue().size(), 1u);
         EXPECT_EQ(sim_.spawnQueue()[0].x, c.x);
+    }
+    // Two writes of one size within one tick of a coarse clock (Windows counts seconds):
+    // the same time and size, yet the second is read.
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (int x : {6, 7}) {
+        writeTraffic(traffic(x, "5"));
+        std::filesystem::last_write_time(path, now);
+        ticks(ticksIn(1.5));
+        press(GameKey::Space);
+        ASSERT_EQ(sim_.spawnQueue().size(), 1u);
+        EXPECT_EQ(sim_.spawnQueue()[0].x, float(x)) << "written twice within a tick";
     }
 }
 
