@@ -156,7 +156,7 @@ bool BoardService::limited(const HttpRequest& request, HttpResponse& response) {
     if (limiter.allow(request.client, RateLimiter::Clock::now(), wait)) {
         return false;
     }
-    response.call = "-";
+    response.call.assign(1, '-');
     response.refuseFor(429, "too_many_requests", "too many requests from this address; slow down",
                        std::max(1, static_cast<int>(std::ceil(wait))));
     // Its body, if any, was read whole within the limits: the connection may carry on.
