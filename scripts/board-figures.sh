@@ -134,10 +134,10 @@ if [ "$figures" = arrangement ]; then
 fi
 head -c 48 /dev/urandom | base64 -w0 >"$work/secret"
 tamq_pg_init "$work/pg"
-tamq_pg_start "$work/pg" "$(( 30000 + RANDOM % 20000 ))"
+tamq_pg_start "$work/pg" "$(tamq_free_port)"
 tamq_pg_createdb "$work/pg" board
 database="$(tamq_pg_conninfo "$work/pg" board)"
-port="$(( 30000 + RANDOM % 20000 ))"
+port="$(tamq_free_port)"
 "$build/board/tamq-board" --listen "127.0.0.1:$port" --database "$database" --secret-file "$work/secret" \
   --data "$TAMQ_ROOT/data" --read-rate 1000000 --write-rate 1000000 >"$work/service.log" 2>&1 &
 service=$!

@@ -8,6 +8,7 @@
 #                                          return once it has them; prints its conninfo
 #   pg-cluster.sh promote FOLDER           the standby takes writes
 #   pg-cluster.sh kill FOLDER              SIGKILL to the server, as a lost machine
+#   pg-cluster.sh port                     a free port of 127.0.0.1 for a server to listen on
 # Only the conninfo goes to standard output; every complaint to standard error.
 set -euo pipefail
 source "$(dirname "$0")/lib/postgres.sh"
@@ -15,6 +16,9 @@ source "$(dirname "$0")/lib/postgres.sh"
 command="$1"
 shift
 case "$command" in
+  port)
+    tamq_free_port
+    ;;
   start)
     tamq_pg_init "$1"
     tamq_pg_start "$1" "$2"

@@ -66,12 +66,16 @@ tamq_poll() {
   done
 }
 
-# tamq_free_port: a port of 127.0.0.1 that nothing listens on now. Another program may take
+# tamq_free_port: a port of 127.0.0.1 that nothing listens on now. It is drawn below the
+# kernel's range for outgoing connections: a port there can be held by a client's socket,
+# which no probe sees, and a server then fails to bind it. Another program may still take
 # it before the caller binds it: callers that can tell retry with another.
 tamq_free_port() {
-  local port
+  local port low=32768 _
+  read -r low _ </proc/sys/net/ipv4/ip_local_port_range 2>/dev/null || true
+  [ "$low" -gt 12000 ] || low=32768
   while :; do
-    port=$((20000 + RANDOM % 40000))
+    port=$((10000 + RANDOM % (low - 10000)))
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
       echo "$port"
       return 0

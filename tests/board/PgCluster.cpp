@@ -65,18 +65,7 @@ std::string PgCluster::script(const std::string& arguments) {
 }
 
 int PgCluster::freePort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
-        throw std::runtime_error("no free port on 127.0.0.1");
-    }
-    close(fd);
-    return ntohs(address.sin_port);
+    return std::stoi(shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh port"));
 }
 
 void PgCluster::start() {
