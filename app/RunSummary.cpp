@@ -1,6 +1,6 @@
 #include "RunSummary.h"
 
-#include "game/BoardTable.h"
+#include "game/OnlineTopList.h"
 
 #include <nlohmann/json.hpp>
 
@@ -62,7 +62,7 @@ bool RunSummary::parse(const std::string& body, RunSummary& summary, std::string
 std::string RunSummary::caption() const {
     const int place = rank != 0 ? rank : weekRank;
     const BoardRow row{place, name, score};
-    std::string line = BoardTable::nameLine(row);
+    std::string line = OnlineTopList::nameLine(row);
     if (place == 0) {
         line = line.substr(line.find(' ') + 1);
     }

@@ -1,4 +1,4 @@
-#include "game/BestScoreBoard.h"
+#include "game/BestScoreLabel.h"
 
 #include <cstdio>
 
@@ -13,7 +13,7 @@ constexpr float kLeft = kRight - static_cast<float>(kSize * kWidth);
 
 }  // namespace
 
-void BestScoreBoard::init(const Texture* font, Camera* screenCamera) {
+void BestScoreLabel::init(const Texture* font, Camera* screenCamera) {
     Text::Options place{.x = kLeft, .y = 668, .z = -35, .size = kSize, .red = 0, .green = 0, .blue = 0};
     place.font = font;
     place.camera = screenCamera;
@@ -27,18 +27,18 @@ void BestScoreBoard::init(const Texture* font, Camera* screenCamera) {
     showBest();
 }
 
-void BestScoreBoard::setScores(const BestScores& scores) {
+void BestScoreLabel::setScores(const BestScores& scores) {
     scores_ = scores;
     showBest();
 }
 
-void BestScoreBoard::select(Mode mode, Difficulty difficulty) {
+void BestScoreLabel::select(Mode mode, Difficulty difficulty) {
     mode_ = mode;
     difficulty_ = difficulty;
     showBest();
 }
 
-bool BestScoreBoard::offer(int score) {
+bool BestScoreLabel::offer(int score) {
     if (!scores_.offer(mode_, difficulty_, score)) {
         return false;
     }
@@ -47,7 +47,7 @@ bool BestScoreBoard::offer(int score) {
     return true;
 }
 
-void BestScoreBoard::showBest() {
+void BestScoreLabel::showBest() {
     if (!shown_) {
         return;
     }
@@ -58,7 +58,7 @@ void BestScoreBoard::showBest() {
     best_.setString(padded);
 }
 
-void BestScoreBoard::draw() {
+void BestScoreLabel::draw() {
     best_.draw();
     if (newBest_) {
         newBestText_.draw();

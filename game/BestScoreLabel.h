@@ -9,7 +9,7 @@ class Texture;
 // The best scores as the game shows them: "BEST n" for the chosen way to play on the title
 // screen and at game over, in the grass right of the road, clear of the title, the prompts
 // and the HUD; and "NEW BEST" under it when the run that just ended beat it.
-class BestScoreBoard {
+class BestScoreLabel {
 public:
     // Makes the texts; the scores may be set before.
     void init(const Texture* font, Camera* screenCamera);

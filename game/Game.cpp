@@ -83,7 +83,7 @@ bool Game::init() {
     replayCaptionText_.init("", replayPlace);
     replayCaptionShown_ = true;
     setReplayCaption(replayCaption_);
-    boardTable_.init(&assets_.texture(TextureId::Font), &screenCamera_);
+    topList_.init(&assets_.texture(TextureId::Font), &screenCamera_);
     nameEntryScreen_.init(&assets_.texture(TextureId::Font), &assets_.texture(TextureId::WhitePixel), &screenCamera_);
     nameEntryScreen_.show(nameEntry_);
 
@@ -110,7 +110,7 @@ void Game::releaseTextures() { assets_.releaseTextures(); }
 void Game::restart() {
     simulation_.restart();
     bestScores_.clearNewBest();
-    boardTable_.showStatus("");
+    topList_.showStatus("");
     current_ = ScenePose::of(simulation_);
     previous_ = current_;
     present();
@@ -131,7 +131,7 @@ void Game::followTick() {
     }
     if (tickEvents.has(GameEvent::Started)) {
         bestScores_.clearNewBest();
-        boardTable_.showStatus("");
+        topList_.showStatus("");
         events_.add(GameEvent::Started);
         // Each run gets a seed of its own; a restart must not be drawn mid-smear either.
         drawNextSeed();
@@ -303,7 +303,7 @@ void Game::render() {
         bestScores_.draw();
         // The board is the game's own, not the watched run's.
         if (!replay_) {
-            boardTable_.draw();
+            topList_.draw();
         }
     }
     if (replay_) {
@@ -327,12 +327,12 @@ void Game::setReplayCaption(const std::string& line) {
     replayCaptionText_.setString(line.c_str());
 }
 
-void Game::showBoardTop(const std::vector<BoardRow>& rows) { boardTable_.showRows(rows); }
+void Game::showBoardTop(const std::vector<BoardRow>& rows) { topList_.showRows(rows); }
 
-void Game::showBoardStatus(const std::string& line) { boardTable_.showStatus(line); }
+void Game::showBoardStatus(const std::string& line) { topList_.showStatus(line); }
 
 void Game::showBoardMarks(const std::string& heading, int highlighted, const std::vector<bool>& own) {
-    boardTable_.showMarks(heading, highlighted, own);
+    topList_.showMarks(heading, highlighted, own);
 }
 
 void Game::askName(const std::string& initial) {

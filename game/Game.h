@@ -1,8 +1,8 @@
 #pragma once
 
-#include "game/BestScoreBoard.h"
+#include "game/BestScoreLabel.h"
 #include "game/BoardRow.h"
-#include "game/BoardTable.h"
+#include "game/OnlineTopList.h"
 #include "game/GameAssets.h"
 #include "game/Hud.h"
 #include "game/NameEntry.h"
@@ -63,8 +63,8 @@ public:
     float scrollSpeed() const { return simulation_.scrollSpeed(); }
     // The bests shown on the title screen and at game over. A run that beats its own is
     // taken in at game over, with a NewBest event for the shell to store the scores.
-    BestScoreBoard& bestScores() { return bestScores_; }
-    const BestScoreBoard& bestScores() const { return bestScores_; }
+    BestScoreLabel& bestScores() { return bestScores_; }
+    const BestScoreLabel& bestScores() const { return bestScores_; }
 
     // The record of the run being played, complete once it has ended: kept by the shell
     // when the run beat a best.
@@ -103,7 +103,7 @@ public:
     bool askingName() const { return nameEntry_.active(); }
     // The name confirmed since the last call, once; empty otherwise.
     std::string takeEnteredName();
-    const BoardTable& boardTable() const { return boardTable_; }
+    const OnlineTopList& topList() const { return topList_; }
     const NameEntry& nameEntry() const { return nameEntry_; }
     const NameEntryScreen& nameEntryScreen() const { return nameEntryScreen_; }
     const Text& replayText() const { return replayText_; }
@@ -171,7 +171,7 @@ private:
     float drawnScroll_ = 0.0f;
     Shading usedShading_ = Shading::GameOver;
     GameEvents events_;
-    BestScoreBoard bestScores_;
+    BestScoreLabel bestScores_;
     RunRecorder recorder_;
     std::unique_ptr<Simulation> replay_;
     RunRecord watched_;
@@ -184,7 +184,7 @@ private:
     std::string replayCaption_;
     // The caption's text exists once init has run; a caption set before is shown then.
     bool replayCaptionShown_ = false;
-    BoardTable boardTable_;
+    OnlineTopList topList_;
     NameEntry nameEntry_;
     NameEntryScreen nameEntryScreen_;
     std::string enteredName_;

@@ -1,4 +1,4 @@
-#include "game/BoardTable.h"
+#include "game/OnlineTopList.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -10,7 +10,7 @@ constexpr unsigned kSize = 16;
 // Right-aligned with the best score above; the left edge stays clear of the title
 // picture, which reaches x 1040.
 constexpr float kRight = 1266.0f;
-constexpr float kLeft = kRight - static_cast<float>(kSize * BoardTable::kWidth);
+constexpr float kLeft = kRight - static_cast<float>(kSize * OnlineTopList::kWidth);
 // The heading sits under the end of the F2 prompt, which comes down to about y 496.
 constexpr float kHeadingY = 456.0f;
 constexpr float kFirstRowY = kHeadingY - 30.0f;
@@ -20,7 +20,7 @@ constexpr float kRowGap = 26.0f;
 constexpr int kNameLength = 12;
 
 std::string rightAligned(const std::string& text) {
-    const std::size_t width = BoardTable::kWidth;
+    const std::size_t width = OnlineTopList::kWidth;
     return text.size() >= width ? text.substr(text.size() - width) : std::string(width - text.size(), ' ') + text;
 }
 
@@ -38,7 +38,7 @@ std::string printable(const std::string& text, std::size_t length) {
 
 }  // namespace
 
-void BoardTable::init(const Texture* font, Camera* screenCamera) {
+void OnlineTopList::init(const Texture* font, Camera* screenCamera) {
     Text::Options place{.x = kLeft, .y = kHeadingY, .z = -35, .size = kSize, .red = 0.75f, .green = 0.05f, .blue = 0.05f};
     place.font = font;
     place.camera = screenCamera;
@@ -53,19 +53,19 @@ void BoardTable::init(const Texture* font, Camera* screenCamera) {
     showLines();
 }
 
-std::string BoardTable::nameLine(const BoardRow& row) {
+std::string OnlineTopList::nameLine(const BoardRow& row) {
     char rank[16];
     std::snprintf(rank, sizeof rank, "%d ", row.rank);
     return std::string(rank) + printable(row.name, kNameLength);
 }
 
-std::string BoardTable::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
+std::string OnlineTopList::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
 
-bool BoardTable::fitsOneLine(const BoardRow& row) {
+bool OnlineTopList::fitsOneLine(const BoardRow& row) {
     return nameLine(row).size() + 1 + std::to_string(row.score).size() <= static_cast<std::size_t>(kWidth);
 }
 
-void BoardTable::showRows(const std::vector<BoardRow>& rows) {
+void OnlineTopList::showRows(const std::vector<BoardRow>& rows) {
     // The shell may hand the same rows over every frame: the texts are laid out on a change.
     const std::size_t count = std::min<std::size_t>(rows.size(), kRows);
     const auto same = [](const BoardRow& a, const BoardRow& b) {
@@ -79,7 +79,7 @@ void BoardTable::showRows(const std::vector<BoardRow>& rows) {
 }
 
 // The texts exist once init has run; what was handed over before is shown then.
-void BoardTable::showLines() {
+void OnlineTopList::showLines() {
     if (!initialised_) {
         return;
     }
@@ -103,7 +103,7 @@ void BoardTable::showLines() {
     layOut();
 }
 
-void BoardTable::showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own) {
+void OnlineTopList::showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own) {
     bool same = heading == headingLine_ && highlighted == highlighted_;
     for (int row = 0; row < kRows; ++row) {
         const bool mine = row < static_cast<int>(own.size()) && own[row];
@@ -118,7 +118,7 @@ void BoardTable::showMarks(const std::string& heading, int highlighted, const st
     showLines();
 }
 
-void BoardTable::showStatus(const std::string& line) {
+void OnlineTopList::showStatus(const std::string& line) {
     if (line == status_) {
         return;
     }
@@ -128,7 +128,7 @@ void BoardTable::showStatus(const std::string& line) {
 
 // An entry takes one line when its score fits after its name, else the score goes under
 // it; the status comes under the last entry, or where the heading would be without any.
-void BoardTable::layOut() {
+void OnlineTopList::layOut() {
     float y = kFirstRowY;
     for (int row = 0; row < rowCount_; ++row) {
         names_[row].moveTo(kLeft, y);
@@ -141,7 +141,7 @@ void BoardTable::layOut() {
     statusText_.moveTo(kLeft, rowCount_ == 0 ? kHeadingY : y - 4.0f);
 }
 
-void BoardTable::draw() {
+void OnlineTopList::draw() {
     if (rowCount_ > 0) {
         heading_.draw();
         for (int row = 0; row < rowCount_; ++row) {

@@ -15,7 +15,7 @@ class Texture;
 // otherwise (a twelve-letter name and a six-digit score do not fit on one line of that
 // strip at a readable size), and a status line under them ("RANK 12", "SENDING"...).
 // No entries, no heading: an offline game shows nothing.
-class BoardTable {
+class OnlineTopList {
 public:
     static constexpr int kRows = 5;
     // Characters per line: the strip between the title picture and the screen's edge.

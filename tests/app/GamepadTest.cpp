@@ -101,7 +101,7 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
 
 // The board table's browse keys: the shoulders and the right stick's press, from the common
 // layout, from XInput's bits and from the touch page; they drive no game key.
-TEST(Gamepad, TheShouldersAndTheRightStickBrowseTheBoardTable) {
+TEST(Gamepad, TheShouldersAndTheRightStickBrowseTheOnlineTopList) {
     const auto touched = [](unsigned pageBits) {
         Gamepad pad;
         TouchControls::addFrame(pad, pageBits, 0, 0);

@@ -125,7 +125,7 @@ protected:
 
     // The board's texts that the game draws now, and everything else it draws.
     std::vector<Outline> boardOutlines() {
-        const BoardTable& table = game().boardTable();
+        const OnlineTopList& table = game().topList();
         std::vector<Outline> outlines;
         if (table.rowCount() > 0) {
             outlines.push_back(outlineOf("heading", table.headingText()));
@@ -202,9 +202,9 @@ TEST_F(BoardScreens, TheBoardOverlapsNothingElseOnTheTitleAndGameOverScreens) {
         game().showBoardStatus(c.status);
         game().showBoardMarks(c.heading, c.highlighted, {true, false, true});
         frames(1);
-        EXPECT_EQ(game().boardTable().heading(), c.heading);
-        EXPECT_EQ(game().boardTable().highlighted(), c.highlighted);
-        EXPECT_TRUE(game().boardTable().own(0) && !game().boardTable().own(1));
+        EXPECT_EQ(game().topList().heading(), c.heading);
+        EXPECT_EQ(game().topList().highlighted(), c.highlighted);
+        EXPECT_TRUE(game().topList().own(0) && !game().topList().own(1));
         const std::vector<Outline> board = boardOutlines();
         const std::vector<Outline> others = otherOutlines();
         if (!c.gameOver) {
@@ -231,7 +231,7 @@ TEST_F(BoardScreens, TheBoardOverlapsNothingElseOnTheTitleAndGameOverScreens) {
 
 TEST_F(BoardScreens, TheLongestEntriesAreShownWhole) {
     game().showBoardTop(kLongRows);
-    const BoardTable& table = game().boardTable();
+    const OnlineTopList& table = game().topList();
     ASSERT_EQ(table.rowCount(), 5);
     for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(shown(table.nameText(row)), std::to_string(row + 1) + " " + kLongRows[row].name);
@@ -240,7 +240,7 @@ TEST_F(BoardScreens, TheLongestEntriesAreShownWhole) {
     }
 }
 
-TEST(BoardTable, EntryLinesAreCutAndCleanedToWhatTheFontDraws) {
+TEST(OnlineTopList, EntryLinesAreCutAndCleanedToWhatTheFontDraws) {
     const struct {
         BoardRow row;
         const char* name;
@@ -255,9 +255,9 @@ TEST(BoardTable, EntryLinesAreCutAndCleanedToWhatTheFontDraws) {
         {{4, "ABCDEFG", 99999}, "4 ABCDEFG", "         99999", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BoardTable::nameLine(c.row), c.name);
-        EXPECT_EQ(BoardTable::scoreLine(c.row), c.score);
-        EXPECT_EQ(BoardTable::fitsOneLine(c.row), c.oneLine) << c.name;
+        EXPECT_EQ(OnlineTopList::nameLine(c.row), c.name);
+        EXPECT_EQ(OnlineTopList::scoreLine(c.row), c.score);
+        EXPECT_EQ(OnlineTopList::fitsOneLine(c.row), c.oneLine) << c.name;
     }
 }
 
@@ -325,13 +325,13 @@ TEST_F(BoardScreens, WhileANameIsAskedTheRulesSeeNoKeys) {
     EXPECT_EQ(game().takeEnteredName(), "") << "taken once";
     frames(120);
     EXPECT_TRUE(game().gameOver());
-    EXPECT_EQ(game().boardTable().status(), "SENDING");
+    EXPECT_EQ(game().topList().status(), "SENDING");
     hold(GameKey::Space, false);
     frames(1);
     hold(GameKey::Space);
     frames(2);
     EXPECT_TRUE(game().running() && !game().gameOver());
-    EXPECT_EQ(game().boardTable().status(), "") << "a run's start clears the status";
+    EXPECT_EQ(game().topList().status(), "") << "a run's start clears the status";
 }
 
 // The shell may hand the board over before the window and its OpenGL are up.
@@ -343,9 +343,9 @@ TEST_F(BoardScreens, WhatIsHandedOverBeforeInitIsShownOnceTheTextsExist) {
     early.askName("BOB");
     early.resize(1280, 720);
     ASSERT_TRUE(early.init());
-    EXPECT_EQ(early.boardTable().rowCount(), 5);
-    EXPECT_EQ(shown(early.boardTable().nameText(4)), "5 ABCDEF");
-    const std::string status = shown(early.boardTable().statusText());
+    EXPECT_EQ(early.topList().rowCount(), 5);
+    EXPECT_EQ(shown(early.topList().nameText(4)), "5 ABCDEF");
+    const std::string status = shown(early.topList().statusText());
     EXPECT_EQ(status.substr(status.find_first_not_of(' ')), "OFFLINE");
     EXPECT_EQ(shown(early.replayCaptionText()), "1 ACE 3437");
     EXPECT_EQ(shown(early.nameEntryScreen().slotsText()), "BOB         ");
