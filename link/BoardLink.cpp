@@ -60,25 +60,11 @@ void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
 
 void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
     if (tokens_.answers(answer.id)) {
-        if (troubled(answer, now)) {
-            tokens_.unanswered();
-        } else if (tokens_.answered(answer)) {
-            reachable();
-        } else {
-            unreachable(answer.status != 200 ? "it answers " + BoardAnswer::refusal(answer)
-                                             : "its answer to a start is no token",
-                        now);
-        }
+        tokens_.unanswered();
+        answeredRead(answer, [&] { return tokens_.answered(answer); }, "a start is no token", now);
     } else if (boards_.answers(answer.id)) {
-        if (troubled(answer, now)) {
-            boards_.unanswered();
-        } else if (boards_.answered(answer, now)) {
-            reachable();
-        } else {
-            unreachable(answer.status != 200 ? "it answers " + BoardAnswer::refusal(answer)
-                                             : "its answer to a read is no board",
-                        now);
-        }
+        boards_.unanswered();
+        answeredRead(answer, [&] { return boards_.answered(answer, now); }, "a read is no board", now);
     } else if (submissions_.answers(answer.id)) {
         answeredSubmission(answer, now);
     } else if (record_.answers(answer.id)) {
@@ -86,6 +72,20 @@ void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
         if (!fault.empty()) {
             say(fault);
         }
+    }
+}
+
+void BoardLink::answeredRead(const HttpAnswer& answer, const std::function<bool()>& take, const char* what,
+                             std::uint32_t now) {
+    if (troubled(answer, now)) {
+        return;
+    }
+    if (take()) {
+        reachable();
+    } else {
+        unreachable(answer.status != 200 ? "it answers " + BoardAnswer::refusal(answer)
+                                         : std::string("its answer to ") + what,
+                    now);
     }
 }
 

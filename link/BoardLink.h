@@ -12,6 +12,7 @@
 #include "sim/RunState.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,10 @@ private:
     void sendDue(int shown, bool showingTop, std::uint32_t now);
     void sendSubmission();
     void answered(const HttpAnswer& answer, std::uint32_t now);
+    // A start or a read answered: take keeps what it brought, false when it is not what
+    // was asked (what: "a start is no token").
+    void answeredRead(const HttpAnswer& answer, const std::function<bool()>& take, const char* what,
+                      std::uint32_t now);
     void answeredSubmission(const HttpAnswer& answer, std::uint32_t now);
     // A start or a read had no answer (or a useless one): the board is unreachable.
     void unreachable(const std::string& why, std::uint32_t now);
