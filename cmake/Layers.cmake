@@ -36,6 +36,9 @@ function(tamq_layer_probes)
     # The online board's side of the game: no window, no sound, nothing of the shell's.
     list(APPEND probes "tamq_game link/BoardLink.h" "tamq_link app/Window.h" "tamq_link app/PlatformHttpClient.h"
       "tamq_link audio/AudioPlayer.h")
+    if(TAMQ_PLATFORM STREQUAL "SDL2")
+      list(APPEND probes "tamq_link SDL.h")
+    endif()
   endif()
   if(TARGET tamq_app)
     list(APPEND probes "tamq_game app/Window.h")
