@@ -1,6 +1,7 @@
 #include "BoardBrowsing.h"
 
-#include "BoardLine.h"
+#include "PlatformHttpClient.h"
+#include "link/BoardLine.h"
 #include "Platform.h"
 #include "RunShare.h"
 
@@ -10,7 +11,7 @@ BoardBrowsing::BoardBrowsing(PlayerFile& player) : player_(player) {}
 void BoardBrowsing::start(const std::string& boardUrl, const std::string& certificateAuthority,
                           const std::string& runId) {
     url_ = boardUrl;
-    http_ = std::make_unique<HttpClient>();
+    http_ = std::make_unique<PlatformHttpClient>();
     http_->setCertificateAuthority(certificateAuthority);
     runs_ = std::make_unique<RunLink>(*http_);
     runs_->setUrl(url_);

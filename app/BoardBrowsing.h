@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BoardLink.h"
+#include "link/BoardLink.h"
 #include "Gamepad.h"
-#include "HttpClient.h"
-#include "RunLink.h"
+#include "link/HttpClient.h"
+#include "link/RunLink.h"
 #include "game/BoardBrowser.h"
 #include "game/Game.h"
 #include "game/PlayerFile.h"

@@ -1,6 +1,7 @@
 #include "GameSession.h"
 
 #include "Platform.h"
+#include "PlatformHttpClient.h"
 #include "VerifyCommand.h"
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
@@ -65,16 +66,15 @@ bool GameSession::start() {
     lastActivity_ = platformMilliseconds();
     // No board, no client, no key made: nothing is sent anywhere.
     if (!launch_.options.boardUrl.empty()) {
-        http_ = std::make_unique<HttpClient>();
+        http_ = std::make_unique<PlatformHttpClient>();
         http_->setCertificateAuthority(launch_.options.boardCertificateAuthority);
-        board_ = std::make_unique<BoardLink>(*http_, player_);
-        board_->setUrl(launch_.options.boardUrl);
-        if (board_->enabled()) {
+        ranked_ = std::make_unique<RankedRun>(*http_, player_);
+        if (ranked_->setUrl(launch_.options.boardUrl)) {
             player_.load();
             browsing_.start(launch_.options.boardUrl, launch_.options.boardCertificateAuthority,
                             launch_.options.watchRun);
         } else {
-            board_.reset();
+            ranked_.reset();
         }
     }
     const std::string& replay = launch_.options.replayFile;
@@ -107,43 +107,39 @@ void GameSession::watchBestRun(bool asked) {
 }
 
 void GameSession::followBoard() {
-    if (!board_) {
+    if (!ranked_) {
         return;
     }
     const std::uint32_t now = platformMilliseconds();
     const RunState& run = game_.simulation().run();
     const bool onTitle = !run.running || run.gameOver;
-    board_->update(run.mode, run.difficulty, onTitle, now);
+    ranked_->frame(run.mode, run.difficulty, onTitle, now);
     // A run started from here on with this seed is the token's, and ranked.
     std::uint32_t seed = 0;
-    if (board_->seedFor(run.mode, run.difficulty, now, seed)) {
+    if (ranked_->nextSeed(run.mode, run.difficulty, now, seed)) {
         game_.simulation().setNextSeed(seed);
     }
-    if (!namedToken_.empty() && !game_.askingName()) {
-        const std::string name = game_.takeEnteredName();
-        if (!name.empty()) {
-            player_.setName(name);
-            board_->submit(namedToken_, namedRecord_, name, now);
-            namedToken_.clear();
-        }
+    if (ranked_->awaitingName() && !game_.askingName()) {
+        ranked_->named(game_.takeEnteredName(), now);
     }
-    if (board_->status() != shownStatus_) {
-        shownStatus_ = board_->status();
-        game_.showBoardStatus(shownStatus_);
+    std::string status;
+    if (ranked_->statusChanged(status)) {
+        game_.showBoardStatus(status);
     }
     // The table (BoardLink's top five, or the browsed season) is browsing_'s, below.
+    BoardLink& board = ranked_->link();
     const bool key = boardWatchKey_;
     const bool pressed = key && !boardWatchKeyWasDown_;
     boardWatchKeyWasDown_ = key;
     if (pressed && game_.watching()) {
         game_.stopWatching();
-    } else if (!browsing_.follow(game_, *board_, onTitle, pressed, now) && pressed && onTitle &&
+    } else if (!browsing_.follow(game_, board, onTitle, pressed, now) && pressed && onTitle &&
                !game_.askingName()) {
-        board_->fetchBestRun(run.mode, run.difficulty);
+        board.fetchBestRun(run.mode, run.difficulty);
     }
     RunRecord record;
     std::string caption;
-    if (board_->takeBestRun(record, caption) && onTitle && !game_.askingName()) {
+    if (board.takeBestRun(record, caption) && onTitle && !game_.askingName()) {
         std::string fault;
         if (game_.watch(record, fault)) {
             game_.setReplayCaption(caption);
@@ -155,25 +151,18 @@ void GameSession::followBoard() {
 
 void GameSession::followBoardEvents() {
     // A watched run's starts and ends are heard, but they are not the player's.
-    if (!board_ || game_.watching()) {
+    if (!ranked_ || game_.watching()) {
         return;
     }
     const GameEvents& events = game_.events();
     const RunState& run = game_.simulation().run();
     if (events.has(GameEvent::Started)) {
-        runToken_ = board_->takeToken(run.mode, run.difficulty, game_.simulation().runStart().seed,
-                                      platformMilliseconds());
-        // The game cleared the status line for the new run.
-        board_->clearStatus();
-        shownStatus_.clear();
+        ranked_->started(run.mode, run.difficulty, game_.simulation().runStart().seed, platformMilliseconds());
     }
-    if (events.has(GameEvent::GameOver) && !runToken_.empty() && game_.recorder().complete()) {
-        if (board_->qualifies(run.mode, run.difficulty, static_cast<int>(run.score))) {
-            namedToken_ = runToken_;
-            namedRecord_ = game_.recorder().record();
-            game_.askName(player_.name());
-        }
-        runToken_.clear();
+    if (events.has(GameEvent::GameOver) &&
+        ranked_->ended(run.mode, run.difficulty, static_cast<int>(run.score), game_.recorder().complete(),
+                       game_.recorder().record())) {
+        game_.askName(player_.name());
     }
 }
 

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "BoardBrowsing.h"
-#include "BoardLink.h"
 #include "FrameStats.h"
 #include "GameFollower.h"
-#include "HttpClient.h"
 #include "Launch.h"
 #include "MainLoop.h"
 #include "Window.h"
@@ -13,6 +11,8 @@
 #include "game/Game.h"
 #include "game/PlayerFile.h"
 #include "io/FileWriteQueue.h"
+#include "link/HttpClient.h"
+#include "link/RankedRun.h"
 
 #include <cstdint>
 #include <memory>
@@ -60,7 +60,7 @@ public:
     const Window& window() const { return window_; }
     const Game& game() const { return game_; }
     // The online board's side of the game; null when the game has no board.
-    const BoardLink* board() const { return board_.get(); }
+    const BoardLink* board() const { return ranked_ ? &ranked_->link() : nullptr; }
 
 private:
     // The watching of recorded runs: the record given with --replay at start, then R (or a
@@ -68,11 +68,11 @@ private:
     void followWatching();
     // Watches the best run of the title screen's mode and difficulty; says why not when asked.
     void watchBestRun(bool asked);
-    // The online board before the frame's ticks: its answers, the seed of a ranked run, the
-    // name asked at a game over sent once entered, the top rows and the status shown, and T
-    // (or a controller's Back) for the board's best run.
+    // The online board before the frame's ticks, forwarded to the ranked run: the screen and
+    // the clock, the name entered; back come the seed, the status line, and T's (or a
+    // controller's Back's) board run to watch.
     void followBoard();
-    // The online board after the ticks: a run that started ranked, a ranked run that ended.
+    // The online board after the ticks: the run's start and end, forwarded.
     void followBoardEvents();
 
     // Forwards the window and every update to the sound's follower and then to the board.
@@ -105,13 +105,7 @@ private:
 
     PlayerFile player_;
     std::unique_ptr<HttpClient> http_;
-    std::unique_ptr<BoardLink> board_;
-    // The token of the ranked run being played; empty for a local one.
-    std::string runToken_;
-    // A ranked run that ended worth a name, and its token, until the name is entered.
-    std::string namedToken_;
-    RunRecord namedRecord_;
-    std::string shownStatus_;
+    std::unique_ptr<RankedRun> ranked_;
     bool boardWatchKeyWasDown_ = false;
     // The board's runs browsed, watched by number and shared; started with the board.
     BoardBrowsing browsing_{player_};

@@ -2,8 +2,8 @@
 // thread only queues requests and takes finished answers under a mutex; the worker sleeps
 // in curl_multi_poll, which send and the destructor interrupt with curl_multi_wakeup.
 
-#include "HttpClient.h"
-#include "RetryAfter.h"
+#include "PlatformHttpClient.h"
+#include "link/RetryAfter.h"
 
 #include "io/FileReader.h"
 
@@ -51,7 +51,7 @@ int retryAfterSeconds(CURL* easy) {
 
 }  // namespace
 
-struct HttpClient::Backend {
+struct PlatformHttpClient::Backend {
     struct Transfer {
         int id = 0;
         HttpRequest request;
@@ -216,11 +216,11 @@ struct HttpClient::Backend {
     }
 };
 
-HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) {}
+PlatformHttpClient::PlatformHttpClient() : backend_(std::make_unique<Backend>()) {}
 
-HttpClient::~HttpClient() = default;
+PlatformHttpClient::~PlatformHttpClient() = default;
 
-void HttpClient::setCertificateAuthority(const std::string& pemFile) {
+void PlatformHttpClient::setCertificateAuthority(const std::string& pemFile) {
     std::string system, own, fault;
     std::string certificates;
     std::string certificateFault;
@@ -238,7 +238,7 @@ void HttpClient::setCertificateAuthority(const std::string& pemFile) {
     backend_->certificateFault = std::move(certificateFault);
 }
 
-int HttpClient::send(const HttpRequest& request) {
+int PlatformHttpClient::send(const HttpRequest& request) {
     int id = 0;
     {
         std::lock_guard<std::mutex> lock(backend_->mutex);
@@ -250,7 +250,7 @@ int HttpClient::send(const HttpRequest& request) {
     return id;
 }
 
-bool HttpClient::poll(HttpAnswer& answer) {
+bool PlatformHttpClient::poll(HttpAnswer& answer) {
     std::lock_guard<std::mutex> lock(backend_->mutex);
     if (backend_->finished.empty()) {
         return false;
@@ -261,7 +261,7 @@ bool HttpClient::poll(HttpAnswer& answer) {
     return true;
 }
 
-int HttpClient::pending() const {
+int PlatformHttpClient::pending() const {
     std::lock_guard<std::mutex> lock(backend_->mutex);
     return backend_->pending;
 }

@@ -3,8 +3,8 @@
 // browser decides what a page may reach: another origin answers only when it allows the
 // page's (CORS), and its certificate is checked against the browser's own authorities.
 
-#include "HttpClient.h"
-#include "RetryAfter.h"
+#include "PlatformHttpClient.h"
+#include "link/RetryAfter.h"
 
 #include <emscripten.h>
 
@@ -130,20 +130,20 @@ EM_JS(void, fetchTakeAnswer, (int key, char* body, char* error, char* retryAfter
 
 } // namespace
 
-struct HttpClient::Backend {
+struct PlatformHttpClient::Backend {
     int key = 0;
     int lastId = 0;
     int pending = 0;
 };
 
-HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) { backend_->key = fetchOpenClient(); }
+PlatformHttpClient::PlatformHttpClient() : backend_(std::make_unique<Backend>()) { backend_->key = fetchOpenClient(); }
 
-HttpClient::~HttpClient() { fetchCloseClient(backend_->key); }
+PlatformHttpClient::~PlatformHttpClient() { fetchCloseClient(backend_->key); }
 
 // The browser trusts the authorities it trusts; a page cannot add one.
-void HttpClient::setCertificateAuthority(const std::string&) {}
+void PlatformHttpClient::setCertificateAuthority(const std::string&) {}
 
-int HttpClient::send(const HttpRequest& request) {
+int PlatformHttpClient::send(const HttpRequest& request) {
     const int id = ++backend_->lastId;
     fetchStart(backend_->key, id, request.method.c_str(), request.url.c_str(), request.body.data(),
                static_cast<int>(request.body.size()), request.timeoutMilliseconds,
@@ -152,7 +152,7 @@ int HttpClient::send(const HttpRequest& request) {
     return id;
 }
 
-bool HttpClient::poll(HttpAnswer& answer) {
+bool PlatformHttpClient::poll(HttpAnswer& answer) {
     int fields[4] = {};
     const int id = fetchNextAnswer(backend_->key, fields);
     if (id == 0) {
@@ -169,4 +169,4 @@ bool HttpClient::poll(HttpAnswer& answer) {
     return true;
 }
 
-int HttpClient::pending() const { return backend_->pending; }
+int PlatformHttpClient::pending() const { return backend_->pending; }

@@ -7,8 +7,8 @@
 // given (or thrown away) at once, and its worker stops at its next step, each step bounded
 // by the request's timeout.
 
-#include "HttpClient.h"
-#include "RetryAfter.h"
+#include "PlatformHttpClient.h"
+#include "link/RetryAfter.h"
 #include "WinHttpText.h"
 #include "WinHttpTrust.h"
 
@@ -305,13 +305,13 @@ void work(std::shared_ptr<Shared> shared) {
 
 } // namespace
 
-struct HttpClient::Backend {
+struct PlatformHttpClient::Backend {
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
     int lastId = 0;
     int pending = 0;
 };
 
-HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) {
+PlatformHttpClient::PlatformHttpClient() : backend_(std::make_unique<Backend>()) {
     Shared& shared = *backend_->shared;
     shared.session = WinHttpOpen(L"TAMQ 4 Pelrok", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, 0);
@@ -320,7 +320,7 @@ HttpClient::HttpClient() : backend_(std::make_unique<Backend>()) {
     }
 }
 
-HttpClient::~HttpClient() {
+PlatformHttpClient::~PlatformHttpClient() {
     Shared& shared = *backend_->shared;
     std::lock_guard<std::mutex> lock(shared.mutex);
     shared.stopping = true;
@@ -333,7 +333,7 @@ HttpClient::~HttpClient() {
     shared.wake.notify_all();
 }
 
-void HttpClient::setCertificateAuthority(const std::string& pemFile) {
+void PlatformHttpClient::setCertificateAuthority(const std::string& pemFile) {
     HCERTSTORE store = nullptr;
     std::string fault;
     if (!pemFile.empty()) {
@@ -353,7 +353,7 @@ void HttpClient::setCertificateAuthority(const std::string& pemFile) {
     shared.authorityFault = fault;
 }
 
-int HttpClient::send(const HttpRequest& request) {
+int PlatformHttpClient::send(const HttpRequest& request) {
     Backend& backend = *backend_;
     backend.lastId = backend.lastId == 0x7fffffff ? 1 : backend.lastId + 1;
     ++backend.pending;
@@ -369,7 +369,7 @@ int HttpClient::send(const HttpRequest& request) {
     return backend.lastId;
 }
 
-bool HttpClient::poll(HttpAnswer& answer) {
+bool PlatformHttpClient::poll(HttpAnswer& answer) {
     Backend& backend = *backend_;
     Shared& shared = *backend.shared;
     std::lock_guard<std::mutex> lock(shared.mutex);
@@ -405,4 +405,4 @@ bool HttpClient::poll(HttpAnswer& answer) {
     return answered;
 }
 
-int HttpClient::pending() const { return backend_->pending; }
+int PlatformHttpClient::pending() const { return backend_->pending; }

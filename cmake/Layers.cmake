@@ -1,5 +1,5 @@
-# The layers of the game, enforced by the compiler: app -> game -> sim -> control, render ->
-# math -> io; the rules (sim) link nothing that draws. Each library's headers are reached
+# The layers of the game, enforced by the compiler: app -> link -> game -> sim -> control,
+# render -> math -> io; the rules (sim) link nothing that draws. Each library's headers are reached
 # as "folder/Name.h" through an include root of its own that holds only that folder, and a
 # library sees the roots of the libraries it links and no others. So
 # `#include "game/Game.h"` from render/ does not compile.
@@ -32,6 +32,14 @@ function(tamq_layer_probes)
     "tamq_sim game/Game.h"
     "tamq_sim audio/AudioPlayer.h"
     "tamq_game audio/AudioPlayer.h")
+  if(TARGET tamq_link)
+    # The online board's side of the game: no window, no sound, nothing of the shell's.
+    list(APPEND probes "tamq_game link/BoardLink.h" "tamq_link app/Window.h" "tamq_link app/PlatformHttpClient.h"
+      "tamq_link audio/AudioPlayer.h")
+    if(TAMQ_PLATFORM STREQUAL "SDL2")
+      list(APPEND probes "tamq_link SDL.h")
+    endif()
+  endif()
   if(TARGET tamq_app)
     list(APPEND probes "tamq_game app/Window.h")
   endif()

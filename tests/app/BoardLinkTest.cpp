@@ -1,16 +1,15 @@
 // The board link driven frame by frame as the game drives it, with a clock of the test's
 // own, against the real board (TestBoard, whose secret the test shares to date its tokens
-// back) and against servers that misbehave on purpose (CannedServer).
+// back): the whole way from a token to a ranked run watched back, what only the board's
+// own checks refuse, and a ranked run played in the session. The link's rules one by one,
+// on a scripted transport: tests/link/BoardLinkRulesTest.cpp.
 
-#include "app/BoardLink.h"
+#include "link/BoardLink.h"
 #include "app/GameSession.h"
-#include "app/RunLink.h"
+#include "link/RunLink.h"
 #include "sim/SimContent.h"
 
 #include "BoardCalls.h"
-#include "BoardProcess.h"
-#include "CannedServer.h"
-#include "PgCluster.h"
 #include "LinkPlayer.h"
 #include "TestBoard.h"
 #include "TestRecords.h"
@@ -87,7 +86,7 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
     Difficulty difficulty{};
     ASSERT_TRUE(game.link.takeAcceptedRun(runId, mode, difficulty) && mode == Mode::Random);
     EXPECT_FALSE(game.link.takeAcceptedRun(runId, mode, difficulty)) << "taken once";
-    HttpClient http;
+    PlatformHttpClient http;
     RunLink runs(http);
     runs.setUrl(TestBoard::url());
     std::string fetched;
@@ -145,165 +144,6 @@ TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {
         ASSERT_TRUE(game.until([&] { return game.link.status() != "SENDING"; }));
         EXPECT_EQ(game.link.status(), c.status);
     }
-}
-
-TEST(BoardLink, AnUnreachableBoardIsSaidOnceAskedLessOftenAndWelcomedBack) {
-    if (!ownBoard()) {
-        GTEST_SKIP() << "no board of the test's own";
-    }
-    const int port = PgCluster::freePort();
-    Player game("http://127.0.0.1:" + std::to_string(port));
-    testing::internal::CaptureStderr();
-    ASSERT_TRUE(game.until([&] { return game.link.offline(); }));
-    EXPECT_TRUE(game.link.top(Mode::Normal, Difficulty::Hard).empty());
-    // Asked again after 30 s, then 60, 120, 240 and 300 s: nothing in between.
-    for (std::uint32_t wait : {30000u, 60000u, 120000u, 240000u, 300000u, 300000u}) {
-        SCOPED_TRACE(wait);
-        game.frame(wait - 100);
-        EXPECT_EQ(game.http.pending(), 0);
-        game.frame(100);
-        EXPECT_EQ(game.http.pending(), 1);
-        ASSERT_TRUE(game.until([&] { return game.http.pending() == 0; }, 0));
-        EXPECT_TRUE(game.link.offline());
-    }
-    std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "board: http://127.0.0.1:" + std::to_string(port) +
-                        " cannot be reached (" + said.substr(said.find('(') + 1, said.find(')') - said.find('(') - 1) +
-                        "); playing offline\n");
-
-    // The board comes up on that address: at the next try it is back, said once.
-    BoardProcess service;
-    service.start(TestBoard::database(), {"--listen", "127.0.0.1:" + std::to_string(port)});
-    testing::internal::CaptureStderr();
-    game.frame(300000);
-    ASSERT_TRUE(game.until([&] { return !game.link.offline() && game.holdsToken(); }));
-    ASSERT_TRUE(game.until([&] { return game.http.pending() == 0; }));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "board: http://127.0.0.1:" + std::to_string(port) + " answers again\n");
-
-    // Down again mid-run: said once more, and a submission retries, then gives up.
-    service.kill9();
-    testing::internal::CaptureStderr();
-    game.frame(BoardLink::kBoardKeptMilliseconds + 1);
-    ASSERT_TRUE(game.until([&] { return game.link.offline(); }, 0));
-    RunRecord record;
-    game.link.submit("a token", record, "ACE", game.now);
-    ASSERT_TRUE(game.until([&] { return game.link.status() == "RETRYING"; }, 0));
-    ASSERT_TRUE(game.until([&] { return game.link.status() == "OFFLINE"; }, 1000));
-    const std::string down = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(down.find("board: http://127.0.0.1:" + std::to_string(port) + " cannot be reached"), 0u) << down;
-    EXPECT_NE(down.find("board: the run could not be sent"), std::string::npos) << down;
-    EXPECT_EQ(std::count(down.begin(), down.end(), '\n'), 2) << down;
-}
-
-
-TEST(BoardLink, BusyAnswersAreRetriedAfterTheirWaitAndALostAnswerIsNotCalledExpired) {
-    const std::string busy = CannedServer::answer(503, R"({"error":"busy","reason":"try again"})", "Retry-After: 3\r\n");
-    const struct {
-        std::vector<std::string> answers;
-        const char* status;
-        int served;
-    } cases[] = {
-        {{busy, CannedServer::answer(201, R"({"rank":12,"personalBest":true,"score":3437.25})")}, "RANK 12", 2},
-        // The first sending was stored but its answer lost: the resend hears it is used.
-        {{busy, CannedServer::answer(409, R"({"error":"token_used"})")}, "SENT", 2},
-        {{CannedServer::answer(409, R"({"error":"token_used"})")}, "EXPIRED", 1},
-        {{CannedServer::answer(413, R"({"error":"too_large"})")}, "REFUSED", 1},
-        {{busy}, "OFFLINE", 1 + BoardLink::kSubmitRetries},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.status);
-        CannedServer server(boardAnswering(c.answers));
-        Player game(server.url());
-        RunRecord record;
-        record.score = 3437.5f;
-        testing::internal::CaptureStderr();
-        game.link.submit("token", record, "ACE", game.now);
-        ASSERT_TRUE(game.until([&] { return server.served("/v1/runs") == 1 && game.link.status() != "SENDING"; }, 0));
-        if (c.served > 1) {
-            EXPECT_EQ(game.link.status(), "RETRYING");
-            // Not before the board's Retry-After.
-            game.frame(2900);
-            EXPECT_EQ(server.served("/v1/runs"), 1);
-        }
-        ASSERT_TRUE(game.until([&] { return game.link.status() == c.status; }, 500));
-        testing::internal::GetCapturedStderr();
-        EXPECT_EQ(server.served("/v1/runs"), c.served);
-    }
-}
-
-TEST(BoardLink, ARunEndedWhileAnotherIsOnItsWayIsSentAfterIt) {
-    const std::string busy = CannedServer::answer(503, R"({"error":"busy"})", "Retry-After: 1\r\n");
-    CannedServer server(boardAnswering({busy, CannedServer::answer(201, R"({"rank":3})"),
-                                        CannedServer::answer(201, R"({"rank":4})")}));
-    Player game(server.url());
-    RunRecord first, second;
-    first.score = 100.0f;
-    second.score = 200.0f;
-    game.link.submit("first", first, "ACE", game.now);
-    game.link.submit("second", second, "ACE", game.now);
-    ASSERT_TRUE(game.until([&] { return game.link.status() == "RANK 4"; }, 250));
-    EXPECT_EQ(server.served("/v1/runs"), 3);
-    EXPECT_EQ(game.player.boardScore(Mode::Normal, Difficulty::Hard), 200);
-}
-
-TEST(BoardLink, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
-    // A full board: a hundred entries from 10000 down to 199 points.
-    std::string entries;
-    for (int i = 0; i < BoardLink::kBoardDepth; ++i) {
-        entries += (i ? "," : "") + std::string(R"({"rank":)") + std::to_string(i + 1) + R"(,"name":"P)" +
-                   std::to_string(i) + R"(","score":)" + std::to_string(10000 - i * 99) + R"(.5,"runId":)" +
-                   std::to_string(i + 1) + "}";
-    }
-    CannedServer full(boardAnswering({}, entries));
-    CannedServer few(boardAnswering({}, R"({"rank":1,"name":"ACE","score":50,"runId":3})"));
-    CannedServer refusing({CannedServer::answer(503, R"({"error":"unavailable"})")});
-    const struct {
-        const CannedServer* board;
-        int own;
-        int score;
-        bool qualifies;
-    } cases[] = {
-        {&full, -1, 199, false},   // the 100th has 199.5
-        {&full, -1, 200, true},
-        {&full, 150, 160, true},   // beats the player's own entry
-        {&full, 170, 160, false},
-        {&few, -1, 1, true},       // fewer than a hundred entries
-        {&refusing, -1, 1, true},  // the board cannot be read to tell
-        {nullptr, -1, 100000, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.score) + " over own " + std::to_string(c.own));
-        Player game(c.board != nullptr ? c.board->url() : "");
-        if (c.own >= 0) {
-            game.player.setBoardScore(Mode::Normal, Difficulty::Hard, c.own);
-        }
-        testing::internal::CaptureStderr();
-        if (c.board == &refusing) {
-            ASSERT_TRUE(game.until([&] { return game.link.offline(); }));
-        } else if (c.board != nullptr) {
-            ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
-        }
-        testing::internal::GetCapturedStderr();
-        EXPECT_EQ(game.link.qualifies(Mode::Normal, Difficulty::Hard, c.score), c.qualifies);
-    }
-    // The top five of a full board, in whole points, read only once they are on screen:
-    // not during a run, which needs its next token all the same.
-    CannedServer counted(boardAnswering({}, entries));
-    Player game(counted.url());
-    game.showingTop = false;
-    ASSERT_TRUE(game.until([&] { return game.holdsToken(); }));
-    for (int i = 0; i < 10; ++i) {
-        game.frame(BoardLink::kBoardKeptMilliseconds);
-    }
-    EXPECT_EQ(counted.served("/v1/boards"), 0);
-    game.showingTop = true;
-    ASSERT_TRUE(game.until([&] { return !game.link.top(Mode::Normal, Difficulty::Hard).empty(); }));
-    const std::vector<BoardRow> top = game.link.top(Mode::Normal, Difficulty::Hard);
-    ASSERT_EQ(top.size(), 5u);
-    EXPECT_EQ(top[4].rank, 5);
-    EXPECT_EQ(top[4].name, "P4");
-    EXPECT_EQ(top[4].score, 9604);
 }
 
 namespace {

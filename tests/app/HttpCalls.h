@@ -3,7 +3,7 @@
 // What the HTTP client tests on every platform do alike: a request written in one line, and
 // polling the client, as the game's frames do, until its answers are in.
 
-#include "app/HttpClient.h"
+#include "app/PlatformHttpClient.h"
 
 #include <gtest/gtest.h>
 

@@ -39,7 +39,7 @@ TEST(HttpClient, TheBoardsCallsAndRefusalsComeBackWhole) {
         {request("GET", board + "/v1/runs/999999/record"), 404, "no run 999999"},
         {request("GET", board + "/v1/nothing"), 404, "no such call"},
     };
-    HttpClient http;
+    PlatformHttpClient http;
     std::map<int, std::size_t> caseOf;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const int id = http.send(cases[i].request);
@@ -82,7 +82,7 @@ TEST(HttpClient, AnswersWithoutAServerOrInTimeSayWhy) {
         {request("GET", binary.url() + "/v1/runs/1/record"), 200, 0, 12, ""},
         {request("GET", "ftp://127.0.0.1/"), 0, 0, 0, ""},
     };
-    HttpClient http;
+    PlatformHttpClient http;
     std::map<int, std::size_t> caseOf;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         caseOf[http.send(cases[i].request)] = i;
@@ -104,7 +104,7 @@ TEST(HttpClient, DestructionWithRequestsInFlightDoesNotWaitForThem) {
     CannedServer silent;
     const auto start = std::chrono::steady_clock::now();
     {
-        HttpClient http;
+        PlatformHttpClient http;
         for (int i = 0; i < 3; ++i) {
             http.send(request("POST", silent.url() + "/v1/runs", "{}", 60000));
         }
@@ -122,7 +122,7 @@ TEST(HttpClient, DestructionWithRequestsInFlightDoesNotWaitForThem) {
 }
 
 TEST(HttpClient, AnUnreadableAuthorityFailsHttpsRequestsNamingTheFile) {
-    HttpClient http;
+    PlatformHttpClient http;
     http.setCertificateAuthority("/nonexistent/board-ca.pem");
     http.send(request("GET", "https://127.0.0.1:" + std::to_string(CannedServer::closedPort()) + "/v1/health"));
     const auto answers = answersOf(http, 1);
@@ -164,7 +164,7 @@ TEST(HttpClient, APrivateAuthorityIsTrustedOnlyWhenGiven) {
     } cases[] = {{"", 0}, {folder + "/ca.pem", 200}, {folder + "/server.key", 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.authority);
-        HttpClient http;
+        PlatformHttpClient http;
         http.setCertificateAuthority(c.authority);
         http.send(request("GET", url));
         const auto answers = answersOf(http, 1);

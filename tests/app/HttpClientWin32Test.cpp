@@ -47,7 +47,7 @@ TEST(HttpClientWinHttp, ReadsRetryAfterChunksAndWhyAConnectionGaveNothing) {
     };
     for (const Case& c : cases) {
         CannedServer server({c.answer});
-        HttpClient client;
+        PlatformHttpClient client;
         const HttpAnswer answer = fetch(client, request("GET", server.url() + "/v1/boards/normal/hard?limit=100"));
         EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.error;
         EXPECT_EQ(answer.body, c.body) << c.what;
@@ -71,7 +71,7 @@ TEST(HttpClientWinHttp, SendsMethodPathQueryAndJsonBodyWhole) {
     };
     for (const Case& c : cases) {
         CannedServer server({CannedServer::answer(200, "{}")});
-        HttpClient client;
+        PlatformHttpClient client;
         const HttpAnswer answer = fetch(client, request(c.method, server.url() + c.path, c.body));
         EXPECT_EQ(answer.status, 200) << c.path << ": " << answer.error;
         const std::string seen = server.lastRequest();
@@ -85,7 +85,7 @@ TEST(HttpClientWinHttp, SendsMethodPathQueryAndJsonBodyWhole) {
 
 TEST(HttpClientWinHttp, ASilentServerHoldsUpNoOtherRequest) {
     CannedServer silent;
-    HttpClient client;
+    PlatformHttpClient client;
     const int stuck = client.send(request("POST", silent.url() + "/v1/runs", "{}", 60000));
     for (int round = 0; round < 3; ++round) {
         CannedServer answering({CannedServer::answer(200, "{}")});
@@ -98,7 +98,7 @@ TEST(HttpClientWinHttp, ASilentServerHoldsUpNoOtherRequest) {
 
 TEST(HttpClientWinHttp, ARequestPastItsTimeIsAnsweredOnce) {
     auto silent = std::make_unique<CannedServer>();
-    HttpClient client;
+    PlatformHttpClient client;
     const HttpAnswer late = fetch(client, request("POST", silent->url() + "/v1/runs/start", "{}", 300));
     EXPECT_EQ(late.status, 0);
     EXPECT_EQ(client.pending(), 0);
@@ -139,7 +139,7 @@ TEST(HttpClientWinHttp, TrustsTheGivenAuthorityBesidesTheSystems) {
          authority + ".gone"},
     };
     for (const Case& c : cases) {
-        HttpClient client;
+        PlatformHttpClient client;
         client.setCertificateAuthority(c.authority);
         const HttpAnswer answer = fetch(client, c.sent);
         EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.error;

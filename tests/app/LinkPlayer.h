@@ -1,20 +1,17 @@
 #pragma once
-// The game's side of the board link for the link's tests: an HTTP client, a player file
-// and the link, driven frame by frame on a clock of the test's own; and a canned board
-// that hands out tokens.
+// The game's side of the board link for the tests against a real board: an HTTP client, a
+// player file and the link, driven frame by frame on a clock of the test's own.
 
-#include "app/BoardLink.h"
-#include "app/HttpClient.h"
+#include "link/BoardLink.h"
+#include "app/PlatformHttpClient.h"
 #include "game/PlayerFile.h"
 
-#include "CannedServer.h"
 #include "TestBoard.h"
 #include "support/TestFiles.h"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +63,7 @@ struct Player {
         return seed;
     }
 
-    HttpClient http;
+    PlatformHttpClient http;
     PlayerFile player;
     BoardLink link{http, player};
     Mode mode;
@@ -76,14 +73,5 @@ struct Player {
 };
 
 inline bool ownBoard() { return !TestBoard::url().empty() && TestBoard::own(); }
-
-
-// A board that hands out tokens and shows an empty board, and answers submissions so.
-inline std::map<std::string, std::vector<std::string>> boardAnswering(std::vector<std::string> submissions,
-                                                               const std::string& entries = "") {
-    return {{"/v1/runs/start", {CannedServer::answer(200, R"({"seed":5,"token":"t","mode":"normal","difficulty":"hard"})")}},
-            {"/v1/boards", {CannedServer::answer(200, R"({"entries":[)" + entries + "]}")}},
-            {"/v1/runs", std::move(submissions)}};
-}
 
 }  // namespace link_test

@@ -3,7 +3,7 @@
 // with httpCheckPoll, while the page keeps drawing frames. Bodies come back in hex, so a
 // byte changed on the way shows.
 
-#include "app/HttpClient.h"
+#include "app/PlatformHttpClient.h"
 
 #include <emscripten.h>
 #include <nlohmann/json.hpp>
@@ -57,11 +57,11 @@ EMSCRIPTEN_KEEPALIVE const char* httpCheckPoll() {
 }
 
 // A new client in place of the old one, whose requests still running are dropped.
-EMSCRIPTEN_KEEPALIVE void httpCheckRenew() { client = std::make_unique<HttpClient>(); }
+EMSCRIPTEN_KEEPALIVE void httpCheckRenew() { client = std::make_unique<PlatformHttpClient>(); }
 }
 
 int main() {
-    client = std::make_unique<HttpClient>();
+    client = std::make_unique<PlatformHttpClient>();
     // The page goes on drawing while requests run: a frame counter the test can watch.
     emscripten_set_main_loop([] { EM_ASM(Module.checkFrames = (Module.checkFrames || 0) + 1;); }, 0, false);
     return 0;

@@ -1,15 +1,13 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 
 // The game's HTTP, used to reach the online board. Requests never run on the game thread:
 // send queues one and returns at once, and the answers are collected by polling once a
 // frame, so a slow or silent board never holds up a frame. Each request has its own
-// timeout. One backend is built per platform: libcurl on a worker thread on Linux
-// (HttpClientCurl.cpp), WinHTTP on a worker thread on Windows (HttpClientWinHttp.cpp), the
-// browser's fetch in the WebAssembly build (HttpClientFetch.cpp).
+// timeout. The platforms' backends implement it (app/PlatformHttpClient.h); the link's
+// tests answer through a scripted one of their own.
 // No answer the board gives comes near this (a record is at most 256 KiB): every backend
 // cuts a longer one off, with status 0 and the error saying so, rather than let a server
 // fill the game's memory.
@@ -32,29 +30,25 @@ struct HttpAnswer {
     std::string body;
     // Why no answer came, one line, when status is 0.
     std::string error;
-    // The Retry-After header in seconds (app/RetryAfter), 0 when absent.
+    // The Retry-After header in seconds (link/RetryAfter), 0 when absent.
     int retryAfterSeconds = 0;
 };
 
 class HttpClient {
 public:
-    HttpClient();
+    HttpClient() = default;
     // Drops the requests still pending without waiting for them.
-    ~HttpClient();
+    virtual ~HttpClient() = default;
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
     // A certificate authority (a PEM file) trusted for HTTPS besides the system's, for a
     // board with a private certificate; empty for the system's alone.
-    void setCertificateAuthority(const std::string& pemFile);
+    virtual void setCertificateAuthority(const std::string& pemFile) = 0;
     // Queues a request; returns its number, never 0.
-    int send(const HttpRequest& request);
+    virtual int send(const HttpRequest& request) = 0;
     // Takes one finished request's answer; false when none is ready. Never blocks.
-    bool poll(HttpAnswer& answer);
+    virtual bool poll(HttpAnswer& answer) = 0;
     // Requests sent and not yet polled.
-    int pending() const;
-
-private:
-    struct Backend;
-    std::unique_ptr<Backend> backend_;
+    virtual int pending() const = 0;
 };

@@ -1,6 +1,6 @@
 // Retry-After as every HTTP backend reads it: seconds, or an HTTP date from now; a day at
 // most; anything else absent.
-#include "app/RetryAfter.h"
+#include "link/RetryAfter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // A board run's summary and a board's entries as the game reads them, the caption drawn
 // from them, and a fetched record checked against its summary by the rules' re-play.
-#include "app/RunLink.h"
-#include "app/RunSummary.h"
+#include "link/RunLink.h"
+#include "link/RunSummary.h"
 #include "io/FileReader.h"
 #include "sim/SimContent.h"
 

@@ -1,0 +1,39 @@
+#include "BoardAnswer.h"
+
+#include <cmath>
+
+std::string BoardAnswer::text(const nlohmann::json& object, const char* key) {
+    const auto member = object.find(key);
+    return member != object.end() && member->is_string() ? member->get<std::string>() : "";
+}
+
+std::string BoardAnswer::refusal(const HttpAnswer& answer) {
+    std::string words = std::to_string(answer.status);
+    const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
+    if (body.is_object() && !text(body, "error").empty()) {
+        words += " " + text(body, "error");
+        if (!text(body, "reason").empty()) {
+            words += ": " + text(body, "reason");
+        }
+    }
+    return words;
+}
+
+std::string BoardAnswer::failure(const HttpAnswer& answer) {
+    return answer.status == 0 ? answer.error : refusal(answer);
+}
+
+std::string BoardAnswer::drawableName(const std::string& name) {
+    std::string drawn = name.substr(0, 12);
+    for (char& c : drawn) {
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_';
+        if (!kept) {
+            c = '?';
+        }
+    }
+    return drawn;
+}
+
+int BoardAnswer::wholePoints(double score) {
+    return score >= 0.0 && score < 2e9 ? static_cast<int>(std::floor(score)) : 0;
+}

@@ -1,0 +1,212 @@
+#include "BoardLink.h"
+
+#include "BoardAnswer.h"
+#include "BoardLine.h"
+#include "io/Base64.h"
+
+#include <nlohmann/json.hpp>
+
+BoardLink::BoardLink(HttpClient& http, PlayerFile& player) : http_(http), player_(player) {}
+
+void BoardLink::say(const std::string& line) const { sayBoardLine(line); }
+
+void BoardLink::setUrl(const std::string& url) {
+    url_.clear();
+    if (url.empty()) {
+        return;
+    }
+    if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+        say(url + " is not an http:// or https:// address; playing offline");
+        return;
+    }
+    url_ = url;
+    while (url_.size() > 8 && url_.back() == '/') {
+        url_.pop_back();
+    }
+}
+
+void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
+    if (!enabled()) {
+        return;
+    }
+    HttpAnswer answer;
+    while (http_.poll(answer)) {
+        answered(answer, now);
+    }
+    sendDue(BoardSlot::of(mode, difficulty), showingTop, now);
+}
+
+void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
+    if (submissions_.due(now)) {
+        sendSubmission();
+    }
+    bool wantToken = tokens_.due(shown, now);
+    bool wantBoard = showingTop && !boards_.asking() && boards_.due(shown, now);
+    if (backoff_.holding()) {
+        // A quiet board (unreachable, or asking for calm) gets one request when the wait is
+        // over, the token first as a run needs it most; the rest waits for its answer.
+        if (backoff_.waiting(now) || tokens_.asking() || boards_.asking()) {
+            return;
+        }
+        wantBoard = !wantToken;
+    }
+    if (wantToken) {
+        tokens_.asked(http_.send(TokenCache::request(url_, shown, kReadTimeoutMilliseconds)), shown, now);
+    }
+    if (wantBoard) {
+        boards_.asked(http_.send(BoardCache::request(url_, shown, kReadTimeoutMilliseconds)), shown);
+    }
+}
+
+void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
+    if (tokens_.answers(answer.id)) {
+        tokens_.unanswered();
+        answeredRead(answer, [&] { return tokens_.answered(answer); }, "a start is no token", now);
+    } else if (boards_.answers(answer.id)) {
+        boards_.unanswered();
+        answeredRead(answer, [&] { return boards_.answered(answer, now); }, "a read is no board", now);
+    } else if (submissions_.answers(answer.id)) {
+        answeredSubmission(answer, now);
+    } else if (record_.answers(answer.id)) {
+        const std::string fault = record_.answered(answer);
+        if (!fault.empty()) {
+            say(fault);
+        }
+    }
+}
+
+void BoardLink::answeredRead(const HttpAnswer& answer, const std::function<bool()>& take, const char* what,
+                             std::uint32_t now) {
+    if (troubled(answer, now)) {
+        return;
+    }
+    if (take()) {
+        reachable();
+    } else {
+        unreachable(answer.status != 200 ? "it answers " + BoardAnswer::refusal(answer)
+                                         : std::string("its answer to ") + what,
+                    now);
+    }
+}
+
+void BoardLink::unreachable(const std::string& why, std::uint32_t now) {
+    if (backoff_.unreachable(now)) {
+        say(url_ + " cannot be reached (" + why + "); playing offline");
+    }
+}
+
+void BoardLink::reachable() {
+    if (backoff_.reachable()) {
+        say(url_ + " answers again");
+    }
+}
+
+bool BoardLink::troubled(const HttpAnswer& answer, std::uint32_t now) {
+    if (answer.status == 0 || answer.status >= 500) {
+        unreachable(BoardAnswer::failure(answer), now);
+        return true;
+    }
+    if (answer.status == 429) {
+        // Not trouble: asked again when the board says, without a word.
+        reachable();
+        backoff_.calm(answer.retryAfterSeconds, now);
+        return true;
+    }
+    return false;
+}
+
+bool BoardLink::seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {
+    return enabled() && tokens_.seed(BoardSlot::of(mode, difficulty), now, seed);
+}
+
+std::string BoardLink::takeToken(Mode mode, Difficulty difficulty, std::uint32_t seed, std::uint32_t now) {
+    return enabled() ? tokens_.take(BoardSlot::of(mode, difficulty), seed, now) : "";
+}
+
+bool BoardLink::qualifies(Mode mode, Difficulty difficulty, int score) const {
+    if (!enabled()) {
+        return false;
+    }
+    const int own = player_.boardScore(mode, difficulty);
+    if (own >= 0 && score > own) {
+        return true;
+    }
+    return offline() || boards_.wouldEnter(BoardSlot::of(mode, difficulty), score);
+}
+
+void BoardLink::submit(const std::string& token, const RunRecord& record, const std::string& name,
+                       std::uint32_t now) {
+    if (!enabled() || token.empty()) {
+        return;
+    }
+    std::string body = nlohmann::json{{"token", token},
+                                      {"name", name},
+                                      {"playerKey", player_.playerKey()},
+                                      {"record", Base64::encode(record.toBytes())}}
+                           .dump();
+    submissions_.add(std::move(body), record.mode == 1 ? Mode::Random : Mode::Normal,
+                     record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard, static_cast<int>(record.score),
+                     now);
+    if (submissions_.due(now)) {
+        sendSubmission();
+    }
+}
+
+void BoardLink::sendSubmission() {
+    submissions_.sent(http_.send(SubmissionQueue::request(url_, submissions_.nextBody(), kSubmitTimeoutMilliseconds)));
+}
+
+void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) {
+    const SubmissionQueue::Settled settled = submissions_.answered(answer, now);
+    if (!settled.said.empty()) {
+        say(settled.said);
+    }
+    if (!settled.stored) {
+        return;
+    }
+    if (settled.ranked && settled.score > player_.boardScore(settled.mode, settled.difficulty)) {
+        player_.setBoardScore(settled.mode, settled.difficulty, settled.score);
+    }
+    if (settled.runId > 0) {
+        acceptedRun_ = settled.runId;
+        acceptedMode_ = settled.mode;
+        acceptedDifficulty_ = settled.difficulty;
+    }
+    // The next update reads the board again, with the run in it.
+    boards_.forget(BoardSlot::of(settled.mode, settled.difficulty));
+}
+
+std::vector<BoardRow> BoardLink::top(Mode mode, Difficulty difficulty) const {
+    if (!enabled() || offline()) {
+        return {};
+    }
+    return boards_.top(BoardSlot::of(mode, difficulty));
+}
+
+void BoardLink::fetchBestRun(Mode mode, Difficulty difficulty) {
+    if (!enabled()) {
+        return;
+    }
+    if (record_.fetching()) {
+        record_.drop();
+        return;
+    }
+    const int slot = BoardSlot::of(mode, difficulty);
+    if (offline() || !boards_.read(slot) || boards_.entries(slot).empty()) {
+        say("no board run to watch");
+        return;
+    }
+    const BoardCache::Entry& best = boards_.entries(slot).front();
+    record_.asked(http_.send(RecordFetch::request(url_, best, kRecordTimeoutMilliseconds)), best);
+}
+
+bool BoardLink::takeAcceptedRun(long long& runId, Mode& mode, Difficulty& difficulty) {
+    if (acceptedRun_ == 0) {
+        return false;
+    }
+    runId = acceptedRun_;
+    mode = acceptedMode_;
+    difficulty = acceptedDifficulty_;
+    acceptedRun_ = 0;
+    return true;
+}
