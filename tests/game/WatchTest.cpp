@@ -112,3 +112,28 @@ TEST_F(Watching, ABoardRunShowsItsCaptionAndHidesTheBoard) {
     EXPECT_FALSE(game().watch(golden("normal-hard-still.rec"), fault));
     EXPECT_FALSE(game().watching());
 }
+
+// A record cut short is shown up to its cut, in the very state the record player reaches
+// there, and then its end is shown for three seconds like any other.
+TEST_F(Watching, ARecordCutShortStopsAtItsCut) {
+    const RunRecord whole = golden("normal-easy-weave.rec");
+    const std::uint32_t cuts[] = {0, 4 * 30, 4 * 600 + 4};
+    for (const std::uint32_t ticks : cuts) {
+        SCOPED_TRACE(ticks);
+        RunRecord record = whole;
+        record.ticks = ticks;
+        record.stateHashes.resize(ticks / Simulation::kTickRate);
+        std::erase_if(record.changes, [ticks](const RunRecord::Change& change) { return change.tick >= ticks; });
+        RecordPlayer player;
+        player.start(record, game().simulation().content());
+        while (player.step()) {
+        }
+        std::string fault;
+        ASSERT_TRUE(game().watch(record, fault)) << fault;
+        frames(static_cast<int>(ticks / 4) + 1);
+        EXPECT_TRUE(game().watching());
+        EXPECT_EQ(game().shown().stateHash(), player.simulation().stateHash());
+        frames(3 * 60);
+        EXPECT_FALSE(game().watching());
+    }
+}
