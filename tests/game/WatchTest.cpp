@@ -113,17 +113,13 @@ TEST_F(Watching, ABoardRunShowsItsCaptionAndHidesTheBoard) {
     EXPECT_FALSE(game().watching());
 }
 
-// A record cut short is shown up to its cut, in the very state the record player reaches
-// there, and then its end is shown for three seconds like any other.
+// A record cut short is shown up to its cut, in the state the record player reaches there,
+// then its end is shown for three seconds like any other.
 TEST_F(Watching, ARecordCutShortStopsAtItsCut) {
-    const RunRecord whole = golden("normal-easy-weave.rec");
-    const std::uint32_t cuts[] = {0, 4 * 30, 4 * 600 + 4};
-    for (const std::uint32_t ticks : cuts) {
+    for (const std::uint32_t ticks : {0u, 120u, 2404u}) {
         SCOPED_TRACE(ticks);
-        RunRecord record = whole;
+        RunRecord record = golden("normal-easy-weave.rec");
         record.ticks = ticks;
-        record.stateHashes.resize(ticks / Simulation::kTickRate);
-        std::erase_if(record.changes, [ticks](const RunRecord::Change& change) { return change.tick >= ticks; });
         RecordPlayer player;
         player.start(record, game().simulation().content());
         while (player.step()) {
