@@ -236,9 +236,10 @@ void BoardHandlers::answerStored(const NewRun& run, const StoredRun& stored, Htt
 
 bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, NewRun& run,
                           HttpResponse& response) {
+    RunRecord parsed;
     RecordClaim claim;
     std::string reason;
-    if (!RunVerifier::readClaim(record, claim, reason)) {
+    if (!RunVerifier::read(record, parsed, claim, reason)) {
         response.refuse(422, "not_verified", reason);
         return false;
     }
@@ -258,9 +259,10 @@ bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, N
                    " s since its token was issued");
         return false;
     }
-    auto job = std::make_shared<std::packaged_task<VerifyResult()>>([this, &record] {
+    // The job reads the record in place: this thread waits for its answer below.
+    auto job = std::make_shared<std::packaged_task<VerifyResult()>>([this, &parsed] {
         const auto began = std::chrono::steady_clock::now();
-        VerifyResult replayed = verifier_.replay(record);
+        VerifyResult replayed = verifier_.replay(parsed);
         metrics_->verified(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
         return replayed;
     });

@@ -1,9 +1,6 @@
 #include "RunVerifier.h"
 
-#include "io/RunRecord.h"
 #include "sim/RunRecorder.h"
-
-#include <vector>
 
 bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {
     if (!content_.load(dataFolder + "/cars.json", dataFolder + "/meshes/colliders/quadCollider.json")) {
@@ -14,11 +11,8 @@ bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {
     return true;
 }
 
-bool RunVerifier::readClaim(const std::string& bytes, RecordClaim& claim, std::string& reason) {
-    RunRecord record;
-    std::string fault;
-    if (!RunRecord::fromBytes(bytes, record, fault)) {
-        reason = "malformed: " + fault;
+bool RunVerifier::read(const std::string& bytes, RunRecord& record, RecordClaim& claim, std::string& reason) {
+    if (!readRecord(bytes, record, reason)) {
         return false;
     }
     claim.seed = record.seed;
@@ -31,6 +25,4 @@ bool RunVerifier::readClaim(const std::string& bytes, RecordClaim& claim, std::s
     return true;
 }
 
-VerifyResult RunVerifier::replay(const std::string& bytes) const {
-    return verifyRecord(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), content_);
-}
+VerifyResult RunVerifier::replay(const RunRecord& record) const { return verifyRecord(record, content_); }

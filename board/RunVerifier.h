@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/RunRecord.h"
 #include "sim/RecordVerifier.h"
 #include "sim/SimContent.h"
 
@@ -27,10 +28,11 @@ public:
     uint64_t contentHash() const { return contentHash_; }
     const SimContent& content() const { return content_; }
 
-    // False with reason ("malformed: ...") when the bytes are no record.
-    static bool readClaim(const std::string& bytes, RecordClaim& claim, std::string& reason);
+    // Reads a submitted record once, with the run it claims to be; the record read is
+    // what replay takes. False with reason ("malformed: ...") when the bytes are no record.
+    static bool read(const std::string& bytes, RunRecord& record, RecordClaim& claim, std::string& reason);
     // Safe to call from several threads at once.
-    VerifyResult replay(const std::string& bytes) const;
+    VerifyResult replay(const RunRecord& record) const;
 
 private:
     SimContent content_;

@@ -154,29 +154,27 @@ bool Game::watch(const RunRecord& record, std::string& fault) {
         setReplayCaption("");
         return false;
     }
-    if (record.tickRate != Simulation::kTickRate || record.contentHash != simulation_.content().hash()) {
+    if (RecordPlayer::fit(record, simulation_.content()) != RecordPlayer::Fit::Fits) {
         fault = "made with other content or another version of the game; it cannot be shown";
         setReplayCaption("");
         return false;
     }
-    replay_ = std::make_unique<Simulation>();
-    replay_->startReplay(RunRecorder::startOf(record), simulation_.content());
     watched_ = record;
-    watchedTicks_ = 0;
+    player_.start(watched_, simulation_.content());
     ticksAfterWatchedEnd_ = 0;
-    hud_.showMode(replay_->run().mode);
-    hud_.showDifficulty(replay_->run().difficulty);
-    current_ = ScenePose::of(*replay_);
+    hud_.showMode(player_.simulation().run().mode);
+    hud_.showDifficulty(player_.simulation().run().difficulty);
+    current_ = ScenePose::of(player_.simulation());
     previous_ = current_;
     present();
     return true;
 }
 
 void Game::stopWatching() {
-    if (!replay_) {
+    if (!watching()) {
         return;
     }
-    replay_.reset();
+    player_.stop();
     keysToRelease_ = true;
     setReplayCaption("");
     const RunState& run = simulation_.run();
@@ -193,12 +191,10 @@ void Game::watchTick() {
         stopWatching();
         return;
     }
-    if (watchedTicks_ < watched_.ticks) {
-        replay_->tick(GameInput::fromBits(watched_.keysAt(watchedTicks_)));
-        ++watchedTicks_;
+    if (player_.step()) {
         // The watched run is heard as it was played.
         for (GameEvent event : {GameEvent::Started, GameEvent::Hit, GameEvent::LifeLost, GameEvent::GameOver}) {
-            if (replay_->events().has(event)) {
+            if (player_.simulation().events().has(event)) {
                 events_.add(event);
             }
         }
@@ -207,13 +203,13 @@ void Game::watchTick() {
         return;
     }
     previous_ = current_;
-    current_ = ScenePose::of(*replay_);
+    current_ = ScenePose::of(player_.simulation());
 }
 
 void Game::runTicks(int count) {
     events_.clear();
     // The name is typed by the frame: the keys were read once for all its ticks.
-    if (!replay_ && nameEntry_.active() && count > 0) {
+    if (!watching() && nameEntry_.active() && count > 0) {
         if (nameEntry_.frame(input_, count)) {
             enteredName_ = nameEntry_.name();
             keysToRelease_ = true;
@@ -221,7 +217,7 @@ void Game::runTicks(int count) {
         nameEntryScreen_.show(nameEntry_);
     }
     for (int i = 0; i < count; ++i) {
-        if (replay_) {
+        if (watching()) {
             watchTick();
             continue;
         }
@@ -302,11 +298,11 @@ void Game::render() {
     if (!run.running || run.gameOver) {
         bestScores_.draw();
         // The board is the game's own, not the watched run's.
-        if (!replay_) {
+        if (!watching()) {
             topList_.draw();
         }
     }
-    if (replay_) {
+    if (watching()) {
         replayText_.draw();
         replayCaptionText_.draw();
     }

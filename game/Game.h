@@ -13,12 +13,12 @@
 #include "render/Sprite.h"
 #include "sim/GameEvents.h"
 #include "sim/GameInput.h"
+#include "sim/RecordPlayer.h"
 #include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 #include "sim/TickClock.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,7 +78,7 @@ public:
     // record made at another tick rate or on other content.
     bool watch(const RunRecord& record, std::string& fault);
     void stopWatching();
-    bool watching() const { return replay_ != nullptr; }
+    bool watching() const { return player_.playing(); }
     // A line shown with "REPLAY" while a run is watched (the board entry's name and score);
     // empty for none. watch() keeps it; stopWatching() clears it.
     void setReplayCaption(const std::string& line);
@@ -110,7 +110,7 @@ public:
     const Text& replayCaptionText() const { return replayCaptionText_; }
 
     // The rules being shown: the watched run's, or the game's own.
-    const Simulation& shown() const { return replay_ ? *replay_ : simulation_; }
+    const Simulation& shown() const { return watching() ? player_.simulation() : simulation_; }
 
     // The rules, for the shell (seeds, records) and the tests.
     Simulation& simulation() { return simulation_; }
@@ -173,9 +173,9 @@ private:
     GameEvents events_;
     BestScoreLabel bestScores_;
     RunRecorder recorder_;
-    std::unique_ptr<Simulation> replay_;
+    // The watched run: the game's own copy of its record, which the player reads.
     RunRecord watched_;
-    std::uint32_t watchedTicks_ = 0;
+    RecordPlayer player_;
     int ticksAfterWatchedEnd_ = 0;
     // Keys that ended a watching act on the title screen only once let go.
     bool keysToRelease_ = false;

@@ -1,13 +1,13 @@
 #include "sim/RecordVerifier.h"
 
 #include "io/RunRecord.h"
+#include "sim/RecordPlayer.h"
 #include "sim/RunRecorder.h"
 #include "sim/SimContent.h"
 #include "sim/Simulation.h"
 
 #include <nlohmann/json.hpp>
 
-#include <memory>
 #include <string_view>
 
 namespace {
@@ -36,54 +36,60 @@ std::string VerifyResult::json() const {
     return line.dump();
 }
 
+bool readRecord(std::string_view bytes, RunRecord& record, std::string& reason) {
+    std::string fault;
+    if (!RunRecord::fromBytes(bytes, record, fault)) {
+        reason = "malformed: " + fault;
+        return false;
+    }
+    return true;
+}
+
 VerifyResult verifyRecord(const std::vector<std::uint8_t>& bytes, const SimContent& content) {
     RunRecord record;
-    std::string fault;
-    if (!RunRecord::fromBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), record,
-                              fault)) {
-        return invalid("malformed: " + fault);
+    std::string reason;
+    if (!readRecord(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), record, reason)) {
+        return invalid(std::move(reason));
     }
-    if (record.tickRate != Simulation::kTickRate) {
+    return verifyRecord(record, content);
+}
+
+VerifyResult verifyRecord(const RunRecord& record, const SimContent& content) {
+    switch (RecordPlayer::fit(record, content)) {
+    case RecordPlayer::Fit::OtherTickRate:
         return invalid("malformed: made at " + std::to_string(record.tickRate) + " ticks a second, this game runs " +
                        std::to_string(Simulation::kTickRate));
-    }
-    if (record.contentHash != content.hash()) {
+    case RecordPlayer::Fit::OtherContent:
         return invalid("content differs");
+    case RecordPlayer::Fit::Fits:
+        break;
     }
-    // The simulation is large (its car slots and queue): on the heap, not the stack.
-    auto sim = std::make_unique<Simulation>();
-    sim->startReplay(RunRecorder::startOf(record), content);
-    std::size_t nextChange = 0;
-    GameInput input;
-    for (uint32_t tick = 0; tick < record.ticks; ++tick) {
-        if (nextChange < record.changes.size() && record.changes[nextChange].tick == tick) {
-            input = GameInput::fromBits(record.changes[nextChange].keys);
-            ++nextChange;
+    RecordPlayer player;
+    player.start(record, content);
+    while (player.step()) {
+        const Simulation& sim = player.simulation();
+        if (sim.events().has(GameEvent::Started)) {
+            return invalid("the inputs restart the run at tick " + std::to_string(player.played() - 1));
         }
-        sim->tick(input);
-        if (sim->events().has(GameEvent::Started)) {
-            return invalid("the inputs restart the run at tick " + std::to_string(tick));
-        }
-        const uint32_t played = tick + 1;
-        if (sim->run().gameOver && played < record.ticks) {
-            return invalid("the run ends at tick " + std::to_string(played) + ", before the claimed " +
+        if (sim.run().gameOver && !player.atEnd()) {
+            return invalid("the run ends at tick " + std::to_string(player.played()) + ", before the claimed " +
                            std::to_string(record.ticks));
         }
-        if (played % Simulation::kTickRate == 0 &&
-            sim->stateHash() != record.stateHashes[played / Simulation::kTickRate - 1]) {
-            return invalid("state hash differs at second " + std::to_string(played / Simulation::kTickRate));
+        if (!player.matchesSecond()) {
+            return invalid("state hash differs at second " + std::to_string(player.secondClosed()));
         }
     }
-    if (!sim->run().gameOver) {
+    const RunState& run = player.simulation().run();
+    if (!run.gameOver) {
         return invalid("the run is not over at the claimed end, tick " + std::to_string(record.ticks));
     }
-    if (sim->stateHash() != record.finalHash) {
+    if (!player.matchesEnd()) {
         return invalid("state hash differs at the end");
     }
-    if (sim->run().score != record.score) {
+    if (run.score != record.score) {
         return invalid("score claimed differs");
     }
-    if (sim->run().distance != record.distance) {
+    if (run.distance != record.distance) {
         return invalid("distance claimed differs");
     }
     VerifyResult result;

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+class RunRecord;
 class SimContent;
 
 // What re-playing a record under the rules found: valid with what the run achieved, or
@@ -29,3 +31,7 @@ struct VerifyResult {
 // Re-simulates a record headless on the given content and compares every state hash, the
 // end of the run and its claims. The one check the game's --verify and the board service share.
 VerifyResult verifyRecord(const std::vector<std::uint8_t>& bytes, const SimContent& content);
+// Reads a record's bytes: false with the verifier's reason ("malformed: ...") when they are none.
+bool readRecord(std::string_view bytes, RunRecord& record, std::string& reason);
+// The same check for a record already read from its bytes.
+VerifyResult verifyRecord(const RunRecord& record, const SimContent& content);

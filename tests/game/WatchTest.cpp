@@ -112,3 +112,24 @@ TEST_F(Watching, ABoardRunShowsItsCaptionAndHidesTheBoard) {
     EXPECT_FALSE(game().watch(golden("normal-hard-still.rec"), fault));
     EXPECT_FALSE(game().watching());
 }
+
+// A record cut short is shown up to its cut, in the state the record player reaches there,
+// then its end is shown for three seconds like any other.
+TEST_F(Watching, ARecordCutShortStopsAtItsCut) {
+    for (const std::uint32_t ticks : {0u, 120u, 2404u}) {
+        SCOPED_TRACE(ticks);
+        RunRecord record = golden("normal-easy-weave.rec");
+        record.ticks = ticks;
+        RecordPlayer player;
+        player.start(record, game().simulation().content());
+        while (player.step()) {
+        }
+        std::string fault;
+        ASSERT_TRUE(game().watch(record, fault)) << fault;
+        frames(static_cast<int>(ticks / 4) + 1);
+        EXPECT_TRUE(game().watching());
+        EXPECT_EQ(game().shown().stateHash(), player.simulation().stateHash());
+        frames(3 * 60);
+        EXPECT_FALSE(game().watching());
+    }
+}
