@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 TEST(PlayerName, EachCharacterOfTheAlphabetOnceAndNoOther) {
@@ -48,20 +50,6 @@ TEST(PlayerKey, TheKeysTheGameMakesAreKeysTheBoardTakes) {
     for (char c : std::string(PlayerKey::kMadeCharacters)) {
         EXPECT_TRUE(PlayerKey::valid(std::string(PlayerKey::kMadeLength, c))) << c;
     }
-    const struct {
-        std::string key;
-        bool valid;
-    } cases[] = {
-        {std::string(PlayerKey::kShortest, '-'), true},
-        {std::string(PlayerKey::kLongest, '_'), true},
-        {std::string(PlayerKey::kShortest - 1, 'k'), false},
-        {std::string(PlayerKey::kLongest + 1, 'k'), false},
-        {std::string(PlayerKey::kShortest, 'k') + "+", false},
-        {std::string(PlayerKey::kShortest, 'k') + " ", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(PlayerKey::valid(c.key), c.valid) << c.key;
-    }
 }
 
 // The names are in file names and addresses, the codes in records: neither may move.
@@ -91,10 +79,6 @@ TEST(PlayModes, EachWayToPlayBackAndForthThroughNameCodeAndIndex) {
         EXPECT_LT(c.difficultyCode, kDifficultyCodes);
         EXPECT_EQ(modeOfCode(c.modeCode), c.mode) << c.name;
         EXPECT_EQ(difficultyOfCode(c.difficultyCode), c.difficulty) << c.name;
-        Mode mode = c.mode == Mode::Normal ? Mode::Random : Mode::Normal;
-        Difficulty difficulty = c.difficulty == Difficulty::Hard ? Difficulty::Easy : Difficulty::Hard;
-        EXPECT_TRUE(modeNamed(modeName(c.mode), mode) && mode == c.mode) << c.name;
-        EXPECT_TRUE(difficultyNamed(difficultyName(c.difficulty), difficulty) && difficulty == c.difficulty) << c.name;
     }
 }
 
