@@ -5,6 +5,7 @@
 
 #include "math/Camera.h"
 #include "math/Collider.h"
+#include "online/ContentPaths.h"
 #include "render/Collision.h"
 #include "render/GlEntryPoints.h"
 #include "render/Road.h"
@@ -24,7 +25,7 @@ struct CollisionScene {
     Sprite bar;
 
     CollisionScene() {
-        collider.load("data/meshes/colliders/quadCollider.json");
+        collider.load(ContentPaths::kCollider);
         car.place(3.0f, 4.0f, -1.0f, nullptr, nullptr, nullptr);
         car.setSize(2.4f, 4.0f, 1.0f);
         car.setPivot(0.5f, 0.5f);

@@ -2,6 +2,7 @@
 
 #include "BenchContext.h"
 
+#include "online/ContentPaths.h"
 #include "sim/PatternFile.h"
 #include "support/TestFiles.h"
 
@@ -50,7 +51,7 @@ void loadPatterns(benchmark::State& state, const std::string& path, std::size_t 
         state.SkipWithError("the generated file did not load whole");
     }
 }
-BENCHMARK_CAPTURE(loadPatterns, shipped, std::string("data/cars.json"), std::size_t{0})
+BENCHMARK_CAPTURE(loadPatterns, shipped, std::string(ContentPaths::kTraffic), std::size_t{0})
     ->Name("PatternFile::load/shipped")->Unit(benchmark::kMicrosecond)->Apply(addSpreadStatistics);
 
 void loadGeneratedPatterns(benchmark::State& state) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "online/ContentPaths.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,7 +32,7 @@ struct BoardConfig {
     std::string readDatabase;
     std::string secretFile;
     std::vector<std::string> allowedOrigins;
-    std::string dataFolder = "data";
+    std::string dataFolder = std::string(ContentPaths::kDataFolder);
     // Words names may not contain (BannedWords); none when empty.
     std::string bannedWordsFile;
     std::size_t verifyThreads = 0;

@@ -4,6 +4,8 @@
 #include "board/Season.h"
 #include "io/Base64.h"
 #include "io/FileReader.h"
+#include "online/PlayerKey.h"
+#include "online/PlayerName.h"
 #include "sim/RunState.h"
 
 #include <chrono>
@@ -146,11 +148,11 @@ void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, Ht
         return;
     }
     if (!PlayerIdentity::validName(name)) {
-        response.refuse(400, "bad_name", "a name is 3 to 12 of A-Z, 0-9, space, - and _");
+        response.refuse(400, "bad_name", std::string("a name is ") + PlayerName::kRule);
         return;
     }
     if (!PlayerIdentity::validKey(key)) {
-        response.refuse(400, "bad_player_key", "a player key is 32 to 128 of A-Z, a-z, 0-9, - and _");
+        response.refuse(400, "bad_player_key", std::string("a player key is ") + PlayerKey::kRule);
         return;
     }
     if (!bannedWords_.found(name).empty()) {

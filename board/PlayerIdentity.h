@@ -8,9 +8,8 @@
 // old one. Only the key's hash is ever stored.
 class PlayerIdentity {
 public:
-    // 3 to 12 of A-Z, 0-9, space, '-' and '_', not starting or ending with a space.
+    // The game's rules for both (online/PlayerName.h, online/PlayerKey.h).
     static bool validName(std::string_view name);
-    // 32 to 128 of A-Z, a-z, 0-9, '-' and '_' (hex or URL-safe base64 of a random secret).
     static bool validKey(std::string_view key);
     // The SHA-256 of the key, 32 raw bytes. The key is a long random secret, so a plain
     // hash keeps it as safe as a slow password hash would.

@@ -1,9 +1,11 @@
 #include "RunVerifier.h"
 
+#include "online/ContentPaths.h"
 #include "sim/RunRecorder.h"
 
 bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {
-    if (!content_.load(dataFolder + "/cars.json", dataFolder + "/meshes/colliders/quadCollider.json")) {
+    if (!content_.load(dataFolder + "/" + ContentPaths::inData(ContentPaths::kTraffic),
+                       dataFolder + "/" + ContentPaths::inData(ContentPaths::kCollider))) {
         fault = dataFolder + ": the rules' content cannot be used";
         return false;
     }

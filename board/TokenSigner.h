@@ -1,5 +1,7 @@
 #pragma once
 
+#include "online/TokenTimes.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,10 +23,8 @@ struct RunTicket {
 // "1.<id>.<seed>.<mode>.<difficulty>.<issuedMs>.<64 hex digits of HMAC>"
 class TokenSigner {
 public:
-    // A run can last at most two hours (the longest record the reader takes), and the
-    // game asks for its token just before the run: a token lives that long and a quarter
-    // of an hour more for the upload.
-    static constexpr int64_t kLifetimeMs = (2 * 60 + 15) * 60 * 1000;
+    // How long after its issue a token still takes a run (see TokenTimes).
+    static constexpr int64_t kLifetimeMs = TokenTimes::kBoardAcceptsMilliseconds;
     // Instances' clocks may differ a little; a token from further ahead is forged.
     static constexpr int64_t kClockSkewMs = 60 * 1000;
     // The shortest secret accepted: the HMAC's own block of strength.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "online/ContentPaths.h"
+
 // The game's assets by name. Each list below follows the asset table's order.
 enum class TextureId { Font, Road, Wall, Truck, Grass, WhitePixel, Heart, Title };
 // The four cars follow each other, blue, yellow, red, green: a car's colour number is its offset.
@@ -38,8 +40,8 @@ inline constexpr AssetFile kAssetFiles[] = {
     {AssetKind::Mesh, int(MeshId::CarRed), "data/meshes/display/carRed.json"},
     {AssetKind::Mesh, int(MeshId::CarGreen), "data/meshes/display/carGreen.json"},
     {AssetKind::Mesh, int(MeshId::Background), "data/quadBackground.json"},
-    {AssetKind::Collider, 0, "data/meshes/colliders/quadCollider.json"},
-    {AssetKind::Traffic, 0, "data/cars.json"},
+    {AssetKind::Collider, 0, ContentPaths::kCollider},
+    {AssetKind::Traffic, 0, ContentPaths::kTraffic},
 #ifdef TAMQ_WEBGL
     // WebGL 2 compiles GLSL ES 3.00: the same programs, written in that dialect.
     {AssetKind::Shader, int(ShaderId::Basic), "data/shaders/basic-es.vert", "data/shaders/basic-es.frag"},

@@ -75,7 +75,7 @@ bool BestScoreFile::writeFile(const std::string& path, std::string_view content,
 }
 
 std::string BestScoreFile::runFileName(Mode mode, Difficulty difficulty) {
-    return std::string("best-run-") + modeName(mode) + "-" + difficultyName(difficulty) + ".rec";
+    return "best-run-" + playName(mode, difficulty) + ".rec";
 }
 
 std::string BestScoreFile::runPath(Mode mode, Difficulty difficulty) const {
@@ -97,7 +97,7 @@ bool BestScoreFile::loadRun(Mode mode, Difficulty difficulty, RunRecord& record)
     std::string fault;
     RunRecord read;
     if (FileReader::read(path, bytes, fault) && RunRecord::fromBytes(bytes, read, fault)) {
-        if (read.mode == (mode == Mode::Random ? 1 : 0) && read.difficulty == (difficulty == Difficulty::Easy ? 1 : 0)) {
+        if (read.mode == modeCode(mode) && read.difficulty == difficultyCode(difficulty)) {
             record = std::move(read);
             return true;
         }
@@ -108,7 +108,6 @@ bool BestScoreFile::loadRun(Mode mode, Difficulty difficulty, RunRecord& record)
 }
 
 bool BestScoreFile::saveRun(const RunRecord& record) {
-    const Mode mode = record.mode == 1 ? Mode::Random : Mode::Normal;
-    const Difficulty difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
-    return writeFile(runPath(mode, difficulty), record.toBytes(), "the best run");
+    return writeFile(runPath(modeOfCode(record.mode), difficultyOfCode(record.difficulty)), record.toBytes(),
+                     "the best run");
 }

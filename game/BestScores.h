@@ -25,9 +25,7 @@ public:
     bool operator==(const BestScores& other) const = default;
 
 private:
-    static int slot(Mode mode, Difficulty difficulty) {
-        return (mode == Mode::Random ? 2 : 0) + (difficulty == Difficulty::Easy ? 1 : 0);
-    }
+    static int slot(Mode mode, Difficulty difficulty) { return playIndex(mode, difficulty); }
 
-    int scores_[4] = {};
+    int scores_[kPlayCount] = {};
 };

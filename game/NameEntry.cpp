@@ -1,16 +1,8 @@
 #include "game/NameEntry.h"
 
 #include <cctype>
-#include <cstring>
 
 namespace {
-
-constexpr int kCharacterCount = static_cast<int>(sizeof NameEntry::kCharacters) - 1;
-
-int indexOf(char c) {
-    const char* found = std::strchr(NameEntry::kCharacters, c);
-    return found == nullptr || c == '\0' ? -1 : static_cast<int>(found - NameEntry::kCharacters);
-}
 
 constexpr GameKey kArrows[] = {GameKey::Up, GameKey::Down, GameKey::Left, GameKey::Right};
 
@@ -21,7 +13,7 @@ void NameEntry::start(const std::string& initial, const GameInput& held) {
     int length = 0;
     for (char c : initial) {
         const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (length < kSlots && indexOf(upper) >= 0) {
+        if (length < kSlots && PlayerName::allowed(upper)) {
             slots_[static_cast<std::size_t>(length++)] = upper;
         }
     }
@@ -102,15 +94,9 @@ void NameEntry::press(GameKey key) {
 
 void NameEntry::turn(int step) {
     char& slot = slots_[static_cast<std::size_t>(cursor_)];
-    const int index = indexOf(slot);
-    slot = kCharacters[(index + step + kCharacterCount) % kCharacterCount];
+    constexpr int count = PlayerName::kAlphabetSize;
+    slot = PlayerName::kAlphabet[(PlayerName::indexOf(slot) + step + count) % count];
     refused_ = false;
 }
 
-std::string NameEntry::name() const {
-    const std::size_t first = slots_.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return {};
-    }
-    return slots_.substr(first, slots_.find_last_not_of(' ') - first + 1);
-}
+std::string NameEntry::name() const { return PlayerName::trimmed(slots_); }

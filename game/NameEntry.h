@@ -1,5 +1,6 @@
 #pragma once
 
+#include "online/PlayerName.h"
 #include "sim/GameInput.h"
 
 #include <string>
@@ -14,11 +15,10 @@
 // Knows nothing of drawing: NameEntryScreen shows it.
 class NameEntry {
 public:
-    static constexpr int kSlots = 12;
-    static constexpr int kShortest = 3;
-    // The characters a slot turns through, in order; the blank comes first so a fresh
-    // slot gives "A" at the first UP.
-    static constexpr char kCharacters[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_";
+    // A slot for each character of the longest name; a slot turns through the name's
+    // alphabet (PlayerName::kAlphabet) in its order.
+    static constexpr int kSlots = PlayerName::kLongest;
+    static constexpr int kShortest = PlayerName::kShortest;
     // A held arrow repeats after this many ticks (0.35 s at 240 a second), then every
     // kRepeatEvery ticks (0.12 s).
     static constexpr int kRepeatAfter = 84;

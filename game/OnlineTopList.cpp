@@ -1,5 +1,7 @@
 #include "game/OnlineTopList.h"
 
+#include "online/PlayerName.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -17,23 +19,10 @@ constexpr float kFirstRowY = kHeadingY - 30.0f;
 constexpr float kLinePitch = 20.0f;
 // Between entries, a little more than between the two lines of one.
 constexpr float kRowGap = 26.0f;
-constexpr int kNameLength = 12;
 
 std::string rightAligned(const std::string& text) {
     const std::size_t width = OnlineTopList::kWidth;
     return text.size() >= width ? text.substr(text.size() - width) : std::string(width - text.size(), ' ') + text;
-}
-
-// A line from the network: only what the font draws, never more than a line.
-std::string printable(const std::string& text, std::size_t length) {
-    std::string result = text.substr(0, length);
-    for (char& c : result) {
-        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_';
-        if (!allowed) {
-            c = '?';
-        }
-    }
-    return result;
 }
 
 }  // namespace
@@ -56,7 +45,7 @@ void OnlineTopList::init(const Texture* font, Camera* screenCamera) {
 std::string OnlineTopList::nameLine(const BoardRow& row) {
     char rank[16];
     std::snprintf(rank, sizeof rank, "%d ", row.rank);
-    return std::string(rank) + printable(row.name, kNameLength);
+    return std::string(rank) + PlayerName::drawable(row.name);
 }
 
 std::string OnlineTopList::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
@@ -85,12 +74,12 @@ void OnlineTopList::showLines() {
     }
     rowCount_ = static_cast<int>(shownRows_.size());
     for (int row = 0; row < rowCount_; ++row) {
-        names_[row].setString(printable(nameLine(shownRows_[row]), kWidth).c_str());
+        names_[row].setString(PlayerName::drawable(nameLine(shownRows_[row]), kWidth).c_str());
         scores_[row].setString(scoreLine(shownRows_[row]).c_str());
         oneLine_[row] = fitsOneLine(shownRows_[row]);
     }
-    statusText_.setString(rightAligned(printable(status_, kWidth)).c_str());
-    heading_.setString(rightAligned(printable(headingLine_, kWidth)).c_str());
+    statusText_.setString(rightAligned(PlayerName::drawable(status_, kWidth)).c_str());
+    heading_.setString(rightAligned(PlayerName::drawable(headingLine_, kWidth)).c_str());
     for (int row = 0; row < rowCount_; ++row) {
         // The highlight in white, the player's own runs in blue (pale blue both at once).
         const bool lit = row == highlighted_;

@@ -4,6 +4,8 @@
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 #include "io/JsonFile.h"
+#include "online/PlayerKey.h"
+#include "online/PlayerName.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,39 +14,19 @@
 #include <system_error>
 #include <utility>
 
-namespace {
-
-constexpr const char* kKeyCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-
-// What the board takes as a key: 32 to 128 of A-Z, a-z, 0-9, '-' and '_'.
-bool isPlayerKey(const std::string& key) {
-    if (key.size() < 32 || key.size() > 128) {
-        return false;
-    }
-    for (char c : key) {
-        const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (!letterOrDigit && c != '-' && c != '_') {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
 PlayerFile::PlayerFile(std::string folder)
     : folder_(std::move(folder)), path_(folder_.empty() ? "" : folder_ + "/player.json") {}
 
 std::string PlayerFile::boardName(Mode mode, Difficulty difficulty) {
-    return std::string(modeName(mode)) + "-" + difficultyName(difficulty);
+    return playName(mode, difficulty);
 }
 
 std::string PlayerFile::makeKey() {
     std::random_device device;
-    std::uniform_int_distribution<int> pick(0, 61);
+    std::uniform_int_distribution<int> pick(0, PlayerKey::kMadeCharacterCount - 1);
     std::string key(kKeyLength, ' ');
     for (char& c : key) {
-        c = kKeyCharacters[pick(device)];
+        c = PlayerKey::kMadeCharacters[pick(device)];
     }
     return key;
 }
@@ -99,15 +81,15 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
     }
     std::string name;
     if (const auto member = document.find("name"); member != document.end()) {
-        if (!member->is_string() || member->get<std::string>().size() > 12) {
-            fault = "\"name\" is not a name of at most 12 characters";
+        if (!member->is_string() || member->get<std::string>().size() > static_cast<std::size_t>(PlayerName::kLongest)) {
+            fault = "\"name\" is not a name of at most " + std::to_string(PlayerName::kLongest) + " characters";
             return false;
         }
         name = member->get<std::string>();
     }
     const auto key = document.find("playerKey");
-    if (key == document.end() || !key->is_string() || !isPlayerKey(key->get<std::string>())) {
-        fault = "\"playerKey\" is missing or not 32 to 128 of A-Z, a-z, 0-9, - and _";
+    if (key == document.end() || !key->is_string() || !PlayerKey::valid(key->get<std::string>())) {
+        fault = std::string("\"playerKey\" is missing or not ") + PlayerKey::kRule;
         return false;
     }
     std::map<std::string, int> boards;

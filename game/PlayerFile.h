@@ -1,6 +1,7 @@
 #pragma once
 
 #include "io/FileWriteQueue.h"
+#include "online/PlayerKey.h"
 #include "sim/RunState.h"
 
 #include <atomic>
@@ -16,8 +17,8 @@
 // key, and play starts afresh. Saving replaces the file atomically.
 class PlayerFile {
 public:
-    // The length of a player key, and its characters.
-    static constexpr int kKeyLength = 43;
+    // The length of the player keys it makes.
+    static constexpr int kKeyLength = PlayerKey::kMadeLength;
 
     // The folder is the player's data folder (app/Platform.h); an empty one keeps nothing,
     // and the key then lasts as long as the program.

@@ -99,7 +99,7 @@ bool RunRecord::fromBytes(std::string_view bytes, RunRecord& record, std::string
         return refuse(fault, "tick rate " + std::to_string(read.tickRate) + " is not from 1 to " +
                                  std::to_string(kMaxTickRate));
     }
-    if (read.mode > 1 || read.difficulty > 1 || (read.arrowsAtStart & ~kArrowBits) != 0) {
+    if (read.mode >= kModeCodes || read.difficulty >= kDifficultyCodes || (read.arrowsAtStart & ~kArrowBits) != 0) {
         return refuse(fault, "unknown mode, difficulty or arrows in the header");
     }
     const uint32_t maxTicks = read.maxTicks();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "online/PlayModes.h"
+#include "online/TokenTimes.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,9 +25,8 @@ class RunRecord {
 public:
     static constexpr char kMagic[8] = {'T', 'A', 'M', 'Q', 'R', 'U', 'N', '\x1a'};
     static constexpr uint16_t kFormatVersion = 1;
-    // The longest play a record may claim. A real run this long is unheard of; a claim past
-    // it is a damaged or forged file, and bounds what a reader ever allocates.
-    static constexpr uint32_t kMaxPlaySeconds = 2 * 60 * 60;
+    // The longest play a record may claim (see TokenTimes).
+    static constexpr uint32_t kMaxPlaySeconds = TokenTimes::kLongestRunSeconds;
     static constexpr uint16_t kMaxTickRate = 1000;
     static constexpr std::size_t kMaxVersionLength = 32;
     // Far above what two hours at the highest tick rate can fill; a reader checks it before
@@ -43,8 +45,8 @@ public:
     std::string gameVersion;
     uint16_t tickRate = 0;
     uint32_t seed = 0;
-    uint8_t mode = 0;        // 0 NORMAL, 1 RANDOM
-    uint8_t difficulty = 0;  // 0 HARD, 1 EASY
+    uint8_t mode = 0;        // modeCode (online/PlayModes.h)
+    uint8_t difficulty = 0;  // difficultyCode
     uint8_t arrowsAtStart = 0;
     uint64_t contentHash = 0;
     std::vector<Change> changes;

@@ -61,8 +61,8 @@ void RunRecorder::follow(const Simulation& sim, const GameInput& input) {
 RunStart RunRecorder::startOf(const RunRecord& record) {
     RunStart start;
     start.seed = record.seed;
-    start.mode = record.mode == 1 ? Mode::Random : Mode::Normal;
-    start.difficulty = record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard;
+    start.mode = modeOfCode(record.mode);
+    start.difficulty = difficultyOfCode(record.difficulty);
     start.left = (record.arrowsAtStart & 1u) != 0;
     start.right = (record.arrowsAtStart & 2u) != 0;
     start.up = (record.arrowsAtStart & 4u) != 0;
@@ -72,8 +72,8 @@ RunStart RunRecorder::startOf(const RunRecord& record) {
 
 void RunRecorder::writeStart(const RunStart& start, RunRecord& record) {
     record.seed = start.seed;
-    record.mode = start.mode == Mode::Random ? 1 : 0;
-    record.difficulty = start.difficulty == Difficulty::Easy ? 1 : 0;
+    record.mode = modeCode(start.mode);
+    record.difficulty = difficultyCode(start.difficulty);
     record.arrowsAtStart = static_cast<uint8_t>((start.left ? 1u : 0u) | (start.right ? 2u : 0u) |
                                                 (start.up ? 4u : 0u) | (start.down ? 8u : 0u));
 }

@@ -1,18 +1,7 @@
 #pragma once
 
-// The pattern mode, as the run clock a run starts at: RANDOM skips the first 70 seconds
-// of the scripted traffic.
-enum class Mode { Normal = 0, Random = 70 };
-// The difficulty, as the number of extra lives a run starts with.
-enum class Difficulty { Hard = 0, Easy = 3 };
-
-// The choices by the lower-case names that file names, the board's addresses and its
-// messages use: "normal" or "random", "hard" or "easy".
-const char* modeName(Mode mode);
-const char* difficultyName(Difficulty difficulty);
-// The other way round; false for any other name.
-bool modeNamed(const char* name, Mode& mode);
-bool difficultyNamed(const char* name, Difficulty& difficulty);
+// Mode and Difficulty, their names and their codes in a record.
+#include "online/PlayModes.h"
 
 // Where a run stands: the two choices the player keeps across runs, the clocks, the road's
 // scroll, the score and the lives. Plain numbers, so the rules read as arithmetic on them;

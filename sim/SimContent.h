@@ -1,6 +1,7 @@
 #pragma once
 
 #include "math/Collider.h"
+#include "online/ContentPaths.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,8 +12,8 @@
 // Its hash tells whether a run was played on the same content.
 class SimContent {
 public:
-    static constexpr const char* kTrafficPath = "data/cars.json";
-    static constexpr const char* kColliderPath = "data/meshes/colliders/quadCollider.json";
+    static constexpr const char* kTrafficPath = ContentPaths::kTraffic;
+    static constexpr const char* kColliderPath = ContentPaths::kCollider;
 
     // Reads both files; faults are reported in one line each and leave that file empty
     // (no traffic, nothing collides). False when either could not be used.

@@ -2,6 +2,7 @@
 
 #include "board/RunVerifier.h"
 #include "io/RunRecord.h"
+#include "online/ContentPaths.h"
 #include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 
@@ -43,11 +44,12 @@ uint64_t TestRecords::contentHash() {
 std::string TestRecords::play(uint32_t seed, const std::string& mode, const std::string& difficulty, int seconds,
                               int variant) {
     auto simulation = std::make_unique<Simulation>();
-    if (!simulation->init(kData + "/cars.json", kData + "/meshes/colliders/quadCollider.json")) {
+    if (!simulation->init(kData + "/" + ContentPaths::inData(ContentPaths::kTraffic),
+                          kData + "/" + ContentPaths::inData(ContentPaths::kCollider))) {
         throw std::runtime_error("the content of " + kData + " cannot be used");
     }
-    simulation->run().mode = mode == "random" ? Mode::Random : Mode::Normal;
-    simulation->run().difficulty = difficulty == "easy" ? Difficulty::Easy : Difficulty::Hard;
+    modeNamed(mode.c_str(), simulation->run().mode);
+    difficultyNamed(difficulty.c_str(), simulation->run().difficulty);
     simulation->setNextSeed(seed);
     RunRecorder recorder("1.0.0");
     // The title screen lets SPACE act once a second has passed.
@@ -80,8 +82,12 @@ std::string TestRecords::claiming(uint32_t seed, const std::string& mode, const 
     record.gameVersion = "1.0.0";
     record.tickRate = Simulation::kTickRate;
     record.seed = seed;
-    record.mode = mode == "random" ? 1 : 0;
-    record.difficulty = difficulty == "easy" ? 1 : 0;
+    Mode played = Mode::Normal;
+    Difficulty level = Difficulty::Hard;
+    modeNamed(mode.c_str(), played);
+    difficultyNamed(difficulty.c_str(), level);
+    record.mode = modeCode(played);
+    record.difficulty = difficultyCode(level);
     record.contentHash = contentHash();
     record.ticks = static_cast<uint32_t>(seconds) * record.tickRate;
     record.stateHashes.assign(static_cast<std::size_t>(seconds), 0);

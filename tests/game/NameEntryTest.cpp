@@ -1,6 +1,7 @@
 // The arcade name entry, frame by frame: which keys type which names, in frames of a tick
 // and in long ones.
 #include "game/NameEntry.h"
+#include "online/PlayerName.h"
 
 #include <gtest/gtest.h>
 
@@ -146,5 +147,39 @@ TEST(NameEntry, APressIsOneActionHoweverLongItsFrame) {
             continue;
         }
         EXPECT_EQ(entry.slots().substr(0, 4), c.slots);
+    }
+}
+
+// Whatever the entry lets a player confirm, the board takes, and every name the board
+// takes can be confirmed as it is.
+TEST(NameEntry, ConfirmsExactlyTheNamesTheBoardTakes) {
+    const struct {
+        const char* initial;
+        const char* confirmed;
+    } cases[] = {
+        {"ACE", "ACE"},
+        {"  ACE  ", "ACE"},
+        {"ace", "ACE"},
+        {"A B", "A B"},
+        {"-_0", "-_0"},
+        {"AB", ""},
+        {"   ", ""},
+        {"A@B#C!", "ABC"},
+        {"ZO\xc3\x8b", ""},
+        {"LONGERTHANTWELVE", "LONGERTHANTW"},
+    };
+    for (const auto& c : cases) {
+        NameEntry entry;
+        entry.start(c.initial);
+        const std::string confirmed = type(entry, "S");
+        EXPECT_EQ(confirmed, c.confirmed) << c.initial;
+        EXPECT_EQ(PlayerName::valid(confirmed), !confirmed.empty()) << c.initial;
+    }
+    for (char c : std::string(PlayerName::kAlphabet).substr(1)) {
+        const std::string name = std::string(1, c) + " " + std::string(PlayerName::kLongest - 2, c);
+        ASSERT_TRUE(PlayerName::valid(name)) << name;
+        NameEntry entry;
+        entry.start(name);
+        EXPECT_EQ(type(entry, "S"), name);
     }
 }

@@ -8,6 +8,8 @@
 #include "TextureArt.h"
 #include "TitleArt.h"
 
+#include "online/ContentPaths.h"
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -37,7 +39,7 @@ std::vector<ContentFile> ContentFiles::generate() {
         text("meshes/display/carYellow.json", MeshArt::car(MeshArt::yellow()).toJson()));
     files.push_back(text("meshes/display/carRed.json", MeshArt::car(MeshArt::red()).toJson()));
     files.push_back(text("meshes/display/carGreen.json", MeshArt::car(MeshArt::green()).toJson()));
-    files.push_back(text("meshes/colliders/quadCollider.json", ColliderArt::quadCollider()));
+    files.push_back(text(ContentPaths::inData(ContentPaths::kCollider), ColliderArt::quadCollider()));
     // The application icon for desktop menus and the Windows installer; the game never reads it.
     std::vector<Canvas> icons;
     for (int size : {48, 128, 256}) {

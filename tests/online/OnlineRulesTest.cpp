@@ -1,0 +1,95 @@
+// The rules the game, the board and the tools share: each read the same way from either
+// side, and the values files and records already hold kept as they are.
+#include "online/ContentPaths.h"
+#include "online/PlayModes.h"
+#include "online/PlayerKey.h"
+#include "online/PlayerName.h"
+#include "online/TransportMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+TEST(PlayerName, EachCharacterOfTheAlphabetOnceAndNoOther) {
+    for (int index = 0; index < PlayerName::kAlphabetSize; ++index) {
+        EXPECT_EQ(PlayerName::indexOf(PlayerName::kAlphabet[index]), index) << PlayerName::kAlphabet[index];
+    }
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const bool listed = c != '\0' && std::memchr(PlayerName::kAlphabet, c, PlayerName::kAlphabetSize) != nullptr;
+        EXPECT_EQ(PlayerName::allowed(c), listed) << byte;
+        EXPECT_EQ(PlayerName::valid(std::string("A") + c + "Z"), listed) << byte;
+    }
+}
+
+TEST(PlayerName, TrimsAndDrawsTextsFromOutside) {
+    const struct {
+        std::string text;
+        std::string trimmed;
+        const char* drawn;
+    } cases[] = {
+        {"ACE", "ACE", "ACE"},
+        {"  A B  ", "A B", "  A B  "},
+        {"      ", "", "      "},
+        {"ace<b>", "ace<b>", "??????"},
+        {"LONGERTHANTWELVE", "LONGERTHANTWELVE", "LONGERTHANTW"},
+        {std::string("AB\0C", 4), std::string("AB\0C", 4), "AB?C"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlayerName::trimmed(c.text), c.trimmed) << c.text;
+        EXPECT_EQ(PlayerName::drawable(c.text), c.drawn) << c.text;
+    }
+    EXPECT_EQ(PlayerName::drawable("RANK 12 OF 300", 7), "RANK 12");
+}
+
+TEST(PlayerKey, TheKeysTheGameMakesAreKeysTheBoardTakes) {
+    for (char c : std::string(PlayerKey::kMadeCharacters)) {
+        EXPECT_TRUE(PlayerKey::valid(std::string(PlayerKey::kMadeLength, c))) << c;
+    }
+}
+
+// The names are in file names and addresses, the codes in records: neither may move.
+TEST(PlayModes, EachWayToPlayBackAndForthThroughNameCodeAndIndex) {
+    const struct {
+        Mode mode;
+        Difficulty difficulty;
+        const char* name;
+        std::uint8_t modeCode;
+        std::uint8_t difficultyCode;
+    } cases[] = {
+        {Mode::Normal, Difficulty::Hard, "normal-hard", 0, 0},
+        {Mode::Normal, Difficulty::Easy, "normal-easy", 0, 1},
+        {Mode::Random, Difficulty::Hard, "random-hard", 1, 0},
+        {Mode::Random, Difficulty::Easy, "random-easy", 1, 1},
+    };
+    static_assert(std::size(cases) == kPlayCount);
+    for (int index = 0; index < kPlayCount; ++index) {
+        const auto& c = cases[index];
+        EXPECT_EQ(playName(c.mode, c.difficulty), c.name);
+        EXPECT_EQ(playIndex(c.mode, c.difficulty), index) << c.name;
+        EXPECT_EQ(modeOfIndex(index), c.mode) << c.name;
+        EXPECT_EQ(difficultyOfIndex(index), c.difficulty) << c.name;
+        EXPECT_EQ(modeCode(c.mode), c.modeCode) << c.name;
+        EXPECT_EQ(difficultyCode(c.difficulty), c.difficultyCode) << c.name;
+        EXPECT_LT(c.modeCode, kModeCodes);
+        EXPECT_LT(c.difficultyCode, kDifficultyCodes);
+        EXPECT_EQ(modeOfCode(c.modeCode), c.mode) << c.name;
+        EXPECT_EQ(difficultyOfCode(c.difficultyCode), c.difficulty) << c.name;
+    }
+}
+
+TEST(ContentPaths, NameTheFilesOfTheDataFolder) {
+    for (const char* path : {ContentPaths::kTraffic, ContentPaths::kCollider}) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
+        EXPECT_EQ(std::string(ContentPaths::kDataFolder) + "/" + ContentPaths::inData(path), path);
+    }
+}
+
+TEST(TransportMessages, SayHowLongARequestWaited) {
+    EXPECT_EQ(TransportMessages::noAnswerWithin(700), "no answer within 700 ms");
+    EXPECT_EQ(TransportMessages::noAnswerWithin(15000), "no answer within 15000 ms");
+}
