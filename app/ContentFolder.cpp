@@ -1,5 +1,7 @@
 #include "ContentFolder.h"
 
+#include "online/ContentPaths.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -14,7 +16,7 @@ std::string toUtf8(const fs::path& path) {
 
 bool holdsData(const fs::path& folder) {
     std::error_code error;
-    return fs::is_directory(folder / "data", error);
+    return fs::is_directory(folder / ContentPaths::kDataFolder, error);
 }
 
 } // namespace
@@ -28,7 +30,7 @@ std::vector<fs::path> ContentFolder::candidates(const std::string& dataOption, c
             given = given.parent_path();  // a trailing separator
         }
         // The data folder itself was named: its parent holds it.
-        if (!holdsData(given) && given.filename() == "data") {
+        if (!holdsData(given) && given.filename() == ContentPaths::kDataFolder) {
             given = given.parent_path();
         }
         return {given};
@@ -52,7 +54,7 @@ bool ContentFolder::enter(const std::vector<fs::path>& candidates) {
     }
     error = "Cannot find the game's data folder; looked for";
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        error += (i == 0 ? " " : ", ") + toUtf8(candidates[i] / "data");
+        error += (i == 0 ? " " : ", ") + toUtf8(candidates[i] / ContentPaths::kDataFolder);
     }
     return false;
 }

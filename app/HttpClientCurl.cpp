@@ -4,6 +4,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
+#include "online/TransportMessages.h"
 
 #include "io/FileReader.h"
 
@@ -182,7 +183,7 @@ struct PlatformHttpClient::Backend {
             } else if (transfer->tooLarge) {
                 answer.error = "the answer is larger than " + std::to_string(kMaxHttpAnswerBytes) + " bytes";
             } else if (result == CURLE_OPERATION_TIMEDOUT) {
-                answer.error = "no answer within " + std::to_string(transfer->request.timeoutMilliseconds) + " ms";
+                answer.error = TransportMessages::noAnswerWithin(transfer->request.timeoutMilliseconds);
             } else {
                 answer.error = transfer->error[0] != '\0' ? transfer->error : curl_easy_strerror(result);
             }

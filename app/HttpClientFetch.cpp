@@ -5,6 +5,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
+#include "online/TransportMessages.h"
 
 #include <emscripten.h>
 
@@ -33,9 +34,10 @@ EM_JS(void, fetchCloseClient, (int key), {
 });
 
 EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, const char* body,
-                         int bodyLength, int timeoutMilliseconds, int maxBytes), {
+                         int bodyLength, int timeoutMilliseconds, int maxBytes, const char* late), {
     const client = Module.tamqHttp.clients.get(key);
     const target = UTF8ToString(url);
+    const lateText = UTF8ToString(late);
     const options = { method: UTF8ToString(method), cache: "no-store", credentials: "omit", redirect: "follow" };
     if (options.method === "POST") {
         options.headers = { "Content-Type": "application/json" };
@@ -96,7 +98,7 @@ EM_JS(void, fetchStart, (int key, int id, const char* method, const char* url, c
             // A browser keeps the cause of a failed fetch from the page (refused, no such
             // host, an untrusted certificate, an origin not allowed all read the same).
             const why = tooLarge ? "the answer is larger than " + maxBytes + " bytes"
-                      : timedOut ? "no answer within " + timeoutMilliseconds + " ms"
+                      : timedOut ? lateText
                       : response !== null ? "the answer broke off: " + error.message
                       : error.message + ": not reachable, not trusted or not allowing this page";
             finish({ status: 0, body: new Uint8Array(0), error: why, retryAfter: "" });
@@ -147,7 +149,7 @@ int PlatformHttpClient::send(const HttpRequest& request) {
     const int id = ++backend_->lastId;
     fetchStart(backend_->key, id, request.method.c_str(), request.url.c_str(), request.body.data(),
                static_cast<int>(request.body.size()), request.timeoutMilliseconds,
-               static_cast<int>(kMaxHttpAnswerBytes));
+               static_cast<int>(kMaxHttpAnswerBytes), TransportMessages::noAnswerWithin(request.timeoutMilliseconds).c_str());
     ++backend_->pending;
     return id;
 }

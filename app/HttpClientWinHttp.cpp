@@ -9,6 +9,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
+#include "online/TransportMessages.h"
 #include "WinHttpText.h"
 #include "WinHttpTrust.h"
 
@@ -37,8 +38,6 @@ using Clock = std::chrono::steady_clock;
 // More threads than the board link ever keeps requests in flight (a token, a board read, a
 // submission, a record).
 constexpr int kMaxWorkers = 4;
-
-std::string late(int timeoutMilliseconds) { return "no answer within " + std::to_string(timeoutMilliseconds) + " ms"; }
 
 // Closes a WinHTTP handle at the end of a scope.
 struct HandleCloser {
@@ -115,7 +114,7 @@ private:
     bool failed() {
         const DWORD code = GetLastError();
         if (answer_.error.empty()) {
-            answer_.error = code == ERROR_WINHTTP_TIMEOUT ? late(job_.request.timeoutMilliseconds)
+            answer_.error = code == ERROR_WINHTTP_TIMEOUT ? TransportMessages::noAnswerWithin(job_.request.timeoutMilliseconds)
                                                           : WinHttpText::describeError(code);
         }
         return false;
@@ -381,7 +380,7 @@ bool PlatformHttpClient::poll(HttpAnswer& answer) {
             flight.dropped = true;
             HttpAnswer timedOut;
             timedOut.id = flight.id;
-            timedOut.error = late(flight.timeoutMilliseconds);
+            timedOut.error = TransportMessages::noAnswerWithin(flight.timeoutMilliseconds);
             shared.done.push_back(timedOut);
         }
     }
@@ -389,7 +388,7 @@ bool PlatformHttpClient::poll(HttpAnswer& answer) {
         if (now >= job->deadline) {
             HttpAnswer timedOut;
             timedOut.id = job->id;
-            timedOut.error = late(job->request.timeoutMilliseconds);
+            timedOut.error = TransportMessages::noAnswerWithin(job->request.timeoutMilliseconds);
             shared.done.push_back(timedOut);
             job = shared.queue.erase(job);
         } else {

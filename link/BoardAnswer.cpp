@@ -23,17 +23,6 @@ std::string BoardAnswer::failure(const HttpAnswer& answer) {
     return answer.status == 0 ? answer.error : refusal(answer);
 }
 
-std::string BoardAnswer::drawableName(const std::string& name) {
-    std::string drawn = name.substr(0, 12);
-    for (char& c : drawn) {
-        const bool kept = (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_';
-        if (!kept) {
-            c = '?';
-        }
-    }
-    return drawn;
-}
-
 int BoardAnswer::wholePoints(double score) {
     return score >= 0.0 && score < 2e9 ? static_cast<int>(std::floor(score)) : 0;
 }

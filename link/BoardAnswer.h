@@ -16,8 +16,6 @@ public:
     static std::string refusal(const HttpAnswer& answer);
     // Why an answer brought nothing: the transport's error when none came, else the refusal.
     static std::string failure(const HttpAnswer& answer);
-    // A name as the board keeps them (12 of A-Z, 0-9, space, - and _), whatever a server sends.
-    static std::string drawableName(const std::string& name);
     // A board's score in whole points, as the HUD shows scores.
     static int wholePoints(double score);
 };

@@ -1,6 +1,7 @@
 #include "BoardCache.h"
 
 #include "BoardAnswer.h"
+#include "online/PlayerName.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,8 +12,8 @@ bool BoardCache::due(int slot, std::uint32_t now) const {
 
 HttpRequest BoardCache::request(const std::string& url, int slot, int timeoutMilliseconds) {
     HttpRequest request;
-    request.url = url + "/v1/boards/" + modeName(BoardSlot::mode(slot)) + "/" +
-                  difficultyName(BoardSlot::difficulty(slot)) + "?limit=" + std::to_string(kDepth);
+    request.url = url + "/v1/boards/" + modeName(modeOfIndex(slot)) + "/" +
+                  difficultyName(difficultyOfIndex(slot)) + "?limit=" + std::to_string(kDepth);
     request.timeoutMilliseconds = timeoutMilliseconds;
     return request;
 }
@@ -37,7 +38,7 @@ bool BoardCache::answered(const HttpAnswer& answer, std::uint32_t now) {
         }
         Entry entry;
         entry.row.rank = item["rank"].get<int>();
-        entry.row.name = BoardAnswer::drawableName(item["name"].get<std::string>());
+        entry.row.name = PlayerName::drawable(item["name"].get<std::string>());
         entry.row.score = BoardAnswer::wholePoints(item["score"].get<double>());
         entry.runId = item["runId"].get<long long>();
         read.entries.push_back(std::move(entry));

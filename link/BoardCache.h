@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BoardSlot.h"
+#include "online/PlayModes.h"
 #include "HttpClient.h"
 #include "game/BoardRow.h"
 
@@ -52,7 +52,7 @@ private:
         std::vector<Entry> entries;
     };
 
-    Board boards_[BoardSlot::kCount];
+    Board boards_[kPlayCount];
     int request_ = 0;
     int slot_ = 0;
 };

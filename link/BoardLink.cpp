@@ -33,7 +33,7 @@ void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::u
     while (http_.poll(answer)) {
         answered(answer, now);
     }
-    sendDue(BoardSlot::of(mode, difficulty), showingTop, now);
+    sendDue(playIndex(mode, difficulty), showingTop, now);
 }
 
 void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
@@ -116,11 +116,11 @@ bool BoardLink::troubled(const HttpAnswer& answer, std::uint32_t now) {
 }
 
 bool BoardLink::seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {
-    return enabled() && tokens_.seed(BoardSlot::of(mode, difficulty), now, seed);
+    return enabled() && tokens_.seed(playIndex(mode, difficulty), now, seed);
 }
 
 std::string BoardLink::takeToken(Mode mode, Difficulty difficulty, std::uint32_t seed, std::uint32_t now) {
-    return enabled() ? tokens_.take(BoardSlot::of(mode, difficulty), seed, now) : "";
+    return enabled() ? tokens_.take(playIndex(mode, difficulty), seed, now) : "";
 }
 
 bool BoardLink::qualifies(Mode mode, Difficulty difficulty, int score) const {
@@ -131,7 +131,7 @@ bool BoardLink::qualifies(Mode mode, Difficulty difficulty, int score) const {
     if (own >= 0 && score > own) {
         return true;
     }
-    return offline() || boards_.wouldEnter(BoardSlot::of(mode, difficulty), score);
+    return offline() || boards_.wouldEnter(playIndex(mode, difficulty), score);
 }
 
 void BoardLink::submit(const std::string& token, const RunRecord& record, const std::string& name,
@@ -144,8 +144,7 @@ void BoardLink::submit(const std::string& token, const RunRecord& record, const 
                                       {"playerKey", player_.playerKey()},
                                       {"record", Base64::encode(record.toBytes())}}
                            .dump();
-    submissions_.add(std::move(body), record.mode == 1 ? Mode::Random : Mode::Normal,
-                     record.difficulty == 1 ? Difficulty::Easy : Difficulty::Hard, static_cast<int>(record.score),
+    submissions_.add(std::move(body), modeOfCode(record.mode), difficultyOfCode(record.difficulty), static_cast<int>(record.score),
                      now);
     if (submissions_.due(now)) {
         sendSubmission();
@@ -173,14 +172,14 @@ void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) 
         acceptedDifficulty_ = settled.difficulty;
     }
     // The next update reads the board again, with the run in it.
-    boards_.forget(BoardSlot::of(settled.mode, settled.difficulty));
+    boards_.forget(playIndex(settled.mode, settled.difficulty));
 }
 
 std::vector<BoardRow> BoardLink::top(Mode mode, Difficulty difficulty) const {
     if (!enabled() || offline()) {
         return {};
     }
-    return boards_.top(BoardSlot::of(mode, difficulty));
+    return boards_.top(playIndex(mode, difficulty));
 }
 
 void BoardLink::fetchBestRun(Mode mode, Difficulty difficulty) {
@@ -191,7 +190,7 @@ void BoardLink::fetchBestRun(Mode mode, Difficulty difficulty) {
         record_.drop();
         return;
     }
-    const int slot = BoardSlot::of(mode, difficulty);
+    const int slot = playIndex(mode, difficulty);
     if (offline() || !boards_.read(slot) || boards_.entries(slot).empty()) {
         say("no board run to watch");
         return;

@@ -21,7 +21,7 @@ void RunLink::setUrl(const std::string& url) { url_ = url; }
 const char* RunLink::seasonQuery(Season season) { return season == Season::Week ? "current" : "all"; }
 
 int RunLink::slot(Mode mode, Difficulty difficulty, Season season) {
-    return (mode == Mode::Random ? 4 : 0) + (difficulty == Difficulty::Easy ? 2 : 0) + (season == Season::Week ? 1 : 0);
+    return playIndex(mode, difficulty) * 2 + (season == Season::Week ? 1 : 0);
 }
 
 void RunLink::say(const std::string& line) const { sayBoardLine(line); }

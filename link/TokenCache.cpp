@@ -16,8 +16,8 @@ HttpRequest TokenCache::request(const std::string& url, int slot, int timeoutMil
     HttpRequest request;
     request.method = "POST";
     request.url = url + "/v1/runs/start";
-    request.body = nlohmann::json{{"mode", modeName(BoardSlot::mode(slot))},
-                                  {"difficulty", difficultyName(BoardSlot::difficulty(slot))}}
+    request.body = nlohmann::json{{"mode", modeName(modeOfIndex(slot))},
+                                  {"difficulty", difficultyName(difficultyOfIndex(slot))}}
                        .dump();
     request.timeoutMilliseconds = timeoutMilliseconds;
     return request;
@@ -34,8 +34,8 @@ bool TokenCache::answered(const HttpAnswer& answer) {
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
     if (answer.status != 200 || !body.is_object() || !body.contains("seed") || !body["seed"].is_number_unsigned() ||
         body["seed"].get<std::uint64_t>() > 0xffffffffu || !body.contains("token") || !body["token"].is_string() ||
-        BoardAnswer::text(body, "mode") != modeName(BoardSlot::mode(slot_)) ||
-        BoardAnswer::text(body, "difficulty") != difficultyName(BoardSlot::difficulty(slot_))) {
+        BoardAnswer::text(body, "mode") != modeName(modeOfIndex(slot_)) ||
+        BoardAnswer::text(body, "difficulty") != difficultyName(difficultyOfIndex(slot_))) {
         return false;
     }
     Token& token = tokens_[slot_];

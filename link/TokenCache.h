@@ -1,7 +1,8 @@
 #pragma once
 
-#include "BoardSlot.h"
 #include "HttpClient.h"
+#include "online/PlayModes.h"
+#include "online/TokenTimes.h"
 
 #include <cstdint>
 #include <string>
@@ -11,13 +12,10 @@
 // and used up by the run they seed.
 class TokenCache {
 public:
-    // The board takes a run until 2 h 15 min after its token was issued, counted when the
-    // run arrives, and a run may last 2 h (RunRecord::kMaxPlaySeconds): a token starts a
-    // run only while it is younger than this, leaving 5 min for the name and the retries.
-    // From when it was asked for, as the board issues it later.
-    static constexpr std::uint32_t kLifeMilliseconds = 10u * 60 * 1000;
-    // A fresh one is asked this long after the one held, which serves until it comes.
-    static constexpr std::uint32_t kRenewMilliseconds = 8u * 60 * 1000;
+    // A token starts a run only this long after it was asked for (the board issues it
+    // later), and a fresh one is asked this long after: online/TokenTimes.h says why.
+    static constexpr std::uint32_t kLifeMilliseconds = TokenTimes::kGameStartsMilliseconds;
+    static constexpr std::uint32_t kRenewMilliseconds = TokenTimes::kGameRenewsMilliseconds;
 
     // Whether a token should be asked for that board now; drops its token once too old.
     bool due(int slot, std::uint32_t now);
@@ -47,7 +45,7 @@ private:
         std::uint32_t askedAt = 0;
     };
 
-    Token tokens_[BoardSlot::kCount];
+    Token tokens_[kPlayCount];
     int request_ = 0;
     int slot_ = 0;
     std::uint32_t askedAt_ = 0;
