@@ -26,15 +26,21 @@ done
 
 source "$TAMQ_ROOT/scripts/lib/stages.sh"
 started="$SECONDS"
-# Tests and tools on, also in a tree that run.sh made for the game alone.
-configure=(-DTAMQ_WERROR="$TAMQ_WERROR" -DTAMQ_BUILD_TESTS=ON -DTAMQ_BUILD_TOOLS=ON)
+# Tests and tools on, also in a tree that run.sh made for the game alone. Outside CI a
+# tree keeps the warnings setting it has: changing it recompiles everything.
+configure=(-DTAMQ_BUILD_TESTS=ON -DTAMQ_BUILD_TOOLS=ON)
+new_tree=0
+[ -f "$(tamq_build_dir default)/CMakeCache.txt" ] || new_tree=1
+if [ "${CI:-}" = true ] || [ "$new_tree" = 1 ]; then
+  configure+=(-DTAMQ_WERROR="$TAMQ_WERROR")
+fi
 if [ "$full" = 1 ]; then
   tamq_install_deps
   configure+=(-DTAMQ_BUILD_BENCH=ON)
 else
   tamq_install_quick_deps
   # The benchmarks are no test's: a new tree leaves them out (a tree that has them keeps them).
-  [ -f "$(tamq_build_dir default)/CMakeCache.txt" ] || configure+=(-DTAMQ_BUILD_BENCH=OFF)
+  [ "$new_tree" = 0 ] || configure+=(-DTAMQ_BUILD_BENCH=OFF)
   [ ${#ctest_args[@]} -gt 0 ] || ctest_args=(-LE full)
 fi
 tamq_configure default "${configure[@]}"
