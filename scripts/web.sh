@@ -32,7 +32,7 @@ mode="${1:-build}"
 
 source "$root/scripts/lib/debian-source.sh"
 source "$root/scripts/lib/prefix.sh"
-packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3)
+packages=(cmake emscripten nlohmann-json3-dev libgtest-dev python3 ccache)
 if [ "$mode" = test ] || [ "$mode" = bench ]; then
   # The tests and the benchmark also build the desktop game, to compare with it.
   packages+=("${TAMQ_PACKAGES[@]}" chromium python3-websocket)
@@ -40,6 +40,9 @@ fi
 
 # Debian's emscripten finds its JavaScript helpers (acorn and others) only through this.
 export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+# emcc puts the compiler cache before its clang: the game's objects and the libraries'
+# are kept with the native builds' between runs and clones.
+export EM_COMPILER_WRAPPER=ccache
 
 # Fetches the three source packages and names the folder their build goes into, after
 # every version that goes into it (GoogleTest's comes from libgtest-dev's sources).

@@ -20,21 +20,23 @@ TAMQ_BOARD_PACKAGES=(
 # HTTPS on loopback in the tests (scripts/lib/tls.sh) and the slow board's proxy.
 TAMQ_TLS_PACKAGES=(nginx openssl curl python3)
 
+# Only the full tier needs these: the fuzzers' compiler, and the board page's browser test.
+TAMQ_FULL_TIER_PACKAGES=(clang-14 libclang-rt-14-dev chromium python3-websocket)
+
 # Those and the content generators, the tests, the benchmarks and the end-to-end runs.
-TAMQ_PACKAGES=(
+TAMQ_QUICK_TIER_PACKAGES=(
   "${TAMQ_PLAY_PACKAGES[@]}"
   git libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick x11-utils xauth libx11-dev strace
-  clang-14 libclang-rt-14-dev openbox x11-xserver-utils
+  openbox x11-xserver-utils
   desktop-file-utils appstream
   gpg gpg-agent
   "${TAMQ_BOARD_PACKAGES[@]}"
   "${TAMQ_TLS_PACKAGES[@]}"
   systemd
-  # The board page's browser test.
-  chromium python3-websocket
 )
+TAMQ_PACKAGES=("${TAMQ_QUICK_TIER_PACKAGES[@]}" "${TAMQ_FULL_TIER_PACKAGES[@]}")
 
 # tamq_install_packages PACKAGE...: installs those of the packages that are missing.
 tamq_install_packages() {
@@ -46,9 +48,13 @@ tamq_install_packages() {
     fi
   done
   [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing missing packages: ${missing[*]}"
-  tamq_as_root apt-get update -qq
-  tamq_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Stages run side by side may install at once: one waits for the other's apt.
+  (
+    flock 9
+    echo "Installing missing packages: ${missing[*]}"
+    tamq_as_root apt-get update -qq
+    tamq_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  ) 9>"${TMPDIR:-/tmp}/tamq4pelrok-apt.lock"
   if tamq_one_of nginx "${missing[@]}"; then
     tamq_quiet_new_nginx
   fi
@@ -72,6 +78,11 @@ tamq_quiet_new_nginx() {
 # The packages of the Linux build, its tools and its tests.
 tamq_install_deps() {
   tamq_install_packages "${TAMQ_PACKAGES[@]}"
+}
+
+# Only what the quick tier of the tests needs.
+tamq_install_quick_deps() {
+  tamq_install_packages "${TAMQ_QUICK_TIER_PACKAGES[@]}"
 }
 
 # Only what building and playing the game needs.
