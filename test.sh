@@ -57,9 +57,10 @@ fi
 tamq_stage_start fuzz "$TAMQ_ROOT/tools/fuzz.sh" 3 2
 tamq_stage_run sanitizers "$TAMQ_ROOT/tools/sanitized_tests.sh" "${ctest_args[@]}" || true
 tamq_stages_wait
-# Wine and Chromium wait on their programs more than they compute: side by side.
+# The Windows build under Wine runs alone: beside the browser's stage, the load made its
+# window test program fault at times inside Wine's OpenGL, which it never did alone.
 if [ "${TAMQ_WINDOWS:-0}" = 1 ]; then
-  tamq_stage_start windows "$TAMQ_ROOT/scripts/windows.sh" test
+  tamq_stage_run windows "$TAMQ_ROOT/scripts/windows.sh" test || true
 fi
 # The browser build, its unit tests under node and its play in headless Chromium.
 if [ "${TAMQ_WEB:-0}" = 1 ]; then
