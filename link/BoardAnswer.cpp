@@ -11,9 +11,12 @@ std::string BoardAnswer::refusal(const HttpAnswer& answer) {
     std::string words = std::to_string(answer.status);
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
     if (body.is_object() && !text(body, "error").empty()) {
-        words += " " + text(body, "error");
-        if (!text(body, "reason").empty()) {
-            words += ": " + text(body, "reason");
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+        // " " + std::string.
+        words.append(" ").append(text(body, "error"));
+        const std::string reason = text(body, "reason");
+        if (!reason.empty()) {
+            words.append(": ").append(reason);
         }
     }
     return words;
