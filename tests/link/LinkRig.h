@@ -4,8 +4,7 @@
 // milliseconds of real time.
 
 #include "ScriptedHttp.h"
-#include "link/BoardLink.h"
-#include "game/PlayerFile.h"
+#include "support/LinkDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -40,17 +39,10 @@ inline void answerTokensAndBoard(ScriptedHttp& http, const std::string& board = 
     http.script("/v1/boards", {ScriptedHttp::reply(200, board)});
 }
 
-struct Rig {
+struct Rig : LinkDriver<ScriptedHttp> {
     explicit Rig(Mode mode = Mode::Normal, Difficulty difficulty = Difficulty::Hard, const std::string& url = kUrl)
-        : player(""), mode(mode), difficulty(difficulty) {
-        player.load();
-        link.setUrl(url);
-    }
+        : LinkDriver("", url, mode, difficulty) {}
 
-    void frame(std::uint32_t milliseconds = 16) {
-        now += milliseconds;
-        link.update(mode, difficulty, showingTop, now);
-    }
     // Frames until done says so, at most count of them.
     bool until(const std::function<bool()>& done, std::uint32_t milliseconds = 16, int count = 2000) {
         for (int i = 0; i < count && !done(); ++i) {
@@ -58,18 +50,6 @@ struct Rig {
         }
         return done();
     }
-    bool holdsToken() const {
-        std::uint32_t seed = 0;
-        return link.seedFor(mode, difficulty, now, seed);
-    }
-
-    ScriptedHttp http;
-    PlayerFile player;
-    BoardLink link{http, player};
-    Mode mode;
-    Difficulty difficulty;
-    bool showingTop = true;
-    std::uint32_t now = 5000;
 };
 
 // What the link says on standard error while f runs.
