@@ -17,16 +17,13 @@ static_assert(XINPUT_GAMEPAD_A == 0x1000 && XINPUT_GAMEPAD_X == 0x4000 && XINPUT
 
 } // namespace
 
-XInputPads::~XInputPads() {
-    if (library_ != nullptr) {
-        FreeLibrary(static_cast<HMODULE>(library_));
-    }
-}
-
 void XInputPads::load() {
-    if (library_ != nullptr) {
+    if (getState_ != nullptr) {
         return;
     }
+    // The library stays loaded for the process's life, never freed: its own thread (Wine's
+    // xinput starts one on the first read) could still run after an unload, in code no
+    // longer mapped, and fault the game.
     for (const char* name : {"xinput1_4.dll", "xinput9_1_0.dll"}) {
         HMODULE library = LoadLibraryA(name);
         if (library == nullptr) {
@@ -37,7 +34,6 @@ void XInputPads::load() {
             FreeLibrary(library);
             continue;
         }
-        library_ = library;
         getState_ = reinterpret_cast<void*>(entry);
         return;
     }

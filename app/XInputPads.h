@@ -10,11 +10,7 @@
 // which XInput is slow to answer for, are looked at again once a second.
 class XInputPads {
 public:
-    XInputPads() = default;
-    ~XInputPads();
-    XInputPads(const XInputPads&) = delete;
-    XInputPads& operator=(const XInputPads&) = delete;
-
+    // Loads XInput once in the process; later calls and later pads use it as it is.
     void load();
     // Tests stand in for XInput with a function of XInputGetState's signature. Its slots are
     // looked at from the next read on, not a second later as newly plugged pads are.
@@ -31,7 +27,6 @@ private:
     static constexpr int kSlots = 4;
     static constexpr std::uint32_t kProbeInterval = 1000;
 
-    void* library_ = nullptr;
     void* getState_ = nullptr;
     unsigned connected_ = 0;
     std::uint32_t lastProbe_ = 0;

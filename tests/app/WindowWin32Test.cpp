@@ -11,6 +11,7 @@
 #include <xinput.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,16 @@ protected:
         input.ki.wVk = key;
         input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
         SendInput(1, &input, sizeof(INPUT));
+    }
+
+    // Injected input and the focus reach Wine through the X server, late on a busy
+    // machine: whether it holds is asked again, messages pumped, for up to 2 s.
+    bool within2s(const std::function<bool()>& holds) {
+        for (int i = 0; i < 200 && !holds(); ++i) {
+            Sleep(10);
+            window.pumpMessages();
+        }
+        return holds();
     }
 
     Window window{GetModuleHandleA(nullptr)};
@@ -394,12 +405,12 @@ TEST_F(NativeWindow, GameKeysFollowTheKeyboardWhileOurWindowIsInFront) {
     }
     press(VK_F1, true);
     press(VK_LEFT, true);
-    EXPECT_TRUE(isGameKeyDown(GameKey::F1));
-    EXPECT_TRUE(isGameKeyDown(GameKey::Left));
+    EXPECT_TRUE(within2s([] { return isGameKeyDown(GameKey::F1); }));
+    EXPECT_TRUE(within2s([] { return isGameKeyDown(GameKey::Left); }));
     EXPECT_FALSE(isGameKeyDown(GameKey::Right));
     EXPECT_FALSE(isGameKeyDown(GameKey::Space));
     press(VK_F1, false);
-    EXPECT_FALSE(isGameKeyDown(GameKey::F1));
+    EXPECT_TRUE(within2s([] { return !isGameKeyDown(GameKey::F1); }));
     EXPECT_TRUE(isGameKeyDown(GameKey::Left));
 
     // Another program in front: its typing must not drive the game.
