@@ -21,12 +21,19 @@ bool readCount(const std::string& text, std::size_t& value, std::size_t most) {
 }
 
 // HOST:PORT, the port 0 to 65535.
+// HOST:PORT; an IPv6 host goes in brackets, as in a URL: [::1]:8080.
 bool readAddress(const std::string& value, std::string& host, int& port) {
     std::size_t colon = value.rfind(':');
     if (colon == std::string::npos || colon == 0) {
         return false;
     }
     host = value.substr(0, colon);
+    if (host.front() == '[' || host.back() == ']') {
+        if (host.size() < 3 || host.front() != '[' || host.back() != ']') {
+            return false;
+        }
+        host = host.substr(1, host.size() - 2);
+    }
     std::string digits = value.substr(colon + 1);
     auto [last, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
     return !digits.empty() && error == std::errc() && last == digits.data() + digits.size() && port >= 0 &&
@@ -62,7 +69,8 @@ std::vector<std::string> splitCommas(const std::string& text) {
 std::string BoardConfig::usage() {
     return "usage: tamq-board [--option value]...\n"
            "       tamq-board admin COMMAND ... (operators' changes; tamq-board admin --help)\n"
-           "  --listen HOST:PORT       where to serve (TAMQ_BOARD_LISTEN, 127.0.0.1:8080; port 0 takes a free one)\n"
+           "  --listen HOST:PORT       where to serve (TAMQ_BOARD_LISTEN, 127.0.0.1:8080; port 0 takes a free one;\n"
+           "                           an IPv6 host in brackets: [::1]:8080)\n"
            "  --database CONNINFO      the primary PostgreSQL database, libpq style (TAMQ_BOARD_DATABASE)\n"
            "  --read-database CONNINFO a replica for board reads (TAMQ_BOARD_READ_DATABASE)\n"
            "  --secret-file PATH       the token secret, 32 bytes or more (TAMQ_BOARD_SECRET_FILE)\n"

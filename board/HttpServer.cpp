@@ -50,9 +50,14 @@ void HttpServer::init(const HttpLimits& limits, const TrustedProxies& proxies, s
     caps_.init(limits.connectionsPerAddress, limits.connections);
 }
 
+std::string HttpServer::address(const std::string& host, int port) {
+    const std::string shown = host.find(':') == std::string::npos ? host : "[" + host + "]";
+    return shown + ":" + std::to_string(port);
+}
+
 bool HttpServer::listen(const std::string& host, int port, const HttpRoutes& routes, int& boundPort,
                         std::string& fault) {
-    fault = "cannot listen on " + host + ":" + std::to_string(port);
+    fault = "cannot listen on " + address(host, port);
     boost::system::error_code error;
     tcp::resolver resolver(io_);
     auto found = resolver.resolve(host, std::to_string(port), tcp::resolver::passive, error);

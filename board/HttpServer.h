@@ -33,6 +33,8 @@ public:
     // Takes host:port (port 0: a free one, returned in boundPort) for routes; false with
     // fault "cannot listen on HOST:PORT" when it is taken or cannot be had.
     bool listen(const std::string& host, int port, const HttpRoutes& routes, int& boundPort, std::string& fault);
+    // HOST:PORT as operators write it, an IPv6 host in brackets: [::1]:8080.
+    static std::string address(const std::string& host, int port);
     // Serves until stop() and every connection has closed; the requests under way finish.
     void run();
     // From any thread, any number of times, before or during run().

@@ -45,9 +45,10 @@ int main(int argc, char** argv) {
         std::cerr << "tamq-board: " << fault << "\n";
         return 1;
     }
-    std::cout << "tamq-board: listening on " << config.host << ":" << service.port() << std::endl;
+    std::cout << "tamq-board: listening on " << HttpServer::address(config.host, service.port()) << std::endl;
     if (!config.adminHost.empty()) {
-        std::cout << "tamq-board: metrics on " << config.adminHost << ":" << service.adminPort() << std::endl;
+        std::cout << "tamq-board: metrics on " << HttpServer::address(config.adminHost, service.adminPort())
+                  << std::endl;
     }
     std::promise<void> served;
     std::future<void> done = served.get_future();

@@ -168,10 +168,11 @@ board_wait_for_stop() {
   done
 }
 
-# This start's "tamq-board: listening on 127.0.0.1:PORT" line, or the service's end.
+# This start's "tamq-board: listening on HOST:PORT" line (an IPv6 host in brackets), or the
+# service's end.
 board_listening_or_ended() {
   local listening
-  listening="$(tail -n "+$board_log_start" "$1" | grep -o 'listening on [0-9.]*:[0-9]*' | head -n1)"
+  listening="$(tail -n "+$board_log_start" "$1" | grep -o 'listening on [^ ]*:[0-9]*' | head -n1)"
   board_port="${listening##*:}"
   listening="${listening#listening on }"
   board_host="${listening%:*}"

@@ -1,6 +1,7 @@
 // The board's parts that need no database: tokens, names and keys, the rate limiter, the
 // verification queue's bound and the settings.
 #include "board/BoardConfig.h"
+#include "board/HttpServer.h"
 #include "board/PlayerIdentity.h"
 #include "board/RateLimiter.h"
 #include "board/TokenSigner.h"
@@ -201,6 +202,9 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
         {"missing value", with({"--listen"}), {}, false, "--listen needs a value"},
         {"port past 65535", with({"--listen", "127.0.0.1:65536"}), {}, false, "--listen"},
         {"no port", with({"--listen", "127.0.0.1"}), {}, false, "--listen"},
+        {"IPv6 host in brackets", with({"--listen", "[::1]:9000"}), {}, true, ""},
+        {"IPv6 bracket left open", with({"--listen", "[::1:9000"}), {}, false, "--listen"},
+        {"empty brackets", with({"--admin-listen", "[]:9000"}), {}, false, "--admin-listen"},
         {"zero threads", with({"--verify-threads", "0"}), {}, false, "--verify-threads"},
         {"negative rate", with({"--read-rate", "-1"}), {}, false, "--read-rate"},
         {"bad variable", required, {{"TAMQ_BOARD_VERIFY_QUEUE", "many"}}, false, "TAMQ_BOARD_VERIFY_QUEUE"},
@@ -239,4 +243,8 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
     EXPECT_EQ(config.writeBurst, 7);
     EXPECT_EQ(config.allowedOrigins, (std::vector<std::string>{"https://a.example", "https://b.example"}));
     EXPECT_EQ(config.verifyQueue, 12u);
+
+    ASSERT_TRUE(config.parse(with({"--listen", "[::1]:9000"}), [](const char*) { return std::string(); }, fault));
+    EXPECT_EQ(config.host, "::1");
+    EXPECT_EQ(HttpServer::address(config.host, config.port), "[::1]:9000");
 }
