@@ -380,3 +380,17 @@ void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse&
         response.set("Retry-After", std::to_string(kDatabaseRetrySeconds));
     }
 }
+
+void BoardHandlers::readRules(const HttpRequest&, const std::smatch&, HttpResponse& response) {
+    // This week and the twelve before it: a season of the board's page list, a quarter back.
+    constexpr int kWeeksOffered = 13;
+    const int64_t now = nowMs() / 1000;
+    Json weeks = Json::array();
+    for (int back = 0; back < kWeeksOffered; ++back) {
+        weeks.push_back(Season::weekOf(now - int64_t{back} * 7 * 86400).name());
+    }
+    response.json(200, Json{{"pageSize", BoardConfig::kMaxPageSize},
+                            {"maxOffset", BoardConfig::kMaxOffset},
+                            {"runIdDigits", BoardConfig::kRunIdDigits},
+                            {"weeks", weeks}});
+}

@@ -28,6 +28,9 @@ public:
     void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void fetchRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    // The rules the board page follows rather than repeats: the widest page, the deepest
+    // offset, a run number's digits and the weeks it offers, this week first.
+    void readRules(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
 
     std::size_t verifyQueueDepth() { return pool_.waiting(); }
     std::size_t databaseConnections() { return store_.idleConnections(); }

@@ -45,13 +45,15 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
     limits.connectionsPerAddress = config.connectionsPerAddress;
     limits.connections = config.maxConnections;
     server_.init(limits, proxies, config.ioThreads, config.httpThreads);
+    const std::string runId = "/v1/runs/([0-9]{1," + std::to_string(BoardConfig::kRunIdDigits) + "})";
     routes_ = {
         {"POST", std::regex("/v1/runs/start"), "start", &BoardHandlers::startRun},
         {"POST", std::regex("/v1/runs"), "submit", &BoardHandlers::submitRun},
         {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})"), "board", &BoardHandlers::readBoard},
-        {"GET", std::regex("/v1/runs/([0-9]{1,18})/record"), "record", &BoardHandlers::fetchRecord},
-        {"GET", std::regex("/v1/runs/([0-9]{1,18})"), "run", &BoardHandlers::fetchRun},
+        {"GET", std::regex(runId + "/record"), "record", &BoardHandlers::fetchRecord},
+        {"GET", std::regex(runId), "run", &BoardHandlers::fetchRun},
         {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},
+        {"GET", std::regex("/v1/rules"), "rules", &BoardHandlers::readRules},
     };
     return true;
 }

@@ -1,16 +1,12 @@
-// The board page: a board's season read from the board's API on this origin, a hundred
-// entries a page, each with a link that opens the browser build watching that run; with
-// ?run=ID, that run's summary above its week's table. Players choose the names shown:
-// they reach the page only as text nodes, never as markup.
+// The board page: a board's season read from the board's API on this origin, a page of
+// entries at a time, each with a link that opens the browser build watching that run; with
+// ?run=ID, that run's summary above its week's table. The page's size, the deepest offset,
+// a run number's digits and the weeks offered are the board's (GET /v1/rules), read
+// first. Players choose the names shown: they reach the page only as text nodes, never
+// as markup.
 "use strict";
 
 (() => {
-  const PAGE = 100;
-  // The deepest page the API serves.
-  const MAX_OFFSET = 10000;
-  // Earlier weeks offered in the week list.
-  const EARLIER_WEEKS = 12;
-  const DAY_MS = 86400000;
   const BOARD_NAMES = { normal: "Normal", random: "Random", hard: "hard", easy: "easy" };
 
   const settings = window.tamqPage || {};
@@ -24,10 +20,11 @@
     mode: oneOf(query.get("mode"), ["normal", "random"], "normal"),
     difficulty: oneOf(query.get("difficulty"), ["hard", "easy"], "hard"),
     season: query.get("season") || "current",
-    offset: wholeNumber(query.get("offset"), 0),
-    run: wholeNumber(query.get("run"), null),
+    offset: /^[0-9]{1,9}$/.test(query.get("offset")) ? Number(query.get("offset")) : 0,
+    run: null,
   };
-  // The week "current" stood for at the last read, for the list of earlier weeks.
+  // The board's rules; weeks[0] is this week.
+  let rules = null;
   let thisWeek = null;
   // Answers to superseded reads are dropped.
   let reading = 0;
@@ -36,16 +33,20 @@
     return allowed.includes(value) ? value : fallback;
   }
 
-  function wholeNumber(text, fallback) {
-    return text !== null && /^[0-9]{1,9}$/.test(text) ? Number(text) : fallback;
+  // A run's number as text: as many digits as the board's numbers have, which can be
+  // more than a JavaScript number holds exactly.
+  function runNumber(text) {
+    const digits = new RegExp(`^[0-9]{1,${rules.runIdDigits}}$`);
+    return text !== null && digits.test(text) ? BigInt(text).toString() : null;
   }
 
   function watchUrl(runId) {
-    return `${gameUrl}?board=${origin}&watch=${runId}`;
+    const address = new URLSearchParams({ board: origin, watch: String(runId) });
+    return `${gameUrl}?${address}`;
   }
 
   function runUrl(runId) {
-    return `${origin}/?run=${runId}`;
+    return `${origin}/?${new URLSearchParams({ run: String(runId) })}`;
   }
 
   // Whole points, as the game shows them.
@@ -62,23 +63,6 @@
       return "all time";
     }
     return season === thisWeek ? `this week (${season})` : `week ${season}`;
-  }
-
-  // The Monday 00:00 UTC that starts ISO week "YYYY-Www", in ms.
-  function weekStart(name) {
-    const year = Number(name.slice(0, 4));
-    const week = Number(name.slice(6, 8));
-    const january4 = Date.UTC(year, 0, 4);
-    const weekday = (new Date(january4).getUTCDay() + 6) % 7;
-    return january4 - weekday * DAY_MS + (week - 1) * 7 * DAY_MS;
-  }
-
-  // The ISO week holding a Monday: the year is its Thursday's.
-  function weekOfMonday(monday) {
-    const thursday = new Date(monday + 3 * DAY_MS);
-    const year = thursday.getUTCFullYear();
-    const week = Math.floor((monday - weekStart(`${year}-W01`)) / (7 * DAY_MS)) + 1;
-    return `${year}-W${String(week).padStart(2, "0")}`;
   }
 
   function element(tag, text, className) {
@@ -152,14 +136,7 @@
     while (list.options.length > 1) {
       list.remove(1);
     }
-    const weeks = [];
-    if (thisWeek !== null) {
-      let monday = weekStart(thisWeek);
-      for (let i = 0; i < EARLIER_WEEKS; ++i) {
-        monday -= 7 * DAY_MS;
-        weeks.push(weekOfMonday(monday));
-      }
-    }
+    const weeks = rules.weeks.slice(1);
     // A week named in the address but further back is offered too.
     if (/^[0-9]{4}-W[0-9]{2}$/.test(state.season) && state.season !== thisWeek && !weeks.includes(state.season)) {
       weeks.push(state.season);
@@ -174,7 +151,7 @@
 
   function row(entry) {
     const line = element("tr");
-    if (entry.runId === state.run) {
+    if (String(entry.runId) === state.run) {
       line.className = "chosen";
     }
     line.append(element("td", String(entry.rank), "rank number"));
@@ -204,18 +181,10 @@
     pressed();
     $("status").textContent = "";
     const path = `/v1/boards/${state.mode}/${state.difficulty}?season=${encodeURIComponent(state.season)}` +
-      `&limit=${PAGE}&offset=${state.offset}`;
+      `&limit=${rules.pageSize}&offset=${state.offset}`;
     let page;
     try {
-      // The list of earlier weeks counts back from this week, read once with the first page.
-      const current = thisWeek === null && state.season !== "current"
-        ? getJson(`/v1/boards/${state.mode}/${state.difficulty}?season=current&limit=1`).catch(() => null)
-        : null;
       page = await getJson(path);
-      const resolved = await current;
-      if (resolved && ticket === reading) {
-        thisWeek = resolved.season;
-      }
     } catch (error) {
       if (ticket === reading) {
         $("status").textContent = `The board cannot be shown: ${error.message}`;
@@ -227,6 +196,7 @@
     if (ticket !== reading) {
       return;
     }
+    // A page left open over a Monday midnight follows the board's week.
     if (state.season === "current") {
       thisWeek = page.season;
     }
@@ -240,9 +210,8 @@
     }
     $("place").textContent = entries.length ? `${state.offset + 1}–${state.offset + entries.length}` : "";
     $("previous").disabled = state.offset === 0;
-    $("next").disabled = entries.length < PAGE || state.offset + PAGE > MAX_OFFSET;
+    $("next").disabled = entries.length < rules.pageSize || state.offset + rules.pageSize > rules.maxOffset;
     document.body.dataset.state = "ready";
-    window.tamqPageReadyMs = performance.now();
   }
 
   async function showRun() {
@@ -275,7 +244,7 @@
     state.mode = run.mode;
     state.difficulty = run.difficulty;
     state.season = run.week;
-    state.offset = run.weekRank ? Math.floor((run.weekRank - 1) / PAGE) * PAGE : 0;
+    state.offset = run.weekRank ? Math.floor((run.weekRank - 1) / rules.pageSize) * rules.pageSize : 0;
     return true;
   }
 
@@ -312,11 +281,20 @@
       });
     }
   });
-  $("previous").addEventListener("click", () => choose(() => { state.offset = Math.max(0, state.offset - PAGE); }));
-  $("next").addEventListener("click", () => choose(() => { state.offset += PAGE; }));
+  $("previous").addEventListener("click", () => choose(() => { state.offset = Math.max(0, state.offset - rules.pageSize); }));
+  $("next").addEventListener("click", () => choose(() => { state.offset += rules.pageSize; }));
   window.addEventListener("popstate", () => window.location.reload());
 
   (async () => {
+    try {
+      rules = await getJson("/v1/rules");
+    } catch (error) {
+      $("status").textContent = `The board cannot be shown: ${error.message}`;
+      document.body.dataset.state = "error";
+      return;
+    }
+    thisWeek = rules.weeks[0];
+    state.run = runNumber(query.get("run"));
     if (state.run !== null) {
       await showRun();
     }

@@ -318,6 +318,24 @@ TEST_F(BoardApi, HealthNamesItsDatabasesAndQueue) {
     EXPECT_GT(health.body["verifyQueue"]["capacity"].get<int>(), 0);
 }
 
+// The page follows these instead of repeating them, so they must be the ones reads keep.
+TEST_F(BoardApi, RulesAreTheOnesReadsKeep) {
+    BoardCalls calls(service_->port());
+    nlohmann::json rules = calls.get("/v1/rules").body;
+    const int page = rules["pageSize"].get<int>();
+    const long long deepest = rules["maxOffset"].get<long long>();
+    const std::string board = "/v1/boards/normal/hard?limit=";
+    EXPECT_EQ(calls.get(board + std::to_string(page) + "&offset=" + std::to_string(deepest)).status, 200);
+    EXPECT_EQ(calls.get(board + std::to_string(page + 1)).status, 400);
+    EXPECT_EQ(calls.get(board + "1&offset=" + std::to_string(deepest + 1)).status, 400);
+    const std::string longest(rules["runIdDigits"].get<std::size_t>(), '9');
+    EXPECT_EQ(calls.get("/v1/runs/" + longest).status, 404);
+    EXPECT_EQ(calls.get("/v1/runs/1" + longest).body["reason"], "no such call: GET /v1/runs/1" + longest);
+    ASSERT_EQ(rules["weeks"].size(), 13u);
+    EXPECT_EQ(rules["weeks"][0], calls.get(board + "1&season=current").body["season"]);
+    EXPECT_EQ(calls.get(board + "1&season=" + rules["weeks"][12].get<std::string>()).status, 200);
+}
+
 TEST_F(BoardApi, BrowsersOfAllowedOriginsOnly) {
     BoardCalls calls(service_->port());
     Reply allowed = calls.get("/v1/health", {{"Origin", "https://play.example"}});

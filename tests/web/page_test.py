@@ -17,6 +17,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -84,7 +85,8 @@ def main(board_exe, submit_exe, root):
         week = [run["shown"] for run in played] + [f"FILL{n}" for n in range(1, FILLERS + 1)]
 
         edge = Edge(root, f"127.0.0.1:{board.port}", game, {"TAMQ_EDGE_READ_RATE": "1000r/s"})
-        watch = f"{edge.url}/play/?board={edge.url}&watch="
+        # The board's address is a query value, encoded as one.
+        watch = f"{edge.url}/play/?{urllib.parse.urlencode({'board': edge.url, 'watch': ''})}"
         browser = Chromium()
 
         rows = show(browser, edge.url + "/")
