@@ -24,7 +24,7 @@ for argument in "$@"; do
   fi
 done
 
-source "$TAMQ_ROOT/scripts/lib/stages.sh"
+source "$TAMQ_ROOT/tests/lib/stages.sh"
 started="$SECONDS"
 # Tests and tools on, also in a tree that run.sh made for the game alone. Outside CI a
 # tree keeps the warnings setting it has: changing it recompiles everything.
@@ -54,8 +54,8 @@ fi
 # Reliability: every file-reader fuzzer for three seconds, two at a time, after replaying
 # its stored corpus, beside the suite under AddressSanitizer and UBSan (without the window,
 # soak and script tests, whose code the suite just ran).
-tamq_stage_start fuzz "$TAMQ_ROOT/tools/fuzz.sh" 3 2
-tamq_stage_run sanitizers "$TAMQ_ROOT/tools/sanitized_tests.sh" "${ctest_args[@]}" || true
+tamq_stage_start fuzz "$TAMQ_ROOT/tests/fuzz.sh" 3 2
+tamq_stage_run sanitizers "$TAMQ_ROOT/tests/sanitized_tests.sh" "${ctest_args[@]}" || true
 tamq_stages_wait
 # The Windows build under Wine runs alone: its window tests inject keys and move the focus
 # through the X server, and a busy machine stretches those waits.
@@ -70,7 +70,7 @@ tamq_stages_wait
 if [ "${TAMQ_PACKAGE_CHECKS:-0}" = 1 ]; then
   # The processor use of the game just built, for the log: figures, no limit; alone, so
   # that nothing else shares the processor.
-  tamq_stage_run cpu_use env TAMQ_CPU_SECONDS=3 "$TAMQ_ROOT/scripts/cpu_use.sh" || true
+  tamq_stage_run cpu_use env TAMQ_CPU_SECONDS=3 "$TAMQ_ROOT/bench/cpu_use.sh" || true
   # The .deb: lintian, and install, play and purge in a clean Debian 12 root; the Windows
   # installer: install, play and uninstall under Wine in a fresh prefix.
   tamq_stage_start package_deb "$TAMQ_ROOT/scripts/package-deb.sh" check

@@ -1,6 +1,6 @@
 // The busy game's frame against what it could at best be: the same frame beside the
 // reference renderer's, where its fill goes layer by layer, the game's own update and its
-// restart. Run through scripts/bench.sh, which prints the table.
+// restart. Run through bench/bench.sh, which prints the table.
 
 #include "BenchContext.h"
 #include "ReferenceFrame.h"

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release, runs them headless with repetitions, and prints a table
 # of medians and spreads followed by the performance targets.
-#   scripts/bench.sh                             every benchmark, 8 repetitions
-#   TAMQ_BENCH_REPETITIONS=3 scripts/bench.sh    fewer repetitions
+#   bench/bench.sh                             every benchmark, 8 repetitions
+#   TAMQ_BENCH_REPETITIONS=3 bench/bench.sh    fewer repetitions
 # For one benchmark alone, run build-bench/bench/tamq_bench --benchmark_filter=REGEX from
 # the project root.
 # Figures depend on the machine and on its load: compare them only within one run.
 set -euo pipefail
-source "$(dirname "$0")/env.sh"
-[ $# = 0 ] || tamq_usage "usage: [TAMQ_BENCH_REPETITIONS=N] scripts/bench.sh"
+source "$(dirname "$0")/../scripts/env.sh"
+[ $# = 0 ] || tamq_usage "usage: [TAMQ_BENCH_REPETITIONS=N] bench/bench.sh"
 tamq_arguments_checked
 tamq_install_deps
 

@@ -2,18 +2,18 @@
 # The board's figures for docs/board.md, on loopback: verified submissions a second from
 # board_load, then board reads a second with median and 99th-percentile latency from wrk
 # with 1 thousand, 100 thousand and 1 million runs seeded straight into the database.
-#   scripts/board-figures.sh [SECONDS_PER_READ_RUN]
+#   bench/board-figures.sh [SECONDS_PER_READ_RUN]
 # The arrangement of scripts/board-stack.sh (primary and synchronous standby, two
 # instances, nginx) in one run: submissions a second and reads direct, through nginx to
 # one instance and to two; /v1/health from 127.0.0.2 while 500 slow connections come from
 # 127.0.0.1, direct and through nginx; the time from losing the primary database to the
 # first run stored after it (the failover test's own figure).
-#   scripts/board-figures.sh arrangement [SECONDS_PER_READ_RUN]
+#   bench/board-figures.sh arrangement [SECONDS_PER_READ_RUN]
 # Or the board page's figures (bench/page_bench.py): its size gzipped, and the time to list
 # 100 of 100 thousand runs seeded the same way, from the API and in headless Chromium.
-#   scripts/board-figures.sh page
+#   bench/board-figures.sh page
 set -euo pipefail
-source "$(dirname "$0")/env.sh"
+source "$(dirname "$0")/../scripts/env.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
 source "$TAMQ_ROOT/scripts/lib/edge.sh"
 figures=tables
@@ -145,10 +145,10 @@ up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
 tamq_poll 60 up
 
 psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
-# Runs straight into the tables as the service would store them (scripts/lib/board-seed.sql).
+# Runs straight into the tables as the service would store them (tests/lib/board-seed.sql).
 seed_runs() {
   psql -c "TRUNCATE best_runs, runs, players"
-  psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/scripts/lib/board-seed.sql"
+  psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/tests/lib/board-seed.sql"
   psql -c "VACUUM ANALYZE"
 }
 if [ "$figures" = page ]; then

@@ -5,15 +5,15 @@
 # default); prints each run's --frame-stats line, the ratio of the longest frames, and the
 # size of each call the game made (request and answer, head and body, as they crossed the
 # proxy). Figures only, no limit: the machine is shared and noisy.
-#   scripts/board-game-figures.sh [DELAY]
+#   bench/board-game-figures.sh [DELAY]
 set -euo pipefail
-source "$(dirname "$0")/env.sh"
-source "$TAMQ_ROOT/scripts/lib/x11.sh"
-source "$TAMQ_ROOT/scripts/lib/board-play.sh"
+source "$(dirname "$0")/../scripts/env.sh"
+source "$TAMQ_ROOT/tests/lib/x11.sh"
+source "$TAMQ_ROOT/tests/lib/board-play.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
 delay="${1:-3}"
 if [ $# -gt 1 ] || ! [[ "$delay" =~ ^[0-9]+(\.[0-9]+)?$ ]]; then
-  tamq_usage "usage: scripts/board-game-figures.sh [DELAY_SECONDS]"
+  tamq_usage "usage: bench/board-game-figures.sh [DELAY_SECONDS]"
 fi
 tamq_arguments_checked
 

@@ -4,13 +4,13 @@
 # processor time of the whole process (rasteriser threads included) from /proc; then the
 # frames drawn a second while not paused (the game's --frame-stats, ended by SIGTERM).
 #
-#   scripts/cpu_use.sh [GAME_BINARY]    default build/app/tamq; run from anywhere
-#   TAMQ_CPU_SECONDS=5 scripts/cpu_use.sh
+#   bench/cpu_use.sh [GAME_BINARY]    default build/app/tamq; run from anywhere
+#   TAMQ_CPU_SECONDS=5 bench/cpu_use.sh
 # Figures depend on the machine and its load: compare them only within one run.
 set -euo pipefail
-source "$(dirname "$0")/env.sh"
-source "$TAMQ_ROOT/scripts/lib/x11.sh"
-[ $# = 0 ] || { [ $# = 1 ] && [ -x "$1" ]; } || tamq_usage "usage: scripts/cpu_use.sh [GAME_BINARY]"
+source "$(dirname "$0")/../scripts/env.sh"
+source "$TAMQ_ROOT/tests/lib/x11.sh"
+[ $# = 0 ] || { [ $# = 1 ] && [ -x "$1" ]; } || tamq_usage "usage: bench/cpu_use.sh [GAME_BINARY]"
 tamq_arguments_checked
 game="$(realpath "${1:-$TAMQ_ROOT/build/app/tamq}")"
 seconds="${TAMQ_CPU_SECONDS:-10}"

@@ -5,11 +5,11 @@
 # is always a best: best.json and the run's record are written), then the game's own
 # --frame-stats line.
 #
-#   scripts/gameover-frame.sh [GAME_BINARY]    default build/app/tamq
+#   bench/gameover-frame.sh [GAME_BINARY]    default build/app/tamq
 set -euo pipefail
-source "$(dirname "$0")/env.sh"
-source "$TAMQ_ROOT/scripts/lib/x11.sh"
-[ $# = 0 ] || { [ $# = 1 ] && [ -x "$1" ]; } || tamq_usage "usage: scripts/gameover-frame.sh [GAME_BINARY]"
+source "$(dirname "$0")/../scripts/env.sh"
+source "$TAMQ_ROOT/tests/lib/x11.sh"
+[ $# = 0 ] || { [ $# = 1 ] && [ -x "$1" ]; } || tamq_usage "usage: bench/gameover-frame.sh [GAME_BINARY]"
 tamq_arguments_checked
 game="$(realpath "${1:-$TAMQ_ROOT/build/app/tamq}")"
 [ -x "$game" ] || { echo "gameover-frame.sh: no game at $game; build it first" >&2; exit 1; }

@@ -1,4 +1,4 @@
-"""The board page's figures (scripts/board-figures.sh page), against a running board on
+"""The board page's figures (bench/board-figures.sh page), against a running board on
 127.0.0.1 whose normal/hard board holds the runs to list:
 
 - the page's files, as served and gzipped;

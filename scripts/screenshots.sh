@@ -2,7 +2,7 @@
 # Plays the real game under a virtual X server and saves the README's pictures:
 # the title screen, a run with its HUD, and a game over. Build first (./run.sh or ./test.sh).
 set -euo pipefail
-source "$(dirname "$0")/lib/x11.sh"
+source "$(dirname "$0")/../tests/lib/x11.sh"
 source "$(dirname "$0")/lib/build.sh"
 [ $# = 0 ] || tamq_usage "usage: scripts/screenshots.sh"
 tamq_arguments_checked

@@ -16,7 +16,7 @@
 # Everything else it writes stays in build-windows.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
-source "$(dirname "$0")/lib/x11.sh"
+source "$(dirname "$0")/../tests/lib/x11.sh"
 root="$TAMQ_ROOT"
 build="$(tamq_build_dir windows)"   # the "windows" preset's tree
 third="$build/third_party"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the file-reader fuzzers with clang (the "fuzz" preset, in build-fuzz) and runs
 # each for a given time.
-#   tools/fuzz.sh [seconds per target, default 60] [parallel runs, default 2] [target...]
+#   tests/fuzz.sh [seconds per target, default 60] [parallel runs, default 2] [target...]
 # New inputs go to build-fuzz/corpus/<target> (the stored seeds in fuzz/corpus stay as they
 # are); a crash leaves its input in build-fuzz/artifacts/<target>/ and fails the script.
 # Per-target executions and findings are written to build-fuzz/summary.txt.
 set -uo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
-tamq_whole_numbers "${@:1:2}" || tamq_usage "usage: tools/fuzz.sh [SECONDS [PARALLEL [TARGET...]]]"
+tamq_whole_numbers "${@:1:2}" || tamq_usage "usage: tests/fuzz.sh [SECONDS [PARALLEL [TARGET...]]]"
 tamq_arguments_checked
 seconds="${1:-60}"
 parallel="${2:-2}"

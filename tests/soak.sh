@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Plays the real game headless for a long simulated session with seeded random input and
 # prints its figures (frames, runs, lives lost, resident memory each simulated minute).
-#   tools/soak.sh [simulated minutes, default 60] [seed]
+#   tests/soak.sh [simulated minutes, default 60] [seed]
 # Built in the benchmarks' Release tree, beside the normal build.
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
-[ $# -le 2 ] && tamq_whole_numbers "$@" || tamq_usage "usage: tools/soak.sh [MINUTES [SEED]]"
+[ $# -le 2 ] && tamq_whole_numbers "$@" || tamq_usage "usage: tests/soak.sh [MINUTES [SEED]]"
 tamq_arguments_checked
 tamq_configure bench > /dev/null
 tamq_build bench soak_tests > /dev/null

@@ -53,7 +53,7 @@ std::string PgCluster::script(const std::string& arguments) {
     std::string errors = folder_ + ".err";
     try {
         std::string output =
-            shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh " + arguments + " 2>" + errors);
+            shell("bash " TAMQ_SOURCE_DIR "/tests/board/pg-cluster.sh " + arguments + " 2>" + errors);
         std::remove(errors.c_str());
         return output;
     } catch (const std::runtime_error& failure) {
@@ -65,7 +65,7 @@ std::string PgCluster::script(const std::string& arguments) {
 }
 
 int PgCluster::freePort() {
-    return std::stoi(shell("bash " TAMQ_SOURCE_DIR "/scripts/pg-cluster.sh port"));
+    return std::stoi(shell("bash " TAMQ_SOURCE_DIR "/tests/board/pg-cluster.sh port"));
 }
 
 void PgCluster::start() {

@@ -3,7 +3,7 @@
 #include <string>
 
 // A throwaway PostgreSQL cluster in a temporary folder, started through the project's
-// script (scripts/pg-cluster.sh) on a free port of 127.0.0.1, and removed with its folder.
+// script (tests/board/pg-cluster.sh) on a free port of 127.0.0.1, and removed with its folder.
 class PgCluster {
 public:
     PgCluster() = default;

@@ -11,7 +11,7 @@
 #   pg-cluster.sh port                     a free port of 127.0.0.1 for a server to listen on
 # Only the conninfo goes to standard output; every complaint to standard error.
 set -euo pipefail
-source "$(dirname "$0")/lib/postgres.sh"
+source "$(dirname "$0")/../../scripts/lib/postgres.sh"
 
 command="$1"
 shift

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# scripts/pg-cluster.sh as the board's tests use it: its standard output is the conninfo
+# tests/board/pg-cluster.sh as the board's tests use it: its standard output is the conninfo
 # alone, also when started from a folder the server's account cannot enter (a clone under
 # /root, a mktemp -d); a cluster folder that account cannot reach is refused in one line
 # naming it; a standby made "standby" is synchronous.
@@ -17,7 +17,7 @@ cleanup() {
   rm -rf "$work" "$closed"
 }
 trap cleanup EXIT
-script="$root/scripts/pg-cluster.sh"
+script="$root/tests/board/pg-cluster.sh"
 failures=0
 
 # row: name, the caller's folder, the command's arguments, the expected status, what

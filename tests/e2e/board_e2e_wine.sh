@@ -14,8 +14,8 @@
 # Exit codes: 0 passed, 1 failed, 77 skipped (a tool is missing, or a game without --board).
 set -uo pipefail
 here="$(dirname "$0")"
-source "$here/../../scripts/lib/x11.sh"
-source "$here/../../scripts/lib/board-play.sh"
+source "$here/../../tests/lib/x11.sh"
+source "$here/../../tests/lib/board-play.sh"
 source "$here/../../scripts/lib/local-board.sh"
 source "$here/../../scripts/lib/tls.sh"
 

@@ -7,7 +7,7 @@
 # Usage: close_on_signal.sh GAME_BINARY PROJECT_ROOT LOG_DIR
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool here).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 e2e_arguments "$@"
 run=0

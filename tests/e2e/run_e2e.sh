@@ -5,10 +5,10 @@
 # Usage: run_e2e.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool here).
 #
-# A scenario step presses keys (x11_game_key, x11_hold, x11_tap from scripts/lib/x11.sh),
+# A scenario step presses keys (x11_game_key, x11_hold, x11_tap from tests/lib/x11.sh),
 # then waits for the picture to show the effect (x11_shot_until) and checks it (e2e_check).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 e2e_arguments "$@"
 trap x11_cleanup EXIT

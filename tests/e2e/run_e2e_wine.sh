@@ -8,7 +8,7 @@
 # Wine's prefix comes from WINEPREFIX, as for any Wine program.
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Wine, Xvfb, xdotool or ImageMagick here).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 e2e_arguments "$1" "$2" "$3"
 

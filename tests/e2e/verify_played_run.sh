@@ -6,7 +6,7 @@
 # Usage: verify_played_run.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL FLIP_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Xvfb or xdotool here).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 e2e_arguments "$1" "$2" "$3" "$4"
 flip="$(realpath "$5")"

@@ -7,7 +7,7 @@
 # Wine's prefix comes from WINEPREFIX, as for any Wine program.
 # Exit codes: 0 passed, 1 failed, 77 skipped (no Wine, Xvfb or xdotool here).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 linux_game="$(realpath "$2")"
 e2e_arguments "$1" "$3" "$4"

@@ -7,7 +7,7 @@
 # Usage: window_faults.sh GAME_BINARY PROJECT_ROOT SCREENSHOT_DIR CLOSE_TOOL
 # Exit codes: 0 passed, 1 failed, 77 skipped (a needed tool is not installed).
 set -uo pipefail
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 
 e2e_arguments "$@"
 run=0

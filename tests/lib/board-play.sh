@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Playing the real game against a board, as a player would, in the window that
-# scripts/lib/x11.sh drives: a run started with SPACE and left to the traffic until its
+# tests/lib/x11.sh drives: a run started with SPACE and left to the traffic until its
 # game over asks for a name, the name typed with the arrows and SPACE, and what the
 # screen and the game's files say about the board. Sourced after x11.sh; the pictures'
 # places are those of the 1280 x 720 window, origin top left.

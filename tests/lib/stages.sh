@@ -2,7 +2,7 @@
 # The stages of a long check (./test.sh --full, CI): each one timed, its output kept in a
 # log of its own, some run side by side; at the end one table of every stage's time and
 # result, and a failure names its stage and shows the end of its log. Sourced.
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
 
 tamq_stage_dir=""
 tamq_stage_pids=()

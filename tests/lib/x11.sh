@@ -7,7 +7,7 @@
 # It keeps its state in these variables: xvfb_pid, wm_pid, app_pid (the program started
 # with x11_launch), window (its X window), app_status (its exit code, from x11_wait_exit).
 # x11_cleanup ends whatever is still running; callers put it in their EXIT trap.
-source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/common.sh"
 
 xvfb_pid=""
 wm_pid=""

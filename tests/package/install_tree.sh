@@ -8,7 +8,7 @@
 # Usage: install_tree.sh BUILD_DIR SCRATCH_DIR APP_ID VERSION
 set -euo pipefail
 source "$(dirname "$0")/first_frame.sh"
-source "$(dirname "$0")/../../scripts/lib/x11.sh"
+source "$(dirname "$0")/../../tests/lib/x11.sh"
 build="$1"
 scratch="$2"
 app_id="$3"

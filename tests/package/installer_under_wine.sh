@@ -15,7 +15,7 @@
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/first_frame.sh"
-source "$here/../../scripts/lib/x11.sh"
+source "$here/../../tests/lib/x11.sh"
 
 setup="$(realpath "$1")"
 stage="$(realpath "$2")"

@@ -21,15 +21,15 @@ scripts/windows.sh|tset
 scripts/windows.sh|build extra
 scripts/web.sh|tset
 scripts/web.sh|test extra
-scripts/bench.sh|--fast
+bench/bench.sh|--fast
 scripts/screenshots.sh|out
-scripts/cpu_use.sh|build/no-such-game
-scripts/gameover-frame.sh|build/no-such-game
-scripts/board-game-figures.sh|three
-scripts/board-game-figures.sh|3 extra
-tools/soak.sh|ten
-tools/soak.sh|10 7 extra
-tools/fuzz.sh|ten
+bench/cpu_use.sh|build/no-such-game
+bench/gameover-frame.sh|build/no-such-game
+bench/board-game-figures.sh|three
+bench/board-game-figures.sh|3 extra
+tests/soak.sh|ten
+tests/soak.sh|10 7 extra
+tests/fuzz.sh|ten
 END
 echo "script arguments: $failures failed"
 [ "$failures" = 0 ]

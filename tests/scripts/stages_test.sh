@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The stages of ./test.sh --full and CI (scripts/lib/stages.sh): a failing stage, in this
+# The stages of ./test.sh --full and CI (tests/lib/stages.sh): a failing stage, in this
 # shell or beside others, fails the whole and is named; every stage's output stays in its
 # own log; a stage that passes is in the table as passed.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-source "$root/scripts/lib/stages.sh"
+source "$root/tests/lib/stages.sh"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 failures=0

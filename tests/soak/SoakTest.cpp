@@ -188,7 +188,7 @@ void print(const SoakFigures& f) {
     std::printf("\n");
 }
 
-// TAMQ_SOAK_MINUTES lengthens the run (tools/soak.sh plays an hour); the default is the
+// TAMQ_SOAK_MINUTES lengthens the run (tests/soak.sh plays an hour); the default is the
 // short run of the test suite.
 TEST(Soak, RandomPlayKeepsTheGameConsistentAndMemoryFlat) {
     REQUIRE_GL();

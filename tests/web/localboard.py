@@ -1,5 +1,5 @@
 """A board of the browser tests' own: a PostgreSQL cluster in a temporary folder (through
-scripts/pg-cluster.sh, never the machine's clusters) and the real tamq-board in front of it
+tests/board/pg-cluster.sh, never the machine's clusters) and the real tamq-board in front of it
 on a free port of 127.0.0.1, allowing the given browser origins; nginx in front of it for
 HTTPS. Also a TCP listener that takes connections and never answers, for the clients'
 timeouts.
@@ -21,7 +21,7 @@ from devtools import wait_until
 def free_port():
     # Drawn where no outgoing connection takes its local port (scripts/lib/common.sh).
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    return int(subprocess.check_output(["bash", os.path.join(root, "scripts/pg-cluster.sh"), "port"]))
+    return int(subprocess.check_output(["bash", os.path.join(root, "tests/board/pg-cluster.sh"), "port"]))
 
 
 class LocalBoard:
@@ -37,7 +37,7 @@ class LocalBoard:
         self.process = None
         try:
             self.conninfo = subprocess.run(
-                ["bash", os.path.join(root, "scripts/pg-cluster.sh"), "start", self.cluster, str(free_port())],
+                ["bash", os.path.join(root, "tests/board/pg-cluster.sh"), "start", self.cluster, str(free_port())],
                 check=True, capture_output=True, text=True, timeout=180).stdout.strip().splitlines()[-1]
             secret = os.path.join(self.folder, "secret")
             with open(secret, "w") as out:
@@ -86,7 +86,7 @@ class LocalBoard:
                 self.process.kill()
                 self.process.wait()
         if os.path.exists(os.path.join(self.cluster, "data", "postmaster.pid")):
-            subprocess.run(["bash", os.path.join(self.root, "scripts/pg-cluster.sh"), "stop", self.cluster,
+            subprocess.run(["bash", os.path.join(self.root, "tests/board/pg-cluster.sh"), "stop", self.cluster,
                             "immediate"], capture_output=True, timeout=120)
         shutil.rmtree(self.folder, ignore_errors=True)
 

@@ -72,9 +72,9 @@ def main(board_exe, submit_exe, root):
         played = [submit(submit_exe, board, "normal", *run) | {"name": run[0]} for run in PLAYED]
         other = submit(submit_exe, board, "random", "ECHO", 5, 4)
         board.psql("-v", "tag=FILL", "-v", f"count={FILLERS}", "-v", "top=0", "-v", "age=0 days",
-                   "-f", os.path.join(root, "scripts/lib/board-seed.sql"))
+                   "-f", os.path.join(root, "tests/lib/board-seed.sql"))
         board.psql("-v", "tag=OLD", "-v", "count=1", "-v", "top=1000000", "-v", "age=14 days",
-                   "-f", os.path.join(root, "scripts/lib/board-seed.sql"))
+                   "-f", os.path.join(root, "tests/lib/board-seed.sql"))
         old_week = board.psql("-c", "SELECT week FROM runs WHERE name = 'OLD1'").strip()
         hostile = played[1]["runId"]
         board.psql("-c", f"UPDATE runs SET name = $${HOSTILE}$$ WHERE id = {hostile};"
