@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# What the README names is there and does what it says: every script with the mode it shows
-# (run up to its argument check), every option of the game (run for real), every preset and
-# every test folder.
+# What the README and the pages it hands over to name is there and does what it says: every
+# script with the mode it shows (run up to its argument check), every option of the game (run
+# for real), every preset and every test folder.
 # Usage: readme_test.sh GAME_BINARY
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/lib/common.sh"
 game="$1"
-readme="$root/README.md"
+readme="$(mktemp)"
+trap 'rm -f "$readme"' EXIT
+cat "$root/README.md" "$root"/docs/{playing,online,browser,windows,testing}.md >"$readme"
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -33,7 +35,7 @@ while read -r script mode; do
   echo "$script $mode"
   # shellcheck disable=SC2086 # no mode is no argument
   (cd "$root" && TAMQ_ARGUMENTS_ONLY=1 "$script" $mode) || fail "$script $mode: refused"
-done < <(grep -oE '(\./|scripts/|tools/)[a-z_-]+\.sh( [a-z]+)?' "$readme" | sort -u)
+done < <(grep -oE '(\./|scripts/|bench/|tools/)[a-z_-]+\.sh( [a-z]+)?' "$readme" | sort -u)
 
 # The game's options: --help and --version answer; the others start the game, which
 # shows its first frame and ends with 0 when asked to.
@@ -88,7 +90,9 @@ for preset in $(sed -n '/"configurePresets"/,/"buildPresets"/p' "$root/CMakePres
   tr '\n' ' ' <"$readme" | grep -qE "\`$preset\` (\(\`build|preset)" ||
     fail "the README does not name the preset $preset"
 done
-for folder in $(sed -n '/^Its folders under `tests\/`/,/^$/p' "$readme" | grep -oE '`[a-z0-9]+/`' | tr -d '`'); do
+folders="$(sed -n '/^Its folders under `tests\/`/,/^$/p' "$readme" | grep -oE '`[a-z0-9]+/`' | tr -d '`')"
+[ -n "$folders" ] || fail "no paragraph of the test folders"
+for folder in $folders; do
   [ -d "$root/tests/$folder" ] || fail "no folder tests/$folder"
 done
 
