@@ -3,7 +3,7 @@
 // submissions and the audit; and a backup restored into a fresh cluster.
 #include "BoardCalls.h"
 #include "BoardProcess.h"
-#include "PgCluster.h"
+#include "PgSuite.h"
 #include "TestRecords.h"
 #include "board/AdminCommand.h"
 #include "board/Migrations.h"
@@ -57,11 +57,10 @@ int status(const std::string& command) {
     return WIFEXITED(result) ? WEXITSTATUS(result) : -1;
 }
 
-class BoardAdmin : public ::testing::Test {
+class BoardAdmin : public PgSuite {
 protected:
     static void SetUpTestSuite() {
-        cluster_ = new PgCluster();
-        cluster_->start();
+        PgSuite::SetUpTestSuite();
         words_ = cluster_->folder() + "/banned-words.txt";
         std::ofstream(words_) << "# test words\ntoxic\n";
         service_ = new BoardProcess();
@@ -69,15 +68,13 @@ protected:
     }
     static void TearDownTestSuite() {
         delete service_;
-        delete cluster_;
+        PgSuite::TearDownTestSuite();
     }
 
-    static PgCluster* cluster_;
     static BoardProcess* service_;
     static std::string words_;
 };
 
-PgCluster* BoardAdmin::cluster_ = nullptr;
 BoardProcess* BoardAdmin::service_ = nullptr;
 std::string BoardAdmin::words_;
 
@@ -175,10 +172,7 @@ TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
 
     BoardCalls calls(service_->port());
     pqxx::connection database(cluster_->conninfo());
-    auto auditRows = [&] {
-        pqxx::nontransaction work(database);
-        return work.exec("SELECT count(*) FROM audit")[0][0].as<long long>();
-    };
+    auto auditRows = [] { return scalar("SELECT count(*) FROM audit"); };
     std::vector<std::pair<double, std::string>> expected;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);

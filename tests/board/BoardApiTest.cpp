@@ -2,7 +2,7 @@
 // cluster of the test's own.
 #include "BoardCalls.h"
 #include "BoardProcess.h"
-#include "PgCluster.h"
+#include "PgSuite.h"
 #include "TestRecords.h"
 #include "board/BoardConfig.h"
 #include "board/Migrations.h"
@@ -16,24 +16,19 @@
 
 namespace {
 
-class BoardApi : public ::testing::Test {
+class BoardApi : public PgSuite {
 protected:
     static void SetUpTestSuite() {
-        cluster_ = new PgCluster();
-        cluster_->start();
+        PgSuite::SetUpTestSuite();
         service_ = new BoardProcess();
         service_->start(cluster_->conninfo(), {"--allow-origins", "https://play.example"});
     }
     static void TearDownTestSuite() {
         delete service_;
-        delete cluster_;
+        PgSuite::TearDownTestSuite();
     }
 
-    static long long count(const std::string& table) {
-        pqxx::connection connection(cluster_->conninfo());
-        pqxx::nontransaction work(connection);
-        return work.exec("SELECT count(*) FROM " + table)[0][0].as<long long>();
-    }
+    static long long count(const std::string& table) { return scalar("SELECT count(*) FROM " + table); }
 
     // A run played just now under a fresh token of the service.
     struct Played {
@@ -52,11 +47,9 @@ protected:
                 TestRecords::play(seed, mode, difficulty, seconds, variant)};
     }
 
-    static PgCluster* cluster_;
     static BoardProcess* service_;
 };
 
-PgCluster* BoardApi::cluster_ = nullptr;
 BoardProcess* BoardApi::service_ = nullptr;
 
 }  // namespace
@@ -378,25 +371,15 @@ TEST_F(BoardApi, HostileRequestsAreRefusedAndTheServiceCarriesOn) {
 }
 
 TEST_F(BoardApi, MigrationsRunOnceAndRefuseANewerSchema) {
-    {
-        pqxx::connection connection(cluster_->conninfo());
-        pqxx::nontransaction work(connection);
-        EXPECT_EQ(work.exec("SELECT count(*) FROM schema_version")[0][0].as<std::size_t>(),
-                  Migrations::files().size());
-    }
+    const long long migrations = static_cast<long long>(Migrations::files().size());
+    EXPECT_EQ(count("schema_version"), migrations);
     BoardProcess second;
     second.start(cluster_->conninfo());
     second.stop();
-    {
-        pqxx::connection connection(cluster_->conninfo());
-        pqxx::nontransaction work(connection);
-        EXPECT_EQ(work.exec("SELECT count(*) FROM schema_version")[0][0].as<std::size_t>(),
-                  Migrations::files().size());
-        work.exec("INSERT INTO schema_version (version, name) VALUES (999, '999_future.sql')");
-    }
+    EXPECT_EQ(count("schema_version"), migrations);
+    pqxx::connection connection(cluster_->conninfo());
+    pqxx::nontransaction(connection).exec("INSERT INTO schema_version (version, name) VALUES (999, '999_future.sql')");
     BoardProcess newer;
     EXPECT_THROW(newer.start(cluster_->conninfo()), std::runtime_error);
-    pqxx::connection connection(cluster_->conninfo());
-    pqxx::nontransaction work(connection);
-    work.exec("DELETE FROM schema_version WHERE version = 999");
+    pqxx::nontransaction(connection).exec("DELETE FROM schema_version WHERE version = 999");
 }

@@ -2,7 +2,7 @@
 // slow clients, PostgreSQL restarting under it and the service killed mid-burst.
 #include "BoardCalls.h"
 #include "BoardProcess.h"
-#include "PgCluster.h"
+#include "PgSuite.h"
 #include "TestRecords.h"
 
 #include <arpa/inet.h>
@@ -26,27 +26,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class BoardFaults : public ::testing::Test {
+class BoardFaults : public PgSuite {
 protected:
-    static void SetUpTestSuite() {
-        cluster_ = new PgCluster();
-        cluster_->start();
-    }
-    static void TearDownTestSuite() {
-        delete cluster_;
-    }
     void TearDown() override {
         // Each test leaves an empty board to the next.
         pqxx::connection connection(cluster_->conninfo());
         pqxx::work work(connection);
         work.exec("TRUNCATE best_runs, runs, players");
         work.commit();
-    }
-
-    static long long scalar(const std::string& query) {
-        pqxx::connection connection(cluster_->conninfo());
-        pqxx::nontransaction work(connection);
-        return work.exec(query)[0][0].as<long long>();
     }
 
     // Starts a run with the service and plays it: the submission's JSON body.
@@ -78,11 +65,7 @@ protected:
         }
         return condition();
     }
-
-    static PgCluster* cluster_;
 };
-
-PgCluster* BoardFaults::cluster_ = nullptr;
 
 }  // namespace
 

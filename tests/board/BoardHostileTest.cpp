@@ -2,7 +2,7 @@
 // off, against the service alone and behind the nginx site of deploy/; afterwards the
 // service still runs, its health answers and its memory stays under a bound.
 #include "BoardProcess.h"
-#include "PgCluster.h"
+#include "PgSuite.h"
 #include "RawClient.h"
 
 #include <gtest/gtest.h>
@@ -300,17 +300,8 @@ bool expected(const std::string& seen, const std::string& alternatives) {
     return false;
 }
 
-class BoardHostile : public ::testing::Test {
+class BoardHostile : public PgSuite {
 protected:
-    static void SetUpTestSuite() {
-        cluster_ = new PgCluster();
-        cluster_->start();
-    }
-    static void TearDownTestSuite() {
-        delete cluster_;
-        cluster_ = nullptr;
-    }
-
     // Short deadlines, so that the trickling rows end in seconds; the write rate of a
     // real service, for the rate row.
     static std::vector<std::string> options() {
@@ -347,11 +338,7 @@ protected:
         EXPECT_GT(memory, 0);
         EXPECT_LT(memory, kMemoryBoundKiB);
     }
-
-    static PgCluster* cluster_;
 };
-
-PgCluster* BoardHostile::cluster_ = nullptr;
 
 TEST_F(BoardHostile, EveryRowIsRefusedOrCutOffAndTheServiceCarriesOn) {
     BoardProcess service;

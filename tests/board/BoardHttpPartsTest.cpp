@@ -76,6 +76,8 @@ TEST(RateLimiter, KeepsItsTableBoundedUnderAFloodOfAddresses) {
         // The latest address is still held to its rate.
         const auto last = start + c.apart * (c.addresses - 1);
         EXPECT_FALSE(limiter.allow("10.0." + std::to_string(c.addresses - 1), last, wait)) << c.what;
+        // The first, forgotten, comes back as a stranger with a full bucket.
+        EXPECT_TRUE(limiter.allow("10.0.0", last, wait)) << c.what;
     }
 }
 

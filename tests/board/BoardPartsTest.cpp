@@ -85,29 +85,6 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
     }
 }
 
-TEST(PlayerIdentity, TakesArcadeNamesAndNothingElse) {
-    const std::map<std::string, bool> names = {
-        {"ABC", true},
-        {"AB", false},
-        {"TWELVE CHARS", true},
-        {"THIRTEEN CHAR", false},
-        {"A-B_C 9", true},
-        {"abc", false},
-        {" ABC", false},
-        {"ABC ", false},
-        {"A\tB", false},
-        {"'; DROP TABLE runs; --", false},
-        {"A'OR'1'='1", false},
-        {"\xc3\x89MILE", false},
-        {"ABC\n", false},
-        {std::string("AB\0C", 4), false},
-        {"ZOË", false},
-    };
-    for (const auto& [name, valid] : names) {
-        EXPECT_EQ(PlayerIdentity::validName(name), valid) << name;
-    }
-}
-
 TEST(PlayerIdentity, TakesLongRandomKeysAndStoresOnlyTheirHash) {
     EXPECT_TRUE(PlayerIdentity::validKey(std::string(32, 'k')));
     EXPECT_TRUE(PlayerIdentity::validKey("aZ09-_" + std::string(122, 'q')));
@@ -141,20 +118,6 @@ TEST(RateLimiter, AllowsABurstThenTheRateForEachAddressApart) {
         EXPECT_TRUE(limiter.allow("10.0.0.1", later, wait)) << i;
     }
     EXPECT_FALSE(limiter.allow("10.0.0.1", later, wait));
-}
-
-TEST(RateLimiter, ForgetsIdleAddressesOfAFlood) {
-    RateLimiter limiter;
-    limiter.init(1.0, 1.0);
-    auto start = RateLimiter::Clock::now();
-    double wait = 0;
-    for (int i = 0; i < 30000; ++i) {
-        limiter.allow("address " + std::to_string(i), start + std::chrono::seconds(i), wait);
-    }
-    // The first address was forgotten with a full bucket, never with an empty one.
-    EXPECT_TRUE(limiter.allow("address 0", start + std::chrono::seconds(30000), wait));
-    EXPECT_TRUE(limiter.allow("address 29999", start + std::chrono::seconds(30001), wait));
-    EXPECT_FALSE(limiter.allow("address 29999", start + std::chrono::seconds(30001), wait));
 }
 
 TEST(VerifyPool, RefusesPastItsQueueAndRunsWhatItTook) {

@@ -2,7 +2,7 @@
 // on either side of a week's start (its clock shifted there).
 #include "BoardCalls.h"
 #include "BoardProcess.h"
-#include "PgCluster.h"
+#include "PgSuite.h"
 #include "TestRecords.h"
 #include "board/BoardStore.h"
 #include "board/Season.h"
@@ -21,17 +21,7 @@ int64_t epoch(pqxx::connection& connection, const std::string& utc) {
     return work.exec_params1("SELECT extract(epoch FROM $1::timestamptz)::bigint", utc)[0].as<int64_t>();
 }
 
-class Seasons : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        cluster_ = new PgCluster();
-        cluster_->start();
-    }
-    static void TearDownTestSuite() { delete cluster_; }
-    static PgCluster* cluster_;
-};
-
-PgCluster* Seasons::cluster_ = nullptr;
+class Seasons : public PgSuite {};
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <string>
 
 TEST(PlayerName, EachCharacterOfTheAlphabetOnceAndNoOther) {
@@ -23,6 +24,17 @@ TEST(PlayerName, EachCharacterOfTheAlphabetOnceAndNoOther) {
         const bool listed = c != '\0' && std::memchr(PlayerName::kAlphabet, c, PlayerName::kAlphabetSize) != nullptr;
         EXPECT_EQ(PlayerName::allowed(c), listed) << byte;
         EXPECT_EQ(PlayerName::valid(std::string("A") + c + "Z"), listed) << byte;
+    }
+}
+
+// Every other byte is refused above; here the length and the spaces around a name.
+TEST(PlayerName, ThreeToTwelveWithoutSpacesAround) {
+    const std::map<std::string, bool> names = {
+        {"ABC", true},  {"AB", false},   {"TWELVE CHARS", true},  {"THIRTEEN CHAR", false},
+        {"A-B_C 9", true}, {" ABC", false}, {"ABC ", false}, {"'; DROP TABLE runs; --", false},
+    };
+    for (const auto& [name, valid] : names) {
+        EXPECT_EQ(PlayerName::valid(name), valid) << name;
     }
 }
 

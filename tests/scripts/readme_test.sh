@@ -90,7 +90,7 @@ for preset in $(sed -n '/"configurePresets"/,/"buildPresets"/p' "$root/CMakePres
   tr '\n' ' ' <"$readme" | grep -qE "\`$preset\` (\(\`build|preset)" ||
     fail "the README does not name the preset $preset"
 done
-folders="$(sed -n '/^Its folders under `tests\/`/,/^$/p' "$readme" | grep -oE '`[a-z0-9]+/`' | tr -d '`')"
+folders="$(sed -n '/^Its folders under `tests\/`/,/^$/{s/^Its folders under `tests\/`//;p;}' "$readme" | grep -oE '`[a-z0-9]+/`' | tr -d '`')"
 [ -n "$folders" ] || fail "no paragraph of the test folders"
 for folder in $folders; do
   [ -d "$root/tests/$folder" ] || fail "no folder tests/$folder"
