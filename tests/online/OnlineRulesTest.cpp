@@ -91,6 +91,19 @@ TEST(PlayModes, EachWayToPlayBackAndForthThroughNameCodeAndIndex) {
         EXPECT_LT(c.difficultyCode, kDifficultyCodes);
         EXPECT_EQ(modeOfCode(c.modeCode), c.mode) << c.name;
         EXPECT_EQ(difficultyOfCode(c.difficultyCode), c.difficulty) << c.name;
+        // Parsed from a value of the other choice, so that a parse that writes nothing fails.
+        Mode mode = modeOfIndex(kPlayCount - 1 - index);
+        Difficulty difficulty = c.difficulty == Difficulty::Hard ? Difficulty::Easy : Difficulty::Hard;
+        EXPECT_TRUE(modeNamed(modeName(c.mode), mode) && mode == c.mode) << c.name;
+        EXPECT_TRUE(difficultyNamed(difficultyName(c.difficulty), difficulty) && difficulty == c.difficulty) << c.name;
+    }
+    Mode mode = Mode::Normal;
+    Difficulty difficulty = Difficulty::Hard;
+    for (const char* name : {"", "NORMAL", "Random", "hard", "normal "}) {
+        EXPECT_FALSE(modeNamed(name, mode)) << name;
+    }
+    for (const char* name : {"", "EASY", "normal", "easy\n"}) {
+        EXPECT_FALSE(difficultyNamed(name, difficulty)) << name;
     }
 }
 

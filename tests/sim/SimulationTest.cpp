@@ -382,24 +382,3 @@ TEST_F(SimRules, AStartReadsTheTrafficFileOnlyWhenItChanged) {
     }
 }
 
-// The names files and the board use for the choices, both ways; unknown names are refused.
-TEST(ChoiceNames, RoundTripAndRefusals) {
-    for (Mode mode : {Mode::Normal, Mode::Random}) {
-        Mode parsed = mode == Mode::Normal ? Mode::Random : Mode::Normal;
-        EXPECT_TRUE(modeNamed(modeName(mode), parsed));
-        EXPECT_EQ(parsed, mode);
-    }
-    for (Difficulty difficulty : {Difficulty::Hard, Difficulty::Easy}) {
-        Difficulty parsed = difficulty == Difficulty::Hard ? Difficulty::Easy : Difficulty::Hard;
-        EXPECT_TRUE(difficultyNamed(difficultyName(difficulty), parsed));
-        EXPECT_EQ(parsed, difficulty);
-    }
-    Mode mode = Mode::Normal;
-    Difficulty difficulty = Difficulty::Hard;
-    for (const char* name : {"", "NORMAL", "Random", "hard", "normal "}) {
-        EXPECT_FALSE(modeNamed(name, mode)) << name;
-    }
-    for (const char* name : {"", "EASY", "normal", "easy\n"}) {
-        EXPECT_FALSE(difficultyNamed(name, difficulty)) << name;
-    }
-}
