@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The environment of the project's build and test scripts. Sourced by test.sh and the
-# scripts under scripts/ and tools/; it sets TAMQ_ROOT, brings the libraries every one of
+# scripts under scripts/, tests/ and bench/; it sets TAMQ_ROOT, brings the libraries every one of
 # them uses (packages, build trees) and exports what the headless runs need.
 source "$(dirname "${BASH_SOURCE[0]}")/lib/deps.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/lib/build.sh"
