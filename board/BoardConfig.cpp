@@ -3,6 +3,7 @@
 #include "board/HttpLimits.h"
 #include "board/TrustedProxies.h"
 
+#include <algorithm>
 #include <charconv>
 #include <thread>
 
@@ -98,6 +99,20 @@ std::string BoardConfig::usage() {
            " KiB (414), headers of " + std::to_string(HttpLimits{}.headerBytes / 1024) + " KiB and " +
            std::to_string(kMaxHeaders) + " in number (431),\na body of " + std::to_string(kMaxBodyBytes) +
            " bytes (413), no Content-Encoding (415).\n";
+}
+
+std::string BoardConfig::fitFileLimit(std::size_t fileLimit) {
+    const std::size_t room = fileLimit > otherFiles() ? fileLimit - otherFiles() : 1;
+    if (maxConnections <= room) {
+        return "";
+    }
+    const std::string line = "--max-connections " + std::to_string(maxConnections) + " exceeds the open-file limit of " +
+                             std::to_string(fileLimit) + " (less " + std::to_string(otherFiles()) +
+                             " for the rest); serving " + std::to_string(room) +
+                             " at once: raise the limit (ulimit -n, LimitNOFILE=) or lower the cap";
+    maxConnections = room;
+    connectionsPerAddress = std::min(connectionsPerAddress, room);
+    return line;
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,

@@ -28,13 +28,13 @@ bool sameText(beast::string_view a, const char* b) {
 
 }  // namespace
 
-HttpSession::HttpSession(HttpServer& server, const HttpRoutes& routes, tcp::socket socket, std::string peer,
-                         bool capPerAddress)
-    : server_(server), routes_(routes), stream_(std::move(socket)), peer_(std::move(peer)),
+HttpSession::HttpSession(HttpServer& server, const HttpRoutes& routes, ConnectionCaps& caps, tcp::socket socket,
+                         std::string peer, bool capPerAddress)
+    : server_(server), routes_(routes), caps_(caps), stream_(std::move(socket)), peer_(std::move(peer)),
       capPerAddress_(capPerAddress) {}
 
 HttpSession::~HttpSession() {
-    server_.caps_.give(peer_, capPerAddress_);
+    caps_.give(peer_, capPerAddress_);
     server_.forget(this);
 }
 
@@ -128,7 +128,7 @@ void HttpSession::onHeader(beast::error_code error) {
     const auto transfer = head[http::field::transfer_encoding];
     if (head.method_string().size() + head.target().size() + 10 > limits.requestLineBytes) {
         refuse(414, "too_long", "a request line is at most " + std::to_string(limits.requestLineBytes) + " bytes");
-    } else if (count > limits.headerCount) {
+    } else if (count > limits.headerCount + (capPerAddress_ ? 0 : limits.proxyHeaders)) {
         refuse(431, "too_many_headers", "a request has at most " + std::to_string(limits.headerCount) + " headers");
     } else if ((!encoding.empty() && !sameText(encoding, "identity")) ||
                (!transfer.empty() && !sameText(transfer, "chunked"))) {
