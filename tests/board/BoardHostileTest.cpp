@@ -247,9 +247,10 @@ const std::vector<Row>& rows() {
              return flood(p, "GET /v1/health HTTP/1.1\r\nHost: board\r\n", manyHeaders(100, 8000), 100);
          },
          "431", "400|431"},
-        {"64 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(62, 8))); }, "200",
+        // Host and 63 more, and Connection, which is not counted.
+        {"64 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "200",
          "200"},
-        {"65 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "431", "431"},
+        {"65 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(64, 8))); }, "431", "431"},
         {"five requests in one write",
          [](int p) { return once(p, health() + health() + health() + health() + request("GET", "/v1/health")); },
          "200 200 200 200 200", "200 200 200 200 200"},
