@@ -14,6 +14,25 @@ uint64_t digit(char c) {
     return uint64_t(1) << (26 + (c - '0'));
 }
 
+// What a character of the name alphabet may stand for besides itself.
+struct LookAlike {
+    char c;
+    const char* stands;
+};
+constexpr LookAlike kLookAlikes[] = {
+    {'0', "ODQ"}, {'1', "ILT"}, {'2', "Z"},  {'3', "E"},  {'4', "A"},  {'5', "S"}, {'6', "GB"},
+    {'7', "T"},   {'8', "B"},   {'9', "GPQ"}, {'I', "L"}, {'L', "I"},  {'O', "Q"}, {'Q', "O"},
+    {'U', "V"},   {'V', "U"},
+};
+
+// Two characters of a name that pass for one letter.
+struct Pair {
+    char first;
+    char second;
+    char stands;
+};
+constexpr Pair kPairs[] = {{'V', 'V', 'W'}, {'P', 'H', 'F'}, {'R', 'N', 'M'}};
+
 bool separator(char c) {
     return c == ' ' || c == '-' || c == '_' || c == '\t';
 }
@@ -23,28 +42,54 @@ bool separator(char c) {
 std::vector<uint64_t> BannedWords::fold(std::string_view text) {
     std::vector<uint64_t> folded;
     for (char c : text) {
-        char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        uint64_t set = 0;
         if (upper >= 'A' && upper <= 'Z') {
-            folded.push_back(letter(upper));
+            set = letter(upper);
+        } else if (upper >= '0' && upper <= '9') {
+            set = digit(upper);
+        } else {
             continue;
         }
-        if (upper < '0' || upper > '9') {
-            continue;
-        }
-        uint64_t set = digit(upper);
-        switch (upper) {
-        case '0': set |= letter('O'); break;
-        case '1': set |= letter('I') | letter('L'); break;
-        case '3': set |= letter('E'); break;
-        case '4': set |= letter('A'); break;
-        case '5': set |= letter('S'); break;
-        case '7': set |= letter('T'); break;
-        case '8': set |= letter('B'); break;
-        default: break;
+        for (const LookAlike& alike : kLookAlikes) {
+            if (alike.c == upper) {
+                for (const char* stands = alike.stands; *stands; ++stands) {
+                    set |= letter(*stands);
+                }
+            }
         }
         folded.push_back(set);
     }
     return folded;
+}
+
+bool BannedWords::spells(const std::vector<uint64_t>& name, std::size_t at, const std::vector<uint64_t>& word) {
+    // The name's positions each prefix of the word may end at: a pair makes more than one.
+    std::vector<bool> reached(name.size() + 1, false);
+    reached[at] = true;
+    for (uint64_t wanted : word) {
+        std::vector<bool> next(name.size() + 1, false);
+        bool any = false;
+        for (std::size_t p = at; p < name.size(); ++p) {
+            if (!reached[p]) {
+                continue;
+            }
+            if ((name[p] & wanted) != 0) {
+                next[p + 1] = any = true;
+            }
+            for (const Pair& pair : kPairs) {
+                if (p + 1 < name.size() && (name[p] & letter(pair.first)) && (name[p + 1] & letter(pair.second)) &&
+                    (wanted & letter(pair.stands))) {
+                    next[p + 2] = any = true;
+                }
+            }
+        }
+        if (!any) {
+            return false;
+        }
+        reached.swap(next);
+    }
+    return true;
 }
 
 bool BannedWords::load(const std::string& path, std::string& fault) {
@@ -90,13 +135,8 @@ bool BannedWords::parse(std::string_view text, const std::string& source, std::s
 std::string BannedWords::found(std::string_view name) const {
     const std::vector<uint64_t> folded = fold(name);
     for (const Word& word : words_) {
-        const std::size_t length = word.folded.size();
-        for (std::size_t start = 0; start + length <= folded.size(); ++start) {
-            std::size_t i = 0;
-            while (i < length && (folded[start + i] & word.folded[i]) != 0) {
-                ++i;
-            }
-            if (i == length) {
+        for (std::size_t start = 0; start < folded.size(); ++start) {
+            if (spells(folded, start, word.folded)) {
                 return word.text;
             }
         }

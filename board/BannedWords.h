@@ -6,9 +6,11 @@
 #include <vector>
 
 // The words a player's name may not contain, from the operator's file: one word a line,
-// '#' starts a comment. A name contains a word when it spells it after folding case, the
-// digits that pass for letters (0 O, 1 I or L, 3 E, 4 A, 5 S, 7 T, 8 B) and the spaces,
-// '-' and '_' a player may slip between its letters.
+// '#' starts a comment. A name contains a word when it spells it after folding case, every
+// character of the name alphabet that passes for another (the digits 0 O D Q, 1 I L T,
+// 2 Z, 3 E, 4 A, 5 S, 6 G B, 7 T, 8 B, 9 G P Q; the letters I L, O Q, U V), the pairs
+// that pass for one letter (VV W, PH F, RN M) and the spaces, '-' and '_' a player may
+// slip between its letters.
 class BannedWords {
 public:
     // Reads the file; false with fault set to one line naming the file (and the line).
@@ -23,6 +25,8 @@ private:
     // Each letter or digit as the set of letters and digits it may stand for, separators
     // dropped; two characters match when their sets meet.
     static std::vector<uint64_t> fold(std::string_view text);
+    // Whether name, from at, spells word, a pair of the name standing for one letter.
+    static bool spells(const std::vector<uint64_t>& name, std::size_t at, const std::vector<uint64_t>& word);
 
     struct Word {
         std::string text;

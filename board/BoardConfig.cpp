@@ -3,6 +3,7 @@
 #include "board/HttpLimits.h"
 #include "board/TrustedProxies.h"
 
+#include <algorithm>
 #include <charconv>
 #include <thread>
 
@@ -80,7 +81,8 @@ std::string BoardConfig::usage() {
            "  --verify-queue N         records waiting for them before 503 (TAMQ_BOARD_VERIFY_QUEUE, 4 per thread)\n"
            "  --http-threads N         requests handled at once (TAMQ_BOARD_HTTP_THREADS, 64)\n"
            "  --io-threads N           threads waiting on the connections (TAMQ_BOARD_IO_THREADS, 2)\n"
-           "  --db-connections N       connections kept open per database (TAMQ_BOARD_DB_CONNECTIONS, 16)\n"
+           "  --db-connections N       connections per database at most; a request waits 1 s for one, then 503\n"
+           "                           (TAMQ_BOARD_DB_CONNECTIONS, 16)\n"
            "  --read-rate R[:BURST]    reads a second per address (TAMQ_BOARD_READ_RATE, 20:40)\n"
            "  --write-rate R[:BURST]   starts and submissions a second per address (TAMQ_BOARD_WRITE_RATE, 2:10)\n"
            "  --banned-words FILE      words names may not contain, one a line (TAMQ_BOARD_BANNED_WORDS)\n"
@@ -88,7 +90,9 @@ std::string BoardConfig::usage() {
            "                           to be taken (TAMQ_BOARD_CLIENT_TIMEOUT, 5)\n"
            "  --idle-timeout S         seconds a kept-alive connection may wait between requests\n"
            "                           (TAMQ_BOARD_IDLE_TIMEOUT, 5)\n"
-           "  --connections-per-address N  connections open at once per client (TAMQ_BOARD_CONNECTIONS_PER_ADDRESS, 64)\n"
+           "  --connections-per-address N  connections open at once per client, an IPv4 address or an IPv6 /64\n"
+           "                           (TAMQ_BOARD_CONNECTIONS_PER_ADDRESS, 64); an IPv4 /24 or IPv6 /48 takes an eighth\n"
+           "                           of all places at most\n"
            "  --max-connections N      connections open at once in all (TAMQ_BOARD_MAX_CONNECTIONS, 4096)\n"
            "  --trusted-proxies LIST   proxies (addresses, networks a/n) whose X-Forwarded-For names the client\n"
            "                           (TAMQ_BOARD_TRUSTED_PROXIES, none)\n"
@@ -96,8 +100,22 @@ std::string BoardConfig::usage() {
            "  --clock-offset SECONDS   for tests: shifts the service's clock, may be negative (TAMQ_BOARD_CLOCK_OFFSET, 0)\n"
            "Limits of a request: a request line of " + std::to_string(HttpLimits{}.requestLineBytes / 1024) +
            " KiB (414), headers of " + std::to_string(HttpLimits{}.headerBytes / 1024) + " KiB and " +
-           std::to_string(kMaxHeaders) + " in number (431),\na body of " + std::to_string(kMaxBodyBytes) +
+           std::to_string(kMaxHeaders) + " in number besides Connection (431),\na body of " + std::to_string(kMaxBodyBytes) +
            " bytes (413), no Content-Encoding (415).\n";
+}
+
+std::string BoardConfig::fitFileLimit(std::size_t fileLimit) {
+    const std::size_t room = fileLimit > otherFiles() ? fileLimit - otherFiles() : 1;
+    if (maxConnections <= room) {
+        return "";
+    }
+    const std::string line = "--max-connections " + std::to_string(maxConnections) + " exceeds the open-file limit of " +
+                             std::to_string(fileLimit) + " (less " + std::to_string(otherFiles()) +
+                             " for the rest); serving " + std::to_string(room) +
+                             " at once: raise the limit (ulimit -n, LimitNOFILE=) or lower the cap";
+    maxConnections = room;
+    connectionsPerAddress = std::min(connectionsPerAddress, room);
+    return line;
 }
 
 bool BoardConfig::parse(const std::vector<std::string>& arguments, const std::function<std::string(const char*)>& env,

@@ -70,4 +70,11 @@ struct BoardConfig {
                std::string& fault, bool needSecret = true);
     // The text of --help.
     static std::string usage();
+    // Descriptors the service holds besides its clients' connections: both databases'
+    // connections, the operators' address, the listening sockets, the log, data files.
+    std::size_t otherFiles() const { return 2 * databaseConnections + 48; }
+    // Lowers maxConnections to fit the process's open-file limit, so that the service
+    // still answers its own 503 at the cap rather than failing to accept; "" when they
+    // fit, else the line that says what was lowered and why.
+    std::string fitFileLimit(std::size_t fileLimit);
 };

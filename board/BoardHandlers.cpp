@@ -45,10 +45,11 @@ bool queryNumber(const HttpRequest& request, const char* name, long long least, 
     return value >= least && value <= most;
 }
 
-// The string field name of a JSON object, or false.
+// The string field name of a JSON object, or false; no field of ours holds a NUL, which
+// would cut the text short wherever it is read as a C string.
 bool textField(const Json& body, const char* name, std::string& value) {
     auto it = body.find(name);
-    if (it == body.end() || !it->is_string()) {
+    if (it == body.end() || !it->is_string() || it->get_ref<const std::string&>().find('\0') != std::string::npos) {
         return false;
     }
     value = it->get<std::string>();
@@ -113,7 +114,7 @@ void BoardHandlers::stop() {
 }
 
 void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
-    Json body = Json::parse(request.body, nullptr, false);
+    Json body = request.jsonBody();
     std::string mode;
     std::string difficulty;
     if (body.is_discarded() || !body.is_object() || !textField(body, "mode", mode) ||
@@ -136,7 +137,7 @@ void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, Htt
 }
 
 void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
-    Json body = Json::parse(request.body, nullptr, false);
+    Json body = request.jsonBody();
     std::string token;
     std::string name;
     std::string key;

@@ -23,8 +23,13 @@ void BoardMetrics::databaseError() {
     ++databaseErrors_;
 }
 
+void BoardMetrics::refusedConnection(const std::string& cap) {
+    std::lock_guard lock(mutex_);
+    ++refusedConnections_[cap];
+}
+
 std::string BoardMetrics::text(std::size_t verifyQueueDepth, std::size_t databaseConnections,
-                               std::size_t httpConnections) {
+                               std::size_t httpConnections, unsigned long long logDropped) {
     std::lock_guard lock(mutex_);
     std::ostringstream out;
     auto family = [&out](const char* name, const char* type, const char* help) {
@@ -50,5 +55,14 @@ std::string BoardMetrics::text(std::size_t verifyQueueDepth, std::size_t databas
     out << "tamq_board_database_connections " << databaseConnections << "\n";
     family("tamq_board_http_connections", "gauge", "Client connections open.");
     out << "tamq_board_http_connections " << httpConnections << "\n";
+    family("tamq_board_refused_connections_total", "counter",
+           "Connections turned away at a cap: a client's, a network's share, or all places taken.");
+    for (const char* cap : {"client", "network", "total"}) {
+        auto it = refusedConnections_.find(cap);
+        out << "tamq_board_refused_connections_total{cap=\"" << cap << "\"} "
+            << (it == refusedConnections_.end() ? 0 : it->second) << "\n";
+    }
+    family("tamq_board_log_dropped_total", "counter", "Log lines dropped because the log's reader fell behind.");
+    out << "tamq_board_log_dropped_total " << logDropped << "\n";
     return out.str();
 }

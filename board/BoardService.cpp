@@ -23,6 +23,9 @@ std::string utcNow() {
     return text;
 }
 
+// A path in the log: enough to tell calls and probes apart, never a request's whole 8 KiB.
+constexpr std::size_t kLoggedPathBytes = 256;
+
 }  // namespace
 
 bool BoardService::init(const BoardConfig& config, std::string& fault) {
@@ -45,6 +48,7 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
     limits.connectionsPerAddress = config.connectionsPerAddress;
     limits.connections = config.maxConnections;
     server_.init(limits, proxies, config.ioThreads, config.httpThreads);
+    log_.start(stdout);
     const std::string runId = "/v1/runs/([0-9]{1," + std::to_string(BoardConfig::kRunIdDigits) + "})";
     routes_ = {
         {"POST", std::regex("/v1/runs/start"), "start", &BoardHandlers::startRun},
@@ -63,7 +67,8 @@ bool BoardService::bind(std::string& fault) {
                    [this](const HttpRequest& request, HttpResponse& response) { finish(request, response); },
                    [this](const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
                        served(request, response, bytesOut);
-                   }};
+                   },
+                   [this](const std::string& peer, const char* cap) { refusedConnection(peer, cap); }};
     if (!server_.listen(config_.host, config_.port, api, port_, fault)) {
         return false;
     }
@@ -71,8 +76,8 @@ bool BoardService::bind(std::string& fault) {
         return true;
     }
     HttpRoutes admin{[this](const HttpRequest& request, HttpResponse& response) { metrics(request, response); },
-                     nullptr, nullptr};
-    return server_.listen(config_.adminHost, config_.adminPort, admin, adminPort_, fault);
+                     nullptr, nullptr, nullptr};
+    return server_.listen(config_.adminHost, config_.adminPort, admin, adminPort_, fault, true);
 }
 
 void BoardService::run() {
@@ -155,7 +160,7 @@ void BoardService::finish(const HttpRequest& request, HttpResponse& response) co
 bool BoardService::limited(const HttpRequest& request, HttpResponse& response) {
     RateLimiter& limiter = request.method == "POST" ? writes_ : reads_;
     double wait = 0;
-    if (limiter.allow(request.client, RateLimiter::Clock::now(), wait)) {
+    if (limiter.allow(ConnectionCaps::client(request.client), RateLimiter::Clock::now(), wait)) {
         return false;
     }
     response.call.assign(1, '-');
@@ -167,21 +172,36 @@ bool BoardService::limited(const HttpRequest& request, HttpResponse& response) {
 
 void BoardService::served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
     metrics_.request(response.call, response.status);
+    nlohmann::json line;
+    if (response.status == 429) {
+        unsigned long long skipped = 0;
+        if (!log_.sample(ConnectionCaps::client(request.client), RequestLog::Clock::now(), skipped)) {
+            return;
+        }
+        line["skipped"] = skipped;
+    }
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - request.started).count();
-    const std::string line = jsonText(nlohmann::json{{"time", utcNow()},
-                                                     {"client", request.client},
-                                                     {"method", request.method},
-                                                     {"path", request.path},
-                                                     {"status", response.status},
-                                                     {"ms", std::round(ms * 10) / 10},
-                                                     {"in", request.bytesIn},
-                                                     {"out", bytesOut},
-                                                     {"call", response.call}}) +
-                             "\n";
-    std::lock_guard lock(logMutex_);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    line.update(nlohmann::json{{"time", utcNow()},
+                               {"client", request.client},
+                               {"method", request.method},
+                               {"path", request.path.substr(0, kLoggedPathBytes)},
+                               {"status", response.status},
+                               {"ms", std::round(ms * 10) / 10},
+                               {"in", request.bytesIn},
+                               {"out", bytesOut},
+                               {"call", response.call}});
+    log_.write(jsonText(line));
+}
+
+// Turned away before a request was read: counted, and logged as the refusals of a rate are.
+void BoardService::refusedConnection(const std::string& peer, const char* cap) {
+    metrics_.refusedConnection(cap);
+    unsigned long long skipped = 0;
+    if (log_.sample(ConnectionCaps::client(peer), RequestLog::Clock::now(), skipped)) {
+        log_.write(jsonText(nlohmann::json{
+            {"time", utcNow()}, {"client", peer}, {"status", 503}, {"refused", cap}, {"skipped", skipped}}));
+    }
 }
 
 void BoardService::metrics(const HttpRequest& request, HttpResponse& response) {
@@ -191,5 +211,6 @@ void BoardService::metrics(const HttpRequest& request, HttpResponse& response) {
     }
     response.status = 200;
     response.contentType = "text/plain; version=0.0.4";
-    response.body = metrics_.text(calls_.verifyQueueDepth(), calls_.databaseConnections(), server_.connections());
+    response.body = metrics_.text(calls_.verifyQueueDepth(), calls_.databaseConnections(), server_.connections(),
+                                  log_.dropped());
 }

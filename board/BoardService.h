@@ -5,8 +5,8 @@
 #include "board/BoardMetrics.h"
 #include "board/HttpServer.h"
 #include "board/RateLimiter.h"
+#include "board/RequestLog.h"
 
-#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@
 // The board's HTTP service: routes each request under /v1 to its call, holds every client
 // address to its rates, lets allowed browser origins in, answers what a call throws with
 // the usual refusal, counts it all for the operators' address and logs one JSON line per
-// request on standard output.
+// request on standard output (refusals sampled per client).
 class BoardService {
 public:
     // Everything but the listening; false with fault set to one line.
@@ -41,6 +41,7 @@ private:
     void route(const HttpRequest& request, HttpResponse& response);
     void finish(const HttpRequest& request, HttpResponse& response) const;
     void served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut);
+    void refusedConnection(const std::string& peer, const char* cap);
     void metrics(const HttpRequest& request, HttpResponse& response);
     // Per-client limits, before any route.
     bool limited(const HttpRequest& request, HttpResponse& response);
@@ -51,8 +52,9 @@ private:
     std::vector<Route> routes_;
     RateLimiter reads_;
     RateLimiter writes_;
+    // Declared before the server, so it outlives every connection that may log.
+    RequestLog log_;
     HttpServer server_;
-    std::mutex logMutex_;
     int port_ = 0;
     int adminPort_ = 0;
 };

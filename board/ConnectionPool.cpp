@@ -2,6 +2,8 @@
 
 #include <pqxx/except>
 
+#include <algorithm>
+
 namespace {
 
 // After a failed connection attempt, requests in this window fail at once.
@@ -17,22 +19,33 @@ ConnectionPool::Lease::~Lease() {
 
 void ConnectionPool::Lease::broken() {
     connection_.reset();
-    pool_->dropIdle();
+    pool_->dropIdle(true);
 }
 
-void ConnectionPool::dropIdle() {
-    std::lock_guard lock(mutex_);
-    idle_.clear();
+void ConnectionPool::dropIdle(bool withOne) {
+    {
+        std::lock_guard lock(mutex_);
+        open_ -= idle_.size() + (withOne ? 1 : 0);
+        idle_.clear();
+    }
+    freed_.notify_all();
 }
 
-void ConnectionPool::init(std::string conninfo, std::size_t keepOpen) {
+void ConnectionPool::init(std::string conninfo, std::size_t bound, std::chrono::milliseconds wait) {
     conninfo_ = std::move(conninfo);
-    keepOpen_ = keepOpen;
+    bound_ = std::max<std::size_t>(1, bound);
+    wait_ = wait;
 }
 
 ConnectionPool::Lease ConnectionPool::acquire() {
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        const auto deadline = std::chrono::steady_clock::now() + wait_;
+        while (idle_.empty() && open_ >= bound_) {
+            if (freed_.wait_until(lock, deadline) == std::cv_status::timeout && idle_.empty() && open_ >= bound_) {
+                throw DatabaseUnavailable("all " + std::to_string(bound_) + " database connections are busy");
+            }
+        }
         if (!idle_.empty()) {
             auto connection = std::move(idle_.back());
             idle_.pop_back();
@@ -41,12 +54,18 @@ ConnectionPool::Lease ConnectionPool::acquire() {
         if (std::chrono::steady_clock::now() - lastFailure_ < kRetryPause) {
             throw DatabaseUnavailable("the database was unreachable a moment ago");
         }
+        // The place is taken before the slow connect, outside the lock.
+        ++open_;
     }
     try {
         return Lease(*this, std::make_unique<pqxx::connection>(conninfo_));
     } catch (const std::exception& error) {
-        std::lock_guard lock(mutex_);
-        lastFailure_ = std::chrono::steady_clock::now();
+        {
+            std::lock_guard lock(mutex_);
+            --open_;
+            lastFailure_ = std::chrono::steady_clock::now();
+        }
+        freed_.notify_one();
         throw DatabaseUnavailable(error.what());
     }
 }
@@ -56,8 +75,13 @@ bool ConnectionPool::serverFault(const std::string& sqlstate) {
 }
 
 void ConnectionPool::giveBack(std::unique_ptr<pqxx::connection> connection) {
-    std::lock_guard lock(mutex_);
-    if (connection->is_open() && idle_.size() < keepOpen_) {
-        idle_.push_back(std::move(connection));
+    {
+        std::lock_guard lock(mutex_);
+        if (connection->is_open()) {
+            idle_.push_back(std::move(connection));
+        } else {
+            --open_;
+        }
     }
+    freed_.notify_one();
 }

@@ -11,6 +11,10 @@ struct HttpLimits {
     // The request line and every header together, and the headers' number, for 431.
     std::size_t headerBytes = 32 * 1024;
     std::size_t headerCount = 64;
+    // Headers a trusted proxy adds to its client's (nginx: X-Forwarded-For and -Proto),
+    // left out of the count with Connection, which a proxy drops: a client behind it is
+    // held to the same count as one that comes direct.
+    std::size_t proxyHeaders = 2;
     // A body, for 413: the Content-Length is checked before any of it is read, a chunked
     // body as its chunks arrive.
     std::size_t bodyBytes = 0;

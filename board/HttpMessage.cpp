@@ -34,7 +34,54 @@ std::string percentDecoded(std::string_view text, bool plusIsSpace) {
     return out;
 }
 
+// Builds the tree as nlohmann's own reader does, but refuses (and so stops the read at) an
+// element past the depth or the count.
+class BoundedJson {
+public:
+    using Json = nlohmann::json;
+    explicit BoundedJson(Json& result) : dom_(result, false) {}
+
+    bool null() { return element() && dom_.null(); }
+    bool boolean(bool value) { return element() && dom_.boolean(value); }
+    bool number_integer(Json::number_integer_t value) { return element() && dom_.number_integer(value); }
+    bool number_unsigned(Json::number_unsigned_t value) { return element() && dom_.number_unsigned(value); }
+    bool number_float(Json::number_float_t value, const Json::string_t& text) {
+        return element() && dom_.number_float(value, text);
+    }
+    bool string(Json::string_t& value) { return element() && dom_.string(value); }
+    bool binary(Json::binary_t& value) { return element() && dom_.binary(value); }
+    bool start_object(std::size_t size) { return open() && dom_.start_object(size); }
+    bool key(Json::string_t& value) { return element() && dom_.key(value); }
+    bool end_object() {
+        --depth_;
+        return dom_.end_object();
+    }
+    bool start_array(std::size_t size) { return open() && dom_.start_array(size); }
+    bool end_array() {
+        --depth_;
+        return dom_.end_array();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+private:
+    bool element() { return ++elements_ <= HttpRequest::kJsonElements; }
+    bool open() { return element() && ++depth_ <= HttpRequest::kJsonDepth; }
+
+    nlohmann::detail::json_sax_dom_parser<Json> dom_;
+    std::size_t depth_ = 0;
+    std::size_t elements_ = 0;
+};
+
 }  // namespace
+
+nlohmann::json HttpRequest::jsonBody() const {
+    nlohmann::json result;
+    BoundedJson reader(result);
+    if (!nlohmann::json::sax_parse(body, &reader, nlohmann::json::input_format_t::json, true, false)) {
+        return nlohmann::json(nlohmann::json::value_t::discarded);
+    }
+    return result;
+}
 
 std::optional<std::string> HttpRequest::header(std::string_view name) const {
     for (const auto& [key, value] : headers) {

@@ -33,6 +33,14 @@ struct HttpRequest {
     std::optional<std::string> param(std::string_view name) const;
     // target split and decoded into path and query.
     void splitTarget();
+    // The body as JSON, or a discarded value when it is not JSON or passes the bounds
+    // below: read as a stream that stops at the first element too deep or too many, so a
+    // body of nested brackets never becomes a tree of hundreds of thousands of nodes.
+    nlohmann::json jsonBody() const;
+
+    // The calls' bodies are objects of a few short fields.
+    static constexpr std::size_t kJsonDepth = 8;
+    static constexpr std::size_t kJsonElements = 256;
 };
 
 struct HttpResponse {
@@ -61,9 +69,11 @@ std::string jsonText(const nlohmann::json& value);
 // What a listening address does with its requests. handle answers a request read whole
 // (on a thread that may wait on the database); finish completes an answer the HTTP layer
 // made itself (a refusal of a request it could not take); served follows every answer
-// written, with the bytes that went out.
+// written, with the bytes that went out; refused follows a connection turned away at a
+// cap (which one: "client", "network", "total") before any request was read.
 struct HttpRoutes {
     std::function<void(const HttpRequest&, HttpResponse&)> handle;
     std::function<void(const HttpRequest&, HttpResponse&)> finish;
     std::function<void(const HttpRequest&, const HttpResponse&, std::size_t bytesOut)> served;
+    std::function<void(const std::string& peer, const char* cap)> refused;
 };

@@ -33,6 +33,17 @@ std::string addressText(const asio::ip::address& address) {
     return address.to_string();
 }
 
+// Connections the operators' address takes at once: a scraper or two and a person.
+constexpr std::size_t kOperatorConnections = 16;
+
+const char* capName(ConnectionCaps::Refusal refusal) {
+    switch (refusal) {
+    case ConnectionCaps::Refusal::Client: return "client";
+    case ConnectionCaps::Refusal::Network: return "network";
+    default: return "total";
+    }
+}
+
 }  // namespace
 
 HttpServer::~HttpServer() {
@@ -48,6 +59,7 @@ void HttpServer::init(const HttpLimits& limits, const TrustedProxies& proxies, s
     ioThreads_ = std::max<std::size_t>(1, ioThreads);
     workers_.emplace(workers);
     caps_.init(limits.connectionsPerAddress, limits.connections);
+    operatorCaps_.init(kOperatorConnections, kOperatorConnections);
 }
 
 std::string HttpServer::address(const std::string& host, int port) {
@@ -56,7 +68,7 @@ std::string HttpServer::address(const std::string& host, int port) {
 }
 
 bool HttpServer::listen(const std::string& host, int port, const HttpRoutes& routes, int& boundPort,
-                        std::string& fault) {
+                        std::string& fault, bool operators) {
     fault = "cannot listen on " + address(host, port);
     boost::system::error_code error;
     tcp::resolver resolver(io_);
@@ -64,7 +76,7 @@ bool HttpServer::listen(const std::string& host, int port, const HttpRoutes& rou
     if (error || found.empty()) {
         return false;
     }
-    auto listener = std::make_unique<Listener>(Listener{tcp::acceptor(io_), routes});
+    auto listener = std::make_unique<Listener>(Listener{tcp::acceptor(io_), routes, operators ? &operatorCaps_ : &caps_});
     tcp::acceptor& acceptor = listener->acceptor;
     const tcp::endpoint endpoint = found.begin()->endpoint();
     // SO_REUSEADDR, never SO_REUSEPORT: a second board on a taken port is refused. The
@@ -114,14 +126,19 @@ void HttpServer::admit(Listener& listener, tcp::socket socket) {
     }
     std::string peer = addressText(remote.address());
     const bool perAddress = !proxies_.trusts(peer);
-    if (!caps_.take(peer, perAddress)) {
+    const ConnectionCaps::Refusal refusal = listener.caps->take(peer, perAddress);
+    if (refusal != ConnectionCaps::Refusal::None) {
         socket.non_blocking(true, error);
         socket.write_some(asio::buffer(capRefusal()), error);
         socket.shutdown(tcp::socket::shutdown_both, error);
+        if (listener.routes.refused) {
+            listener.routes.refused(peer, capName(refusal));
+        }
         return;
     }
     socket.set_option(tcp::no_delay(true), error);
-    auto session = std::make_shared<HttpSession>(*this, listener.routes, std::move(socket), peer, perAddress);
+    auto session = std::make_shared<HttpSession>(*this, listener.routes, *listener.caps, std::move(socket), peer,
+                                                 perAddress);
     {
         std::lock_guard lock(sessionsMutex_);
         sessions_[session.get()] = session;

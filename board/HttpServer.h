@@ -31,8 +31,11 @@ public:
 
     void init(const HttpLimits& limits, const TrustedProxies& proxies, std::size_t ioThreads, std::size_t workers);
     // Takes host:port (port 0: a free one, returned in boundPort) for routes; false with
-    // fault "cannot listen on HOST:PORT" when it is taken or cannot be had.
-    bool listen(const std::string& host, int port, const HttpRoutes& routes, int& boundPort, std::string& fault);
+    // fault "cannot listen on HOST:PORT" when it is taken or cannot be had. An operators'
+    // address is outside the public caps, under a small one of its own, so that a crowd
+    // filling the public places leaves the operators their view of it.
+    bool listen(const std::string& host, int port, const HttpRoutes& routes, int& boundPort, std::string& fault,
+                bool operators = false);
     // HOST:PORT as operators write it, an IPv6 host in brackets: [::1]:8080.
     static std::string address(const std::string& host, int port);
     // Serves until stop() and every connection has closed; the requests under way finish.
@@ -46,6 +49,7 @@ private:
     struct Listener {
         boost::asio::ip::tcp::acceptor acceptor;
         HttpRoutes routes;
+        ConnectionCaps* caps;
     };
 
     void serve();
@@ -59,6 +63,7 @@ private:
     HttpLimits limits_;
     TrustedProxies proxies_;
     ConnectionCaps caps_;
+    ConnectionCaps operatorCaps_;
     std::vector<std::unique_ptr<Listener>> listeners_;
     std::atomic<bool> stopping_{false};
     std::mutex sessionsMutex_;

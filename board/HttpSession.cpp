@@ -28,13 +28,13 @@ bool sameText(beast::string_view a, const char* b) {
 
 }  // namespace
 
-HttpSession::HttpSession(HttpServer& server, const HttpRoutes& routes, tcp::socket socket, std::string peer,
-                         bool capPerAddress)
-    : server_(server), routes_(routes), stream_(std::move(socket)), peer_(std::move(peer)),
+HttpSession::HttpSession(HttpServer& server, const HttpRoutes& routes, ConnectionCaps& caps, tcp::socket socket,
+                         std::string peer, bool capPerAddress)
+    : server_(server), routes_(routes), caps_(caps), stream_(std::move(socket)), peer_(std::move(peer)),
       capPerAddress_(capPerAddress) {}
 
 HttpSession::~HttpSession() {
-    server_.caps_.give(peer_, capPerAddress_);
+    caps_.give(peer_, capPerAddress_);
     server_.forget(this);
 }
 
@@ -120,8 +120,19 @@ void HttpSession::onHeader(beast::error_code error) {
     }
     const auto& head = parser_->get();
     describe(false);
+    // Counted as the client wrote them, wherever they come from: not the hop's own
+    // Connection, which a proxy drops, nor the headers a trusted proxy adds.
     std::size_t count = 0;
-    for (auto it = head.begin(); it != head.end(); ++it) {
+    std::size_t added = 0;
+    for (const auto& field : head) {
+        if (field.name() == http::field::connection) {
+            continue;
+        }
+        if (!capPerAddress_ && added < limits.proxyHeaders &&
+            (sameText(field.name_string(), "X-Forwarded-For") || sameText(field.name_string(), "X-Forwarded-Proto"))) {
+            ++added;
+            continue;
+        }
         ++count;
     }
     const auto encoding = head[http::field::content_encoding];
@@ -129,7 +140,8 @@ void HttpSession::onHeader(beast::error_code error) {
     if (head.method_string().size() + head.target().size() + 10 > limits.requestLineBytes) {
         refuse(414, "too_long", "a request line is at most " + std::to_string(limits.requestLineBytes) + " bytes");
     } else if (count > limits.headerCount) {
-        refuse(431, "too_many_headers", "a request has at most " + std::to_string(limits.headerCount) + " headers");
+        refuse(431, "too_many_headers",
+               "a request has at most " + std::to_string(limits.headerCount) + " headers besides Connection");
     } else if ((!encoding.empty() && !sameText(encoding, "identity")) ||
                (!transfer.empty() && !sameText(transfer, "chunked"))) {
         // Never inflated: a few kilobytes can unpack to gigabytes.

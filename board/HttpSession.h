@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/ConnectionCaps.h"
 #include "board/HttpMessage.h"
 
 #include <boost/asio/ip/tcp.hpp>
@@ -21,8 +22,8 @@ class HttpServer;
 // a client it holds no thread, only its socket and timer.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
-    HttpSession(HttpServer& server, const HttpRoutes& routes, boost::asio::ip::tcp::socket socket, std::string peer,
-                bool capPerAddress);
+    HttpSession(HttpServer& server, const HttpRoutes& routes, ConnectionCaps& caps, boost::asio::ip::tcp::socket socket,
+                std::string peer, bool capPerAddress);
     ~HttpSession();
     void start();
     // Closes the connection unless a request is under way (the server is stopping).
@@ -48,6 +49,7 @@ private:
 
     HttpServer& server_;
     const HttpRoutes& routes_;
+    ConnectionCaps& caps_;
     boost::beast::tcp_stream stream_;
     boost::beast::flat_buffer buffer_;
     std::optional<Parser> parser_;

@@ -11,6 +11,9 @@
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
+# A connection is an open file: the soft limit (often 1024) up to the hard one, so that the
+# service's caps (4096 connections) fit; the service says so at start when they still do not.
+ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
 source "$TAMQ_ROOT/scripts/lib/edge.sh"
 # Every argument is the service's, which checks them itself once it is built.
 tamq_arguments_checked

@@ -7,6 +7,8 @@
 #                  ("443", "127.0.0.1:8443"), each UPSTREAM_ADDR a host:port of an
 #                  instance. The limits per address come from TAMQ_EDGE_READ_RATE
 #                  (20r/s), TAMQ_EDGE_WRITE_RATE (2r/s) and TAMQ_EDGE_CONNECTIONS (32);
+#                  the address nginx reaches the instances from, TAMQ_EDGE_PROXY_BIND
+#                  (off: the system's choice; tamq_edge_start: 127.0.0.2);
 #                  the board page's folder from TAMQ_EDGE_PAGE_ROOT (deploy/page) and
 #                  the browser build's, served at /play/, from TAMQ_EDGE_GAME_ROOT (build-web)
 #   tamq_edge_start DIR HTTPS_PORT HTTP_PORT UPSTREAM_ADDR...
@@ -41,7 +43,7 @@ tamq_edge_render() {
     -e "s|@UPSTREAM_SERVERS@|$servers|" \
     -e "s|@READ_RATE@|${TAMQ_EDGE_READ_RATE:-20r/s}|" \
     -e "s|@WRITE_RATE@|${TAMQ_EDGE_WRITE_RATE:-2r/s}|" \
-    -e "s|@CONNECTIONS@|${TAMQ_EDGE_CONNECTIONS:-32}|" \
+    -e "s|@CONNECTIONS@|${TAMQ_EDGE_CONNECTIONS:-32}|" -e "s|@PROXY_BIND@|${TAMQ_EDGE_PROXY_BIND:-off}|" \
     -e "s|@PAGE_ROOT@|${TAMQ_EDGE_PAGE_ROOT:-$TAMQ_ROOT/deploy/page}|" \
     -e "s|@GAME_ROOT@|${TAMQ_EDGE_GAME_ROOT:-$TAMQ_ROOT/build-web}|" "$site" >"$out.new" &&
     mv "$out.new" "$out"
@@ -57,7 +59,8 @@ tamq_edge_start() {
   mkdir -p "$dir/temp"
   dir="$(cd "$dir" && pwd)"
   [ -f "$dir/server.pem" ] || tls_make_certificates "$dir" || return 1
-  tamq_edge_render "$dir/tamq-board.conf" "127.0.0.1:$https_port" "127.0.0.1:$http_port" \
+  # nginx reaches the instances from 127.0.0.2, the one address they trust as a proxy.
+  TAMQ_EDGE_PROXY_BIND="${TAMQ_EDGE_PROXY_BIND:-127.0.0.2}" tamq_edge_render "$dir/tamq-board.conf" "127.0.0.1:$https_port" "127.0.0.1:$http_port" \
     "$dir/server.pem" "$dir/server.key" "$@" || return 1
   local user=""
   # A master started as root hands its workers to "nobody", who cannot enter a folder

@@ -29,9 +29,9 @@
 #   board_standby_up FOLDER        FOLDER/standby, a synchronous standby of FOLDER/postgres
 #                                  (started on a port), copied the first time; sets
 #                                  board_database, the conninfo naming both
-#   board_edge_options             sets board_options to what tells board_exe that nginx on
-#                                  127.0.0.1 is its trusted proxy (none, for a build that
-#                                  has no such option)
+#   board_edge_options             sets board_options to what tells board_exe that nginx,
+#                                  from 127.0.0.2 (tamq_edge_start), is its trusted proxy
+#                                  (none, for a build that has no such option)
 #   board_serve LOG EXE OPTION...  tamq-board in the background (its output appended to
 #                                  LOG); returns once it listens and answers /v1/health;
 #                                  sets board_pid, board_port, board_url
@@ -119,7 +119,7 @@ board_standby_up() {
 board_edge_options() {
   board_options=()
   if "$board_exe" --help 2>&1 | grep -q -- '--trusted-proxies'; then
-    board_options=(--trusted-proxies 127.0.0.1)
+    board_options=(--trusted-proxies 127.0.0.2)
   fi
 }
 

@@ -11,7 +11,8 @@ TEST(BannedWords, MatchesNamesAfterFoldingCaseDigitsAndSeparators) {
                             "  Toxic  # trailing comment\r\n"
                             "\n"
                             "LOSER\n"
-                            "HELL\n",
+                            "HELL\n"
+                            "GOAL\nFLAG\nZONE\nWAVE\nSHIP\nMOB\n",
                             "words.txt", fault))
         << fault;
     struct Case {
@@ -22,6 +23,10 @@ TEST(BannedWords, MatchesNamesAfterFoldingCaseDigitsAndSeparators) {
         {"BAD", "bad"},     {"XBADX", "bad"},     {"B4D", "bad"},       {"8AD", "bad"},     {"B A D", "bad"},
         {"B-A_D", "bad"},   {"T0X1C", "Toxic"},   {"7OXIC", "Toxic"},   {"L0SER", "LOSER"}, {"10SER", "LOSER"},
         {"LO5 3R", "LOSER"}, {"HE11", "HELL"},    {"HEL1", "HELL"},
+        // Every digit, letter and pair of the name alphabet that passes for a letter.
+        {"6OAL", "GOAL"},   {"9OAL", "GOAL"},     {"FLA6", "FLAG"},     {"PHLAG", "FLAG"},  {"20NE", "ZONE"},
+        {"IOSER", "LOSER"}, {"VVAVE", "WAVE"},    {"V V-AVE", "WAVE"},  {"SHLP", "SHIP"},   {"SH19", "SHIP"},
+        {"RNOB", "MOB"},    {"Z0NE", "ZONE"},     {"VAVE", ""},
         // Near misses stay allowed.
         {"BAT", ""},        {"BA", ""},           {"TOXI", ""},         {"B9D", ""},        {"ACE", ""},
         {"LOSE", ""},       {"HE2L", ""},

@@ -158,6 +158,46 @@ long residentKiB(pid_t pid) {
     return -1;
 }
 
+// A body of depth nested arrays, sent from many addresses at once (a bucket each): the
+// service must refuse each without building it, and keep no memory after.
+std::string nestedBodies(int port, std::size_t depth) {
+    const std::string body = std::string(depth, '[') + std::string(depth, ']');
+    const std::string bytes =
+        request("POST", "/v1/runs/start", "Content-Length: " + std::to_string(body.size()) + "\r\n", body);
+    std::vector<std::string> seen(8);
+    std::vector<std::thread> senders;
+    for (int t = 0; t < 8; ++t) {
+        senders.emplace_back([&, t] {
+            for (int i = 0; i < 25 && seen[t].empty(); ++i) {
+                const std::string status = once(port, bytes, "127.0.2." + std::to_string(t * 25 + i + 1));
+                if (status != "400") {
+                    seen[t] = status;
+                }
+            }
+        });
+    }
+    for (std::thread& sender : senders) {
+        sender.join();
+    }
+    for (const std::string& status : seen) {
+        if (!status.empty()) {
+            return status;
+        }
+    }
+    return std::string("400");
+}
+
+// Connections of one /24 past its share hold no place of another network: a fresh address
+// of the crowd's network is refused, one of another answered.
+std::string networkCrowd(int port) {
+    std::vector<RawClient> crowd(9 * 64);
+    for (std::size_t i = 0; i < crowd.size(); ++i) {
+        crowd[i].connect(port, "127.0.0." + std::to_string(20 + i / 64));
+    }
+    return once(port, request("GET", "/v1/health"), "127.0.0.30") + " " +
+           once(port, request("GET", "/v1/health"), "127.0.1.1");
+}
+
 struct Row {
     const char* name;
     std::function<std::string(int port)> run;
@@ -207,9 +247,10 @@ const std::vector<Row>& rows() {
              return flood(p, "GET /v1/health HTTP/1.1\r\nHost: board\r\n", manyHeaders(100, 8000), 100);
          },
          "431", "400|431"},
-        {"64 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(62, 8))); }, "200",
-         "200|431"},
-        {"65 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "431", "431"},
+        // Host and 63 more, and Connection, which is not counted.
+        {"64 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "200",
+         "200"},
+        {"65 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(64, 8))); }, "431", "431"},
         {"five requests in one write",
          [](int p) { return once(p, health() + health() + health() + health() + request("GET", "/v1/health")); },
          "200 200 200 200 200", "200 200 200 200 200"},
@@ -268,6 +309,15 @@ const std::vector<Row>& rows() {
                                     form));
          },
          "400", "400"},
+        {"a NUL inside a known mode",
+         [](int p) {
+             const std::string body = R"({"mode": "normal\u0000", "difficulty": "hard"})";
+             return once(p, request("POST", "/v1/runs/start", "Content-Length: " + std::to_string(body.size()) + "\r\n",
+                                    body), "127.0.0.10");
+         },
+         "400", "400"},
+        {"200 bodies of 175,000 nested arrays", [](int p) { return nestedBodies(p, 175000); }, "400", "400"},
+        {"576 connections of one network", networkCrowd, "503 200", nullptr},
         {"metrics asked of the public address", [](int p) { return once(p, request("GET", "/metrics")); }, "404",
          "404"},
         // nginx keeps its clients' connections longer, as it may.
@@ -348,7 +398,8 @@ TEST_F(BoardHostile, EveryRowIsRefusedOrCutOffAndTheServiceCarriesOn) {
 
 TEST_F(BoardHostile, ThroughNginxTooWithTheClientsOwnAddress) {
     std::vector<std::string> extra = options();
-    extra.insert(extra.end(), {"--trusted-proxies", "127.0.0.1"});
+    // nginx alone, from the address tamq_edge_start has it reach the instances from.
+    extra.insert(extra.end(), {"--trusted-proxies", "127.0.0.2"});
     BoardProcess service;
     service.start(cluster_->conninfo(), extra);
     const std::string folder = PgCluster::shell("mktemp -d /tmp/tamq-edge-XXXXXX");
@@ -385,7 +436,9 @@ TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnlyAndEachRequestIsLogged) 
                              "tamq_board_requests_total{call=\"-\",status=\"404\"} 2\n",
                              "# TYPE tamq_board_verify_seconds histogram", "tamq_board_verify_seconds_bucket{le=\"+Inf\"} 0\n",
                              "tamq_board_verify_queue_depth 0\n", "# TYPE tamq_board_database_errors_total counter",
-                             "tamq_board_database_errors_total 0\n", "# TYPE tamq_board_database_connections gauge"}) {
+                             "tamq_board_database_errors_total 0\n", "# TYPE tamq_board_database_connections gauge",
+                             "tamq_board_refused_connections_total{cap=\"network\"} 0\n",
+                             "tamq_board_log_dropped_total 0\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     }
     // One JSON line per request on the public address, whatever bytes its path held.
@@ -410,6 +463,18 @@ TEST_F(BoardHostile, MetricsAreOnTheOperatorsAddressOnlyAndEachRequestIsLogged) 
         }
         EXPECT_GT(line["out"].get<long long>(), 0);
     }
+    // Nobody reads the log now: a burst of long paths fills its pipe, and the service
+    // answers all the same.
+    std::string burst;
+    for (int i = 0; i < 30; ++i) {
+        burst += health() .replace(4, 10, "/v1/" + std::string(7000, 'p'));
+    }
+    RawClient reader;
+    ASSERT_TRUE(reader.connect(service.port(), "127.0.0.11"));
+    reader.send(burst);
+    reader.readAll(2s);
+    EXPECT_EQ(once(service.port(), request("GET", "/v1/health"), "127.0.0.12"), "200");
+    EXPECT_EQ(once(admin, request("GET", "/metrics"), "127.0.0.12"), "200");
 }
 
 }  // namespace

@@ -1,10 +1,18 @@
 // The parts of the HTTP layer that need no socket: whose address a request is counted
-// against, the rate limiter's table under a flood, and reading a request's target.
+// against and held to, the rate limiter's table under a flood, the log that cannot stall
+// the service, and reading a request's target.
+#include "board/ConnectionCaps.h"
 #include "board/HttpMessage.h"
+#include "board/RequestLog.h"
 #include "board/RateLimiter.h"
 #include "board/TrustedProxies.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
 
 #include <chrono>
 #include <string>
@@ -111,4 +119,78 @@ TEST(HttpRequest, ReadsAnyTargetIntoPathAndQuery) {
         EXPECT_NE(text.find("\xef\xbf\xbd"), std::string::npos) << text;
         EXPECT_FALSE(nlohmann::json::parse(text, nullptr, false).is_discarded()) << text;
     }
+}
+
+TEST(ConnectionCaps, HoldsAClientAndANetworkToTheirShareAndLeavesTheRestToOthers) {
+    struct Case {
+        const char* address;
+        const char* client;
+        const char* network;
+    };
+    const Case keys[] = {
+        {"192.0.2.7", "192.0.2.7", "192.0.2.0/24"},
+        {"::ffff:192.0.2.7", "192.0.2.7", "192.0.2.0/24"},
+        {"2001:db8:1:2:aaaa::1", "2001:db8:1:2::/64", "2001:db8:1::/48"},
+        {"2001:db8:1:2:ffff:ffff:ffff:ffff", "2001:db8:1:2::/64", "2001:db8:1::/48"},
+        {"not an address", "not an address", "not an address"},
+    };
+    for (const Case& c : keys) {
+        EXPECT_EQ(ConnectionCaps::client(c.address), c.client) << c.address;
+        EXPECT_EQ(ConnectionCaps::network(c.address), c.network) << c.address;
+    }
+    // 64 places, 4 a client, 8 a network: addresses of one /64 are one client, and the
+    // addresses of one /24 stop at the network's share with places left for others.
+    using R = ConnectionCaps::Refusal;
+    ConnectionCaps caps;
+    caps.init(4, 64);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(caps.take("2001:db8::" + std::to_string(i + 1), true), R::None) << i;
+    }
+    EXPECT_EQ(caps.take("2001:db8::99", true), R::Client);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(caps.take("198.51.100." + std::to_string(i / 2 + 1), true), R::None) << i;
+    }
+    EXPECT_EQ(caps.take("198.51.100.77", true), R::Network);
+    EXPECT_EQ(caps.take("203.0.113.1", true), R::None);
+    caps.give("198.51.100.1", true);
+    EXPECT_EQ(caps.take("198.51.100.77", true), R::None);
+    for (int i = 0; i < 51; ++i) {
+        EXPECT_EQ(caps.take("10.0.0.1", false), R::None) << i;
+    }
+    EXPECT_EQ(caps.open(), 64u);
+    EXPECT_EQ(caps.take("10.0.0.1", false), R::Total);
+}
+
+TEST(RequestLog, ALogNobodyReadsDropsLinesAndSamplesRefusals) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::FILE* out = fdopen(ends[1], "w");
+    RequestLog log;
+    log.start(out);
+    // Nobody reads: each write returns at once, and past the pipe and the queue it drops.
+    const auto started = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < 3 * RequestLog::kQueueLines; ++i) {
+        log.write(std::string(200, 'x'));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_GT(log.dropped(), 0u);
+    std::thread reader([&] {
+        char buffer[65536];
+        while (read(ends[0], buffer, sizeof buffer) > 0) {
+        }
+    });
+    log.stop();
+    std::fclose(out);
+    reader.join();
+    close(ends[0]);
+
+    const auto now = RequestLog::Clock::now();
+    unsigned long long skipped = 99;
+    EXPECT_TRUE(log.sample("192.0.2.1", now, skipped));
+    EXPECT_EQ(skipped, 0u);
+    EXPECT_FALSE(log.sample("192.0.2.1", now + std::chrono::seconds(1), skipped));
+    EXPECT_FALSE(log.sample("192.0.2.1", now + std::chrono::seconds(2), skipped));
+    EXPECT_TRUE(log.sample("192.0.2.2", now + std::chrono::seconds(2), skipped));
+    EXPECT_TRUE(log.sample("192.0.2.1", now + RequestLog::kSampleInterval, skipped));
+    EXPECT_EQ(skipped, 2u);
 }

@@ -207,6 +207,13 @@ TEST(BoardConfig, ReadsTheEnvironmentThenTheOptions) {
     EXPECT_EQ(config.allowedOrigins, (std::vector<std::string>{"https://a.example", "https://b.example"}));
     EXPECT_EQ(config.verifyQueue, 12u);
 
+    // Caps over the open-file limit are lowered to fit, and said so; under it they stay.
+    EXPECT_EQ(config.fitFileLimit(1u << 20), "");
+    EXPECT_EQ(config.maxConnections, 4096u);
+    const std::string lowered = config.fitFileLimit(1024);
+    EXPECT_NE(lowered.find("--max-connections 4096 exceeds the open-file limit of 1024"), std::string::npos) << lowered;
+    EXPECT_EQ(config.maxConnections, 1024 - config.otherFiles());
+
     ASSERT_TRUE(config.parse(with({"--listen", "[::1]:9000"}), [](const char*) { return std::string(); }, fault));
     EXPECT_EQ(config.host, "::1");
     EXPECT_EQ(HttpServer::address(config.host, config.port), "[::1]:9000");
