@@ -1,5 +1,5 @@
 # The layers of the game, enforced by the compiler: app -> link -> game -> sim -> control,
-# render -> math -> io; the rules (sim) link nothing that draws. Each library's headers are reached
+# render -> math -> io -> vocab; the rules (sim) link nothing that draws. Each library's headers are reached
 # as "folder/Name.h" through an include root of its own that holds only that folder, and a
 # library sees the roots of the libraries it links and no others. So
 # `#include "game/Game.h"` from render/ does not compile.
@@ -19,9 +19,9 @@ endfunction()
 # above it must fail to compile, for want of that header. Built only when the test runs.
 function(tamq_layer_probes)
   set(probes
-    # The online rules lie under io: they see nothing of the record or the rules they serve.
-    "tamq_online io/RunRecord.h"
-    "tamq_online sim/RunState.h"
+    # The shared vocabulary lies under io: they see nothing of the record or the rules they serve.
+    "tamq_vocab io/RunRecord.h"
+    "tamq_vocab sim/RunState.h"
     "tamq_io math/Matrix4.h"
     "tamq_math render/Mesh.h"
     "tamq_math control/CameraRig.h"

@@ -1,6 +1,6 @@
 #include "game/OnlineTopList.h"
 
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,8 +4,8 @@
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 #include "io/JsonFile.h"
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
 
 #include <nlohmann/json.hpp>
 

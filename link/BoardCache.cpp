@@ -1,7 +1,7 @@
 #include "BoardCache.h"
 
 #include "BoardAnswer.h"
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/PlayModes.h"
+#include "vocab/PlayModes.h"
 #include "HttpClient.h"
 #include "game/BoardRow.h"
 

@@ -10,7 +10,7 @@ revision="${1:-HEAD}"
 
 # Scripts and tools that only tests run.
 test_only='^(scripts/pg-cluster\.sh|tools/fuzz\.sh|tools/sanitized_tests\.sh|tools/soak\.sh)$'
-product='^(app|audio|board|control|game|io|link|math|online|render|sim|tools|deploy|scripts|cmake|packaging)/|^(CMakeLists\.txt|run\.sh|test\.sh)$'
+product='^(app|audio|board|control|game|io|link|math|render|sim|tools|vocab|deploy|scripts|cmake|packaging)/|^(CMakeLists\.txt|run\.sh|test\.sh)$'
 tests='^(tests|fuzz)/'
 source_files='\.(cpp|h|sh|py|js|html|css|cmake|conf|service|sql)$|CMakeLists\.txt$'
 

@@ -1,10 +1,10 @@
 // The rules the game, the board and the tools share: each read the same way from either
 // side, and the values files and records already hold kept as they are.
-#include "online/ContentPaths.h"
-#include "online/PlayModes.h"
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
-#include "online/TransportMessages.h"
+#include "vocab/ContentPaths.h"
+#include "vocab/PlayModes.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
+#include "vocab/TransportMessages.h"
 
 #include <gtest/gtest.h>
 
