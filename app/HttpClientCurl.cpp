@@ -4,7 +4,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "vocab/TransportMessages.h"
+#include "TransportMessages.h"
 
 #include "io/FileReader.h"
 

@@ -5,7 +5,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "vocab/TransportMessages.h"
+#include "TransportMessages.h"
 
 #include <emscripten.h>
 

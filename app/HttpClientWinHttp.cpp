@@ -9,7 +9,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "vocab/TransportMessages.h"
+#include "TransportMessages.h"
 #include "WinHttpText.h"
 #include "WinHttpTrust.h"
 

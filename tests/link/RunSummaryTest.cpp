@@ -1,6 +1,6 @@
-// A board run's summary and a board's entries as the game reads them, the caption drawn
-// from them, and a fetched record checked against its summary by the rules' re-play.
-#include "link/RunLink.h"
+// A board run's summary as the game reads it, the caption drawn from it, and a fetched
+// record checked against its summary by the rules' re-play.
+#include "link/RunFetch.h"
 #include "link/RunSummary.h"
 #include "io/FileReader.h"
 #include "sim/SimContent.h"
@@ -45,48 +45,8 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
     }
 }
 
-TEST(RunSummary, ReadsABoardsEntriesWithTheirRunNumbers) {
-    const struct {
-        const char* body;
-        int rows;
-        long long lastRun;
-    } cases[] = {
-        {R"({"season":"2026-W50","entries":[{"rank":1,"name":"ACE","score":3437.25,"runId":42},)"
-         R"({"rank":2,"name":"BOB","score":2970,"runId":17}]})",
-         2, 17},
-        {R"({"season":"all","entries":[]})", 0, 0},
-        {R"({"entries":[{"rank":1,"name":"ACE","score":1,"runId":null}]})", -1, 0},
-        {R"({"entries":[{"rank":null,"name":"ACE","score":1,"runId":3}]})", -1, 0},
-        {R"({"entries":{}})", -1, 0},
-        {R"({"season":"all"})", -1, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
-        std::vector<BoardRow> rows;
-        std::string fault;
-        EXPECT_EQ(RunSummary::parseBoard(c.body, rows, fault), c.rows >= 0);
-        if (c.rows > 0) {
-            ASSERT_EQ(static_cast<int>(rows.size()), c.rows);
-            EXPECT_EQ(rows.back().runId, c.lastRun);
-            EXPECT_EQ(rows.front().score, 3437);
-        }
-    }
-}
-
-TEST(RunSummary, RunNumbersFromALinkAreDigitsOnly) {
-    const struct {
-        const char* text;
-        bool number;
-    } cases[] = {{"42", true},     {"1", true},   {"999999999999999999", true}, {"", false},
-                 {"0", false},     {"042", false}, {"-3", false}, {"4 2", false}, {"42/record", false},
-                 {"1000000000000000000", false},  {"abc", false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunSummary::isRunId(c.text), c.number) << c.text;
-    }
-}
-
 // A golden record is shown only when its re-play ends as the board says.
-TEST(RunLink, AFetchedRunIsShownOnlyWhenItsReplayScoresWhatTheBoardSays) {
+TEST(RunFetch, AFetchedRunIsShownOnlyWhenItsReplayScoresWhatTheBoardSays) {
     const std::string folder = std::string(TAMQ_TEST_DATA_DIR) + "/golden/";
     std::string text, fault;
     ASSERT_TRUE(FileReader::read(folder + "expected.json", text, fault)) << fault;
@@ -114,7 +74,7 @@ TEST(RunLink, AFetchedRunIsShownOnlyWhenItsReplayScoresWhatTheBoardSays) {
         summary.score = c.boardScore;
         RunRecord record;
         std::string why;
-        EXPECT_EQ(RunLink::verified(c.bytes, content, summary, record, why), *c.fault == '\0');
+        EXPECT_EQ(RunFetch::verified(c.bytes, content, summary, record, why), *c.fault == '\0');
         EXPECT_NE(why.find(c.fault), std::string::npos) << why;
     }
 }
