@@ -228,18 +228,21 @@ TEST(BoardLinkRecords, ABoardRunIsWatchedOnlyWhenItsReplayEndsOnTheBoardsScore) 
     };
     SimContent content;
     content.load();
+    std::string damaged = bytes;
+    damaged[damaged.size() / 2] ^= 0x40;
     const std::string played = std::to_string(score);
     const struct {
         bool boardRead;
         HttpAnswer summary;
         HttpAnswer record;
         std::string said;   // empty: taken
-        std::string fault;  // of the run taken; empty: shown
+        std::string fault;  // in the line of the run taken; empty: shown
     } cases[] = {
         {true, summary(score), ScriptedHttp::reply(200, bytes), "", ""},
         {true, summary(score + 1), ScriptedHttp::reply(200, bytes), "",
          "run 1 does not verify (its re-play scores " + played + ", the board says " + std::to_string(score + 1) + ")"},
-        {true, summary(score), ScriptedHttp::reply(200, "TAMQRUN but not one"), "", "run 1 does not verify ("},
+        {true, summary(score), ScriptedHttp::reply(200, damaged), "", "differs"},
+        {true, summary(score), ScriptedHttp::reply(200, "TAMQRUN but not one"), "", "run 1 does not verify (malformed"},
         {true, summary(score), ScriptedHttp::reply(404, R"({"error":"not_found"})"),
          "run 1 cannot be fetched (it answers 404 not_found)", ""},
         {true, ScriptedHttp::reply(0), ScriptedHttp::reply(200, bytes), "run 1 cannot be fetched (connection refused)", ""},
@@ -262,7 +265,7 @@ TEST(BoardLinkRecords, ABoardRunIsWatchedOnlyWhenItsReplayEndsOnTheBoardsScore) 
         RunSummary taken;
         std::string why;
         EXPECT_EQ(game.link.takeRun(content, record, taken, why), c.said.empty());
-        EXPECT_EQ(why.rfind(c.fault, 0), 0u) << why;
+        EXPECT_NE(why.find(c.fault), std::string::npos) << why;
         EXPECT_EQ(why.empty(), c.fault.empty()) << why;
         if (c.said.empty()) {
             EXPECT_TRUE(!c.fault.empty() || taken.caption() == "1 P0 " + played) << taken.caption();

@@ -1,11 +1,6 @@
-// A board run's summary as the game reads it, the caption drawn from it, and a fetched
-// record checked against its summary by the rules' re-play.
-#include "link/RunFetch.h"
+// A board run's summary as the game reads it, and the caption drawn from it. A fetched
+// record checked against it: BoardLinkSendsTest.cpp.
 #include "link/RunSummary.h"
-#include "io/FileReader.h"
-#include "sim/SimContent.h"
-
-#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -42,39 +37,5 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
         if (c.read) {
             EXPECT_EQ(summary.caption(), c.caption);
         }
-    }
-}
-
-// A golden record is shown only when its re-play ends as the board says.
-TEST(RunFetch, AFetchedRunIsShownOnlyWhenItsReplayScoresWhatTheBoardSays) {
-    const std::string folder = std::string(TAMQ_TEST_DATA_DIR) + "/golden/";
-    std::string text, fault;
-    ASSERT_TRUE(FileReader::read(folder + "expected.json", text, fault)) << fault;
-    const int score = nlohmann::json::parse(text)["normal-hard-still"]["score"].get<int>();
-    std::string bytes;
-    ASSERT_TRUE(FileReader::read(folder + "normal-hard-still.rec", bytes, fault)) << fault;
-    SimContent content;
-    content.load();
-    std::string damaged = bytes;
-    damaged[damaged.size() / 2] ^= 0x40;
-    const struct {
-        const char* what;
-        const std::string& bytes;
-        int boardScore;
-        const char* fault;
-    } cases[] = {
-        {"as played", bytes, score, ""},
-        {"another score on the board", bytes, score + 1, "its re-play scores"},
-        {"a byte changed", damaged, score, "differs"},
-        {"no record", "", score, "malformed"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        RunSummary summary;
-        summary.score = c.boardScore;
-        RunRecord record;
-        std::string why;
-        EXPECT_EQ(RunFetch::verified(c.bytes, content, summary, record, why), *c.fault == '\0');
-        EXPECT_NE(why.find(c.fault), std::string::npos) << why;
     }
 }
