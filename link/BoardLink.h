@@ -21,8 +21,8 @@
 // hand for the board shown so that the next run can be ranked, reads that board's tables
 // (all time, and the season browsed), sends a ranked run's record with the player's name
 // and key, and fetches a board run to be watched, re-played before it is handed over. All
-// of it goes through the one HttpClient and is driven by
-// update, once a frame, with the time: nothing here ever waits. An unreachable board is
+// of it goes through the one HttpClient and is driven by update, once a frame, with the
+// time: nothing here ever waits. An unreachable board is
 // said once on standard error and asked again later, less and less often; the game plays
 // on offline meanwhile. Every line it writes starts with "board: ".
 // It owns the pieces (tokens, board reads, submissions, backoff, run fetch) and routes
@@ -40,8 +40,6 @@ public:
     static constexpr std::uint32_t kLongestRetryMilliseconds = Backoff::kLongestRetryMilliseconds;
     static constexpr int kSubmitRetries = SubmissionQueue::kRetries;
     static constexpr std::uint32_t kSubmitRetryMilliseconds = SubmissionQueue::kRetryMilliseconds;
-    static constexpr int kBoardDepth = BoardCache::kDepth;
-    static constexpr int kTopRows = BoardCache::kTopRows;
 
     // The player file gives the key and the player's own scores, and is told new ones.
     BoardLink(HttpClient& http, PlayerFile& player);
