@@ -1,22 +1,16 @@
 #include "BoardBrowsing.h"
 
-#include "PlatformHttpClient.h"
-#include "link/BoardLine.h"
 #include "Platform.h"
 #include "RunShare.h"
-
+#include "link/BoardLine.h"
 
 BoardBrowsing::BoardBrowsing(PlayerFile& player) : player_(player) {}
 
-void BoardBrowsing::start(const std::string& boardUrl, const std::string& certificateAuthority,
-                          const std::string& runId) {
+void BoardBrowsing::start(const std::string& boardUrl, BoardLink& board, const std::string& runId) {
     url_ = boardUrl;
-    http_ = std::make_unique<PlatformHttpClient>();
-    http_->setCertificateAuthority(certificateAuthority);
-    runs_ = std::make_unique<RunLink>(*http_);
-    runs_->setUrl(url_);
+    started_ = true;
     if (!runId.empty()) {
-        runs_->fetchRun(runId);
+        board.fetchRun(runId);
     }
 }
 
@@ -50,7 +44,7 @@ bool BoardBrowsing::acted(BrowseKey key, std::uint32_t now, bool repeats) {
 }
 
 bool BoardBrowsing::follow(Game& game, BoardLink& board, bool onTitle, bool watchPressed, std::uint32_t now) {
-    if (!runs_) {
+    if (!started_) {
         return false;
     }
     const RunState& run = game.simulation().run();
@@ -64,8 +58,7 @@ bool BoardBrowsing::follow(Game& game, BoardLink& board, bool onTitle, bool watc
         }
     }
     const bool browsable = onTitle && !game.askingName() && !game.watching();
-    runs_->update(run.mode, run.difficulty, browser_.season(), onTitle && !board.offline(), now);
-    const std::vector<BoardRow>& rows = runs_->rows(run.mode, run.difficulty, browser_.season());
+    const std::vector<BoardRow>& rows = board.rows(run.mode, run.difficulty, browser_.season());
     browser_.setRowCount(static_cast<int>(rows.size()));
     const struct {
         BrowseKey key;
@@ -83,40 +76,33 @@ bool BoardBrowsing::follow(Game& game, BoardLink& board, bool onTitle, bool watc
         browser_.toggleSeason();
     }
     share(board);
-    showRun(game, onTitle);
+    showRun(game, board, onTitle);
 
-    // Until a season's table is read, the all-time one is BoardLink's top five, unmarked.
-    std::vector<BoardRow> shown;
-    const bool read = runs_->read(run.mode, run.difficulty, browser_.season());
-    if (board.offline()) {
-    } else if (read) {
-        shown = browser_.shown(rows);
-    } else if (browser_.season() == Season::All) {
-        shown = board.top(run.mode, run.difficulty);
-    }
+    // Nothing of a table not read yet, nor of a board that cannot be reached.
+    const bool read = board.read(run.mode, run.difficulty, browser_.season());
+    const std::vector<BoardRow> shown = read ? browser_.shown(rows) : std::vector<BoardRow>();
     game.showBoardTop(shown);
     game.showBoardMarks(browser_.heading(), read ? browser_.shownHighlight() : -1,
                         BoardBrowser::ownRows(shown, player_.ownRuns()));
     if (!watchPressed || rows.empty() || !browsable) {
         return false;
     }
-    runs_->fetchRun(std::to_string(rows[static_cast<std::size_t>(browser_.picked())].runId));
+    board.fetchRun(std::to_string(rows[static_cast<std::size_t>(browser_.picked())].runId));
     return true;
 }
 
-void BoardBrowsing::showRun(Game& game, bool onTitle) {
-    std::string bytes;
+void BoardBrowsing::showRun(Game& game, BoardLink& board, bool onTitle) {
     RunSummary summary;
-    if (!runs_->takeRun(bytes, summary)) {
-        return;
-    }
     RunRecord record;
     std::string fault;
-    const std::string name = "run " + std::to_string(summary.runId);
-    if (!RunLink::verified(bytes, game.simulation().content(), summary, record, fault)) {
-        sayBoardLine(name + " does not verify (" + fault + ")");
+    if (!board.takeRun(game.simulation().content(), record, summary, fault)) {
         return;
     }
+    if (!fault.empty()) {
+        sayBoardLine(fault);
+        return;
+    }
+    const std::string name = "run " + std::to_string(summary.runId);
     if (!onTitle || game.askingName()) {
         sayBoardLine(name + " is not shown: a run is on");
         return;
@@ -135,7 +121,7 @@ void BoardBrowsing::share(BoardLink& board) {
     if (!board.takeAcceptedRun(runId, mode, difficulty)) {
         return;
     }
+    // The link reads that board's tables again, with the run on them.
     player_.addOwnRun(runId);
-    runs_->forget(mode, difficulty);
     RunShare::show(runAddress(url_, runId));
 }

@@ -1,18 +1,15 @@
 #pragma once
 
-#include "link/BoardLink.h"
 #include "Gamepad.h"
-#include "link/HttpClient.h"
-#include "link/RunLink.h"
 #include "game/BoardBrowser.h"
 #include "game/Game.h"
-#include "game/PlayerFile.h"
+#include "link/BoardLink.h"
+#include "link/PlayerFile.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
-// The online board's runs on the title and game-over screens, beside BoardLink: the table
+// The online board's runs on the title and game-over screens, through BoardLink: the table
 // browsed through the top hundred of the shown board, this week or all time, with the
 // player's own rows marked; the highlighted row watched with T (a controller's Back); a
 // run named by its number watched at start (--watch, ?watch= in a browser), after its
@@ -26,9 +23,11 @@ public:
 
     explicit BoardBrowsing(PlayerFile& player);
 
-    // The board (as BoardLink took it) and its authority; runId, when not empty, is fetched
-    // to be watched first.
-    void start(const std::string& boardUrl, const std::string& certificateAuthority, const std::string& runId);
+    // The board's address, as given, for the runs' page addresses; runId, when not empty,
+    // is fetched to be watched first.
+    void start(const std::string& boardUrl, BoardLink& board, const std::string& runId);
+    // The season browsed, whose table the board link reads.
+    Season season() const { return browser_.season(); }
 
     // Once a frame before the ticks: the answers, the browse keys, the table shown and a
     // fetched run put on screen. watchPressed is T's press; true when it was taken here
@@ -44,13 +43,12 @@ public:
 private:
     // A key's press, or its run-on while held (row keys only), once per call.
     bool acted(BrowseKey key, std::uint32_t now, bool repeats);
-    void showRun(Game& game, bool onTitle);
+    void showRun(Game& game, BoardLink& board, bool onTitle);
     void share(BoardLink& board);
 
     PlayerFile& player_;
     std::string url_;
-    std::unique_ptr<HttpClient> http_;
-    std::unique_ptr<RunLink> runs_;
+    bool started_ = false;
     BoardBrowser browser_;
     Mode shownMode_ = Mode::Normal;
     Difficulty shownDifficulty_ = Difficulty::Hard;

@@ -1,6 +1,6 @@
 #include "ContentFolder.h"
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,6 @@
 #include "render/GlEntryPoints.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -71,8 +70,7 @@ bool GameSession::start() {
         ranked_ = std::make_unique<RankedRun>(*http_, player_);
         if (ranked_->setUrl(launch_.options.boardUrl)) {
             player_.load();
-            browsing_.start(launch_.options.boardUrl, launch_.options.boardCertificateAuthority,
-                            launch_.options.watchRun);
+            browsing_.start(launch_.options.boardUrl, ranked_->link(), launch_.options.watchRun);
         } else {
             ranked_.reset();
         }
@@ -113,7 +111,7 @@ void GameSession::followBoard() {
     const std::uint32_t now = platformMilliseconds();
     const RunState& run = game_.simulation().run();
     const bool onTitle = !run.running || run.gameOver;
-    ranked_->frame(run.mode, run.difficulty, onTitle, now);
+    ranked_->frame(run.mode, run.difficulty, browsing_.season(), onTitle, now);
     // A run started from here on with this seed is the token's, and ranked.
     std::uint32_t seed = 0;
     if (ranked_->nextSeed(run.mode, run.difficulty, now, seed)) {
@@ -126,7 +124,7 @@ void GameSession::followBoard() {
     if (ranked_->statusChanged(status)) {
         game_.showBoardStatus(status);
     }
-    // The table (BoardLink's top five, or the browsed season) is browsing_'s, below.
+    // The table browsed and the board runs watched are browsing_'s, below.
     BoardLink& board = ranked_->link();
     const bool key = boardWatchKey_;
     const bool pressed = key && !boardWatchKeyWasDown_;
@@ -136,16 +134,6 @@ void GameSession::followBoard() {
     } else if (!browsing_.follow(game_, board, onTitle, pressed, now) && pressed && onTitle &&
                !game_.askingName()) {
         board.fetchBestRun(run.mode, run.difficulty);
-    }
-    RunRecord record;
-    std::string caption;
-    if (board.takeBestRun(record, caption) && onTitle && !game_.askingName()) {
-        std::string fault;
-        if (game_.watch(record, fault)) {
-            game_.setReplayCaption(caption);
-        } else {
-            std::fprintf(stderr, "board: the board's best run cannot be shown (%s)\n", fault.c_str());
-        }
     }
 }
 

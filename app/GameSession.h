@@ -9,7 +9,7 @@
 #include "audio/AudioPlayer.h"
 #include "game/BestScoreFile.h"
 #include "game/Game.h"
-#include "game/PlayerFile.h"
+#include "link/PlayerFile.h"
 #include "io/FileWriteQueue.h"
 #include "link/HttpClient.h"
 #include "link/RankedRun.h"

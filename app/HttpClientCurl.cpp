@@ -4,7 +4,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "online/TransportMessages.h"
+#include "TransportMessages.h"
 
 #include "io/FileReader.h"
 

@@ -5,7 +5,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "online/TransportMessages.h"
+#include "TransportMessages.h"
 
 #include <emscripten.h>
 

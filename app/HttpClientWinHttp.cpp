@@ -9,7 +9,7 @@
 
 #include "PlatformHttpClient.h"
 #include "link/RetryAfter.h"
-#include "online/TransportMessages.h"
+#include "TransportMessages.h"
 #include "WinHttpText.h"
 #include "WinHttpTrust.h"
 

@@ -5,7 +5,7 @@
 
 #include "math/Camera.h"
 #include "math/Collider.h"
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 #include "render/Collision.h"
 #include "render/GlEntryPoints.h"
 #include "render/Road.h"

@@ -2,7 +2,7 @@
 
 #include "BenchContext.h"
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 #include "sim/PatternFile.h"
 #include "support/TestFiles.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 
 #include <cstddef>
 #include <cstdint>

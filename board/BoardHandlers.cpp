@@ -4,8 +4,8 @@
 #include "board/Season.h"
 #include "io/Base64.h"
 #include "io/FileReader.h"
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
 #include "sim/RunState.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "PlayerIdentity.h"
 
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
 
 #include <openssl/sha.h>
 

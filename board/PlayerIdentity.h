@@ -8,7 +8,7 @@
 // old one. Only the key's hash is ever stored.
 class PlayerIdentity {
 public:
-    // The game's rules for both (online/PlayerName.h, online/PlayerKey.h).
+    // The game's rules for both (vocab/PlayerName.h, vocab/PlayerKey.h).
     static bool validName(std::string_view name);
     static bool validKey(std::string_view key);
     // The SHA-256 of the key, 32 raw bytes. The key is a long random secret, so a plain

@@ -1,6 +1,6 @@
 #include "RunVerifier.h"
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 #include "sim/RunRecorder.h"
 
 bool RunVerifier::load(const std::string& dataFolder, std::string& fault) {

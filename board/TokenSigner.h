@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/TokenTimes.h"
+#include "vocab/TokenTimes.h"
 
 #include <cstdint>
 #include <string>

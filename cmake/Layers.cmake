@@ -1,12 +1,54 @@
-# The layers of the game, enforced by the compiler: app -> link -> game -> sim -> control,
-# render -> math -> io; the rules (sim) link nothing that draws. Each library's headers are reached
-# as "folder/Name.h" through an include root of its own that holds only that folder, and a
-# library sees the roots of the libraries it links and no others. So
-# `#include "game/Game.h"` from render/ does not compile.
+# The layers of the game, enforced by the compiler; the rules (sim) link nothing that draws.
+# Each library's headers are reached as "folder/Name.h" through an include root of its own
+# that holds only that folder, and a library sees the roots of the libraries it links and no
+# others. So `#include "game/Game.h"` from render/ does not compile.
 
-# Gives target the include root of the folder whose CMakeLists.txt calls it.
+# Which layers each uses, the only place that says it: tamq_layer links them, and the
+# README's layer line is drawn from it (tamq_layer_line, checked by a test). Libraries that
+# reach each other through none of these arrows see nothing of each other.
+set(TAMQ_LAYERS
+  "app: link game audio"
+  "game: sim render"
+  "link: sim"
+  "board: sim"
+  "sim: control math io"
+  "render: math"
+  "control: math"
+  "audio: io"
+  "math: io"
+  "io: vocab")
+
+# The layers a folder's library uses, from TAMQ_LAYERS.
+function(tamq_layer_uses folder out)
+  set(uses)
+  foreach(entry IN LISTS TAMQ_LAYERS)
+    if(entry MATCHES "^${folder}: (.*)$")
+      separate_arguments(uses UNIX_COMMAND "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  set(${out} ${uses} PARENT_SCOPE)
+endfunction()
+
+# The README's layer line: "`app` → `link`, `game`, `audio`; `game` → ...".
+function(tamq_layer_line out)
+  set(steps)
+  foreach(entry IN LISTS TAMQ_LAYERS)
+    string(REGEX MATCH "^[a-z]+" folder "${entry}")
+    tamq_layer_uses(${folder} uses)
+    list(JOIN uses "`, `" used)
+    list(APPEND steps "`${folder}` → `${used}`")
+  endforeach()
+  list(JOIN steps "; " line)
+  set(${out} "${line}" PARENT_SCOPE)
+endfunction()
+
+# Gives target the include root of the folder whose CMakeLists.txt calls it, and links the
+# layers it uses.
 function(tamq_layer target)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  tamq_layer_uses(${folder} uses)
+  list(TRANSFORM uses PREPEND tamq_)
+  target_link_libraries(${target} PUBLIC ${uses})
   set(root ${CMAKE_BINARY_DIR}/layers/${folder})
   if(NOT EXISTS ${root}/${folder})
     file(MAKE_DIRECTORY ${root})
@@ -19,9 +61,9 @@ endfunction()
 # above it must fail to compile, for want of that header. Built only when the test runs.
 function(tamq_layer_probes)
   set(probes
-    # The online rules lie under io: they see nothing of the record or the rules they serve.
-    "tamq_online io/RunRecord.h"
-    "tamq_online sim/RunState.h"
+    # The shared vocabulary lies under io: they see nothing of the record or the rules they serve.
+    "tamq_vocab io/RunRecord.h"
+    "tamq_vocab sim/RunState.h"
     "tamq_io math/Matrix4.h"
     "tamq_math render/Mesh.h"
     "tamq_math control/CameraRig.h"
@@ -37,8 +79,9 @@ function(tamq_layer_probes)
     "tamq_game audio/AudioPlayer.h")
   if(TARGET tamq_link)
     # The online board's side of the game: no window, no sound, nothing of the shell's.
-    list(APPEND probes "tamq_game link/BoardLink.h" "tamq_link app/Window.h" "tamq_link app/PlatformHttpClient.h"
-      "tamq_link audio/AudioPlayer.h")
+    # Beside the game: neither sees the other, and the link sees nothing that draws.
+    list(APPEND probes "tamq_game link/BoardLink.h" "tamq_link game/Game.h" "tamq_link render/Text.h"
+      "tamq_link app/Window.h" "tamq_link app/PlatformHttpClient.h" "tamq_link audio/AudioPlayer.h")
     if(TAMQ_PLATFORM STREQUAL "SDL2")
       list(APPEND probes "tamq_link SDL.h")
     endif()
@@ -50,6 +93,9 @@ function(tamq_layer_probes)
   if(TARGET tamq_board)
     list(APPEND probes "tamq_board render/Mesh.h" "tamq_board game/Game.h" "tamq_board audio/AudioPlayer.h")
   endif()
+  # The README draws the layers as the build holds them.
+  tamq_layer_line(line)
+  add_test(NAME layers_readme_line COMMAND grep -qF -- "${line}" ${PROJECT_SOURCE_DIR}/README.md)
   foreach(probe IN LISTS probes)
     separate_arguments(probe)
     list(GET probe 0 library)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 
 // The game's assets by name. Each list below follows the asset table's order.
 enum class TextureId { Font, Road, Wall, Truck, Grass, WhitePixel, Heart, Title };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/RunState.h"
+#include "vocab/BoardNumbers.h"
 
 #include <string>
 #include <string_view>
@@ -9,9 +10,7 @@
 // whole points, as the HUD shows them, and stored as a small JSON object.
 class BestScores {
 public:
-    // Higher than anyone plays (over seven hundred days at the top rate); a file that claims
-    // more was not written by the game.
-    static constexpr int kHighest = 999999999;
+    static constexpr int kHighest = BoardNumbers::kHighestScore;
 
     int best(Mode mode, Difficulty difficulty) const { return scores_[slot(mode, difficulty)]; }
     // True when score beats the best of its way to play, which then becomes score.

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "game/BoardRow.h"
+#include "vocab/BoardRow.h"
+#include "vocab/Season.h"
 
 #include <set>
 #include <string>
 #include <vector>
-
-// Which table of a board: all time, or the current week's (weeks start Monday 00:00 UTC).
-enum class Season { All, Week };
 
 // Browsing the online board's table on the title and game-over screens: a highlight that
 // moves through the top hundred of the shown board, five rows shown at a time (the page
@@ -16,7 +14,7 @@ enum class Season { All, Week };
 // plain top five of all time with nothing highlighted.
 class BoardBrowser {
 public:
-    static constexpr int kDepth = 100;
+    static constexpr int kDepth = BoardRow::kTableRows;
     static constexpr int kShownRows = 5;
 
     // The rows the board sent for the shown season; the highlight stays within them.

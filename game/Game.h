@@ -1,7 +1,7 @@
 #pragma once
 
 #include "game/BestScoreLabel.h"
-#include "game/BoardRow.h"
+#include "vocab/BoardRow.h"
 #include "game/OnlineTopList.h"
 #include "game/GameAssets.h"
 #include "game/Hud.h"

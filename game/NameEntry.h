@@ -1,6 +1,6 @@
 #pragma once
 
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 #include "sim/GameInput.h"
 
 #include <string>

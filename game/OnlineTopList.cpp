@@ -1,10 +1,9 @@
 #include "game/OnlineTopList.h"
 
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 
 namespace {
 
@@ -42,16 +41,10 @@ void OnlineTopList::init(const Texture* font, Camera* screenCamera) {
     showLines();
 }
 
-std::string OnlineTopList::nameLine(const BoardRow& row) {
-    char rank[16];
-    std::snprintf(rank, sizeof rank, "%d ", row.rank);
-    return std::string(rank) + PlayerName::drawable(row.name);
-}
-
 std::string OnlineTopList::scoreLine(const BoardRow& row) { return rightAligned(std::to_string(row.score)); }
 
 bool OnlineTopList::fitsOneLine(const BoardRow& row) {
-    return nameLine(row).size() + 1 + std::to_string(row.score).size() <= static_cast<std::size_t>(kWidth);
+    return row.nameLine().size() + 1 + std::to_string(row.score).size() <= static_cast<std::size_t>(kWidth);
 }
 
 void OnlineTopList::showRows(const std::vector<BoardRow>& rows) {
@@ -74,7 +67,7 @@ void OnlineTopList::showLines() {
     }
     rowCount_ = static_cast<int>(shownRows_.size());
     for (int row = 0; row < rowCount_; ++row) {
-        names_[row].setString(PlayerName::drawable(nameLine(shownRows_[row]), kWidth).c_str());
+        names_[row].setString(PlayerName::drawable(shownRows_[row].nameLine(), kWidth).c_str());
         scores_[row].setString(scoreLine(shownRows_[row]).c_str());
         oneLine_[row] = fitsOneLine(shownRows_[row]);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "game/BoardRow.h"
+#include "vocab/BoardRow.h"
 #include "render/Text.h"
 
 #include <string>
@@ -32,10 +32,8 @@ public:
     void showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
     void draw();
 
-    // The two lines of an entry as drawn: "1 ACE" and the score padded to the right edge.
-    // A name from the board is cut to twelve characters, and anything but A-Z, 0-9, space,
-    // '-' and '_' (the characters of a name) becomes '?'; so does the status line's.
-    static std::string nameLine(const BoardRow& row);
+    // The second line of an entry as drawn: the score padded to the right edge; the first is
+    // the row's nameLine. The status line is cleaned as a name is.
     static std::string scoreLine(const BoardRow& row);
     // Whether the score fits on the name's line with a blank between them.
     static bool fitsOneLine(const BoardRow& row);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "online/PlayModes.h"
-#include "online/TokenTimes.h"
+#include "vocab/PlayModes.h"
+#include "vocab/TokenTimes.h"
 
 #include <cstdint>
 #include <string>
@@ -45,7 +45,7 @@ public:
     std::string gameVersion;
     uint16_t tickRate = 0;
     uint32_t seed = 0;
-    uint8_t mode = 0;        // modeCode (online/PlayModes.h)
+    uint8_t mode = 0;        // modeCode (vocab/PlayModes.h)
     uint8_t difficulty = 0;  // difficultyCode
     uint8_t arrowsAtStart = 0;
     uint64_t contentHash = 0;

@@ -1,58 +1,58 @@
 #pragma once
 
-#include "online/PlayModes.h"
 #include "HttpClient.h"
-#include "game/BoardRow.h"
+#include "vocab/BoardRow.h"
+#include "vocab/PlayModes.h"
+#include "vocab/Season.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The top of each of the four boards as last read, one read at a time, kept a minute: what
-// the title screen lists, what tells whether a run is worth a name, and where the best
-// run to watch is found.
+// The tables of each of the four boards as last read, all time and this week's, one read at
+// a time, each kept a minute: what the title and game-over screens list and browse, what
+// tells whether a run is worth a name (the all-time table), and where a run to watch is found.
 class BoardCache {
 public:
-    // A board read is kept this long before the shown board is read again.
+    // A table read is kept this long before the shown one is read again.
     static constexpr std::uint32_t kKeptMilliseconds = 60000;
-    // Entries read of a board: a run that beats the last of them would enter it.
-    static constexpr int kDepth = 100;
+    // Rows read of a table: a run that beats the last of them would enter it.
+    static constexpr int kDepth = BoardRow::kTableRows;
     static constexpr int kTopRows = 5;
 
-    struct Entry {
-        BoardRow row;
-        long long runId = 0;
-    };
-
-    // Whether that board's rows are missing or older than kept.
-    bool due(int slot, std::uint32_t now) const;
-    static HttpRequest request(const std::string& url, int slot, int timeoutMilliseconds);
-    void asked(int request, int slot);
+    // Whether that board's table is missing or older than kept.
+    bool due(int board, Season season, std::uint32_t now) const;
+    static HttpRequest request(const std::string& url, int board, Season season, int timeoutMilliseconds);
+    // The query of a season on a board read.
+    static const char* seasonQuery(Season season) { return season == Season::Week ? "current" : "all"; }
+    void asked(int request, int board, Season season);
     bool asking() const { return request_ != 0; }
     bool answers(int request) const { return request_ != 0 && request == request_; }
     // The request brought nothing; another may be asked.
     void unanswered() { request_ = 0; }
     // The answer to the read came: false, and the rows kept as they were, when it is no board.
     bool answered(const HttpAnswer& answer, std::uint32_t now);
-    // A run was stored on that board: it is read again next time.
-    void forget(int slot) { boards_[slot].read = false; }
+    // A run was stored on that board: both its tables are read again next time.
+    void forget(int board);
 
-    bool read(int slot) const { return boards_[slot].read; }
-    const std::vector<Entry>& entries(int slot) const { return boards_[slot].entries; }
-    // The first rows as last read; empty before.
-    std::vector<BoardRow> top(int slot) const;
-    // Whether a score would enter a board read whole (false when it was read and is full
-    // of better ones; a board not read cannot tell, and says true).
-    bool wouldEnter(int slot, int score) const;
+    bool read(int board, Season season) const { return tables_[slot(board, season)].read; }
+    // A table's rows as last read; empty before.
+    const std::vector<BoardRow>& rows(int board, Season season) const { return tables_[slot(board, season)].rows; }
+    // The first rows of all time as last read; empty before.
+    std::vector<BoardRow> top(int board) const;
+    // Whether a score would enter a board's all-time table read whole (false when it was
+    // read and is full of better ones; a table not read cannot tell, and says true).
+    bool wouldEnter(int board, int score) const;
 
 private:
-    struct Board {
+    struct Table {
         bool read = false;
         std::uint32_t readAt = 0;
-        std::vector<Entry> entries;
+        std::vector<BoardRow> rows;
     };
+    static int slot(int board, Season season) { return board * 2 + (season == Season::Week ? 1 : 0); }
 
-    Board boards_[kPlayCount];
+    Table tables_[kPlayCount * 2];
     int request_ = 0;
     int slot_ = 0;
 };

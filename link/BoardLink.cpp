@@ -3,6 +3,7 @@
 #include "BoardAnswer.h"
 #include "BoardLine.h"
 #include "io/Base64.h"
+#include "vocab/BoardNumbers.h"
 
 #include <nlohmann/json.hpp>
 
@@ -25,7 +26,7 @@ void BoardLink::setUrl(const std::string& url) {
     }
 }
 
-void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now) {
+void BoardLink::update(Mode mode, Difficulty difficulty, Season season, bool showingTop, std::uint32_t now) {
     if (!enabled()) {
         return;
     }
@@ -33,15 +34,17 @@ void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::u
     while (http_.poll(answer)) {
         answered(answer, now);
     }
-    sendDue(playIndex(mode, difficulty), showingTop, now);
+    sendDue(playIndex(mode, difficulty), season, showingTop, now);
 }
 
-void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
+void BoardLink::sendDue(int shown, Season season, bool showingTop, std::uint32_t now) {
     if (submissions_.due(now)) {
         sendSubmission();
     }
     bool wantToken = tokens_.due(shown, now);
-    bool wantBoard = showingTop && !boards_.asking() && boards_.due(shown, now);
+    // The all-time table tells whether a run is worth a name: it is kept fresh first.
+    const Season table = boards_.due(shown, Season::All, now) ? Season::All : season;
+    bool wantBoard = showingTop && !boards_.asking() && boards_.due(shown, table, now);
     if (backoff_.holding()) {
         // A quiet board (unreachable, or asking for calm) gets one request when the wait is
         // over, the token first as a run needs it most; the rest waits for its answer.
@@ -54,7 +57,7 @@ void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
         tokens_.asked(http_.send(TokenCache::request(url_, shown, kReadTimeoutMilliseconds)), shown, now);
     }
     if (wantBoard) {
-        boards_.asked(http_.send(BoardCache::request(url_, shown, kReadTimeoutMilliseconds)), shown);
+        boards_.asked(http_.send(BoardCache::request(url_, shown, table, kReadTimeoutMilliseconds)), shown, table);
     }
 }
 
@@ -67,9 +70,11 @@ void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
         answeredRead(answer, [&] { return boards_.answered(answer, now); }, "a read is no board", now);
     } else if (submissions_.answers(answer.id)) {
         answeredSubmission(answer, now);
-    } else if (record_.answers(answer.id)) {
-        const std::string fault = record_.answered(answer);
-        if (!fault.empty()) {
+    } else if (runs_.answers(answer.id)) {
+        std::string fault;
+        if (runs_.answered(answer, fault)) {
+            runs_.askedRecord(http_.send(RunFetch::recordRequest(url_, runs_.runId(), kRecordTimeoutMilliseconds)));
+        } else if (!fault.empty()) {
             say(fault);
         }
     }
@@ -182,21 +187,41 @@ std::vector<BoardRow> BoardLink::top(Mode mode, Difficulty difficulty) const {
     return boards_.top(playIndex(mode, difficulty));
 }
 
+const std::vector<BoardRow>& BoardLink::rows(Mode mode, Difficulty difficulty, Season season) const {
+    static const std::vector<BoardRow> none;
+    return enabled() && !offline() ? boards_.rows(playIndex(mode, difficulty), season) : none;
+}
+
+bool BoardLink::read(Mode mode, Difficulty difficulty, Season season) const {
+    return enabled() && !offline() && boards_.read(playIndex(mode, difficulty), season);
+}
+
+void BoardLink::fetchRun(const std::string& runId) {
+    runs_.drop();
+    if (!enabled()) {
+        return;
+    }
+    if (!BoardNumbers::isRunId(runId)) {
+        say("run " + runId + " cannot be watched (no run's number)");
+        return;
+    }
+    runs_.asked(http_.send(RunFetch::summaryRequest(url_, runId, kReadTimeoutMilliseconds)), runId);
+}
+
 void BoardLink::fetchBestRun(Mode mode, Difficulty difficulty) {
     if (!enabled()) {
         return;
     }
-    if (record_.fetching()) {
-        record_.drop();
+    if (runs_.fetching()) {
+        runs_.drop();
         return;
     }
-    const int slot = playIndex(mode, difficulty);
-    if (offline() || !boards_.read(slot) || boards_.entries(slot).empty()) {
+    const std::vector<BoardRow>& table = rows(mode, difficulty, Season::All);
+    if (table.empty()) {
         say("no board run to watch");
         return;
     }
-    const BoardCache::Entry& best = boards_.entries(slot).front();
-    record_.asked(http_.send(RecordFetch::request(url_, best, kRecordTimeoutMilliseconds)), best);
+    fetchRun(std::to_string(table.front().runId));
 }
 
 bool BoardLink::takeAcceptedRun(long long& runId, Mode& mode, Difficulty& difficulty) {

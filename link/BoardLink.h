@@ -3,13 +3,14 @@
 #include "Backoff.h"
 #include "BoardCache.h"
 #include "HttpClient.h"
-#include "RecordFetch.h"
+#include "PlayerFile.h"
+#include "RunFetch.h"
 #include "SubmissionQueue.h"
 #include "TokenCache.h"
-#include "game/BoardRow.h"
-#include "game/PlayerFile.h"
 #include "io/RunRecord.h"
 #include "sim/RunState.h"
+#include "vocab/BoardRow.h"
+#include "vocab/Season.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,13 +18,14 @@
 #include <vector>
 
 // The game's side of the online board, the same on every platform: it keeps a token in
-// hand for the board shown so that the next run can be ranked, reads the top of that
-// board, sends a ranked run's record with the player's name and key, and fetches the
-// board's best run to be watched. All of it goes through the HttpClient and is driven by
-// update, once a frame, with the time: nothing here ever waits. An unreachable board is
+// hand for the board shown so that the next run can be ranked, reads that board's tables
+// (all time, and the season browsed), sends a ranked run's record with the player's name
+// and key, and fetches a board run to be watched, re-played before it is handed over. All
+// of it goes through the one HttpClient and is driven by update, once a frame, with the
+// time: nothing here ever waits. An unreachable board is
 // said once on standard error and asked again later, less and less often; the game plays
 // on offline meanwhile. Every line it writes starts with "board: ".
-// It owns the pieces (tokens, board reads, submissions, backoff, record fetch) and routes
+// It owns the pieces (tokens, board reads, submissions, backoff, run fetch) and routes
 // the client's answers to them.
 class BoardLink {
 public:
@@ -38,8 +40,6 @@ public:
     static constexpr std::uint32_t kLongestRetryMilliseconds = Backoff::kLongestRetryMilliseconds;
     static constexpr int kSubmitRetries = SubmissionQueue::kRetries;
     static constexpr std::uint32_t kSubmitRetryMilliseconds = SubmissionQueue::kRetryMilliseconds;
-    static constexpr int kBoardDepth = BoardCache::kDepth;
-    static constexpr int kTopRows = BoardCache::kTopRows;
 
     // The player file gives the key and the player's own scores, and is told new ones.
     BoardLink(HttpClient& http, PlayerFile& player);
@@ -50,9 +50,10 @@ public:
     bool enabled() const { return !url_.empty(); }
 
     // Once a frame: the answers that came, and the requests now due for the board shown:
-    // its token, and its top rows while they are on screen (showingTop: the title and
-    // game-over screens, not during a run).
-    void update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now);
+    // its token, and while its tables are on screen (showingTop: the title and game-over
+    // screens, not during a run) its all-time table and the season's, each older than
+    // kBoardKeptMilliseconds (or forgotten), the all-time one first.
+    void update(Mode mode, Difficulty difficulty, Season season, bool showingTop, std::uint32_t now);
 
     // The seed of the token held for a board, when one is held and fresh enough.
     bool seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const;
@@ -72,15 +73,26 @@ public:
     const std::string& status() const { return submissions_.status(); }
     void clearStatus() { submissions_.clearStatus(); }
 
-    // The first rows of a board as last read; empty when it has not been read or the board
-    // cannot be reached.
+    // The first rows of a board of all time as last read; empty when it has not been read
+    // or the board cannot be reached.
     std::vector<BoardRow> top(Mode mode, Difficulty difficulty) const;
+    // A season's table of a board as last read, and whether it was; empty before.
+    const std::vector<BoardRow>& rows(Mode mode, Difficulty difficulty, Season season) const;
+    bool read(Mode mode, Difficulty difficulty, Season season) const;
 
-    // Fetches the record of the board's best run of that mode and difficulty; says why not
-    // (one line) when there is none to fetch. Asked again while a fetch is on, it drops it.
+    // Fetches a run to be watched by its number, its summary then its record; a fetch on
+    // before is dropped. A number that is no run's is said at once.
+    void fetchRun(const std::string& runId);
+    // Fetches the board's best run of that mode and difficulty, the first of its all-time
+    // table; says why not (one line) when there is none. Asked again while a fetch is on,
+    // it drops it.
     void fetchBestRun(Mode mode, Difficulty difficulty);
-    // The fetched record and its caption ("1 ACE 3437"), once it came; false otherwise.
-    bool takeBestRun(RunRecord& record, std::string& caption) { return record_.take(record, caption); }
+    bool fetching() const { return runs_.fetching(); }
+    // The fetched run, once both answers came: true, with record set when its re-play on
+    // content ends on the board's score, with fault set (one line) otherwise; false before.
+    bool takeRun(const SimContent& content, RunRecord& record, RunSummary& summary, std::string& fault) {
+        return runs_.take(content, record, summary, fault);
+    }
 
     // The board's number of the last run it accepted, once, with its board; false when no
     // run was accepted since the last call (or its answer carried no number).
@@ -90,7 +102,7 @@ public:
     bool offline() const { return backoff_.offline(); }
 
 private:
-    void sendDue(int shown, bool showingTop, std::uint32_t now);
+    void sendDue(int shown, Season season, bool showingTop, std::uint32_t now);
     void sendSubmission();
     void answered(const HttpAnswer& answer, std::uint32_t now);
     // A start or a read answered: take keeps what it brought, false when it is not what
@@ -113,7 +125,7 @@ private:
     BoardCache boards_;
     Backoff backoff_;
     SubmissionQueue submissions_;
-    RecordFetch record_;
+    RunFetch runs_;
 
     long long acceptedRun_ = 0;
     Mode acceptedMode_ = Mode::Normal;

@@ -7,8 +7,8 @@ bool RankedRun::setUrl(const std::string& url) {
     return link_.enabled();
 }
 
-void RankedRun::frame(Mode mode, Difficulty difficulty, bool onTitle, std::uint32_t now) {
-    link_.update(mode, difficulty, onTitle, now);
+void RankedRun::frame(Mode mode, Difficulty difficulty, Season season, bool onTitle, std::uint32_t now) {
+    link_.update(mode, difficulty, season, onTitle, now);
 }
 
 bool RankedRun::nextSeed(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {

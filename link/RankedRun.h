@@ -2,7 +2,7 @@
 
 #include "BoardLink.h"
 #include "HttpClient.h"
-#include "game/PlayerFile.h"
+#include "PlayerFile.h"
 #include "io/RunRecord.h"
 #include "sim/RunState.h"
 
@@ -24,8 +24,8 @@ public:
     const BoardLink& link() const { return link_; }
 
     // Once a frame before the ticks: the answers that came and the requests due.
-    // onTitle: the title or game-over screen is shown, not a run.
-    void frame(Mode mode, Difficulty difficulty, bool onTitle, std::uint32_t now);
+    // onTitle: the title or game-over screen is shown, not a run, with that season's table.
+    void frame(Mode mode, Difficulty difficulty, Season season, bool onTitle, std::uint32_t now);
     // The seed a run started now must have to be ranked; false when no token is held.
     bool nextSeed(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const;
 

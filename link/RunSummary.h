@@ -1,13 +1,9 @@
 #pragma once
 
-#include "game/BoardRow.h"
-
 #include <string>
-#include <vector>
 
 // A run on the online board as its own call describes it (GET /v1/runs/{id}): what the
-// caption of a watched run shows and the score its re-play must reach. Also reads a board's
-// entries with their run numbers (GET /v1/boards/...), which the in-game browsing lists.
+// caption of a watched run shows and the score its re-play must reach.
 struct RunSummary {
     long long runId = 0;
     std::string name;
@@ -23,9 +19,4 @@ struct RunSummary {
     // The line under REPLAY: "3 ACE 464" with the all-time place, else the week's, else
     // the name and score alone; the name cleaned to what the font draws.
     std::string caption() const;
-
-    // A board's entries, rank order kept; false with fault set when the answer is no board.
-    static bool parseBoard(const std::string& body, std::vector<BoardRow>& rows, std::string& fault);
-    // A run's number as the page links to it: 1 to 18 digits; anything else is no run.
-    static bool isRunId(const std::string& text);
 };

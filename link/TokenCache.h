@@ -1,8 +1,8 @@
 #pragma once
 
 #include "HttpClient.h"
-#include "online/PlayModes.h"
-#include "online/TokenTimes.h"
+#include "vocab/PlayModes.h"
+#include "vocab/TokenTimes.h"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 class TokenCache {
 public:
     // A token starts a run only this long after it was asked for (the board issues it
-    // later), and a fresh one is asked this long after: online/TokenTimes.h says why.
+    // later), and a fresh one is asked this long after: vocab/TokenTimes.h says why.
     static constexpr std::uint32_t kLifeMilliseconds = TokenTimes::kGameStartsMilliseconds;
     static constexpr std::uint32_t kRenewMilliseconds = TokenTimes::kGameRenewsMilliseconds;
 

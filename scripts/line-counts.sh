@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 revision="${1:-HEAD}"
 
-product='^(app|audio|board|control|game|io|link|math|online|vocab|render|sim|tools|deploy|scripts|cmake|packaging)/|^(CMakeLists\.txt|run\.sh|test\.sh)$'
+product='^(app|audio|board|control|game|io|link|math|vocab|render|sim|tools|deploy|scripts|cmake|packaging)/|^(CMakeLists\.txt|run\.sh|test\.sh)$'
 tests='^(tests|fuzz)/'
 figures='^bench/'
 source_files='\.(cpp|h|sh|py|js|html|css|cmake|conf|service|sql)$|CMakeLists\.txt$'

@@ -1,7 +1,7 @@
 #pragma once
 
 // Mode and Difficulty, their names and their codes in a record.
-#include "online/PlayModes.h"
+#include "vocab/PlayModes.h"
 
 // Where a run stands: the two choices the player keeps across runs, the clocks, the road's
 // scroll, the score and the lives. Plain numbers, so the rules read as arithmetic on them;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "math/Collider.h"
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 
 #include <cstdint>
 #include <filesystem>

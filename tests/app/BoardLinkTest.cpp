@@ -6,7 +6,6 @@
 
 #include "link/BoardLink.h"
 #include "app/GameSession.h"
-#include "link/RunLink.h"
 #include "sim/SimContent.h"
 
 #include "BoardCalls.h"
@@ -68,45 +67,32 @@ TEST(BoardLink, ATokenRanksTheRunItSeedsAndTheRunIsSubmittedAndRanked) {
         return false;
     }));
 
-    // And its record can be fetched to be watched, with its place as the caption.
-    const std::vector<BoardRow> top = game.link.top(Mode::Random, Difficulty::Easy);
-    ASSERT_FALSE(top.empty());
-    game.link.fetchBestRun(Mode::Random, Difficulty::Easy);
-    RunRecord best;
-    std::string caption;
-    ASSERT_TRUE(game.until([&] { return game.link.takeBestRun(best, caption); }));
-    EXPECT_EQ(caption, "1 " + top[0].name + " " + std::to_string(top[0].score));
-    EXPECT_EQ(best.mode, 1);
-    EXPECT_EQ(best.difficulty, 1);
-
-    // The accepted run's number, once; by it the run is on both seasons' tables, fetched,
-    // re-played and captioned.
+    // The accepted run's number, once; by it the run is on both seasons' tables, and the
+    // board's best run is fetched, re-played and captioned with its place.
     long long runId = 0;
     Mode mode{};
     Difficulty difficulty{};
     ASSERT_TRUE(game.link.takeAcceptedRun(runId, mode, difficulty) && mode == Mode::Random);
     EXPECT_FALSE(game.link.takeAcceptedRun(runId, mode, difficulty)) << "taken once";
-    PlatformHttpClient http;
-    RunLink runs(http);
-    runs.setUrl(TestBoard::url());
-    std::string fetched;
-    RunSummary summary;
-    const auto until = [&](Season season, const std::function<bool()>& done) {
-        return game.until([&] { return runs.update(Mode::Random, Difficulty::Easy, season, true, game.now), done(); });
-    };
     for (Season season : {Season::All, Season::Week}) {
-        const std::vector<BoardRow>& rows = runs.rows(Mode::Random, Difficulty::Easy, season);
-        ASSERT_TRUE(until(season, [&] {
+        game.season = season;
+        const std::vector<BoardRow>& rows = game.link.rows(Mode::Random, Difficulty::Easy, season);
+        ASSERT_TRUE(game.until([&] {
             return std::any_of(rows.begin(), rows.end(), [&](const BoardRow& row) { return row.runId == runId; });
-        })) << RunLink::seasonQuery(season);
+        })) << BoardCache::seasonQuery(season);
     }
-    runs.fetchRun(std::to_string(runId));
-    ASSERT_TRUE(until(Season::All, [&] { return runs.takeRun(fetched, summary); }));
+    const std::vector<BoardRow> top = game.link.top(Mode::Random, Difficulty::Easy);
+    ASSERT_FALSE(top.empty());
+    game.link.fetchBestRun(Mode::Random, Difficulty::Easy);
     SimContent content;
     content.load();
     RunRecord watched;
-    ASSERT_TRUE(RunLink::verified(fetched, content, summary, watched, fault)) << fault;
-    EXPECT_EQ(summary.caption(), std::to_string(summary.rank) + " ACE " + std::to_string(int(record.score)));
+    RunSummary summary;
+    ASSERT_TRUE(game.until([&] { return game.link.takeRun(content, watched, summary, fault); }));
+    EXPECT_EQ(fault, "");
+    EXPECT_EQ(summary.caption(), "1 " + top[0].name + " " + std::to_string(top[0].score));
+    EXPECT_EQ(watched.mode, 1);
+    EXPECT_EQ(watched.difficulty, 1);
 }
 
 TEST(BoardLink, RefusedSubmissionsSayWhyInAWord) {

@@ -2,7 +2,7 @@
 
 #include "board/RunVerifier.h"
 #include "io/RunRecord.h"
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 #include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
 

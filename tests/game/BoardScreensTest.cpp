@@ -255,7 +255,7 @@ TEST(OnlineTopList, EntryLinesAreCutAndCleanedToWhatTheFontDraws) {
         {{4, "ABCDEFG", 99999}, "4 ABCDEFG", "         99999", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(OnlineTopList::nameLine(c.row), c.name);
+        EXPECT_EQ(c.row.nameLine(), c.name);
         EXPECT_EQ(OnlineTopList::scoreLine(c.row), c.score);
         EXPECT_EQ(OnlineTopList::fitsOneLine(c.row), c.oneLine) << c.name;
     }

@@ -1,7 +1,7 @@
 // The arcade name entry, frame by frame: which keys type which names, in frames of a tick
 // and in long ones.
 #include "game/NameEntry.h"
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 
 #include <gtest/gtest.h>
 

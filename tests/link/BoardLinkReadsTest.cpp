@@ -158,7 +158,7 @@ TEST(BoardLinkBoards, ABoardReadIsKeptAMinuteAndOnlyWhileShown) {
     ASSERT_EQ(game.http.count("/v1/boards"), 1);
     const HttpRequest& read = game.http.sent.back().request;
     EXPECT_EQ(read.method, "GET");
-    EXPECT_EQ(read.url, kUrl + "/v1/boards/normal/hard?limit=100");
+    EXPECT_EQ(read.url, kUrl + "/v1/boards/normal/hard?season=all&limit=100");
     EXPECT_EQ(read.timeoutMilliseconds, BoardLink::kReadTimeoutMilliseconds);
     game.frame(0);
     const struct {
@@ -180,10 +180,17 @@ TEST(BoardLinkBoards, ABoardReadIsKeptAMinuteAndOnlyWhileShown) {
     EXPECT_EQ(top[4].name, "P4");
     EXPECT_EQ(top[4].score, 9604);
     EXPECT_TRUE(game.link.top(Mode::Random, Difficulty::Hard).empty());
+    // The week browsed is read beside it, the all-time table kept as it was read.
+    game.season = Season::Week;
+    game.frame(0);
+    EXPECT_EQ(game.http.sent.back().request.url, kUrl + "/v1/boards/normal/hard?season=current&limit=100");
+    game.frame(0);
+    EXPECT_EQ(game.link.rows(Mode::Normal, Difficulty::Hard, Season::Week).size(), 100u);
+    EXPECT_EQ(game.http.count("/v1/boards"), 3);
 }
 
-// What a server sends as a board is drawn as the font can, or taken as no board at all.
-TEST(BoardLinkBoards, ABoardAnswerIsReadAsTheScreenDrawsItOrNotAtAll) {
+// What a server sends as a board is taken whole, each entry a ranked run, or as no board.
+TEST(BoardLinkBoards, ABoardAnswerIsTakenWholeOrNotAtAll) {
     const struct {
         int status;
         std::string entries;  // the body when it does not start with '['
@@ -191,14 +198,20 @@ TEST(BoardLinkBoards, ABoardAnswerIsReadAsTheScreenDrawsItOrNotAtAll) {
         int score;
     } cases[] = {
         {200, R"([{"rank":1,"name":"ACE","score":3437.9,"runId":4}])", "ACE", 3437},
-        {200, R"([{"rank":1,"name":"ace<script>","score":-3,"runId":4}])", "???????????", 0},
-        {200, R"([{"rank":1,"name":"ACE","score":1e12,"runId":4}])", "ACE", 0},
+        // Kept as sent: the screens clean a name where they draw it (BoardRow::nameLine).
+        {200, R"([{"rank":1,"name":"ace<script>","score":0,"runId":4}])", "ace<script>", 0},
+        {200, R"([{"rank":1,"name":"ACE","score":-3,"runId":4}])", nullptr, 0},
+        {200, R"([{"rank":1,"name":"ACE","score":1e12,"runId":4}])", nullptr, 0},
         {200, R"([{"rank":1,"name":"ACE","score":5,"runId":"4"}])", nullptr, 0},
+        {200, R"([{"rank":1,"name":"ACE","score":5,"runId":null}])", nullptr, 0},
         {200, R"([{"rank":"1","name":"ACE","score":5,"runId":4}])", nullptr, 0},
+        {200, R"([{"rank":0,"name":"ACE","score":5,"runId":4}])", nullptr, 0},
+        {200, R"([{"rank":null,"name":"ACE","score":5,"runId":4}])", nullptr, 0},
         {200, R"([{"rank":1,"name":7,"score":5,"runId":4}])", nullptr, 0},
         {200, R"([{"rank":1,"name":"ACE","runId":4}])", nullptr, 0},
         {200, R"([7])", nullptr, 0},
         {200, R"({"entries":{}})", nullptr, 0},
+        {200, R"({"season":"all"})", nullptr, 0},
         {200, "not json", nullptr, 0},
         {404, R"({"error":"not_found"})", nullptr, 0},
     };

@@ -1,9 +1,11 @@
-// The board link's sending rules on the scripted transport: backoff, submissions and the
-// best run's fetch, each against the answers a board can give, on the test's clock.
+// The board link's sending rules on the scripted transport: backoff, submissions and a
+// board run's fetch, each against the answers a board can give, on the test's clock.
 // Its reading rules: BoardLinkReadsTest.cpp.
 
 #include "LinkRig.h"
 #include "io/Base64.h"
+#include "io/FileReader.h"
+#include "sim/SimContent.h"
 
 #include <nlohmann/json.hpp>
 
@@ -212,64 +214,81 @@ TEST(BoardLinkSubmissions, ARunEndedWhileAnotherIsOnItsWayIsSentAfterIt) {
     EXPECT_EQ(mode, Mode::Random);
 }
 
-// The board's best run is fetched by the number of its first row and shown under its
-// place, name and score; whatever else comes back is said in one line.
-TEST(BoardLinkRecords, TheBestRunIsFetchedWithItsPlaceAsCaption) {
-    RunRecord best;
-    best.tickRate = 60;
-    best.seed = 12;
-    best.score = 464.0f;
-    RunRecord check;
-    std::string fault;
-    ASSERT_TRUE(RunRecord::fromBytes(best.toBytes(), check, fault)) << fault;
+// A board run is watched one way: its summary, then its record, handed over only when its
+// re-play ends on the board's score; the best run is the first row's. Whatever else comes
+// back is said in one line.
+TEST(BoardLinkRecords, ABoardRunIsWatchedOnlyWhenItsReplayEndsOnTheBoardsScore) {
+    const std::string folder = std::string(TAMQ_TEST_DATA_DIR) + "/golden/";
+    std::string text, bytes, fault;
+    ASSERT_TRUE(FileReader::read(folder + "expected.json", text, fault)) << fault;
+    ASSERT_TRUE(FileReader::read(folder + "normal-hard-still.rec", bytes, fault)) << fault;
+    const int score = nlohmann::json::parse(text)["normal-hard-still"]["score"].get<int>();
+    const auto summary = [](int points) {
+        return ScriptedHttp::reply(200, R"({"runId":1,"name":"P0","rank":1,"score":)" + std::to_string(points) + "}");
+    };
+    SimContent content;
+    content.load();
+    std::string damaged = bytes;
+    damaged[damaged.size() / 2] ^= 0x40;
+    const std::string played = std::to_string(score);
     const struct {
         bool boardRead;
-        HttpAnswer answer;
-        const char* said;  // empty: fetched
+        HttpAnswer summary;
+        HttpAnswer record;
+        std::string said;   // empty: taken
+        std::string fault;  // in the line of the run taken; empty: shown
     } cases[] = {
-        {true, ScriptedHttp::reply(200, best.toBytes()), ""},
-        {true, ScriptedHttp::reply(404, R"({"error":"not_found"})"), "the board's best run cannot be fetched (404 not_found)"},
-        {true, ScriptedHttp::reply(0), "the board's best run cannot be fetched (connection refused)"},
-        {true, ScriptedHttp::reply(200, "TAMQRUN but not one"), "the board's best run cannot be read ("},
-        {false, ScriptedHttp::reply(200, best.toBytes()), "no board run to watch"},
+        {true, summary(score), ScriptedHttp::reply(200, bytes), "", ""},
+        {true, summary(score + 1), ScriptedHttp::reply(200, bytes), "",
+         "run 1 does not verify (its re-play scores " + played + ", the board says " + std::to_string(score + 1) + ")"},
+        {true, summary(score), ScriptedHttp::reply(200, damaged), "", "differs"},
+        {true, summary(score), ScriptedHttp::reply(200, "TAMQRUN but not one"), "", "run 1 does not verify (malformed"},
+        {true, summary(score), ScriptedHttp::reply(404, R"({"error":"not_found"})"),
+         "run 1 cannot be fetched (it answers 404 not_found)", ""},
+        {true, ScriptedHttp::reply(0), ScriptedHttp::reply(200, bytes), "run 1 cannot be fetched (connection refused)", ""},
+        {false, summary(score), ScriptedHttp::reply(200, bytes), "no board run to watch", ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.said);
+        SCOPED_TRACE(c.said + c.fault);
         Rig game;
         answerTokensAndBoard(game.http, c.boardRead ? boardBody(3) : boardBody(0));
-        game.http.script("/v1/runs/1/record", {c.answer});
+        game.http.script("/v1/runs/1", {c.summary});
+        game.http.script("/v1/runs/1/record", {c.record});
         game.frame();
         game.frame(0);
         const std::string said = saidDuring([&] {
             game.link.fetchBestRun(Mode::Normal, Difficulty::Hard);
             game.frame(0);
+            game.frame(0);
         });
-        RunRecord fetched;
-        std::string caption;
-        EXPECT_EQ(game.link.takeBestRun(fetched, caption), c.said[0] == 0);
-        if (c.said[0] == 0) {
-            EXPECT_EQ(caption, "1 P0 10000");
-            EXPECT_EQ(fetched, best);
-            EXPECT_FALSE(game.link.takeBestRun(fetched, caption)) << "taken once";
+        RunRecord record;
+        RunSummary taken;
+        std::string why;
+        EXPECT_EQ(game.link.takeRun(content, record, taken, why), c.said.empty());
+        EXPECT_NE(why.find(c.fault), std::string::npos) << why;
+        EXPECT_EQ(why.empty(), c.fault.empty()) << why;
+        if (c.said.empty()) {
+            EXPECT_TRUE(!c.fault.empty() || taken.caption() == "1 P0 " + played) << taken.caption();
+            EXPECT_FALSE(game.link.takeRun(content, record, taken, why)) << "taken once";
             const HttpRequest& asked = game.http.sent.back().request;
-            EXPECT_EQ(asked.method, "GET");
             EXPECT_EQ(asked.url, kUrl + "/v1/runs/1/record");
             EXPECT_EQ(asked.timeoutMilliseconds, BoardLink::kRecordTimeoutMilliseconds);
         } else {
-            EXPECT_EQ(said.find("board: " + std::string(c.said)), 0u) << said;
+            EXPECT_EQ(said.find("board: " + c.said), 0u) << said;
             EXPECT_EQ(lines(said), 1) << said;
         }
     }
-    // Asked again while the fetch is on, it is dropped: its answer shows nothing.
+    // Asked again while the fetch is on, it is dropped: its answers show nothing.
     Rig game;
     answerTokensAndBoard(game.http, boardBody(3));
     game.frame();
     game.frame(0);
     game.link.fetchBestRun(Mode::Normal, Difficulty::Hard);
     game.link.fetchBestRun(Mode::Normal, Difficulty::Hard);
-    ASSERT_TRUE(game.http.answerFirst("/v1/runs/1/record", ScriptedHttp::reply(200, best.toBytes())));
+    ASSERT_TRUE(game.http.answerFirst("/v1/runs/1", summary(score)));
     game.frame(0);
-    RunRecord fetched;
-    std::string caption;
-    EXPECT_FALSE(game.link.takeBestRun(fetched, caption));
+    RunRecord record;
+    RunSummary taken;
+    EXPECT_FALSE(game.link.fetching());
+    EXPECT_FALSE(game.link.takeRun(content, record, taken, fault));
 }

@@ -36,14 +36,14 @@ TEST(RankedRun, OnlyTheRunATokenSeedsIsRankedAndSentUnderTheNameEntered) {
         RankedRun run(http, player);
         ASSERT_TRUE(run.setUrl(kUrl));
         std::uint32_t now = 1000, seed = 0;
-        run.frame(Mode::Normal, Difficulty::Hard, true, now);
-        run.frame(Mode::Normal, Difficulty::Hard, true, now += 16);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, true, now);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, true, now += 16);
         ASSERT_TRUE(run.nextSeed(Mode::Normal, Difficulty::Hard, now, seed));
         EXPECT_EQ(seed, 5u);
 
         run.started(Mode::Normal, Difficulty::Hard, c.seed, now);
         EXPECT_EQ(run.ranked(), c.seed == 5);
-        run.frame(Mode::Normal, Difficulty::Hard, false, now += 16);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, false, now += 16);
         RunRecord record;
         record.score = static_cast<float>(c.score);
         EXPECT_EQ(run.ended(Mode::Normal, Difficulty::Hard, c.score, c.complete, record), c.asksName);
@@ -53,7 +53,7 @@ TEST(RankedRun, OnlyTheRunATokenSeedsIsRankedAndSentUnderTheNameEntered) {
         }
         // Nothing is sent before the name is in.
         run.named("", now);
-        run.frame(Mode::Normal, Difficulty::Hard, true, now += 16);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, true, now += 16);
         EXPECT_EQ(http.count("/v1/runs", true), 0);
         run.named("ACE", now);
         EXPECT_FALSE(run.awaitingName());
@@ -72,7 +72,7 @@ TEST(RankedRun, OnlyTheRunATokenSeedsIsRankedAndSentUnderTheNameEntered) {
         ASSERT_TRUE(run.statusChanged(status));
         EXPECT_EQ(status, "SENDING");
         EXPECT_FALSE(run.statusChanged(status));
-        run.frame(Mode::Normal, Difficulty::Hard, true, now += 16);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, true, now += 16);
         ASSERT_TRUE(run.statusChanged(status));
         EXPECT_EQ(status, "RANK 2");
         // The next run clears it, as the game clears its line: no change to show.
@@ -92,7 +92,7 @@ TEST(RankedRun, WithoutABoardNothingIsRanked) {
         EXPECT_FALSE(run.setUrl(url));
         testing::internal::GetCapturedStderr();
         std::uint32_t seed = 0;
-        run.frame(Mode::Normal, Difficulty::Hard, true, 100);
+        run.frame(Mode::Normal, Difficulty::Hard, Season::All, true, 100);
         EXPECT_FALSE(run.nextSeed(Mode::Normal, Difficulty::Hard, 100, seed));
         run.started(Mode::Normal, Difficulty::Hard, 0, 100);
         EXPECT_FALSE(run.ended(Mode::Normal, Difficulty::Hard, 1, true, RunRecord{}));

@@ -1,11 +1,6 @@
-// A board run's summary and a board's entries as the game reads them, the caption drawn
-// from them, and a fetched record checked against its summary by the rules' re-play.
-#include "link/RunLink.h"
+// A board run's summary as the game reads it, and the caption drawn from it. A fetched
+// record checked against it: BoardLinkSendsTest.cpp.
 #include "link/RunSummary.h"
-#include "io/FileReader.h"
-#include "sim/SimContent.h"
-
-#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -42,79 +37,5 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
         if (c.read) {
             EXPECT_EQ(summary.caption(), c.caption);
         }
-    }
-}
-
-TEST(RunSummary, ReadsABoardsEntriesWithTheirRunNumbers) {
-    const struct {
-        const char* body;
-        int rows;
-        long long lastRun;
-    } cases[] = {
-        {R"({"season":"2026-W50","entries":[{"rank":1,"name":"ACE","score":3437.25,"runId":42},)"
-         R"({"rank":2,"name":"BOB","score":2970,"runId":17}]})",
-         2, 17},
-        {R"({"season":"all","entries":[]})", 0, 0},
-        {R"({"entries":[{"rank":1,"name":"ACE","score":1,"runId":null}]})", -1, 0},
-        {R"({"entries":[{"rank":null,"name":"ACE","score":1,"runId":3}]})", -1, 0},
-        {R"({"entries":{}})", -1, 0},
-        {R"({"season":"all"})", -1, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
-        std::vector<BoardRow> rows;
-        std::string fault;
-        EXPECT_EQ(RunSummary::parseBoard(c.body, rows, fault), c.rows >= 0);
-        if (c.rows > 0) {
-            ASSERT_EQ(static_cast<int>(rows.size()), c.rows);
-            EXPECT_EQ(rows.back().runId, c.lastRun);
-            EXPECT_EQ(rows.front().score, 3437);
-        }
-    }
-}
-
-TEST(RunSummary, RunNumbersFromALinkAreDigitsOnly) {
-    const struct {
-        const char* text;
-        bool number;
-    } cases[] = {{"42", true},     {"1", true},   {"999999999999999999", true}, {"", false},
-                 {"0", false},     {"042", false}, {"-3", false}, {"4 2", false}, {"42/record", false},
-                 {"1000000000000000000", false},  {"abc", false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(RunSummary::isRunId(c.text), c.number) << c.text;
-    }
-}
-
-// A golden record is shown only when its re-play ends as the board says.
-TEST(RunLink, AFetchedRunIsShownOnlyWhenItsReplayScoresWhatTheBoardSays) {
-    const std::string folder = std::string(TAMQ_TEST_DATA_DIR) + "/golden/";
-    std::string text, fault;
-    ASSERT_TRUE(FileReader::read(folder + "expected.json", text, fault)) << fault;
-    const int score = nlohmann::json::parse(text)["normal-hard-still"]["score"].get<int>();
-    std::string bytes;
-    ASSERT_TRUE(FileReader::read(folder + "normal-hard-still.rec", bytes, fault)) << fault;
-    SimContent content;
-    content.load();
-    std::string damaged = bytes;
-    damaged[damaged.size() / 2] ^= 0x40;
-    const struct {
-        const char* what;
-        const std::string& bytes;
-        int boardScore;
-        const char* fault;
-    } cases[] = {
-        {"as played", bytes, score, ""},
-        {"another score on the board", bytes, score + 1, "its re-play scores"},
-        {"a byte changed", damaged, score, "differs"},
-        {"no record", "", score, "malformed"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        RunSummary summary;
-        summary.score = c.boardScore;
-        RunRecord record;
-        std::string why;
-        EXPECT_EQ(RunLink::verified(c.bytes, content, summary, record, why), *c.fault == '\0');
-        EXPECT_NE(why.find(c.fault), std::string::npos) << why;
     }
 }

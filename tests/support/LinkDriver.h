@@ -4,7 +4,7 @@
 // on a clock of the test's own.
 
 #include "link/BoardLink.h"
-#include "game/PlayerFile.h"
+#include "link/PlayerFile.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@ struct LinkDriver {
     // One frame, milliseconds after the last.
     void frame(std::uint32_t milliseconds = 16) {
         now += milliseconds;
-        link.update(mode, difficulty, showingTop, now);
+        link.update(mode, difficulty, season, showingTop, now);
     }
     bool holdsToken() const {
         std::uint32_t seed = 0;
@@ -37,6 +37,7 @@ struct LinkDriver {
     BoardLink link{http, player};
     Mode mode;
     Difficulty difficulty;
+    Season season = Season::All;
     bool showingTop = true;
     std::uint32_t now = 5000;
 };

@@ -8,7 +8,7 @@
 #include "TextureArt.h"
 #include "TitleArt.h"
 
-#include "online/ContentPaths.h"
+#include "vocab/ContentPaths.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,10 +1,10 @@
 // The rules the game, the board and the tools share: each read the same way from either
 // side, and the values files and records already hold kept as they are.
-#include "online/ContentPaths.h"
-#include "online/PlayModes.h"
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
-#include "online/TransportMessages.h"
+#include "vocab/ContentPaths.h"
+#include "vocab/PlayModes.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
+#include "vocab/BoardNumbers.h"
 
 #include <gtest/gtest.h>
 
@@ -114,7 +114,14 @@ TEST(ContentPaths, NameTheFilesOfTheDataFolder) {
     }
 }
 
-TEST(TransportMessages, SayHowLongARequestWaited) {
-    EXPECT_EQ(TransportMessages::noAnswerWithin(700), "no answer within 700 ms");
-    EXPECT_EQ(TransportMessages::noAnswerWithin(15000), "no answer within 15000 ms");
+TEST(BoardNumbers, RunNumbersFromALinkAreDigitsOnly) {
+    const struct {
+        const char* text;
+        bool number;
+    } cases[] = {{"42", true},     {"1", true},   {"999999999999999999", true}, {"", false},
+                 {"0", false},     {"042", false}, {"-3", false}, {"4 2", false}, {"42/record", false},
+                 {"1000000000000000000", false},  {"abc", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(BoardNumbers::isRunId(c.text), c.number) << c.text;
+    }
 }

@@ -1,4 +1,4 @@
-#include "game/PlayerFile.h"
+#include "link/PlayerFile.h"
 
 #include "support/TestFiles.h"
 

@@ -1,4 +1,4 @@
-#include "online/PlayModes.h"
+#include "vocab/PlayModes.h"
 
 #include <cstring>
 #include <initializer_list>

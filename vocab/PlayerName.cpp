@@ -1,4 +1,4 @@
-#include "online/PlayerName.h"
+#include "vocab/PlayerName.h"
 
 #include <cstring>
 

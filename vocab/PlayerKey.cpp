@@ -1,4 +1,4 @@
-#include "online/PlayerKey.h"
+#include "vocab/PlayerKey.h"
 
 bool PlayerKey::valid(std::string_view key) {
     if (key.size() < static_cast<std::size_t>(kShortest) || key.size() > static_cast<std::size_t>(kLongest)) {

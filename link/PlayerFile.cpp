@@ -1,11 +1,11 @@
-#include "game/PlayerFile.h"
+#include "link/PlayerFile.h"
 
-#include "game/BestScores.h"
 #include "io/FaultReporter.h"
 #include "io/FileReader.h"
 #include "io/JsonFile.h"
-#include "online/PlayerKey.h"
-#include "online/PlayerName.h"
+#include "vocab/BoardNumbers.h"
+#include "vocab/PlayerKey.h"
+#include "vocab/PlayerName.h"
 
 #include <nlohmann/json.hpp>
 
@@ -99,10 +99,10 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
             return false;
         }
         for (const auto& [board, score] : member->items()) {
-            const long long value = JsonFile::wholeNumber(score, BestScores::kHighest);
+            const long long value = JsonFile::wholeNumber(score, BoardNumbers::kHighestScore);
             if (value < 0) {
                 fault = "the score of \"" + board + "\" is not a whole number from 0 to " +
-                        std::to_string(BestScores::kHighest);
+                        std::to_string(BoardNumbers::kHighestScore);
                 return false;
             }
             boards[board] = static_cast<int>(value);
@@ -111,7 +111,7 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
     std::set<long long> runs;
     if (const auto member = document.find("runs"); member != document.end()) {
         for (const auto& run : member->is_array() ? *member : JsonValue::array({-1})) {
-            const long long value = JsonFile::wholeNumber(run, 999999999999999999LL);
+            const long long value = JsonFile::wholeNumber(run, BoardNumbers::kLargestRunId);
             if (value <= 0) {
                 fault = "\"runs\" is not a list of the board's run numbers";
                 return false;

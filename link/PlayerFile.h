@@ -1,7 +1,7 @@
 #pragma once
 
 #include "io/FileWriteQueue.h"
-#include "online/PlayerKey.h"
+#include "vocab/PlayerKey.h"
 #include "sim/RunState.h"
 
 #include <atomic>
