@@ -49,6 +49,7 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
         {"POST", std::regex("/v1/runs/start"), "start", &BoardHandlers::startRun},
         {"POST", std::regex("/v1/runs"), "submit", &BoardHandlers::submitRun},
         {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})"), "board", &BoardHandlers::readBoard},
+        {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})/around"), "around", &BoardHandlers::readAround},
         {"GET", std::regex("/v1/runs/([0-9]{1,18})/record"), "record", &BoardHandlers::fetchRecord},
         {"GET", std::regex("/v1/runs/([0-9]{1,18})"), "run", &BoardHandlers::fetchRun},
         {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},

@@ -211,6 +211,23 @@ TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
         for (const char* run : {"{a1}", "{a2}", "{b1}"}) {
             bool gone = std::find(step.gone.begin(), step.gone.end(), run) != step.gone.end();
             EXPECT_EQ(calls.get("/v1/runs/" + expand(run) + "/record").status, gone ? 404 : 200) << run;
+            Reply summary = calls.get("/v1/runs/" + expand(run));
+            EXPECT_EQ(summary.status, gone ? 404 : 200) << run;
+            if (!gone) {
+                EXPECT_EQ(summary.body["total"], expected.size()) << run;
+            }
+        }
+        {
+            // The kept counts are the rows' own, counted afresh.
+            pqxx::nontransaction work(database);
+            const char* counted =
+                "SELECT b.mode, b.difficulty, b.season, l.level, floor(b.score)::bigint >> (6 * l.level), count(*) "
+                "FROM best_runs b CROSS JOIN generate_series(0, 4) AS l (level) GROUP BY 1, 2, 3, 4, 5";
+            const char* kept = "SELECT mode, difficulty, season, level, bucket, runs FROM rank_counts WHERE runs <> 0";
+            EXPECT_EQ(work.exec(std::string("(") + counted + " EXCEPT " + kept + ") UNION ALL (" + kept + " EXCEPT " +
+                                counted + ")")
+                          .size(),
+                      0u);
         }
 
         std::string audited = step.audited;

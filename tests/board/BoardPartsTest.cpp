@@ -25,7 +25,7 @@ std::string signed_(const RunTicket& ticket, const std::string& secret = kSecret
 }
 
 RunTicket ticket(int64_t issuedMs) {
-    return RunTicket{std::string(32, 'a'), 4000000000u, "random", "easy", issuedMs};
+    return RunTicket{std::string(32, 'a'), 4000000000u, "random", "easy", issuedMs, ""};
 }
 
 }  // namespace
@@ -50,6 +50,16 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
         std::string token = good;
         return token.replace(token.find(from), from.size(), to);
     };
+    TokenSigner dailySigner;
+    dailySigner.init(kSecret);
+    const RunTicket daily = dailySigner.drawDaily("random", "easy", kNow);
+    auto dailyWith = [&](uint32_t seed, const std::string& day) {
+        RunTicket changed = daily;
+        changed.seed = seed;
+        changed.day = day;
+        return signed_(changed);
+    };
+    const std::string goodDaily = signed_(daily);
     struct Case {
         const char* what;
         std::string token;
@@ -58,6 +68,12 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
     };
     const Case cases[] = {
         {"fresh", good, kNow, TokenSigner::Check::Valid},
+        {"daily road's", goodDaily, kNow, TokenSigner::Check::Valid},
+        {"daily with the next day", dailyWith(daily.seed, "2025-12-07"), kNow, TokenSigner::Check::Malformed},
+        {"daily with a seed not the day's", dailyWith(daily.seed + 1, daily.day), kNow,
+         TokenSigner::Check::Malformed},
+        {"daily made plain", goodDaily.substr(0, goodDaily.rfind('.') - 11) + goodDaily.substr(goodDaily.rfind('.')),
+         kNow, TokenSigner::Check::BadSignature},
         {"at the end of its life", good, kNow + TokenSigner::kLifetimeMs, TokenSigner::Check::Valid},
         {"past its life", good, kNow + TokenSigner::kLifetimeMs + 1, TokenSigner::Check::Expired},
         {"issued in the future", signed_(ticket(kNow + TokenSigner::kClockSkewMs + 1)), kNow,
@@ -83,6 +99,30 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
         RunTicket read;
         EXPECT_EQ(signer.read(c.token, c.now, read), c.expected) << c.what << ": " << c.token;
     }
+}
+
+TEST(TokenSigner, ADaysRoadIsKnownOnlyThroughTheSecret) {
+    // Each day and board its own road; another secret gives other roads, an instance with
+    // the same secret the same ones.
+    std::map<uint32_t, std::string> roads;
+    for (const std::string& secret : {kSecret, std::string(32, 't')}) {
+        TokenSigner signer;
+        signer.init(secret);
+        TokenSigner instance;
+        instance.init(secret);
+        for (const char* day : {"2026-12-08", "2026-12-09"}) {
+            for (const char* mode : {"normal", "random"}) {
+                const uint32_t seed = signer.dailySeed(day, mode, "hard");
+                EXPECT_EQ(instance.dailySeed(day, mode, "hard"), seed);
+                EXPECT_TRUE(roads.emplace(seed, secret.substr(0, 1) + day + mode).second) << day << mode;
+            }
+        }
+    }
+    TokenSigner signer;
+    signer.init(kSecret);
+    const RunTicket ticket = signer.drawDaily("normal", "hard", kNow);
+    EXPECT_EQ(ticket.day, "2025-12-06");
+    EXPECT_EQ(ticket.seed, signer.dailySeed("2025-12-06", "normal", "hard"));
 }
 
 TEST(PlayerIdentity, TakesArcadeNamesAndNothingElse) {

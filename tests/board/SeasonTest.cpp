@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -67,6 +70,7 @@ TEST_F(Seasons, WeeksOfTimesAroundYearEndsAndMidnights) {
 
 TEST_F(Seasons, SeasonNamesReadOrRefusedWithAReason) {
     const int64_t now = Season::weekOf(0).startSeconds() + 400 * 7 * 86400;
+    const char* const kRule = "a season is all, current, an ISO week such as 2026-W05, day or a date such as 2026-12-08";
     const struct {
         const char* text;
         const char* name;  // nullptr: refused
@@ -81,12 +85,22 @@ TEST_F(Seasons, SeasonNamesReadOrRefusedWithAReason) {
         {"2026-W54", nullptr, "2026 has weeks W01 to W53"},
         {"2026-W00", nullptr, "2026 has weeks W01 to W53"},
         {"1969-W10", nullptr, "a season's year is 1970 to 9999"},
-        {"2026-w50", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"2026-W5", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"2026W050", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"ALL", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"+026-W50", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
+        {"2026-w50", nullptr, kRule},
+        {"2026-W5", nullptr, kRule},
+        {"2026W050", nullptr, kRule},
+        {"", nullptr, kRule},
+        {"ALL", nullptr, kRule},
+        {"+026-W50", nullptr, kRule},
+        {"day", "1977-08-29", ""},
+        {"2026-12-08", "2026-12-08", ""},
+        {"2024-02-29", "2024-02-29", ""},
+        {"2026-02-29", nullptr, "2026-02-29 is no date"},
+        {"2026-13-01", nullptr, "2026-13-01 is no date"},
+        {"2026-00-10", nullptr, "2026-00-10 is no date"},
+        {"2026-04-31", nullptr, "2026-04-31 is no date"},
+        {"1969-12-31", nullptr, "a season's year is 1970 to 9999"},
+        {"2026-12-8x", nullptr, kRule},
+        {"2026/12/08", nullptr, kRule},
     };
     for (const auto& c : cases) {
         Season season;
@@ -202,7 +216,197 @@ TEST_F(Seasons, RunsEitherSideOfAWeeksStartLandInTheirWeeksAndAllTimeHoldsBoth) 
     ASSERT_EQ(store.setHidden(late.id, true, {"seasons-test", "hidden"}), BoardStore::Change::Done);
     EXPECT_TRUE(shown("?season=2027-W01").second.empty());
     EXPECT_EQ(shown("").second, lastWeek);
-    Reply hidden = calls.get("/v1/runs/" + std::to_string(late.id));
-    EXPECT_EQ(hidden.body["rank"], nullptr);
-    EXPECT_EQ(hidden.body["weekRank"], nullptr);
+    // And its summary with them: its name and score are no longer public.
+    EXPECT_EQ(calls.get("/v1/runs/" + std::to_string(late.id)).status, 404);
+}
+
+TEST_F(Seasons, ADailyRunCountsOnTheDayItsTokenWasGivenAndOnThatDayAlone) {
+    // A Wednesday's midnight, away from a week's start.
+    Season next;
+    std::string reason;
+    ASSERT_TRUE(Season::parse("2027-01-07", 0, next, reason));
+    const int64_t midnight = next.startSeconds();
+    auto realSeconds = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    struct Run {
+        const char* name;
+        int player;
+        // On the service's clock: the token's issue, and the service's clock at its start.
+        int64_t issued;
+        int64_t clock;
+        const char* day;
+        int64_t id = 0;
+        double score = 0;
+    };
+    // The last second of a day submitted before and after midnight, the first of the next.
+    Run runs[] = {{"EVE", 2, midnight - 125, midnight - 5, "2027-01-06"},
+                  {"LAST", 1, midnight - 1, midnight + 100, "2027-01-06"},
+                  {"FIRST", 1, midnight, midnight + 100, "2027-01-07"}};
+    std::unique_ptr<BoardProcess> service;
+    int64_t clock = 0;
+    for (Run& run : runs) {
+        if (run.clock != clock) {
+            clock = run.clock;
+            service = std::make_unique<BoardProcess>();
+            service->start(cluster_->conninfo(), {"--clock-offset", std::to_string(clock - realSeconds())});
+        }
+        BoardCalls calls(service->port());
+        uint32_t seed = 0;
+        const std::string token = BoardCalls::dailyToken("normal", "hard", run.issued * 1000, seed);
+        Reply stored = calls.submit(token, run.name, BoardCalls::playerKey(run.player),
+                                    TestRecords::play(seed, "normal", "hard", 90, static_cast<int>(&run - runs)));
+        ASSERT_EQ(stored.status, 201) << run.name << stored.raw;
+        EXPECT_EQ(stored.body["day"], run.day) << run.name;
+        EXPECT_EQ(stored.body["dayBest"], true) << run.name;
+        EXPECT_EQ(stored.body["rank"], nullptr) << run.name;
+        run.id = stored.body["runId"].get<int64_t>();
+        run.score = stored.body["score"].get<double>();
+    }
+    // The service's own daily token on its clock, now the next day.
+    BoardCalls calls(service->port());
+    Reply started = calls.post("/v1/runs/start", R"({"mode":"normal","difficulty":"hard","daily":true})");
+    ASSERT_EQ(started.status, 200) << started.raw;
+    EXPECT_EQ(started.body["day"], "2027-01-07");
+    EXPECT_EQ(started.body["dayEndsAt"], (midnight + 86400) * 1000);
+    uint32_t seed = 0;
+    BoardCalls::dailyToken("normal", "hard", midnight * 1000, seed);
+    EXPECT_EQ(started.body["seed"], seed);
+    EXPECT_EQ(calls.post("/v1/runs/start", R"({"mode":"normal","difficulty":"hard","daily":1})").status, 400);
+
+    const Run& eve = runs[0];
+    const Run& last = runs[1];
+    const Run& first = runs[2];
+    const std::vector<int64_t> eveFirst = eve.score > last.score || (eve.score == last.score && eve.id < last.id)
+                                              ? std::vector<int64_t>{eve.id, last.id}
+                                              : std::vector<int64_t>{last.id, eve.id};
+    const struct {
+        const char* query;
+        const char* season;
+        std::vector<int64_t> ids;
+    } reads[] = {
+        {"?season=2027-01-06", "2027-01-06", eveFirst},
+        {"?season=day", "2027-01-07", {first.id}},
+        {"?season=2027-01-08", "2027-01-08", {}},
+        {"?season=all", "all", {}},
+        {"?season=current", "2027-W01", {}},
+    };
+    for (const auto& read : reads) {
+        Reply board = calls.get("/v1/boards/normal/hard" + std::string(read.query));
+        ASSERT_EQ(board.status, 200) << board.raw;
+        EXPECT_EQ(board.body["season"], read.season);
+        std::vector<int64_t> ids;
+        for (const auto& entry : board.body["entries"]) {
+            ids.push_back(entry["runId"].get<int64_t>());
+        }
+        EXPECT_EQ(ids, read.ids) << read.query;
+    }
+    Reply summary = calls.get("/v1/runs/" + std::to_string(last.id));
+    ASSERT_EQ(summary.status, 200) << summary.raw;
+    EXPECT_EQ(summary.body["day"], "2027-01-06");
+    EXPECT_EQ(summary.body["dayRank"], eveFirst[0] == last.id ? 1 : 2);
+    EXPECT_EQ(summary.body["dayTotal"], 2);
+    EXPECT_EQ(summary.body["rank"], nullptr);
+}
+
+TEST_F(Seasons, RowsAroundARunAtTheTopMiddleAndBottomOfASeededTable) {
+    {
+        pqxx::connection connection(cluster_->conninfo());
+        pqxx::nontransaction(connection).exec("CREATE DATABASE around");
+    }
+    std::string conninfo = cluster_->conninfo();
+    conninfo.replace(conninfo.find("dbname=board"), 12, "dbname=around");
+    BoardProcess service;
+    service.start(conninfo);
+    pqxx::connection database(conninfo);
+    // The figures' own seeding: scores across many buckets of the kept counts, a second
+    // group tying the first one score for score, and scores below zero.
+    std::ifstream file(TAMQ_SOURCE_DIR "/scripts/lib/board-seed.sql");
+    const std::string seeding((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const auto& [tag, count, top] : {std::tuple{"A", 20000, 5000000}, {"B", 20000, 5000000}, {"C", 10000, 300}}) {
+        std::string sql = seeding;
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{":'tag'", "'" + std::string(tag) + "'"},
+                                       {":'age'", "'0 days'"},
+                                       {":count", std::to_string(count)},
+                                       {":top", std::to_string(top)}}) {
+            for (std::size_t at = sql.find(from); at != std::string::npos; at = sql.find(from)) {
+                sql.replace(at, from.size(), to);
+            }
+        }
+        pqxx::nontransaction(database).exec(sql);
+    }
+    auto table = [&] {
+        pqxx::nontransaction work(database);
+        std::vector<int64_t> ids;
+        for (const auto& row : work.exec("SELECT run_id FROM best_runs WHERE season = 'all' ORDER BY score DESC, run_id")) {
+            ids.push_back(row[0].as<int64_t>());
+        }
+        return ids;
+    };
+    BoardCalls calls(service.port());
+    BoardStore store;
+    store.init(conninfo, "", 1);
+    const struct {
+        const char* what;
+        // The row's place, from the top (1) or, below 1, from the bottom (0 the last).
+        int64_t place;
+        int rows;
+        bool hideTheOneAbove;
+    } cases[] = {
+        {"the top", 1, 5, false},
+        {"second from the top", 2, 10, false},
+        {"the middle, a tie", 20001, 5, false},
+        {"the bottom, below zero", 0, 5, false},
+        {"one row either side", 30000, 1, false},
+        {"after the row above is hidden", 25000, 3, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<int64_t> ids = table();
+        const auto total = static_cast<int64_t>(ids.size());
+        int64_t place = c.place >= 1 ? c.place : total + c.place;
+        if (c.hideTheOneAbove) {
+            ASSERT_EQ(store.setHidden(ids[place - 2], true, {"around-test", "x"}), BoardStore::Change::Done);
+            ids = table();
+            place -= 1;
+        }
+        const int64_t runId = ids[place - 1];
+        Reply around = calls.get("/v1/boards/normal/hard/around?season=all&run=" + std::to_string(runId) +
+                                 "&rows=" + std::to_string(c.rows));
+        ASSERT_EQ(around.status, 200) << c.what << around.raw;
+        EXPECT_EQ(around.body["rank"], place) << c.what;
+        EXPECT_EQ(around.body["total"], ids.size()) << c.what;
+        std::vector<std::pair<int64_t, int64_t>> shown;
+        for (const auto& entry : around.body["entries"]) {
+            shown.emplace_back(entry["rank"].get<int64_t>(), entry["runId"].get<int64_t>());
+        }
+        std::vector<std::pair<int64_t, int64_t>> expected;
+        for (int64_t at = std::max<int64_t>(1, place - c.rows); at <= std::min(total, place + c.rows); ++at) {
+            expected.emplace_back(at, ids[at - 1]);
+        }
+        EXPECT_EQ(shown, expected) << c.what;
+        Reply summary = calls.get("/v1/runs/" + std::to_string(runId));
+        EXPECT_EQ(summary.body["rank"], place) << c.what;
+        EXPECT_EQ(summary.body["total"], ids.size()) << c.what;
+        // A player's row is found by the player as by the run.
+        pqxx::row owner = pqxx::nontransaction(database).exec1("SELECT player_id FROM runs WHERE id = " +
+                                                               std::to_string(runId));
+        std::optional<AroundRow> byPlayer = store.around("normal", "hard", "all", owner[0].as<int64_t>(), true, c.rows);
+        ASSERT_TRUE(byPlayer) << c.what;
+        EXPECT_EQ(byPlayer->rank, place) << c.what;
+        EXPECT_EQ(byPlayer->entries.size(), expected.size()) << c.what;
+    }
+    const struct {
+        std::string query;
+        int status;
+    } refusals[] = {
+        {"?season=all&run=" + std::to_string(table()[0]) + "&rows=11", 400},
+        {"?season=all&rows=3", 400},
+        {"?season=2026-W01&run=" + std::to_string(table()[0]), 404},
+        {"?season=all&run=999999999", 404},
+        {"?season=never&run=1", 400},
+    };
+    for (const auto& refusal : refusals) {
+        EXPECT_EQ(calls.get("/v1/boards/normal/hard/around" + refusal.query).status, refusal.status) << refusal.query;
+    }
 }
