@@ -69,6 +69,13 @@ const Statement kStatements[] = {
      "distance = excluded.distance, created_at = excluded.created_at "
      "WHERE excluded.score > best.score RETURNING season"},
     {"rank_of", "SELECT board_rank($1, $2, $5, $3, $4)"},
+    // Writers of a board's bests take its lock first, the admin command each board of the
+    // player in one order: the kept counts' rows (migration 004) are then always taken by
+    // one writer of a board at a time, never in two orders by two.
+    {"board_lock", "SELECT pg_advisory_xact_lock(hashtext('board|' || $1 || '|' || $2))"},
+    {"player_boards_lock",
+     "SELECT pg_advisory_xact_lock(hashtext('board|' || b.mode || '|' || b.difficulty)) FROM "
+     "(SELECT DISTINCT mode, difficulty FROM runs WHERE player_id = $1 ORDER BY 1, 2) b"},
 
     // Board reads.
     {"board_page",

@@ -90,6 +90,7 @@ StoredRun BoardStore::store(const NewRun& run) {
         } catch (const pqxx::unique_violation&) {
             throw TokenSpent();
         }
+        work.exec_prepared("board_lock", run.mode, run.difficulty);
         for (const auto& row : work.exec_prepared("best_offer", stored.runId)) {
             const std::string season = row[0].as<std::string>();
             (season == stored.day ? stored.dayBest : season == stored.week ? stored.weekBest : stored.personalBest) =
@@ -273,6 +274,7 @@ std::optional<BoardStore::LockedRun> BoardStore::lockRun(pqxx::transaction_base&
 }
 
 void BoardStore::rebuildBests(pqxx::transaction_base& work, int64_t playerId) {
+    work.exec_prepared("player_boards_lock", playerId);
     work.exec_prepared("bests_clear", playerId);
     work.exec_prepared("bests_refill", playerId);
 }

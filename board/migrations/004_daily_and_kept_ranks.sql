@@ -52,6 +52,16 @@ CREATE TRIGGER best_runs_changed AFTER UPDATE ON best_runs REFERENCING OLD TABLE
 CREATE TRIGGER best_runs_removed AFTER DELETE ON best_runs REFERENCING OLD TABLE AS old_rows
     FOR EACH STATEMENT EXECUTE FUNCTION rank_counts_follow();
 
+-- An emptied board (the figures' seeding) leaves no counts behind.
+CREATE FUNCTION rank_counts_clear() RETURNS trigger LANGUAGE plpgsql AS $clear$
+BEGIN
+    TRUNCATE rank_counts;
+    RETURN NULL;
+END
+$clear$;
+CREATE TRIGGER best_runs_emptied AFTER TRUNCATE ON best_runs
+    FOR EACH STATEMENT EXECUTE FUNCTION rank_counts_clear();
+
 -- The place a score takes on a table (ties go to the earlier run): five reads of at most
 -- 63 kept counts each, and the rows sharing its whole score.
 CREATE FUNCTION board_rank(p_mode text, p_difficulty text, p_season text, p_score double precision, p_run bigint)
