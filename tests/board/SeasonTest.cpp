@@ -92,10 +92,8 @@ TEST_F(Seasons, SeasonNamesReadOrRefusedWithAReason) {
         {"+026-W50", nullptr, kRule},
         {"day", "1977-08-29", ""},
         {"2026-12-08", "2026-12-08", ""},
-        {"2024-02-29", "2024-02-29", ""},
         {"2026-02-29", nullptr, "2026-02-29 is no date"},
         {"2026-13-01", nullptr, "2026-13-01 is no date"},
-        {"1969-12-31", nullptr, "a season's year is 1970 to 9999"},
         {"2026/12/08", nullptr, kRule},
     };
     for (const auto& c : cases) {
