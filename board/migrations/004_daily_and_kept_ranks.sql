@@ -66,16 +66,20 @@ CREATE TRIGGER best_runs_emptied AFTER TRUNCATE ON best_runs
 -- 63 kept counts each, and the rows sharing its whole score.
 CREATE FUNCTION board_rank(p_mode text, p_difficulty text, p_season text, p_score double precision, p_run bigint)
 RETURNS bigint LANGUAGE plpgsql STABLE AS $rank$
+-- Both ends of each level's range are plain bounds: a plan made once for any level
+-- (PL/pgSQL's generic plan) still reads only the range, never every bucket above.
 DECLARE
     whole bigint := floor(p_score)::bigint;
     place bigint := 1;
     bucket_of bigint;
+    last_sibling bigint;
 BEGIN
     FOR lvl IN 0..4 LOOP
         bucket_of := whole >> (6 * lvl);
+        last_sibling := CASE WHEN lvl = 4 THEN 9223372036854775807 ELSE bucket_of | 63 END;
         place := place + coalesce((SELECT sum(c.runs) FROM rank_counts c
             WHERE c.mode = p_mode AND c.difficulty = p_difficulty AND c.season = p_season AND c.level = lvl
-              AND c.bucket > bucket_of AND (lvl = 4 OR c.bucket <= (bucket_of | 63))), 0);
+              AND c.bucket > bucket_of AND c.bucket <= last_sibling), 0);
     END LOOP;
     RETURN place + (SELECT count(*) FROM best_runs b
         WHERE b.mode = p_mode AND b.difficulty = p_difficulty AND b.season = p_season
