@@ -12,16 +12,23 @@
 # Or the board page's figures (bench/page_bench.py): its size gzipped, and the time to list
 # 100 of 100 thousand runs seeded the same way, from the API and in headless Chromium.
 #   bench/board-figures.sh page
+#   # Or the ranks' figures: a run's summary and the rows around it for the top, the middle
+# and the lowest run of 1 and of 10 million seeded in batches of a million, median and p99
+# of REQUESTS requests one after another. With TAMQ_BOARD_BEFORE naming another tamq-board
+# (an older build), its summaries are measured first on the same tables, and this one's
+# migration of the 10 million is timed.
+#   bench/board-figures.sh ranks [REQUESTS]
 set -euo pipefail
 source "$(dirname "$0")/../scripts/env.sh"
 source "$TAMQ_ROOT/scripts/lib/local-board.sh"
 source "$TAMQ_ROOT/scripts/lib/edge.sh"
 figures=tables
-if [ "${1:-}" = arrangement ] || [ "${1:-}" = page ]; then
+if [ "${1:-}" = arrangement ] || [ "${1:-}" = page ] || [ "${1:-}" = ranks ]; then
   figures="$1"
   shift
 fi
 duration="${1:-10}"
+requests="${1:-200}"
 
 tamq_install_board_deps
 tamq_install_tls_deps
@@ -132,18 +139,83 @@ if [ "$figures" = arrangement ]; then
   arrangement
   exit 0
 fi
+
+# timed LABEL URL COUNT: COUNT requests one after another; median and p99 (nearest rank).
+timed() {
+  local label="$1" url="$2" count="$3" line times=()
+  for _ in $(seq 1 "$count"); do
+    line="$(curl -s -o /dev/null --max-time 120 -w '%{http_code} %{time_total}' "$url")"
+    [ "${line%% *}" = 200 ] || { echo "$label: answered ${line%% *}"; return; }
+    times+=("${line#* }")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk -v label="$label" '{a[NR] = $1 * 1000}
+    END {m = int((NR + 1) / 2); p = int(NR * 0.99 + 0.999); printf "%s: median %.2f ms, p99 %.2f ms (%d requests)\n",
+         label, a[m], a[p], NR}'
+}
+# Batches of a million runs (board-seed.sql) until the board holds $1; the kept counts
+# follow through their triggers where the schema has them.
+grow_to() {
+  local batch
+  for batch in $(seq $(($(psql -c "SELECT count(*) FROM runs") / 1000000 + 1)) $(($1 / 1000000))); do
+    psql -v tag="P$batch-" -v count=1000000 -v top=1000000 -v age='0 days' -f "$TAMQ_ROOT/tests/lib/board-seed.sql"
+  done
+  psql -c "VACUUM ANALYZE"
+}
+# rank_reads LABEL REQUESTS [around]: the summary (and the rows around) of the top, middle
+# and lowest run of the all-time table.
+rank_reads() {
+  local label="$1" count="$2" total place offset id
+  total="$(psql -c "SELECT count(*) FROM best_runs WHERE season = 'all'")"
+  for place in top middle lowest; do
+    case "$place" in top) offset=0 ;; middle) offset=$((total / 2)) ;; lowest) offset=$((total - 1)) ;; esac
+    id="$(psql -c "SELECT run_id FROM best_runs WHERE mode = 'normal' AND difficulty = 'hard' AND season = 'all'
+      ORDER BY score DESC, run_id OFFSET $offset LIMIT 1")"
+    timed "$label, summary of the $place of $total" "http://127.0.0.1:$port/v1/runs/$id" "$count"
+    if [ "${3:-}" = around ]; then
+      timed "$label, 5 rows around the $place of $total" \
+        "http://127.0.0.1:$port/v1/boards/normal/hard/around?run=$id&rows=5" "$count"
+    fi
+  done
+}
+ranks() {
+  local count="$requests" began
+  if [ -n "${TAMQ_BOARD_BEFORE:-}" ]; then
+    serve "$TAMQ_BOARD_BEFORE"
+    for runs in 1000000 10000000; do
+      grow_to "$runs"
+      rank_reads "before" "$((count / 20 + 1))"
+    done
+    kill -TERM "$service"
+    wait "$service" || true
+    began="$SECONDS"
+    serve
+    echo "the kept counts of 10 million runs built by the migration at start: $((SECONDS - began)) s"
+    rank_reads "after" "$count" around
+    psql -c "TRUNCATE best_runs, runs, players"
+    grow_to 1000000
+    rank_reads "after" "$count" around
+    return
+  fi
+  serve
+  for runs in 1000000 10000000; do
+    grow_to "$runs"
+    rank_reads "kept counts" "$count" around
+  done
+}
 head -c 48 /dev/urandom | base64 -w0 >"$work/secret"
 tamq_pg_init "$work/pg"
 tamq_pg_start "$work/pg" "$(tamq_free_port)"
 tamq_pg_createdb "$work/pg" board
 database="$(tamq_pg_conninfo "$work/pg" board)"
 port="$(tamq_free_port)"
-"$build/board/tamq-board" --listen "127.0.0.1:$port" --database "$database" --secret-file "$work/secret" \
-  --data "$TAMQ_ROOT/data" --read-rate 1000000 --write-rate 1000000 >"$work/service.log" 2>&1 &
-service=$!
-up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
-tamq_poll 60 up
-
+# serve [EXE]: the board (this build's unless EXE) on $port; sets service.
+serve() {
+  "${1:-$build/board/tamq-board}" --listen "127.0.0.1:$port" --database "$database" --secret-file "$work/secret" \
+    --data "$TAMQ_ROOT/data" --read-rate 1000000 --write-rate 1000000 >>"$work/service.log" 2>&1 &
+  service=$!
+  up() { curl -sf "http://127.0.0.1:$port/v1/health" >/dev/null; }
+  tamq_poll 3600 up
+}
 psql() { "$TAMQ_PG_BIN/psql" "$database" -qtAX "$@"; }
 # Runs straight into the tables as the service would store them (tests/lib/board-seed.sql).
 seed_runs() {
@@ -151,6 +223,11 @@ seed_runs() {
   psql -v tag=P -v count="$1" -v top=100000 -v age='0 days' -f "$TAMQ_ROOT/tests/lib/board-seed.sql"
   psql -c "VACUUM ANALYZE"
 }
+if [ "$figures" = ranks ]; then
+  ranks
+  exit 0
+fi
+serve
 if [ "$figures" = page ]; then
   tamq_install_packages chromium python3-websocket
   seed_runs 100000

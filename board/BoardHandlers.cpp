@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <future>
+#include <limits>
 
 namespace {
 
@@ -66,6 +67,20 @@ std::string hexHash(uint64_t hash) {
 // Whole points, cut toward zero as the game's HUD shows them.
 long long shown(double value) {
     return static_cast<long long>(std::trunc(value));
+}
+
+// Board rows as every read answers them.
+Json entriesJson(const std::vector<BoardEntry>& entries) {
+    Json list = Json::array();
+    for (const BoardEntry& entry : entries) {
+        list.push_back(Json{{"rank", entry.rank},
+                            {"name", entry.name},
+                            {"score", shown(entry.score)},
+                            {"distance", shown(entry.distance)},
+                            {"date", entry.date},
+                            {"runId", entry.runId}});
+    }
+    return list;
 }
 
 }  // namespace
@@ -126,14 +141,25 @@ void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, Htt
         response.refuse(400, "malformed", "mode is normal or random, difficulty hard or easy");
         return;
     }
-    RunTicket ticket = TokenSigner::draw(mode, difficulty, nowMs());
-    response.json(200,
-           Json{{"token", signer_.sign(ticket)},
+    auto daily = body.find("daily");
+    if (daily != body.end() && !daily->is_boolean()) {
+        response.refuse(400, "malformed", "daily is true or false");
+        return;
+    }
+    const bool onDailyRoad = daily != body.end() && daily->get<bool>();
+    RunTicket ticket = onDailyRoad ? signer_.drawDaily(mode, difficulty, nowMs())
+                                   : TokenSigner::draw(mode, difficulty, nowMs());
+    Json answer{{"token", signer_.sign(ticket)},
                 {"seed", ticket.seed},
                 {"mode", mode},
                 {"difficulty", difficulty},
                 {"issuedAt", ticket.issuedMs},
-                {"expiresAt", ticket.issuedMs + TokenSigner::kLifetimeMs}});
+                {"expiresAt", ticket.issuedMs + TokenSigner::kLifetimeMs}};
+    if (onDailyRoad) {
+        answer["day"] = ticket.day;
+        answer["dayEndsAt"] = Season::dayOf(ticket.issuedMs / 1000).endSeconds() * 1000;
+    }
+    response.json(200, answer);
 }
 
 void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
@@ -200,6 +226,7 @@ void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, Ht
     }
     run.record = std::move(record);
     run.submittedMs = nowMs();
+    run.day = ticket.day;
     StoredRun stored;
     try {
         stored = store_.store(run);
@@ -223,18 +250,24 @@ void BoardHandlers::answerSpent(NewRun& run, HttpResponse& response) {
 }
 
 void BoardHandlers::answerStored(const NewRun& run, const StoredRun& stored, HttpResponse& response) {
-    response.json(201,
-           Json{{"runId", stored.runId},
-                {"rank", stored.rank},
+    const bool daily = !stored.day.empty();
+    Json answer{{"runId", stored.runId},
+                {"rank", daily ? Json(nullptr) : Json(stored.rank)},
                 {"personalBest", stored.personalBest},
                 {"week", stored.week},
-                {"weekRank", stored.weekRank},
+                {"weekRank", daily ? Json(nullptr) : Json(stored.weekRank)},
                 {"weekBest", stored.weekBest},
                 {"mode", run.mode},
                 {"difficulty", run.difficulty},
                 {"score", shown(run.score)},
                 {"distance", shown(run.distance)},
-                {"ticks", run.ticks}});
+                {"ticks", run.ticks}};
+    if (daily) {
+        answer["day"] = stored.day;
+        answer["dayRank"] = stored.dayRank;
+        answer["dayBest"] = stored.dayBest;
+    }
+    response.json(201, answer);
 }
 
 bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, NewRun& run,
@@ -290,11 +323,25 @@ bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, N
     return true;
 }
 
+bool BoardHandlers::table(const HttpRequest& request, const std::smatch& match, HttpResponse& response,
+                          Season& season) const {
+    if (!knownBoard(match[1], match[2])) {
+        response.refuse(404, "not_found", "boards are /v1/boards/{normal|random}/{hard|easy}");
+        return false;
+    }
+    std::string reason;
+    if (!Season::parse(request.param("season").value_or("all"), nowMs() / 1000, season, reason)) {
+        response.refuse(400, "malformed", reason);
+        return false;
+    }
+    return true;
+}
+
 void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response) {
     const std::string mode = match[1];
     const std::string difficulty = match[2];
-    if (!knownBoard(mode, difficulty)) {
-        response.refuse(404, "not_found", "boards are /v1/boards/{normal|random}/{hard|easy}");
+    Season season;
+    if (!table(request, match, response, season)) {
         return;
     }
     long long limit = 0;
@@ -306,24 +353,10 @@ void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& mat
                    std::to_string(BoardConfig::kMaxOffset));
         return;
     }
-    Season season;
-    std::string reason;
-    if (!Season::parse(request.param("season").value_or("all"), nowMs() / 1000, season, reason)) {
-        response.refuse(400, "malformed", reason);
-        return;
-    }
     bool fromReplica = false;
     std::vector<BoardEntry> entries =
         store_.top(mode, difficulty, season.name(), static_cast<int>(limit), offset, fromReplica);
-    Json list = Json::array();
-    for (const BoardEntry& entry : entries) {
-        list.push_back(Json{{"rank", entry.rank},
-                            {"name", entry.name},
-                            {"score", shown(entry.score)},
-                            {"distance", shown(entry.distance)},
-                            {"date", entry.date},
-                            {"runId", entry.runId}});
-    }
+    Json list = entriesJson(entries);
     response.json(200,
            Json{{"mode", mode},
                 {"difficulty", difficulty},
@@ -354,8 +387,7 @@ void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpR
         return;
     }
     auto rank = [](const std::optional<int64_t>& place) { return place ? Json(*place) : Json(nullptr); };
-    response.json(200,
-           Json{{"runId", runId},
+    Json answer{{"runId", runId},
                 {"mode", run->mode},
                 {"difficulty", run->difficulty},
                 {"name", run->name},
@@ -364,7 +396,44 @@ void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpR
                 {"date", run->date},
                 {"week", run->week},
                 {"rank", rank(run->rank)},
-                {"weekRank", rank(run->weekRank)}});
+                {"weekRank", rank(run->weekRank)},
+                {"total", run->total},
+                {"weekTotal", run->weekTotal}};
+    if (run->day) {
+        answer["day"] = *run->day;
+        answer["dayRank"] = rank(run->dayRank);
+        answer["dayTotal"] = run->dayTotal;
+    }
+    response.json(200, answer);
+}
+
+void BoardHandlers::readAround(const HttpRequest& request, const std::smatch& match, HttpResponse& response) {
+    const std::string mode = match[1];
+    const std::string difficulty = match[2];
+    Season season;
+    if (!table(request, match, response, season)) {
+        return;
+    }
+    long long rows = 0;
+    long long runId = 0;
+    if (!queryNumber(request, "rows", 1, kMaxAroundRows, 5, rows) ||
+        !queryNumber(request, "run", 1, std::numeric_limits<int64_t>::max() / 10, 0, runId) || runId == 0) {
+        response.refuse(400, "malformed", "expected run=ID and rows from 1 to " + std::to_string(kMaxAroundRows));
+        return;
+    }
+    std::optional<AroundRow> around =
+        store_.around(mode, difficulty, season.name(), runId, false, static_cast<int>(rows));
+    if (!around) {
+        response.refuse(404, "not_found", "run " + std::to_string(runId) + " has no row on " + season.name());
+        return;
+    }
+    response.json(200, Json{{"mode", mode},
+                            {"difficulty", difficulty},
+                            {"season", season.name()},
+                            {"rank", around->rank},
+                            {"total", around->total},
+                            {"runId", around->runId},
+                            {"entries", entriesJson(around->entries)}});
 }
 
 void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {

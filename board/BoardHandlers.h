@@ -6,6 +6,7 @@
 #include "board/BoardStore.h"
 #include "board/HttpMessage.h"
 #include "board/RunVerifier.h"
+#include "board/Season.h"
 #include "board/TokenSigner.h"
 #include "board/VerifyPool.h"
 
@@ -27,6 +28,8 @@ public:
     void readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void fetchRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    // A run's row on a season's table and the rows just above and below it.
+    void readAround(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     // The rules the board page follows rather than repeats: the widest page, the deepest
     // offset, a run number's digits and the weeks it offers, this week first.
@@ -37,10 +40,14 @@ public:
 
     // Seconds a client is asked to wait when the database is down.
     static constexpr int kDatabaseRetrySeconds = 5;
+    // Rows either side of a row that a read around it may ask for.
+    static constexpr int kMaxAroundRows = 10;
 
 private:
     // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
     int64_t nowMs() const;
+    // The board (404) and season (400) a read names, or false with the refusal in response.
+    bool table(const HttpRequest& request, const std::smatch& match, HttpResponse& response, Season& season) const;
     // Checks a submission's claims and re-plays it: the stored run, or false with the refusal in response.
     bool verify(const std::string& record, const RunTicket& ticket, NewRun& run, HttpResponse& response);
     // A submission whose token a stored run spent: that run's answer when it is a resend of

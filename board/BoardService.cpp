@@ -54,6 +54,7 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
         {"POST", std::regex("/v1/runs/start"), "start", &BoardHandlers::startRun},
         {"POST", std::regex("/v1/runs"), "submit", &BoardHandlers::submitRun},
         {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})"), "board", &BoardHandlers::readBoard},
+        {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})/around"), "around", &BoardHandlers::readAround},
         {"GET", std::regex(runId + "/record"), "record", &BoardHandlers::fetchRecord},
         {"GET", std::regex(runId), "run", &BoardHandlers::fetchRun},
         {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},

@@ -13,15 +13,17 @@ namespace {
 #define TAMQ_BEST_COLUMNS "mode, difficulty, season, player_id, run_id, name, score, distance, created_at"
 
 // A run's rows in best_runs come from runs r joined with this: the seasons it counts in,
-// all time and the week it was submitted in.
-#define TAMQ_RUN_SEASONS " CROSS JOIN LATERAL (VALUES ('all'::text), (r.week)) s(season) "
+// all time and the week it was submitted in, or a daily road's day alone.
+#define TAMQ_RUN_SEASONS \
+    " CROSS JOIN LATERAL unnest(CASE WHEN r.day IS NULL THEN ARRAY['all', r.week] ELSE ARRAY[r.day] END) " \
+    "AS s(season) "
 
 // The place a run's score takes on a season's table of its board (ties go to the earlier
-// run), when the run is on that table; null when it is not.
+// run), when the run is on that table; null when it is not. board_rank reads the kept
+// counts (migration 004): its cost does not grow with the rank.
 #define TAMQ_RANK_IN(season) \
     "CASE WHEN EXISTS (SELECT 1 FROM best_runs o WHERE o.run_id = r.id AND o.season = " season ") THEN " \
-    "(SELECT count(*) + 1 FROM best_runs b WHERE b.mode = r.mode AND b.difficulty = r.difficulty " \
-    "AND b.season = " season " AND (b.score > r.score OR (b.score = r.score AND b.run_id < r.id))) END"
+    "board_rank(r.mode, r.difficulty, " season ", r.score, r.id) END"
 
 struct Statement {
     const char* name;
@@ -41,7 +43,8 @@ const Statement kStatements[] = {
     {"token_resent",
      "SELECT r.id, r.mode, r.difficulty, r.score, r.distance, r.ticks, r.week, "
      "EXISTS (SELECT 1 FROM best_runs b WHERE b.run_id = r.id AND b.season = 'all'), "
-     "EXISTS (SELECT 1 FROM best_runs b WHERE b.run_id = r.id AND b.season = r.week) "
+     "EXISTS (SELECT 1 FROM best_runs b WHERE b.run_id = r.id AND b.season = r.week), r.day, "
+     "EXISTS (SELECT 1 FROM best_runs b WHERE b.run_id = r.id AND b.season = r.day) "
      "FROM runs r JOIN players p ON p.id = r.player_id "
      "WHERE r.token_id = $1 AND p.key_hash = $2 AND r.record = $3"},
     {"player_banned", "SELECT banned FROM players WHERE key_hash = $1"},
@@ -52,8 +55,8 @@ const Statement kStatements[] = {
      "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash RETURNING id"},
     {"run_insert",
      "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, "
-     "record, created_at, week) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, "
-     "to_timestamp($12::double precision / 1000), $13) RETURNING id"},
+     "record, created_at, week, day) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, "
+     "to_timestamp($12::double precision / 1000), $13, $14) RETURNING id"},
     // Replaces the player's best of each season only when the run beats it; answers the
     // seasons where it did.
     {"best_offer",
@@ -65,18 +68,41 @@ const Statement kStatements[] = {
      "run_id = excluded.run_id, name = excluded.name, score = excluded.score, "
      "distance = excluded.distance, created_at = excluded.created_at "
      "WHERE excluded.score > best.score RETURNING season"},
-    {"rank_of",
-     "SELECT count(*) + 1 FROM best_runs WHERE mode = $1 AND difficulty = $2 AND season = $5 "
-     "AND (score > $3 OR (score = $3 AND run_id < $4))"},
+    {"rank_of", "SELECT board_rank($1, $2, $5, $3, $4)"},
+    // Writers of a board's bests take its lock first, the admin command each board of the
+    // player in one order: the kept counts' rows (migration 004) are then always taken by
+    // one writer of a board at a time, never in two orders by two.
+    {"board_lock", "SELECT pg_advisory_xact_lock(hashtext('board|' || $1 || '|' || $2))"},
+    {"player_boards_lock",
+     "SELECT pg_advisory_xact_lock(hashtext('board|' || b.mode || '|' || b.difficulty)) FROM "
+     "(SELECT DISTINCT mode, difficulty FROM runs WHERE player_id = $1 ORDER BY 1, 2) b"},
 
     // Board reads.
     {"board_page",
      "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
      "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
-    // A run's summary with its places on all time and on its week.
+    // A run's summary with its places on all time, on its week and on its day, and those
+    // tables' sizes; nothing for a hidden run or a banned player's.
     {"run_summary",
      "SELECT r.mode, r.difficulty, r.name, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.week, "
-     TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") " FROM runs r WHERE r.id = $1"},
+     TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") ", r.day, " TAMQ_RANK_IN("r.day") ", "
+     "board_total(r.mode, r.difficulty, 'all'), board_total(r.mode, r.difficulty, r.week), "
+     "board_total(r.mode, r.difficulty, r.day) "
+     "FROM runs r JOIN players p ON p.id = r.player_id WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
+
+    // The rows around a row of a table, walking the ranking index either way from it.
+    {"around_run", "SELECT score, run_id FROM best_runs WHERE run_id = $1 AND mode = $2 AND difficulty = $3 AND season = $4"},
+    {"around_player",
+     "SELECT score, run_id FROM best_runs WHERE player_id = $1 AND mode = $2 AND difficulty = $3 AND season = $4"},
+    {"around_above",
+     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
+     "WHERE mode = $1 AND difficulty = $2 AND season = $3 AND score >= $4 AND (score > $4 OR run_id < $5) "
+     "ORDER BY score, run_id DESC LIMIT $6"},
+    {"around_below",
+     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
+     "WHERE mode = $1 AND difficulty = $2 AND season = $3 AND score <= $4 AND (score < $4 OR run_id > $5) "
+     "ORDER BY score DESC, run_id LIMIT $6"},
+    {"board_total", "SELECT board_total($1, $2, $3)"},
     {"run_record",
      "SELECT r.record FROM runs r JOIN players p ON p.id = r.player_id "
      "WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},

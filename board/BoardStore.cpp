@@ -6,6 +6,8 @@
 
 #include <pqxx/pqxx>
 
+#include <algorithm>
+
 void BoardStore::init(const std::string& primary, const std::string& read, std::size_t keepOpen) {
     primary_.init(primary, keepOpen);
     if (!read.empty()) {
@@ -73,25 +75,28 @@ StoredRun BoardStore::store(const NewRun& run) {
         int64_t playerId = work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash))[0].as<int64_t>();
         StoredRun stored;
         stored.week = Season::weekOf(run.submittedMs / 1000).name();
+        stored.day = run.day;
+        std::optional<std::string> day;
+        if (!run.day.empty()) {
+            day = run.day;
+        }
         try {
             stored.runId = work.exec_prepared1("run_insert", playerId, run.mode, run.difficulty, run.name, run.score,
                                                run.distance, static_cast<int64_t>(run.ticks),
                                                static_cast<int64_t>(run.seed), static_cast<int64_t>(run.contentHash),
                                                run.tokenId, pqxx::binarystring(run.record), run.submittedMs,
-                                               stored.week)[0]
+                                               stored.week, day)[0]
                                .as<int64_t>();
         } catch (const pqxx::unique_violation&) {
             throw TokenSpent();
         }
+        work.exec_prepared("board_lock", run.mode, run.difficulty);
         for (const auto& row : work.exec_prepared("best_offer", stored.runId)) {
-            (row[0].as<std::string>() == stored.week ? stored.weekBest : stored.personalBest) = true;
+            const std::string season = row[0].as<std::string>();
+            (season == stored.day ? stored.dayBest : season == stored.week ? stored.weekBest : stored.personalBest) =
+                true;
         }
-        auto rankIn = [&](const std::string& season) {
-            return work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId, season)[0]
-                .as<int64_t>();
-        };
-        stored.rank = rankIn(Season::allTime().name());
-        stored.weekRank = rankIn(stored.week);
+        placeOn(work, run, stored);
         work.commit();
         return stored;
     });
@@ -116,14 +121,36 @@ std::optional<StoredRun> BoardStore::resent(NewRun& run) {
         stored.week = row[6].as<std::string>();
         stored.personalBest = row[7].as<bool>();
         stored.weekBest = row[8].as<bool>();
-        auto rankIn = [&](const std::string& season) {
-            return work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId, season)[0]
-                .as<int64_t>();
-        };
-        stored.rank = rankIn(Season::allTime().name());
-        stored.weekRank = rankIn(stored.week);
+        stored.day = row[9].is_null() ? "" : row[9].as<std::string>();
+        stored.dayBest = row[10].as<bool>();
+        run.day = stored.day;
+        placeOn(work, run, stored);
         return stored;
     });
+}
+
+void BoardStore::placeOn(pqxx::transaction_base& work, const NewRun& run, StoredRun& stored) {
+    auto rankIn = [&](const std::string& season) {
+        return work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId, season)[0]
+            .as<int64_t>();
+    };
+    if (!stored.day.empty()) {
+        stored.dayRank = rankIn(stored.day);
+        return;
+    }
+    stored.rank = rankIn(Season::allTime().name());
+    stored.weekRank = rankIn(stored.week);
+}
+
+BoardEntry BoardStore::entryOf(const pqxx::row& row, int64_t rank) {
+    BoardEntry entry;
+    entry.rank = rank;
+    entry.name = row[0].as<std::string>();
+    entry.score = row[1].as<double>();
+    entry.distance = row[2].as<double>();
+    entry.date = row[3].as<std::string>();
+    entry.runId = row[4].as<int64_t>();
+    return entry;
 }
 
 std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::string& difficulty,
@@ -134,14 +161,7 @@ std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::stri
             pqxx::result rows = work.exec_prepared("board_page", mode, difficulty, limit, offset, season);
             std::vector<BoardEntry> entries;
             for (const auto& row : rows) {
-                BoardEntry entry;
-                entry.rank = offset + static_cast<int64_t>(entries.size()) + 1;
-                entry.name = row[0].as<std::string>();
-                entry.score = row[1].as<double>();
-                entry.distance = row[2].as<double>();
-                entry.date = row[3].as<std::string>();
-                entry.runId = row[4].as<int64_t>();
-                entries.push_back(std::move(entry));
+                entries.push_back(entryOf(row, offset + static_cast<int64_t>(entries.size()) + 1));
             }
             return entries;
         },
@@ -171,7 +191,45 @@ std::optional<RunSummary> BoardStore::summary(int64_t runId) {
         if (!row[8].is_null()) {
             run.weekRank = row[8].as<int64_t>();
         }
+        if (!row[9].is_null()) {
+            run.day = row[9].as<std::string>();
+        }
+        if (!row[10].is_null()) {
+            run.dayRank = row[10].as<int64_t>();
+        }
+        run.total = row[11].as<int64_t>();
+        run.weekTotal = row[12].as<int64_t>();
+        run.dayTotal = row[13].is_null() ? 0 : row[13].as<int64_t>();
         return run;
+    });
+}
+
+std::optional<AroundRow> BoardStore::around(const std::string& mode, const std::string& difficulty,
+                                            const std::string& season, int64_t id, bool byPlayer, int rows) {
+    return with<std::optional<AroundRow>>(primary_, [&](pqxx::connection& connection) -> std::optional<AroundRow> {
+        pqxx::read_transaction work(connection);
+        pqxx::result found = work.exec_prepared(byPlayer ? "around_player" : "around_run", id, mode, difficulty, season);
+        if (found.empty()) {
+            return std::nullopt;
+        }
+        const double score = found[0][0].as<double>();
+        AroundRow around;
+        around.runId = found[0][1].as<int64_t>();
+        around.rank = work.exec_prepared1("rank_of", mode, difficulty, score, around.runId, season)[0].as<int64_t>();
+        around.total = work.exec_prepared1("board_total", mode, difficulty, season)[0].as<int64_t>();
+        // The rows above come nearest first: read upward, then turned round.
+        int64_t rank = around.rank;
+        for (const auto& row : work.exec_prepared("around_above", mode, difficulty, season, score, around.runId, rows)) {
+            around.entries.push_back(entryOf(row, --rank));
+        }
+        std::reverse(around.entries.begin(), around.entries.end());
+        // From the row itself down: the rows after the one before it in the index.
+        rank = around.rank;
+        for (const auto& row :
+             work.exec_prepared("around_below", mode, difficulty, season, score, around.runId - 1, rows + 1)) {
+            around.entries.push_back(entryOf(row, rank++));
+        }
+        return around;
     });
 }
 
@@ -216,6 +274,7 @@ std::optional<BoardStore::LockedRun> BoardStore::lockRun(pqxx::transaction_base&
 }
 
 void BoardStore::rebuildBests(pqxx::transaction_base& work, int64_t playerId) {
+    work.exec_prepared("player_boards_lock", playerId);
     work.exec_prepared("bests_clear", playerId);
     work.exec_prepared("bests_refill", playerId);
 }

@@ -12,6 +12,7 @@
 
 namespace pqxx {
 class transaction_base;
+class row;
 }
 
 // A verified run on its way into the database.
@@ -29,6 +30,8 @@ struct NewRun {
     std::string record;
     // When the service took it, in milliseconds since 1970 on its clock: its date and week.
     int64_t submittedMs = 0;
+    // A daily road's run: the day its token was given on, the only table it counts on.
+    std::string day;
 };
 
 // What storing a run answers: its id, and its place on its board.
@@ -42,6 +45,11 @@ struct StoredRun {
     std::string week;
     int64_t weekRank = 0;
     bool weekBest = false;
+    // A daily road's run: its day and place there (it is on no other table; rank and
+    // weekRank are 0).
+    std::string day;
+    int64_t dayRank = 0;
+    bool dayBest = false;
 };
 
 // A stored run as its own page shows it; the ranks are nothing when the run is not on
@@ -56,6 +64,13 @@ struct RunSummary {
     std::string week;
     std::optional<int64_t> rank;
     std::optional<int64_t> weekRank;
+    // The rows of its board's all-time and week's tables.
+    int64_t total = 0;
+    int64_t weekTotal = 0;
+    // A daily road's run: its day, place and that table's rows.
+    std::optional<std::string> day;
+    std::optional<int64_t> dayRank;
+    int64_t dayTotal = 0;
 };
 
 // Who changes the board through the admin command and why, for the change's audit row.
@@ -107,6 +122,15 @@ struct BoardEntry {
     int64_t runId = 0;
 };
 
+// A row of a table and the rows just above and below it.
+struct AroundRow {
+    int64_t runId = 0;
+    int64_t rank = 0;
+    int64_t total = 0;
+    // Best first, the row itself among them.
+    std::vector<BoardEntry> entries;
+};
+
 // Where the board keeps its runs: PostgreSQL, every statement a named one of
 // BoardStatements. Writes go
 // to the primary; board reads go to the read server when one is configured (a streaming
@@ -138,8 +162,13 @@ public:
     // tells who answered.
     std::vector<BoardEntry> top(const std::string& mode, const std::string& difficulty, const std::string& season,
                                 int limit, int64_t offset, bool& readFromReplica);
-    // Nothing when no run has that id.
+    // Nothing when no run has that id, or it is hidden or its player banned.
     std::optional<RunSummary> summary(int64_t runId);
+    // The row of a run (byPlayer false) or of a player's best (byPlayer true, id the
+    // player's row) on a season's table and up to rows entries either side of it; nothing
+    // when it has no row there. Reads the primary: a player looks right after a submission.
+    std::optional<AroundRow> around(const std::string& mode, const std::string& difficulty, const std::string& season,
+                                    int64_t id, bool byPlayer, int rows);
     // A stored run's record; nothing when no run has that id.
     std::optional<std::string> record(int64_t runId);
 
@@ -187,6 +216,10 @@ private:
     };
     // Locks the run and its player, the player first as a submission does.
     static std::optional<LockedRun> lockRun(pqxx::transaction_base& work, int64_t runId);
+    // A stored run's places on the tables it counts on.
+    static void placeOn(pqxx::transaction_base& work, const NewRun& run, StoredRun& stored);
+    // A board read's row (name, score, distance, date, run id) at its place.
+    static BoardEntry entryOf(const pqxx::row& row, int64_t rank);
     // The player's bests worked out again from the runs that count.
     static void rebuildBests(pqxx::transaction_base& work, int64_t playerId);
     // The change's audit row, in the change's transaction.

@@ -1,5 +1,7 @@
 #include "TokenSigner.h"
 
+#include "board/Season.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -77,6 +79,9 @@ std::string TokenSigner::mac(std::string_view text) const {
 std::string TokenSigner::sign(const RunTicket& ticket) const {
     std::string body = "1." + ticket.id + "." + std::to_string(ticket.seed) + "." + ticket.mode + "." +
                        ticket.difficulty + "." + std::to_string(ticket.issuedMs);
+    if (!ticket.day.empty()) {
+        body += "." + ticket.day;
+    }
     return body + "." + mac(body);
 }
 
@@ -99,7 +104,7 @@ TokenSigner::Check TokenSigner::read(std::string_view token, int64_t nowMs, RunT
         }
         start = dot + 1;
     }
-    if (fields.size() != 6 || fields[0] != "1" || fields[1].size() != 32 || !isLowerHex(fields[1]) ||
+    if ((fields.size() != 6 && fields.size() != 7) || fields[0] != "1" || fields[1].size() != 32 || !isLowerHex(fields[1]) ||
         signature.size() != 64 || !isLowerHex(signature) || !isWord(fields[3]) || !isWord(fields[4]) ||
         !readNumber(fields[2], ticket.seed) || !readNumber(fields[5], ticket.issuedMs)) {
         return Check::Malformed;
@@ -118,6 +123,16 @@ TokenSigner::Check TokenSigner::read(std::string_view token, int64_t nowMs, RunT
     ticket.id = fields[1];
     ticket.mode = fields[3];
     ticket.difficulty = fields[4];
+    ticket.day.clear();
+    if (fields.size() == 7) {
+        // Signed by us, so only a changed rule makes these differ; a day that is not its
+        // issue's, or a seed that is not that day's road, never counts on a daily table.
+        ticket.day = fields[6];
+        if (ticket.day != Season::dayOf(ticket.issuedMs / 1000).name() ||
+            ticket.seed != dailySeed(ticket.day, ticket.mode, ticket.difficulty)) {
+            return Check::Malformed;
+        }
+    }
     return Check::Valid;
 }
 
@@ -133,4 +148,18 @@ RunTicket TokenSigner::draw(const std::string& mode, const std::string& difficul
     ticket.difficulty = difficulty;
     ticket.issuedMs = nowMs;
     return ticket;
+}
+
+RunTicket TokenSigner::drawDaily(const std::string& mode, const std::string& difficulty, int64_t nowMs) const {
+    RunTicket ticket = draw(mode, difficulty, nowMs);
+    ticket.day = Season::dayOf(nowMs / 1000).name();
+    ticket.seed = dailySeed(ticket.day, mode, difficulty);
+    return ticket;
+}
+
+uint32_t TokenSigner::dailySeed(const std::string& day, const std::string& mode, const std::string& difficulty) const {
+    const std::string digest = mac("daily|" + day + "|" + mode + "|" + difficulty);
+    uint32_t seed = 0;
+    std::from_chars(digest.data(), digest.data() + 8, seed, 16);
+    return seed;
 }

@@ -205,7 +205,13 @@ TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
         for (const char* run : {"{a1}", "{a2}", "{b1}"}) {
             bool gone = std::find(step.gone.begin(), step.gone.end(), run) != step.gone.end();
             EXPECT_EQ(calls.get("/v1/runs/" + expand(run) + "/record").status, gone ? 404 : 200) << run;
+            Reply summary = calls.get("/v1/runs/" + expand(run));
+            EXPECT_EQ(summary.status, gone ? 404 : 200) << run;
+            if (!gone) {
+                EXPECT_EQ(summary.body["total"], expected.size()) << run;
+            }
         }
+        EXPECT_EQ(pqxx::nontransaction(database).exec(PgCluster::kKeptCountsAstray).size(), 0u);
 
         std::string audited = step.audited;
         EXPECT_EQ(auditRows(), before + (audited.empty() ? 0 : 1));

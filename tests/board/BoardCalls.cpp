@@ -63,6 +63,15 @@ std::string BoardCalls::playerKey(int n) {
     return key + std::string(40 - key.size(), 'x');
 }
 
+std::string BoardCalls::dailyToken(const std::string& mode, const std::string& difficulty, int64_t issuedMs,
+                                   uint32_t& seed) {
+    TokenSigner signer;
+    signer.init(BoardProcess::secret());
+    RunTicket ticket = signer.drawDaily(mode, difficulty, issuedMs);
+    seed = ticket.seed;
+    return signer.sign(ticket);
+}
+
 std::string BoardCalls::token(uint32_t seed, const std::string& mode, const std::string& difficulty,
                               double agoSeconds, const std::string& id) {
     int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -32,6 +32,10 @@ public:
     // A token of the test secret for a run issued agoSeconds back (as if the game had asked then).
     static std::string token(uint32_t seed, const std::string& mode, const std::string& difficulty,
                              double agoSeconds, const std::string& id = "");
+    // A daily road's token of the test secret issued at issuedMs on the service's clock,
+    // with that day's seed put in seed.
+    static std::string dailyToken(const std::string& mode, const std::string& difficulty, int64_t issuedMs,
+                                  uint32_t& seed);
     static std::string base64(const std::string& bytes);
 
 private:

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <future>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -25,7 +26,7 @@ std::string signed_(const RunTicket& ticket, const std::string& secret = kSecret
 }
 
 RunTicket ticket(int64_t issuedMs) {
-    return RunTicket{std::string(32, 'a'), 4000000000u, "random", "easy", issuedMs};
+    return RunTicket{std::string(32, 'a'), 4000000000u, "random", "easy", issuedMs, ""};
 }
 
 }  // namespace
@@ -50,6 +51,15 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
         std::string token = good;
         return token.replace(token.find(from), from.size(), to);
     };
+    const RunTicket daily = [] {
+        TokenSigner signer;
+        signer.init(kSecret);
+        return signer.drawDaily("random", "easy", kNow);
+    }();
+    RunTicket nextDay = daily;
+    nextDay.day = "2025-12-07";
+    RunTicket otherRoad = daily;
+    otherRoad.seed += 1;
     struct Case {
         const char* what;
         std::string token;
@@ -58,6 +68,9 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
     };
     const Case cases[] = {
         {"fresh", good, kNow, TokenSigner::Check::Valid},
+        {"daily road's", signed_(daily), kNow, TokenSigner::Check::Valid},
+        {"daily with the next day", signed_(nextDay), kNow, TokenSigner::Check::Malformed},
+        {"daily with a seed not the day's", signed_(otherRoad), kNow, TokenSigner::Check::Malformed},
         {"at the end of its life", good, kNow + TokenSigner::kLifetimeMs, TokenSigner::Check::Valid},
         {"past its life", good, kNow + TokenSigner::kLifetimeMs + 1, TokenSigner::Check::Expired},
         {"issued in the future", signed_(ticket(kNow + TokenSigner::kClockSkewMs + 1)), kNow,
@@ -83,6 +96,21 @@ TEST(TokenSigner, RefusesEveryAlteredOrStaleToken) {
         RunTicket read;
         EXPECT_EQ(signer.read(c.token, c.now, read), c.expected) << c.what << ": " << c.token;
     }
+}
+
+TEST(TokenSigner, ADaysRoadIsKnownOnlyThroughTheSecret) {
+    // Each secret, day and board its own road.
+    std::set<uint32_t> roads;
+    for (const std::string& secret : {kSecret, std::string(32, 't')}) {
+        TokenSigner signer;
+        signer.init(secret);
+        for (const char* day : {"2026-12-08", "2026-12-09"}) {
+            for (const char* mode : {"normal", "random"}) {
+                roads.insert(signer.dailySeed(day, mode, "hard"));
+            }
+        }
+    }
+    EXPECT_EQ(roads.size(), 8u);
 }
 
 TEST(PlayerIdentity, TakesLongRandomKeysAndStoresOnlyTheirHash) {

@@ -106,3 +106,12 @@ void PgCluster::stop(const std::string& mode) {
 void PgCluster::restart() {
     script("restart " + folder_);
 }
+
+#define TAMQ_COUNTED \
+    "SELECT b.mode, b.difficulty, b.season, l.level, floor(b.score)::bigint >> (6 * l.level), count(*) " \
+    "FROM best_runs b CROSS JOIN generate_series(0, 4) AS l (level) GROUP BY 1, 2, 3, 4, 5"
+#define TAMQ_KEPT "SELECT mode, difficulty, season, level, bucket, runs FROM rank_counts WHERE runs <> 0"
+const char* const PgCluster::kKeptCountsAstray =
+    "(" TAMQ_COUNTED " EXCEPT " TAMQ_KEPT ") UNION ALL (" TAMQ_KEPT " EXCEPT " TAMQ_COUNTED ")";
+#undef TAMQ_COUNTED
+#undef TAMQ_KEPT

@@ -26,6 +26,10 @@ public:
     const std::string& conninfo() const { return conninfo_; }
     const std::string& folder() const { return folder_; }
 
+    // The board's kept rank counts that differ from its bests counted afresh: a query
+    // answering no rows when they agree.
+    static const char* const kKeptCountsAstray;
+
     // A port of 127.0.0.1 nobody listens on now.
     static int freePort();
     // Runs a shell command line; its standard output, or a std::runtime_error on failure.

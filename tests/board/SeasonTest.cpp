@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <memory>
 
 namespace {
 
@@ -57,6 +59,7 @@ TEST_F(Seasons, WeeksOfTimesAroundYearEndsAndMidnights) {
 
 TEST_F(Seasons, SeasonNamesReadOrRefusedWithAReason) {
     const int64_t now = Season::weekOf(0).startSeconds() + 400 * 7 * 86400;
+    const char* const kRule = "a season is all, current, an ISO week such as 2026-W05, day or a date such as 2026-12-08";
     const struct {
         const char* text;
         const char* name;  // nullptr: refused
@@ -71,12 +74,17 @@ TEST_F(Seasons, SeasonNamesReadOrRefusedWithAReason) {
         {"2026-W54", nullptr, "2026 has weeks W01 to W53"},
         {"2026-W00", nullptr, "2026 has weeks W01 to W53"},
         {"1969-W10", nullptr, "a season's year is 1970 to 9999"},
-        {"2026-w50", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"2026-W5", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"2026W050", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"ALL", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
-        {"+026-W50", nullptr, "a season is all, current or an ISO week such as 2026-W05"},
+        {"2026-w50", nullptr, kRule},
+        {"2026-W5", nullptr, kRule},
+        {"2026W050", nullptr, kRule},
+        {"", nullptr, kRule},
+        {"ALL", nullptr, kRule},
+        {"+026-W50", nullptr, kRule},
+        {"day", "1977-08-29", ""},
+        {"2026-12-08", "2026-12-08", ""},
+        {"2026-02-29", nullptr, "2026-02-29 is no date"},
+        {"2026-13-01", nullptr, "2026-13-01 is no date"},
+        {"2026/12/08", nullptr, kRule},
     };
     for (const auto& c : cases) {
         Season season;
@@ -192,7 +200,116 @@ TEST_F(Seasons, RunsEitherSideOfAWeeksStartLandInTheirWeeksAndAllTimeHoldsBoth) 
     ASSERT_EQ(store.setHidden(late.id, true, {"seasons-test", "hidden"}), BoardStore::Change::Done);
     EXPECT_TRUE(shown("?season=2027-W01").second.empty());
     EXPECT_EQ(shown("").second, lastWeek);
-    Reply hidden = calls.get("/v1/runs/" + std::to_string(late.id));
-    EXPECT_EQ(hidden.body["rank"], nullptr);
-    EXPECT_EQ(hidden.body["weekRank"], nullptr);
+    // And its summary with them: its name and score are no longer public.
+    EXPECT_EQ(calls.get("/v1/runs/" + std::to_string(late.id)).status, 404);
+}
+
+TEST_F(Seasons, ADailyRunCountsOnTheDayItsTokenWasGivenAndOnThatDayAlone) {
+    Season next;  // A Wednesday, away from a week's start.
+    std::string reason;
+    ASSERT_TRUE(Season::parse("2027-01-07", 0, next, reason));
+    const int64_t midnight = next.startSeconds();
+    // Tokens of the last second of a day sent before and after midnight, and of the first
+    // second of the next; the service's clock set where each is sent.
+    struct Run {
+        const char* name;
+        int player;
+        int64_t issued, clock;
+        const char* day;
+        int64_t id = 0;
+    } runs[] = {{"EVE", 2, midnight - 125, midnight - 5, "2027-01-06"},
+                {"LAST", 1, midnight - 1, midnight + 100, "2027-01-06"},
+                {"FIRST", 1, midnight, midnight + 100, "2027-01-07"}};
+    std::unique_ptr<BoardProcess> service;
+    for (Run& run : runs) {
+        if (&run == runs || run.clock != (&run - 1)->clock) {
+            service = std::make_unique<BoardProcess>();
+            const auto now = std::chrono::system_clock::now().time_since_epoch();
+            service->start(cluster_->conninfo(), {"--clock-offset", std::to_string(
+                run.clock - std::chrono::duration_cast<std::chrono::seconds>(now).count())});
+        }
+        uint32_t seed = 0;
+        const std::string token = BoardCalls::dailyToken("normal", "hard", run.issued * 1000, seed);
+        Reply stored = BoardCalls(service->port()).submit(token, run.name, BoardCalls::playerKey(run.player),
+                                    TestRecords::play(seed, "normal", "hard", 90, static_cast<int>(&run - runs)));
+        ASSERT_EQ(stored.status, 201) << run.name << stored.raw;
+        EXPECT_EQ(stored.body["day"], run.day) << run.name;
+        EXPECT_EQ(stored.body["rank"], nullptr) << run.name;
+        run.id = stored.body["runId"].get<int64_t>();
+    }
+    // The service's own daily token, now on the next day.
+    BoardCalls calls(service->port());
+    Reply started = calls.post("/v1/runs/start", R"({"mode":"normal","difficulty":"hard","daily":true})");
+    uint32_t seed = 0;
+    BoardCalls::dailyToken("normal", "hard", midnight * 1000, seed);
+    EXPECT_EQ(started.body["seed"], seed) << started.raw;
+    EXPECT_EQ(started.body["day"], "2027-01-07");
+    EXPECT_EQ(started.body["dayEndsAt"], (midnight + 86400) * 1000);
+    const std::pair<const char*, std::vector<int64_t>> reads[] = {
+        {"2027-01-06", {runs[0].id, runs[1].id}}, {"day", {runs[2].id}}, {"all", {}}};
+    for (const auto& [season, ids] : reads) {
+        Reply board = calls.get("/v1/boards/normal/hard?season=" + std::string(season));
+        std::vector<int64_t> shown;
+        for (const auto& entry : board.body["entries"]) {
+            shown.push_back(entry["runId"].get<int64_t>());
+        }
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(shown, ids) << season << board.raw;
+    }
+    Reply summary = calls.get("/v1/runs/" + std::to_string(runs[1].id));
+    EXPECT_EQ(summary.body["day"], "2027-01-06") << summary.raw;
+    EXPECT_EQ(summary.body["dayTotal"], 2);
+}
+
+TEST_F(Seasons, RowsAroundARunAtTheTopMiddleAndBottomOfASeededTable) {
+    pqxx::connection board(cluster_->conninfo());
+    pqxx::nontransaction(board).exec("CREATE DATABASE around");
+    const std::string conninfo = cluster_->conninfo() + " dbname=around";
+    BoardProcess service;
+    service.start(conninfo);
+    pqxx::connection database(conninfo);
+    // The figures' own seeding: scores across many buckets of the kept counts, a group
+    // tying the first score for score, and scores below zero.
+    std::ifstream file(TAMQ_SOURCE_DIR "/tests/lib/board-seed.sql");
+    const std::string seeding((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const char* tag : {"'A'", "'B'", "'C'"}) {
+        std::string sql = seeding;
+        const std::string values[][2] = {{":'tag'", tag},
+                                         {":count", tag[1] == 'C' ? "10000" : "20000"},
+                                         {":top", tag[1] == 'C' ? "300" : "5000000"},
+                                         {":'age'", "'0 days'"}};
+        for (const auto& [name, value] : values) {
+            for (std::size_t at = sql.find(name); at != std::string::npos; at = sql.find(name)) {
+                sql.replace(at, name.size(), value);
+            }
+        }
+        pqxx::nontransaction(database).exec(sql);
+    }
+    BoardCalls calls(service.port());
+    // A place from the top (1 the first) or the bottom (0 the last), rows either side.
+    const std::pair<int64_t, int> cases[] = {{1, 5}, {2, 10}, {20001, 5}, {0, 5}, {30000, 1}};
+    for (const auto& c : cases) {
+        std::vector<int64_t> ids;
+        for (const auto& row : pqxx::nontransaction(database).exec(
+                 "SELECT run_id FROM best_runs WHERE season = 'all' ORDER BY score DESC, run_id")) {
+            ids.push_back(row[0].as<int64_t>());
+        }
+        const int64_t place = c.first >= 1 ? c.first : static_cast<int64_t>(ids.size()) + c.first;
+        const int rows = c.second;
+        Reply around = calls.get("/v1/boards/normal/hard/around?run=" + std::to_string(ids[place - 1]) +
+                                 "&rows=" + std::to_string(rows));
+        std::vector<std::pair<int64_t, int64_t>> shown;
+        for (const auto& entry : around.body["entries"]) {
+            shown.emplace_back(entry["rank"].get<int64_t>(), entry["runId"].get<int64_t>());
+        }
+        std::vector<std::pair<int64_t, int64_t>> expected;
+        for (int64_t at = std::max<int64_t>(1, place - rows); at <= std::min<int64_t>(ids.size(), place + rows); ++at) {
+            expected.emplace_back(at, ids[at - 1]);
+        }
+        EXPECT_EQ(shown, expected) << place << around.raw.substr(0, 200);
+        EXPECT_EQ(around.body["total"], ids.size()) << place;
+        EXPECT_EQ(calls.get("/v1/runs/" + std::to_string(ids[place - 1])).body["rank"], place) << place;
+    }
+    EXPECT_EQ(calls.get("/v1/boards/normal/hard/around?season=2026-W01&run=1").status, 404);
+    EXPECT_EQ(calls.get("/v1/boards/normal/hard/around?run=1&rows=11").status, 400);
 }
