@@ -87,7 +87,7 @@ def main(board_exe, submit_exe, root):
         edge = Edge(root, f"127.0.0.1:{board.port}", game, {"TAMQ_EDGE_READ_RATE": "1000r/s"})
         # The board's address is a query value, encoded as one.
         watch = f"{edge.url}/play/?{urllib.parse.urlencode({'board': edge.url, 'watch': ''})}"
-        browser = Chromium()
+        browser = Chromium(flags=[edge.trusting_flag()])
 
         rows = show(browser, edge.url + "/")
         check([row["name"] for row in rows] == week[:100], f"this week's first page: {[r['name'] for r in rows]}")
