@@ -9,6 +9,7 @@ import json
 import os
 import shutil
 import socket
+import ssl
 import subprocess
 import tempfile
 import threading
@@ -166,6 +167,10 @@ read -r _ || true
             raise RuntimeError("nginx did not start in front of the board")
         self.url, self.plain, self.spki = line
         self.ca = os.path.join(self.folder, "ca.pem")
+
+    def open(self, url):
+        """urlopen of url trusting this edge's certificate (a redirect to it included)."""
+        return urllib.request.urlopen(url, timeout=10, context=ssl.create_default_context(cafile=self.ca))
 
     def trusting_flag(self):
         """Chromium's flag that trusts this edge's certificate."""

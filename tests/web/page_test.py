@@ -131,8 +131,12 @@ def main(board_exe, submit_exe, root):
         check(summary["rank"].startswith("2 of all time, 1 of week"), f"its places: {summary['rank']}")
         check(summary["watch"] == watch + str(chosen["runId"]), f"its watch link: {summary['watch']}")
         check([row["name"] for row in rows if row["chosen"]] == [chosen["shown"]], "its row marked")
-        with urllib.request.urlopen(summary["watch"], timeout=10) as reply:
+        with edge.open(summary["watch"]) as reply:
             check(reply.read().decode() == GAME_PAGE, "the watch link opens the browser build")
+        # A link someone wrote with http:// lands on the same page over HTTPS, told to stay.
+        with edge.open(f"{edge.plain}/?run={chosen['runId']}") as reply:
+            check(reply.url == f"{edge.url}/?run={chosen['runId']}" and "max-age" in reply.headers["Strict-Transport-Security"],
+                  f"plain HTTP's page: {reply.url}, {reply.headers}")
         before = len(browser.problems)
         show(browser, f"{edge.url}/?run=999999")
         check(browser.evaluate("document.querySelector('#notice').textContent") == "There is no run 999999 on this board.",
