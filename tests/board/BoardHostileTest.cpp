@@ -1,7 +1,7 @@
 // Requests no client of ours sends, as one table: each is refused with its status or cut
 // off, against the service alone and behind the nginx site of deploy/ (over HTTPS, as the
-// game reaches it, and its plain HTTP); afterwards the
-// service still runs, its health answers and its memory stays under a bound.
+// game reaches it, and its plain HTTP); afterwards the service still runs, its health
+// answers and its memory stays under a bound.
 #include "BoardProcess.h"
 #include "PgSuite.h"
 #include "RawClient.h"
