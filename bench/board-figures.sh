@@ -66,23 +66,26 @@ reads() {
 }
 
 # nginx of the edge in front of the given instances, in folder NAME; sets edge_port (its
-# plain HTTP). The limits per address stand aside unless LIMITS is "limits".
+# HTTPS, as players reach it; the certificate's authority is NAME/ca.pem). The limits per
+# address stand aside unless LIMITS is "limits".
 edge() {
   local name="$1" limits="$2"
   shift 2
   edges+=("$work/$name")
   edge_port="$(tamq_free_port)"
   if [ "$limits" = limits ]; then
-    tamq_edge_start "$work/$name" "$(tamq_free_port)" "$edge_port" "$@"
+    tamq_edge_start "$work/$name" "$edge_port" "$(tamq_free_port)" "$@"
   else
     TAMQ_EDGE_READ_RATE=1000000r/s TAMQ_EDGE_WRITE_RATE=1000000r/s TAMQ_EDGE_CONNECTIONS=60000 \
-      tamq_edge_start "$work/$name" "$(tamq_free_port)" "$edge_port" "$@"
+      tamq_edge_start "$work/$name" "$edge_port" "$(tamq_free_port)" "$@"
   fi
 }
 
-# /v1/health from 127.0.0.2 while slow_clients.py holds 500 connections from 127.0.0.1.
+# /v1/health from 127.0.0.2 while slow_clients.py holds 500 connections from 127.0.0.1;
+# over HTTPS when given the authority CA (the slow ones then never finish their handshake).
 slow_health() {
-  local label="$1" port="$2" slow times=() timeouts=0 line
+  local label="$1" port="$2" ca="${3:-}" slow times=() timeouts=0 line url="http://127.0.0.1:$2" trust=()
+  if [ -n "$ca" ]; then url="https://127.0.0.1:$port" trust=(--cacert "$ca"); fi
   python3 "$TAMQ_ROOT/tests/board/slow_clients.py" 127.0.0.1 "$port" 500 40 3 >"$work/slow.out" &
   slow=$!
   # Once the connections are made (or refused).
@@ -90,7 +93,7 @@ slow_health() {
   tamq_poll 20 opened || true
   for _ in $(seq 1 10); do
     line="$(curl -s -o /dev/null --interface 127.0.0.2 --max-time 3 -w '%{http_code} %{time_total}' \
-      "http://127.0.0.1:$port/v1/health" || true)"
+      "${trust[@]}" "$url/v1/health" || true)"
     if [ "${line%% *}" = 200 ]; then times+=("${line#* }"); else timeouts=$((timeouts + 1)); fi
   done
   kill -TERM "$slow" 2>/dev/null || true
@@ -122,16 +125,20 @@ arrangement() {
   local one="$edge_port"
   edge two open "127.0.0.1:${ports[0]}" "127.0.0.1:${ports[1]}"
   local two="$edge_port"
-  echo "every commit waits for the synchronous standby; nginx is reached over plain HTTP"
-  local row label port
-  for row in "direct to one instance:${ports[0]}" "nginx, one instance:$one" "nginx, two instances:$two"; do
-    label="${row%:*}" port="${row##*:}"
-    echo "$label: $("$build/tests/board/board_load" "$port" "$work/stack/secret" 200 4 hard)"
-    reads "$label, reads of the top 10" "http://127.0.0.1:$port/v1/boards/normal/hard?limit=10"
+  echo "every commit waits for the synchronous standby; nginx is reached over HTTPS, as players reach it"
+  local row label port scheme ca
+  for row in "direct to one instance:${ports[0]}:" "nginx, one instance:$one:$work/one/ca.pem" \
+    "nginx, two instances:$two:$work/two/ca.pem"; do
+    IFS=: read -r label port ca <<<"$row"
+    scheme=http
+    if [ -n "$ca" ]; then scheme=https; fi
+    # shellcheck disable=SC2086 # no authority, no argument
+    echo "$label: $("$build/tests/board/board_load" "$port" "$work/stack/secret" 200 4 hard $ca)"
+    reads "$label, reads of the top 10" "$scheme://127.0.0.1:$port/v1/boards/normal/hard?limit=10"
   done
   edge limited limits "127.0.0.1:${ports[0]}" "127.0.0.1:${ports[1]}"
   slow_health "direct to one instance" "${ports[0]}"
-  slow_health "nginx with its limits, two instances" "$edge_port"
+  slow_health "nginx with its limits, two instances" "$edge_port" "$work/limited/ca.pem"
   "$build/tests/board/board_tests" --gtest_filter='BoardFailover.ThePrimary*' | grep -E '^answers:' ||
     echo "the failover test did not pass"
 }

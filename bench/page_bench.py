@@ -51,11 +51,11 @@ def sizes(root):
     print(f"the board page: {total} bytes, {total_gzipped} gzipped (gzip -6)")
 
 
-def read_times(url):
+def read_times(url, edge=None):
     times = []
     for _ in range(READS):
         start = time.perf_counter()
-        with urllib.request.urlopen(url, timeout=30) as reply:
+        with (edge.open(url) if edge else urllib.request.urlopen(url, timeout=30)) as reply:
             reply.read()
         times.append((time.perf_counter() - start) * 1000)
     return statistics.median(times), max(times)
@@ -69,11 +69,11 @@ def main(root, port):
     try:
         for season in ("current", "all"):
             path = f"/v1/boards/normal/hard?season={season}&limit=100"
-            for where, base in (("service", f"http://127.0.0.1:{port}"), ("nginx", edge.url)):
-                median, slowest = read_times(base + path)
+            for where, base, over in (("service", f"http://127.0.0.1:{port}", None), ("nginx over HTTPS", edge.url, edge)):
+                median, slowest = read_times(base + path, over)
                 print(f"API read of 100 entries, season={season}, {where}: median {median:.1f} ms, "
                       f"slowest {slowest:.1f} ms of {READS}")
-        browser = Chromium()
+        browser = Chromium(flags=[edge.trusting_flag()])
         browser.call("Page.addScriptToEvaluateOnNewDocument", source=READY_HOOK)
         loads = []
         for _ in range(LOADS):

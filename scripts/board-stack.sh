@@ -83,7 +83,7 @@ tamq_stop_point
 cat <<END
 The board is up (Ctrl+C stops it all):
   the game:        --board https://127.0.0.1:$https_port --board-ca $home/edge/ca.pem
-  plain HTTP:      http://127.0.0.1:$http_port
+  plain HTTP:      http://127.0.0.1:$http_port (sends reads to HTTPS, refuses runs)
   the instances:   ${upstreams[*]} (logs $home/board-1.log, board-2.log)
   their metrics:   ${metrics[*]:-none (this build has no admin address)}
   the databases:   primary $home/postgres (port $(cat "$home/postgres/port")), synchronous standby $home/standby (port $(cat "$home/standby/port"))

@@ -5,7 +5,8 @@
 #   tamq_edge_render OUT HTTPS_LISTEN HTTP_LISTEN CERTIFICATE KEY UPSTREAM_ADDR...
 #                  writes the site to OUT; the listens are what nginx's "listen" takes
 #                  ("443", "127.0.0.1:8443"), each UPSTREAM_ADDR a host:port of an
-#                  instance. The limits per address come from TAMQ_EDGE_READ_RATE
+#                  instance. Plain HTTP answers a read with a redirect to HTTPS and
+#                  refuses a write. The limits per address come from TAMQ_EDGE_READ_RATE
 #                  (20r/s), TAMQ_EDGE_WRITE_RATE (2r/s) and TAMQ_EDGE_CONNECTIONS (32);
 #                  the address nginx reaches the instances from, TAMQ_EDGE_PROXY_BIND
 #                  (off: the system's choice; tamq_edge_start: 127.0.0.2);
@@ -38,7 +39,10 @@ tamq_edge_render() {
     servers+="server $address max_fails=2 fail_timeout=1s; "
   done
   local site="$TAMQ_ROOT/deploy/nginx/tamq-board.conf"
-  sed -e "s|@HTTPS_LISTEN@|$https|" -e "s|@HTTP_LISTEN@|$http|" \
+  # The redirect names the HTTPS port unless it is HTTPS's own.
+  local https_port=":${https##*:}"
+  if [ "$https_port" = ":443" ]; then https_port=""; fi
+  sed -e "s|@HTTPS_LISTEN@|$https|" -e "s|@HTTP_LISTEN@|$http|" -e "s|@HTTPS_PORT@|$https_port|" \
     -e "s|@CERTIFICATE@|$certificate|" -e "s|@CERTIFICATE_KEY@|$key|" \
     -e "s|@UPSTREAM_SERVERS@|$servers|" \
     -e "s|@READ_RATE@|${TAMQ_EDGE_READ_RATE:-20r/s}|" \

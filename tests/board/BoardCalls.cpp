@@ -35,15 +35,22 @@ std::string Reply::header(const char* name) const {
     return it == headers.end() ? "" : it->second;
 }
 
-Reply BoardCalls::post(const std::string& path, const std::string& body, const httplib::Headers& headers) const {
-    httplib::Client client("127.0.0.1", port_);
+httplib::Client BoardCalls::client(int port, const std::string& authority) {
+    httplib::Client client((authority.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") + std::to_string(port));
+    if (!authority.empty()) {
+        client.set_ca_cert_path(authority);
+    }
     client.set_read_timeout(60);
+    return client;
+}
+
+Reply BoardCalls::post(const std::string& path, const std::string& body, const httplib::Headers& headers) const {
+    httplib::Client client = BoardCalls::client(port_, authority_);
     return reply(client.Post(path.c_str(), headers, body, "application/json"));
 }
 
 Reply BoardCalls::get(const std::string& path, const httplib::Headers& headers) const {
-    httplib::Client client("127.0.0.1", port_);
-    client.set_read_timeout(60);
+    httplib::Client client = BoardCalls::client(port_, authority_);
     return reply(client.Get(path.c_str(), headers));
 }
 

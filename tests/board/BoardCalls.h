@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // An answer of the service: status, JSON body (null when it is none), headers, raw body.
 struct Reply {
@@ -16,10 +17,11 @@ struct Reply {
 };
 
 // The service's calls as the game makes them, over a fresh connection each, so that
-// threads can share one BoardCalls.
+// threads can share one BoardCalls. Over HTTPS when given the authority (a PEM file) that
+// signed the certificate of 127.0.0.1, as the edge's is.
 class BoardCalls {
 public:
-    explicit BoardCalls(int port) : port_(port) {}
+    explicit BoardCalls(int port, std::string authority = "") : port_(port), authority_(std::move(authority)) {}
 
     Reply startRun(const std::string& mode, const std::string& difficulty) const;
     Reply submit(const std::string& token, const std::string& name, const std::string& key,
@@ -37,7 +39,10 @@ public:
     static std::string dailyToken(const std::string& mode, const std::string& difficulty, int64_t issuedMs,
                                   uint32_t& seed);
     static std::string base64(const std::string& bytes);
+    // A client of 127.0.0.1:port, over HTTPS trusting authority unless it is empty.
+    static httplib::Client client(int port, const std::string& authority);
 
 private:
     int port_;
+    std::string authority_;
 };

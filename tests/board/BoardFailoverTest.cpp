@@ -48,21 +48,23 @@ TEST(ConnectionPool, ServerFaultsAreToldFromStatementFaults) {
 
 namespace {
 
-// nginx of the edge on two free ports of its own folder, stopped with the test.
+// nginx of the edge on two free ports of its own folder (HTTPS with the folder's throwaway
+// authority, and plain HTTP), stopped with the test.
 class Edge {
 public:
     Edge(const std::vector<int>& upstreams) {
         char pattern[] = "/tmp/tamq-board-edge-XXXXXX";
         folder_ = mkdtemp(pattern);
-        httpPort_ = PgCluster::freePort();
+        httpsPort_ = PgCluster::freePort();
+        plainPort_ = PgCluster::freePort();
         std::string servers;
         for (int port : upstreams) {
             servers += " 127.0.0.1:" + std::to_string(port);
         }
         // The burst comes from one address: the edge's limits per address stand aside.
         edge("TAMQ_EDGE_READ_RATE=100000r/s TAMQ_EDGE_WRITE_RATE=100000r/s TAMQ_EDGE_CONNECTIONS=1000 "
-             "tamq_edge_start " + folder_ + " " + std::to_string(PgCluster::freePort()) + " " +
-             std::to_string(httpPort_) + servers);
+             "tamq_edge_start " + folder_ + " " + std::to_string(httpsPort_) + " " +
+             std::to_string(plainPort_) + servers);
     }
     ~Edge() {
         try {
@@ -71,14 +73,18 @@ public:
         }
         PgCluster::shell("rm -rf " + folder_);
     }
-    int httpPort() const { return httpPort_; }
+    // The game's calls over HTTPS, as players make them.
+    BoardCalls calls() const { return BoardCalls(httpsPort_, folder_ + "/ca.pem"); }
+    BoardCalls plainCalls() const { return BoardCalls(plainPort_); }
+    int httpsPort() const { return httpsPort_; }
 
 private:
     static void edge(const std::string& command) {
         PgCluster::shell("bash -c 'source " TAMQ_SOURCE_DIR "/scripts/lib/edge.sh && " + command + "'");
     }
     std::string folder_;
-    int httpPort_ = 0;
+    int httpsPort_ = 0;
+    int plainPort_ = 0;
 };
 
 // One conninfo naming both clusters, as scripts/board-stack.sh gives its instances.
@@ -108,14 +114,13 @@ struct Burst {
 // longer after each refusal, as the game does, so that a slow promotion (under the
 // sanitizers, on a busy machine) does not use up the spare runs. Bounded: 40 tries a
 // player, and a minute in all.
-Burst burst(int port, int submissions, const std::function<void(const std::function<void()>&)>& fault) {
+Burst burst(const BoardCalls& calls, int submissions, const std::function<void(const std::function<void()>&)>& fault) {
     const int spares = submissions * 6;
     std::vector<Played> runs;
     for (int i = 0; i < spares; ++i) {
         uint32_t seed = 7000u + static_cast<uint32_t>(i);
         runs.push_back({seed, TestRecords::play(seed, "normal", "hard", 600, i)});
     }
-    BoardCalls calls(port);
     Burst seen;
     std::mutex mutex;
     std::atomic<int> nextRun{0}, nextPlayer{0}, storedCount{0};
@@ -176,13 +181,12 @@ Burst burst(int port, int submissions, const std::function<void(const std::funct
 }
 
 // Every 201 is stored byte for byte; every other answer said "try again".
-void expectEveryStoredRunKept(int port, const Burst& seen, int submissions) {
+void expectEveryStoredRunKept(const BoardCalls& calls, const Burst& seen, int submissions) {
     EXPECT_EQ(static_cast<int>(seen.stored.size()), submissions);
     for (const auto& [status, count] : seen.statuses) {
         EXPECT_TRUE(status == 201 || status == 502 || status == 503 || status == 504)
             << count << " answers of status " << status;
     }
-    BoardCalls calls(port);
     for (const auto& [runId, record] : seen.stored) {
         // A reader too may meet an instance whose first use of a lost connection fails.
         Reply fetched;
@@ -211,10 +215,13 @@ TEST(Edge, RefusesAtTheEdgeWhatTheServiceWouldRefuse) {
     PgCluster database;
     database.start();
     BoardProcess service;
+    // Its request log tells what reached it.
+    service.keepOutput();
     service.start(database.conninfo());
     Edge edge({service.port()});
-    BoardCalls calls(edge.httpPort());
-    // answeredBy: "edge" (nginx's own page) or "service" (the service's JSON).
+    const BoardCalls calls = edge.calls();
+    const BoardCalls plain = edge.plainCalls();
+    // answeredBy: "edge" (nginx's own page, or its refusal of plain HTTP) or "service".
     struct Row {
         const char* what;
         std::function<Reply()> call;
@@ -222,6 +229,7 @@ TEST(Edge, RefusesAtTheEdgeWhatTheServiceWouldRefuse) {
         const char* answeredBy;
     };
     const std::string longest(BoardConfig::kMaxBodyBytes, ' ');
+    const std::string https = "https://127.0.0.1:" + std::to_string(edge.httpsPort());
     const Row rows[] = {
         {"health", [&] { return calls.get("/v1/health"); }, 200, "service"},
         {"metrics", [&] { return calls.get("/metrics"); }, 404, "edge"},
@@ -230,12 +238,26 @@ TEST(Edge, RefusesAtTheEdgeWhatTheServiceWouldRefuse) {
         {"the largest body", [&] { return calls.post("/v1/runs", longest); }, 400, "service"},
         {"a byte more", [&] { return calls.post("/v1/runs", longest + " "); }, 413, "edge"},
         {"a header of 9 KiB", [&] { return calls.get("/v1/health", {{"X-Long", std::string(9000, 'a')}}); }, 400, "edge"},
+        {"a plain GET", [&] { return plain.get("/v1/boards/normal/hard?limit=3"); }, 301, "edge"},
+        {"a plain POST, the key in clear", [&] { return plain.post("/v1/runs/start", R"({"mode":"normal","difficulty":"hard"})"); },
+         403, "edge"},
     };
     for (const Row& row : rows) {
         Reply reply = row.call();
         EXPECT_EQ(reply.status, row.status) << row.what << ": " << reply.raw;
-        EXPECT_EQ(reply.body.is_null() ? "edge" : "service", std::string(row.answeredBy)) << row.what << ": " << reply.raw;
+        const bool edgeAnswered = reply.body.is_null() || reply.body.value("error", "") == "https_required";
+        EXPECT_EQ(edgeAnswered ? "edge" : "service", std::string(row.answeredBy)) << row.what << ": " << reply.raw;
+        EXPECT_EQ(reply.header("Strict-Transport-Security").empty(), row.status == 301 || row.status == 403) << row.what;
     }
+    EXPECT_EQ(plain.get("/v1/boards/normal/hard?limit=3").header("Location"), https + "/v1/boards/normal/hard?limit=3");
+    // The plain POST never reached the instance: its log has every other call, up to a last one.
+    calls.get("/v1/last-call");
+    std::string log;
+    for (int i = 0; i < 50 && log.find("/v1/last-call") == std::string::npos; ++i) {
+        log += service.output(100ms);
+    }
+    EXPECT_NE(log.find("/v1/runs\""), std::string::npos) << log;
+    EXPECT_EQ(log.find("/v1/runs/start"), std::string::npos) << log;
 }
 
 TEST(BoardFailover, AnInstanceKilledMidBurst) {
@@ -246,11 +268,11 @@ TEST(BoardFailover, AnInstanceKilledMidBurst) {
     second.start(database.conninfo());
     Edge edge({first.port(), second.port()});
 
-    Burst seen = burst(edge.httpPort(), 18, [&](const std::function<void()>& lost) {
+    Burst seen = burst(edge.calls(), 18, [&](const std::function<void()>& lost) {
         first.kill9();
         lost();
     });
-    expectEveryStoredRunKept(edge.httpPort(), seen, 18);
+    expectEveryStoredRunKept(edge.calls(), seen, 18);
 }
 
 TEST(BoardFailover, ThePrimaryDatabaseLostAndItsStandbyPromoted) {
@@ -268,12 +290,12 @@ TEST(BoardFailover, ThePrimaryDatabaseLostAndItsStandbyPromoted) {
     second.start(both);
     Edge edge({first.port(), second.port()});
 
-    Burst seen = burst(edge.httpPort(), 18, [&](const std::function<void()>& lost) {
+    Burst seen = burst(edge.calls(), 18, [&](const std::function<void()>& lost) {
         primary.kill9();
         lost();
         standby.promote();
     });
-    expectEveryStoredRunKept(edge.httpPort(), seen, 18);
+    expectEveryStoredRunKept(edge.calls(), seen, 18);
     std::printf("answers:");
     for (const auto& [status, count] : seen.statuses) {
         std::printf(" %d x %d", count, status);

@@ -1,6 +1,7 @@
 // Requests no client of ours sends, as one table: each is refused with its status or cut
-// off, against the service alone and behind the nginx site of deploy/; afterwards the
-// service still runs, its health answers and its memory stays under a bound.
+// off, against the service alone and behind the nginx site of deploy/ (over HTTPS, as the
+// game reaches it, and its plain HTTP); afterwards the service still runs, its health
+// answers and its memory stays under a bound.
 #include "BoardProcess.h"
 #include "PgSuite.h"
 #include "RawClient.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using Target = RawClient::Target;
 
 // Resident memory the service may hold after the table, in KiB: the service holds about
 // 20 MiB; a body buffered or inflated whole would take hundreds. AddressSanitizer keeps up
@@ -75,7 +77,7 @@ std::string verdict(RawClient& client, std::chrono::milliseconds budget = 10s) {
     return !seen.empty() ? seen : client.closed() ? "closed" : "silent";
 }
 
-std::string once(int port, const std::string& bytes, const std::string& from = "127.0.0.1") {
+std::string once(const Target& port, const std::string& bytes, const std::string& from = "127.0.0.1") {
     RawClient client;
     if (!client.connect(port, from)) {
         return "no connection";
@@ -86,7 +88,7 @@ std::string once(int port, const std::string& bytes, const std::string& from = "
 
 // head, then chunk after chunk (at most count) until the service answers or closes: it
 // must stop a flood well before the flood ends.
-std::string flood(int port, const std::string& head, const std::string& chunk, int count) {
+std::string flood(const Target& port, const std::string& head, const std::string& chunk, int count) {
     RawClient client;
     if (!client.connect(port)) {
         return "no connection";
@@ -105,7 +107,7 @@ std::string flood(int port, const std::string& head, const std::string& chunk, i
 // again and again on kept connections, while another address asks for health, which must
 // come well within the time they go on (3 s). The trickling ones must then be cut off at
 // the request's deadline.
-std::string hogsAndProbe(int port, bool trickle) {
+std::string hogsAndProbe(const Target& port, bool trickle) {
     std::vector<RawClient> hogs(kHogs);
     for (RawClient& hog : hogs) {
         if (hog.connect(port, "127.0.0.1")) {
@@ -160,7 +162,7 @@ long residentKiB(pid_t pid) {
 
 // A body of depth nested arrays, sent from many addresses at once (a bucket each): the
 // service must refuse each without building it, and keep no memory after.
-std::string nestedBodies(int port, std::size_t depth) {
+std::string nestedBodies(const Target& port, std::size_t depth) {
     const std::string body = std::string(depth, '[') + std::string(depth, ']');
     const std::string bytes =
         request("POST", "/v1/runs/start", "Content-Length: " + std::to_string(body.size()) + "\r\n", body);
@@ -189,7 +191,7 @@ std::string nestedBodies(int port, std::size_t depth) {
 
 // Connections of one /24 past its share hold no place of another network: a fresh address
 // of the crowd's network is refused, one of another answered.
-std::string networkCrowd(int port) {
+std::string networkCrowd(const Target& port) {
     std::vector<RawClient> crowd(9 * 64);
     for (std::size_t i = 0; i < crowd.size(); ++i) {
         crowd[i].connect(port, "127.0.0." + std::to_string(20 + i / 64));
@@ -200,7 +202,7 @@ std::string networkCrowd(int port) {
 
 struct Row {
     const char* name;
-    std::function<std::string(int port)> run;
+    std::function<std::string(const Target& port)> run;
     // What may be seen, alternatives split by '|'; behind nginx, which refuses some itself
     // (nothing: the row is not run there).
     const char* direct;
@@ -210,68 +212,68 @@ struct Row {
 const std::vector<Row>& rows() {
     static const std::string bomb = gzipOfZeros(200u << 20);
     static const std::vector<Row> table = {
-        {"GET of a path not UTF-8", [](int p) { return once(p, request("GET", "/v1/%ff")); }, "404", "404"},
+        {"GET of a path not UTF-8", [](const Target& p) { return once(p, request("GET", "/v1/%ff")); }, "404", "404"},
         {"POST of a path not UTF-8",
-         [](int p) { return once(p, request("POST", "/v1/%ff", "Content-Length: 0\r\n")); }, "404", "404"},
-        {"DELETE of a lone continuation byte", [](int p) { return once(p, request("DELETE", "/v1/%80")); }, "404",
+         [](const Target& p) { return once(p, request("POST", "/v1/%ff", "Content-Length: 0\r\n")); }, "404", "404"},
+        {"DELETE of a lone continuation byte", [](const Target& p) { return once(p, request("DELETE", "/v1/%80")); }, "404",
          "404"},
-        {"a UTF-16 surrogate", [](int p) { return once(p, request("GET", "/%ed%a0%80")); }, "404", "404"},
-        {"an overlong slash", [](int p) { return once(p, request("GET", "/v1/%c0%af")); }, "404", "404"},
-        {"a record path ending in 0xff", [](int p) { return once(p, request("GET", "/v1/runs/1/record%ff")); }, "404",
+        {"a UTF-16 surrogate", [](const Target& p) { return once(p, request("GET", "/%ed%a0%80")); }, "404", "404"},
+        {"an overlong slash", [](const Target& p) { return once(p, request("GET", "/v1/%c0%af")); }, "404", "404"},
+        {"a record path ending in 0xff", [](const Target& p) { return once(p, request("GET", "/v1/runs/1/record%ff")); }, "404",
          "404"},
-        {"a NUL in the path", [](int p) { return once(p, request("GET", "/v1/health%00")); }, "404", "400|404"},
-        {"a raw 0xff byte in the path", [](int p) { return once(p, request("GET", "/v1/\xff")); }, "400|404",
+        {"a NUL in the path", [](const Target& p) { return once(p, request("GET", "/v1/health%00")); }, "404", "400|404"},
+        {"a raw 0xff byte in the path", [](const Target& p) { return once(p, request("GET", "/v1/\xff")); }, "400|404",
          "400|404"},
-        {"a gzip bomb", [](int p) {
+        {"a gzip bomb", [](const Target& p) {
              return once(p, request("POST", "/v1/runs/start",
                                     "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(bomb.size()) + "\r\n",
                                     bomb));
          },
          "415", "415"},
         {"100 MB chunked",
-         [](int p) {
+         [](const Target& p) {
              return flood(p, "POST /v1/runs HTTP/1.1\r\nHost: board\r\nTransfer-Encoding: chunked\r\n\r\n",
                           "100000\r\n" + std::string(0x100000, 'c') + "\r\n", 100);
          },
          "413|closed", "413|closed"},
-        {"a POST without length", [](int p) { return once(p, request("POST", "/v1/runs")); }, "411", "411"},
+        {"a POST without length", [](const Target& p) { return once(p, request("POST", "/v1/runs")); }, "411", "411"},
         {"a Content-Length past the limit",
-         [](int p) { return once(p, request("POST", "/v1/runs", "Content-Length: 100000000\r\n")); }, "413", "413"},
+         [](const Target& p) { return once(p, request("POST", "/v1/runs", "Content-Length: 100000000\r\n")); }, "413", "413"},
         {"a request line of 100 MB",
-         [](int p) { return flood(p, "GET /v1/health?", std::string(1 << 20, 'a'), 100); }, "414", "414"},
+         [](const Target& p) { return flood(p, "GET /v1/health?", std::string(1 << 20, 'a'), 100); }, "414", "414"},
         {"a header of 100 MB",
-         [](int p) { return flood(p, "GET /v1/health HTTP/1.1\r\nX-Big: ", std::string(1 << 20, 'h'), 100); },
+         [](const Target& p) { return flood(p, "GET /v1/health HTTP/1.1\r\nX-Big: ", std::string(1 << 20, 'h'), 100); },
          "431", "400|431"},
         {"10,000 headers of 8 KB",
-         [](int p) {
+         [](const Target& p) {
              return flood(p, "GET /v1/health HTTP/1.1\r\nHost: board\r\n", manyHeaders(100, 8000), 100);
          },
          "431", "400|431"},
         // Host and 63 more, and Connection, which is not counted.
-        {"64 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "200",
+        {"64 headers", [](const Target& p) { return once(p, request("GET", "/v1/health", manyHeaders(63, 8))); }, "200",
          "200"},
-        {"65 headers", [](int p) { return once(p, request("GET", "/v1/health", manyHeaders(64, 8))); }, "431", "431"},
+        {"65 headers", [](const Target& p) { return once(p, request("GET", "/v1/health", manyHeaders(64, 8))); }, "431", "431"},
         {"five requests in one write",
-         [](int p) { return once(p, health() + health() + health() + health() + request("GET", "/v1/health")); },
+         [](const Target& p) { return once(p, health() + health() + health() + health() + request("GET", "/v1/health")); },
          "200 200 200 200 200", "200 200 200 200 200"},
         {"a GET whose body is a request",
-         [](int p) {
+         [](const Target& p) {
              const std::string hidden = request("GET", "/v1/nothing");
              return once(p, health("Content-Length: " + std::to_string(hidden.size()) + "\r\n") + hidden +
                                 request("GET", "/v1/health"));
          },
          "200 200", "200 200"},
         {"Content-Length and chunked together",
-         [](int p) {
+         [](const Target& p) {
              return once(p, "POST /v1/runs/start HTTP/1.1\r\nHost: board\r\nContent-Length: 4\r\n"
                             "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n" +
                                 request("GET", "/v1/nothing"));
          },
          "400", "400"},
-        {"two lengths", [](int p) { return once(p, request("GET", "/v1/health", "Content-Length: 3\r\nContent-Length: 5\r\n", "abcde")); },
+        {"two lengths", [](const Target& p) { return once(p, request("GET", "/v1/health", "Content-Length: 3\r\nContent-Length: 5\r\n", "abcde")); },
          "400", "400"},
         {"bodies of POSTs refused for their rate, then a GET",
-         [](int p) {
+         [](const Target& p) {
              std::string burst;
              const std::string body = R"({"mode": "normal", "difficulty": "hard"})";
              for (int i = 0; i < 12; ++i) {
@@ -284,7 +286,7 @@ const std::vector<Row>& rows() {
         // Behind the proxy each player has a bucket of their own: three players' five
         // starts each are more than one bucket holds.
         {"three players starting runs through the proxy",
-         [](int p) {
+         [](const Target& p) {
              const std::string body = R"({"mode": "normal", "difficulty": "hard"})";
              std::string seen;
              for (const char* player : {"127.0.0.4", "127.0.0.5", "127.0.0.6"}) {
@@ -301,7 +303,7 @@ const std::vector<Row>& rows() {
          },
          nullptr, "200"},
         {"a form body over 8 KiB",
-         [](int p) {
+         [](const Target& p) {
              const std::string form = "mode=" + std::string(9000, 'n');
              return once(p, request("POST", "/v1/runs/start",
                                     "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
@@ -310,19 +312,19 @@ const std::vector<Row>& rows() {
          },
          "400", "400"},
         {"a NUL inside a known mode",
-         [](int p) {
+         [](const Target& p) {
              const std::string body = R"({"mode": "normal\u0000", "difficulty": "hard"})";
              return once(p, request("POST", "/v1/runs/start", "Content-Length: " + std::to_string(body.size()) + "\r\n",
                                     body), "127.0.0.10");
          },
          "400", "400"},
-        {"200 bodies of 175,000 nested arrays", [](int p) { return nestedBodies(p, 175000); }, "400", "400"},
+        {"200 bodies of 175,000 nested arrays", [](const Target& p) { return nestedBodies(p, 175000); }, "400", "400"},
         {"576 connections of one network", networkCrowd, "503 200", nullptr},
-        {"metrics asked of the public address", [](int p) { return once(p, request("GET", "/metrics")); }, "404",
+        {"metrics asked of the public address", [](const Target& p) { return once(p, request("GET", "/metrics")); }, "404",
          "404"},
         // nginx keeps its clients' connections longer, as it may.
         {"a kept-alive connection left idle",
-         [](int p) {
+         [](const Target& p) {
              RawClient client;
              if (!client.connect(p)) {
                  return std::string("no connection");
@@ -332,8 +334,18 @@ const std::vector<Row>& rows() {
              return client.closed() ? seen : seen + " (kept open)";
          },
          "200", nullptr},
-        {"66 connections trickling a request", [](int p) { return hogsAndProbe(p, true); }, "200", "200"},
-        {"66 connections kept alive", [](int p) { return hogsAndProbe(p, false); }, "200", "200"},
+        // The edge's plain HTTP sends reads to HTTPS and refuses writes at once, never
+        // reading a body for an instance.
+        {"a GET over plain HTTP", [](const Target& p) { return once(p.plain, request("GET", "/v1/health")); }, nullptr,
+         "301"},
+        {"100 MB chunked over plain HTTP",
+         [](const Target& p) {
+             return flood(p.plain, "POST /v1/runs HTTP/1.1\r\nHost: board\r\nTransfer-Encoding: chunked\r\n\r\n",
+                          "100000\r\n" + std::string(0x100000, 'c') + "\r\n", 100);
+         },
+         nullptr, "403"},
+        {"66 connections trickling a request", [](const Target& p) { return hogsAndProbe(p, true); }, "200", "200"},
+        {"66 connections kept alive", [](const Target& p) { return hogsAndProbe(p, false); }, "200", "200"},
     };
     return table;
 }
@@ -365,12 +377,12 @@ protected:
     }
 
     // Every row against port, the service restarted (and the row failed) should one end it.
-    static void runTable(BoardProcess& service, int port, bool proxied, const std::vector<std::string>& extra) {
+    static void runTable(BoardProcess& service, Target target, bool proxied, const std::vector<std::string>& extra) {
         for (const Row& row : rows()) {
             if (!(proxied ? row.proxied : row.direct)) {
                 continue;
             }
-            const std::string seen = row.run(port);
+            const std::string seen = row.run(target);
             EXPECT_TRUE(expected(seen, proxied ? row.proxied : row.direct))
                 << (proxied ? "through nginx: " : "") << row.name << ": " << seen;
             RawClient still;
@@ -378,11 +390,11 @@ protected:
                 ADD_FAILURE() << row.name << ": the service ended";
                 service.kill9();
                 service.start(cluster_->conninfo(), extra);
-                port = proxied ? port : service.port();
+                target = proxied ? target : Target(service.port());
             }
         }
         ASSERT_TRUE(service.alive());
-        EXPECT_EQ(once(port, request("GET", "/v1/health"), "127.0.0.3"), "200");
+        EXPECT_EQ(once(target, request("GET", "/v1/health"), "127.0.0.3"), "200");
         const long memory = residentKiB(service.pid());
         std::printf("resident memory after the table%s: %ld KiB\n", proxied ? " through nginx" : "", memory);
         EXPECT_GT(memory, 0);
@@ -403,13 +415,13 @@ TEST_F(BoardHostile, ThroughNginxTooWithTheClientsOwnAddress) {
     BoardProcess service;
     service.start(cluster_->conninfo(), extra);
     const std::string folder = PgCluster::shell("mktemp -d /tmp/tamq-edge-XXXXXX");
-    const int http = PgCluster::freePort();
+    const Target edge(PgCluster::freePort(), folder + "/ca.pem", PgCluster::freePort());
     // Reads unlimited at the edge: the table asks more than a player would.
     PgCluster::shell("TAMQ_EDGE_READ_RATE=100000r/s bash -c 'source " TAMQ_SOURCE_DIR
                      "/scripts/lib/edge.sh && tamq_edge_start \"$0\" \"$1\" \"$2\" \"$3\"' " +
-                     folder + " " + std::to_string(PgCluster::freePort()) + " " + std::to_string(http) +
+                     folder + " " + std::to_string(edge.port) + " " + std::to_string(edge.plain) +
                      " 127.0.0.1:" + std::to_string(service.port()));
-    runTable(service, http, true, extra);
+    runTable(service, edge, true, extra);
     PgCluster::shell("bash -c 'source " TAMQ_SOURCE_DIR "/scripts/lib/edge.sh && tamq_edge_stop \"$0\"' " + folder +
                      " && rm -rf " + folder);
 }

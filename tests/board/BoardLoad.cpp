@@ -1,5 +1,6 @@
 // board_load: verified submissions a second against a running tamq-board on loopback.
-//   board_load PORT SECRET_FILE SUBMISSIONS THREADS DIFFICULTY
+//   board_load PORT SECRET_FILE SUBMISSIONS THREADS DIFFICULTY [AUTHORITY]
+// (over HTTPS when given the authority's PEM file, as the edge is reached).
 // Each run is played to its game over by a scripted player. The records are played and their tokens signed (with the service's secret, as if
 // issued when the run began) before the clock starts, so the figure is the service's.
 #include "BoardCalls.h"
@@ -17,8 +18,8 @@
 #include <thread>
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: board_load PORT SECRET_FILE SUBMISSIONS THREADS hard|easy\n");
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: board_load PORT SECRET_FILE SUBMISSIONS THREADS hard|easy [AUTHORITY]\n");
         return 2;
     }
     const int port = std::stoi(argv[1]);
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     const int submissions = std::stoi(argv[3]);
     const int threads = std::stoi(argv[4]);
     const std::string difficulty = argv[5];
+    const std::string authority = argc == 7 ? argv[6] : "";
     // Tokens issued as long ago as the longest scripted run may take.
     const int seconds = 1800;
     double playSeconds = 0;
@@ -59,7 +61,7 @@ int main(int argc, char** argv) {
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
-            httplib::Client client("127.0.0.1", port);
+            httplib::Client client = BoardCalls::client(port, authority);
             client.set_keep_alive(true);
             client.set_read_timeout(120);
             for (int i = next++; i < submissions; i = next++) {

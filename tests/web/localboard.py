@@ -9,6 +9,7 @@ import json
 import os
 import shutil
 import socket
+import ssl
 import subprocess
 import tempfile
 import threading
@@ -141,14 +142,16 @@ read -r _ || true
 class Edge(NginxScript):
     """The board's nginx site (deploy/nginx, through scripts/lib/edge.sh) on 127.0.0.1 in
     front of the board at upstream ("127.0.0.1:PORT"): the board page at /, the browser build
-    from game_root at /play/, the API beside them. url is its plain-HTTP address."""
+    from game_root at /play/, the API beside them. url is its HTTPS address, with a throwaway
+    certificate: ca is its authority's PEM file, spki the pin Chromium is told to trust;
+    plain is its plain-HTTP address, which only sends players to url."""
 
     SCRIPT = """
 set -euo pipefail
 source "$1/scripts/lib/edge.sh"
 trap 'tamq_edge_stop "$2"' EXIT
 tamq_edge_start "$2" "$3" "$4" "$5"
-echo "http://127.0.0.1:$4"
+echo "https://127.0.0.1:$3 http://127.0.0.1:$4 $(tls_spki "$2")"
 read -r _ || true
 """
 
@@ -158,10 +161,20 @@ read -r _ || true
         self.process = subprocess.Popen(
             ["bash", "-c", self.SCRIPT, "edge", root, self.folder, str(free_port()), str(free_port()), upstream],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, env=environment)
-        self.url = self.process.stdout.readline().strip()
-        if not self.url:
+        line = self.process.stdout.readline().split()
+        if len(line) != 3:
             self.close()
             raise RuntimeError("nginx did not start in front of the board")
+        self.url, self.plain, self.spki = line
+        self.ca = os.path.join(self.folder, "ca.pem")
+
+    def open(self, url):
+        """urlopen of url trusting this edge's certificate (a redirect to it included)."""
+        return urllib.request.urlopen(url, timeout=10, context=ssl.create_default_context(cafile=self.ca))
+
+    def trusting_flag(self):
+        """Chromium's flag that trusts this edge's certificate."""
+        return f"--ignore-certificate-errors-spki-list={self.spki}"
 
 
 class SilentServer:

@@ -87,7 +87,7 @@ def main(board_exe, submit_exe, root):
         edge = Edge(root, f"127.0.0.1:{board.port}", game, {"TAMQ_EDGE_READ_RATE": "1000r/s"})
         # The board's address is a query value, encoded as one.
         watch = f"{edge.url}/play/?{urllib.parse.urlencode({'board': edge.url, 'watch': ''})}"
-        browser = Chromium()
+        browser = Chromium(flags=[edge.trusting_flag()])
 
         rows = show(browser, edge.url + "/")
         check([row["name"] for row in rows] == week[:100], f"this week's first page: {[r['name'] for r in rows]}")
@@ -131,8 +131,12 @@ def main(board_exe, submit_exe, root):
         check(summary["rank"].startswith("2 of all time, 1 of week"), f"its places: {summary['rank']}")
         check(summary["watch"] == watch + str(chosen["runId"]), f"its watch link: {summary['watch']}")
         check([row["name"] for row in rows if row["chosen"]] == [chosen["shown"]], "its row marked")
-        with urllib.request.urlopen(summary["watch"], timeout=10) as reply:
+        with edge.open(summary["watch"]) as reply:
             check(reply.read().decode() == GAME_PAGE, "the watch link opens the browser build")
+        # A link someone wrote with http:// lands on the same page over HTTPS, told to stay.
+        with edge.open(f"{edge.plain}/?run={chosen['runId']}") as reply:
+            check(reply.url == f"{edge.url}/?run={chosen['runId']}" and "max-age" in reply.headers["Strict-Transport-Security"],
+                  f"plain HTTP's page: {reply.url}, {reply.headers}")
         before = len(browser.problems)
         show(browser, f"{edge.url}/?run=999999")
         check(browser.evaluate("document.querySelector('#notice').textContent") == "There is no run 999999 on this board.",

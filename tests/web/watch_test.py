@@ -1,5 +1,5 @@
 """Board runs watched from the board page's links, in headless Chromium: the board's nginx
-site (the page at /, the browser build at /play/, the API beside them) in front of a board
+site over HTTPS (the page at /, the browser build at /play/, the API beside them) in front of a board
 of the test's own, with ranked runs the game made and named (two players, each a fresh
 browser):
 
@@ -43,8 +43,8 @@ FIRST_WATCHED_FRAME = """
 """
 
 
-def fresh_browser():
-    browser = Chromium()
+def fresh_browser(edge):
+    browser = Chromium(flags=[edge.trusting_flag()])
     browser.call("Page.addScriptToEvaluateOnNewDocument", source=COUNT_FRAMES)
     browser.call("Page.addScriptToEvaluateOnNewDocument", source=FIRST_WATCHED_FRAME)
     browser.watch_network()
@@ -58,7 +58,7 @@ def game_page(edge, watch=None):
 
 def play_and_share(edge, board, name, shots):
     """A fresh player's ranked run: its board entry, once its page address is shown."""
-    browser = fresh_browser()
+    browser = fresh_browser(edge)
     try:
         open_game(browser, game_page(edge))
         score = ranked_run(browser, edge.url, name, shots, f"run-{name}")
@@ -164,7 +164,7 @@ def main(site_folder, shots, board_exe, root):
                     {"TAMQ_EDGE_READ_RATE": "1000r/s", "TAMQ_EDGE_WRITE_RATE": "100r/s"})
         entries = [e for e in (play_and_share(edge, board, name, shots) for name in ("ACE", "BOB")) if e]
         check(len(entries) == 2, f"ranked runs made: {len(entries)}")
-        browser = fresh_browser()
+        browser = fresh_browser(edge)
         listed_in_order(browser, edge, entries)
         for entry in entries:
             started = time.monotonic()
