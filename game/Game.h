@@ -4,6 +4,7 @@
 #include "game/BoardRow.h"
 #include "game/OnlineTopList.h"
 #include "game/GameAssets.h"
+#include "game/GhostView.h"
 #include "game/Hud.h"
 #include "game/NameEntry.h"
 #include "game/NameEntryScreen.h"
@@ -13,6 +14,7 @@
 #include "render/Sprite.h"
 #include "sim/GameEvents.h"
 #include "sim/GameInput.h"
+#include "sim/Ghost.h"
 #include "sim/RecordPlayer.h"
 #include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
@@ -82,6 +84,20 @@ public:
     // A line shown with "REPLAY" while a run is watched (the board entry's name and score);
     // empty for none. watch() keeps it; stopWatching() clears it.
     void setReplayCaption(const std::string& line);
+    // The record being watched; null when none is.
+    const RunRecord* watchedRecord() const { return watching() ? &watched_ : nullptr; }
+
+    // A recorded run to race: from the next run the player starts on its road (its seed,
+    // mode and difficulty) it rides beside the truck, faded, stepped tick by tick with the
+    // player's run, and the HUD shows the player's lead over it. It never touches the rules.
+    // False with fault set for a record made on other content.
+    bool race(const RunRecord& record, std::string& fault);
+    void stopRacing() { ghost_.drop(); }
+    const Ghost& ghost() const { return ghost_; }
+    const GhostView& ghostView() const { return ghostView_; }
+    // Sets the mode and difficulty the next run starts with, as F2 and F1 would, outside a
+    // run only (a challenge is on the road of the run it challenges).
+    void choose(Mode mode, Difficulty difficulty);
 
     // The online board, as the shell hands it over. The top rows of the shown mode and
     // difficulty, drawn on the title screen and at game over; an empty list draws nothing
@@ -188,4 +204,6 @@ private:
     NameEntry nameEntry_;
     NameEntryScreen nameEntryScreen_;
     std::string enteredName_;
+    Ghost ghost_;
+    GhostView ghostView_;
 };
