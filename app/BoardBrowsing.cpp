@@ -5,6 +5,9 @@
 #include "Platform.h"
 #include "RunShare.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 BoardBrowsing::BoardBrowsing(PlayerFile& player) : player_(player) {}
 
@@ -17,6 +20,14 @@ void BoardBrowsing::start(const std::string& boardUrl, const std::string& certif
     runs_->setUrl(url_);
     if (!runId.empty()) {
         runs_->fetchRun(runId);
+    }
+    placeHttp_ = std::make_unique<PlatformHttpClient>();
+    placeHttp_->setCertificateAuthority(certificateAuthority);
+    place_ = std::make_unique<PlaceRead>(*placeHttp_);
+    place_->setUrl(url_);
+    // The latest run of the player's tells who they are on the board.
+    if (!player_.ownRuns().empty()) {
+        place_->learnFrom(*player_.ownRuns().rbegin());
     }
 }
 
@@ -59,13 +70,16 @@ bool BoardBrowsing::follow(Game& game, BoardLink& board, bool onTitle, bool watc
         shownDifficulty_ = run.difficulty;
         const Season season = browser_.season();
         browser_.reset();
-        if (season == Season::Week) {
-            browser_.toggleSeason();
-        }
+        browser_.setSeason(season);
     }
     const bool browsable = onTitle && !game.askingName() && !game.watching();
     runs_->update(run.mode, run.difficulty, browser_.season(), onTitle && !board.offline(), now);
-    const std::vector<BoardRow>& rows = runs_->rows(run.mode, run.difficulty, browser_.season());
+    place_->update(run.mode, run.difficulty, browser_.season(), onTitle && !board.offline(), now);
+    const PlaceRead::Place& place = place_->place(run.mode, run.difficulty, browser_.season());
+    if (acted(BrowseKey::Around, now, false) && browsable) {
+        browser_.toggleAround(place.own);
+    }
+    const std::vector<BoardRow>& rows = table(run.mode, run.difficulty);
     browser_.setRowCount(static_cast<int>(rows.size()));
     const struct {
         BrowseKey key;
@@ -89,19 +103,123 @@ bool BoardBrowsing::follow(Game& game, BoardLink& board, bool onTitle, bool watc
     std::vector<BoardRow> shown;
     const bool read = runs_->read(run.mode, run.difficulty, browser_.season());
     if (board.offline()) {
-    } else if (read) {
+    } else if (read || browser_.around()) {
         shown = browser_.shown(rows);
     } else if (browser_.season() == Season::All) {
         shown = board.top(run.mode, run.difficulty);
     }
     game.showBoardTop(shown);
-    game.showBoardMarks(browser_.heading(), read ? browser_.shownHighlight() : -1,
+    game.showBoardMarks(browser_.heading(), read || browser_.around() ? browser_.shownHighlight() : -1,
                         BoardBrowser::ownRows(shown, player_.ownRuns()));
+    game.showBoardLines(board.offline() ? "" : PlaceRead::line(place), roadLine(board, run.mode, run.difficulty));
     if (!watchPressed || rows.empty() || !browsable) {
         return false;
     }
-    runs_->fetchRun(std::to_string(rows[static_cast<std::size_t>(browser_.picked())].runId));
+    fetchFor(Fetch::Watch, rows[static_cast<std::size_t>(browser_.picked())].runId);
     return true;
+}
+
+const std::vector<BoardRow>& BoardBrowsing::table(Mode mode, Difficulty difficulty) const {
+    return browser_.around() ? place_->place(mode, difficulty, browser_.season()).rows
+                             : runs_->rows(mode, difficulty, browser_.season());
+}
+
+void BoardBrowsing::fetchFor(Fetch purpose, long long runId) {
+    // A ghost's fetch given up for another is asked again once the screen is free.
+    if (fetch_ == Fetch::Ghost && runs_->fetching()) {
+        ghostRunId_ = 0;
+    }
+    fetch_ = purpose;
+    runs_->fetchRun(std::to_string(runId));
+}
+
+void BoardBrowsing::compete(Game& game, BoardLink& board, bool onTitle, bool dailyPressed, bool challengePressed,
+                            std::uint32_t) {
+    if (!runs_) {
+        return;
+    }
+    const RunState& run = game.simulation().run();
+    // A challenge is on its run's road: another mode or difficulty ends it.
+    if (challenging_ && (run.mode != challengeRoad_.mode || run.difficulty != challengeRoad_.difficulty)) {
+        endCompeting(game);
+    }
+    const bool choosing = onTitle && !game.askingName();
+    const std::vector<BoardRow>& rows = table(run.mode, run.difficulty);
+    if (challengePressed && choosing && game.watchedRecord() != nullptr) {
+        const RunRecord record = *game.watchedRecord();
+        game.stopWatching();
+        challenge(game, record, std::to_string(static_cast<int>(record.score)));
+    } else if (challengePressed && choosing && browser_.highlight() >= 0 && !rows.empty()) {
+        fetchFor(Fetch::Challenge, rows[static_cast<std::size_t>(browser_.picked())].runId);
+    } else if (dailyPressed && choosing && !game.watching()) {
+        const bool daily = !daily_;
+        endCompeting(game);
+        daily_ = daily;
+        browser_.setSeason(daily ? Season::Day : Season::All);
+    }
+    board.setDaily(daily_);
+    if (daily_ && onTitle && !runs_->fetching()) {
+        // The day's leading run rides beside each attempt; a new leader replaces it.
+        const std::vector<BoardRow>& day = runs_->rows(run.mode, run.difficulty, Season::Day);
+        if (!day.empty() && day.front().runId != ghostRunId_) {
+            fetchFor(Fetch::Ghost, day.front().runId);
+            ghostRunId_ = day.front().runId;
+        }
+    }
+}
+
+void BoardBrowsing::challenge(Game& game, const RunRecord& record, const std::string& caption) {
+    std::string fault;
+    endCompeting(game);
+    if (!game.race(record, fault)) {
+        sayBoardLine("the run cannot be challenged (" + fault + ")");
+        return;
+    }
+    challengeRoad_ = game.ghost().road();
+    game.choose(challengeRoad_.mode, challengeRoad_.difficulty);
+    challenging_ = true;
+    challengeCaption_ = caption;
+}
+
+void BoardBrowsing::endCompeting(Game& game) {
+    if (daily_ && browser_.season() == Season::Day) {
+        browser_.setSeason(Season::All);
+    }
+    daily_ = false;
+    challenging_ = false;
+    ghostRunId_ = 0;
+    game.stopRacing();
+}
+
+bool BoardBrowsing::challengeSeed(std::uint32_t& seed) const {
+    if (challenging_) {
+        seed = challengeRoad_.seed;
+    }
+    return challenging_;
+}
+
+std::string BoardBrowsing::dailyLine(long long msToEnd) {
+    const long long seconds = std::max(0LL, msToEnd) / 1000;
+    char line[40];
+    std::snprintf(line, sizeof line, "DAILY %02lld:%02lld:%02lld LEFT", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return line;
+}
+
+std::string BoardBrowsing::roadLine(const BoardLink& board, Mode mode, Difficulty difficulty) const {
+    if (challenging_) {
+        return "CHALLENGE " + challengeCaption_;
+    }
+    if (!daily_) {
+        return "";
+    }
+    const long long endsAt = board.dayEndsAt(mode, difficulty);
+    if (endsAt == 0) {
+        return "DAILY";
+    }
+    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    return dailyLine(endsAt - now);
 }
 
 void BoardBrowsing::showRun(Game& game, bool onTitle) {
@@ -121,6 +239,16 @@ void BoardBrowsing::showRun(Game& game, bool onTitle) {
         sayBoardLine(name + " is not shown: a run is on");
         return;
     }
+    if (fetch_ == Fetch::Ghost) {
+        if (!game.race(record, fault)) {
+            sayBoardLine(name + " cannot ride as the ghost (" + fault + ")");
+        }
+        return;
+    }
+    if (fetch_ == Fetch::Challenge) {
+        challenge(game, record, summary.caption());
+        return;
+    }
     if (!game.watch(record, fault)) {
         sayBoardLine(name + " cannot be shown (" + fault + ")");
         return;
@@ -137,5 +265,7 @@ void BoardBrowsing::share(BoardLink& board) {
     }
     player_.addOwnRun(runId);
     runs_->forget(mode, difficulty);
+    place_->forget(mode, difficulty);
+    place_->learnFrom(runId);
     RunShare::show(runAddress(url_, runId));
 }

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// Which table of a board: all time, or the current week's (weeks start Monday 00:00 UTC).
-enum class Season { All, Week };
+// Which table of a board: all time, the current week's (weeks start Monday 00:00 UTC), or
+// today's road's (days start 00:00 UTC).
+enum class Season { All, Week, Day };
 
 // Browsing the online board's table on the title and game-over screens: a highlight that
 // moves through the top hundred of the shown board, five rows shown at a time (the page
@@ -24,8 +25,14 @@ public:
     // Moves the highlight by rows (down the table for positive), within the rows there are;
     // the first move only shows the highlight, on the first row.
     void move(int rows);
-    // Week to all time and back; the highlight goes back to the first row.
+    // Week to all time and back (the day's table to all time); the highlight goes back to
+    // the first row.
     void toggleSeason();
+    void setSeason(Season season);
+    // The rows around the player's own best instead of the table's top, and back: the
+    // highlight starts on the player's row (its index among the rows around).
+    void toggleAround(int ownIndex);
+    bool around() const { return around_; }
     // Back to the plain top five of all time (another board is shown).
     void reset();
 
@@ -39,7 +46,8 @@ public:
 
     // The rows on screen out of the table.
     std::vector<BoardRow> shown(const std::vector<BoardRow>& table) const;
-    // The table's heading: "ONLINE TOP 5" untouched, "WEEK TOP 5", "ALL 6-10", "WEEK 96-100".
+    // The table's heading: "ONLINE TOP 5" untouched, "WEEK TOP 5", "ALL 6-10", "WEEK 96-100",
+    // "DAY TOP 5", and "AROUND YOU" over the rows around the player's.
     std::string heading() const;
     // Which of the shown rows is highlighted (-1 for none), and which are the player's own.
     int shownHighlight() const { return browsing_ ? highlight_ - first() : -1; }
@@ -48,6 +56,7 @@ public:
 private:
     Season season_ = Season::All;
     bool browsing_ = false;
+    bool around_ = false;
     int highlight_ = 0;
     int count_ = 0;
 };

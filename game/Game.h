@@ -109,6 +109,11 @@ public:
     // While the board is browsed: its heading, the highlighted shown row (-1 for none) and
     // the player's own rows among those shown.
     void showBoardMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
+    // The player's place under the table and the road chosen over it (OnlineTopList).
+    void showBoardLines(const std::string& place, const std::string& road) {
+        topList_.showPlace(place);
+        topList_.showRoad(road);
+    }
     // Asks the player for a name the arcade way, over the game-over screen: 12 slots, UP
     // and DOWN turn the character under the cursor through A-Z 0-9 space - _, LEFT and
     // RIGHT move the cursor, SPACE confirms once the name (spaces at its ends dropped) has 3

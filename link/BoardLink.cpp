@@ -36,11 +36,25 @@ void BoardLink::update(Mode mode, Difficulty difficulty, bool showingTop, std::u
     sendDue(playIndex(mode, difficulty), showingTop, now);
 }
 
+int BoardLink::tokenSlot(Mode mode, Difficulty difficulty) const {
+    const int board = playIndex(mode, difficulty);
+    return daily_ ? TokenCache::dailySlot(board) : board;
+}
+
+const std::string& BoardLink::day(Mode mode, Difficulty difficulty) const {
+    return tokens_.day(TokenCache::dailySlot(playIndex(mode, difficulty)));
+}
+
+long long BoardLink::dayEndsAt(Mode mode, Difficulty difficulty) const {
+    return tokens_.dayEndsAt(TokenCache::dailySlot(playIndex(mode, difficulty)));
+}
+
 void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
     if (submissions_.due(now)) {
         sendSubmission();
     }
-    bool wantToken = tokens_.due(shown, now);
+    const int wanted = daily_ ? TokenCache::dailySlot(shown) : shown;
+    bool wantToken = tokens_.due(wanted, now);
     bool wantBoard = showingTop && !boards_.asking() && boards_.due(shown, now);
     if (backoff_.holding()) {
         // A quiet board (unreachable, or asking for calm) gets one request when the wait is
@@ -51,7 +65,7 @@ void BoardLink::sendDue(int shown, bool showingTop, std::uint32_t now) {
         wantBoard = !wantToken;
     }
     if (wantToken) {
-        tokens_.asked(http_.send(TokenCache::request(url_, shown, kReadTimeoutMilliseconds)), shown, now);
+        tokens_.asked(http_.send(TokenCache::request(url_, wanted, kReadTimeoutMilliseconds)), wanted, now);
     }
     if (wantBoard) {
         boards_.asked(http_.send(BoardCache::request(url_, shown, kReadTimeoutMilliseconds)), shown);
@@ -116,16 +130,20 @@ bool BoardLink::troubled(const HttpAnswer& answer, std::uint32_t now) {
 }
 
 bool BoardLink::seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {
-    return enabled() && tokens_.seed(playIndex(mode, difficulty), now, seed);
+    return enabled() && tokens_.seed(tokenSlot(mode, difficulty), now, seed);
 }
 
 std::string BoardLink::takeToken(Mode mode, Difficulty difficulty, std::uint32_t seed, std::uint32_t now) {
-    return enabled() ? tokens_.take(playIndex(mode, difficulty), seed, now) : "";
+    return enabled() ? tokens_.take(tokenSlot(mode, difficulty), seed, now) : "";
 }
 
 bool BoardLink::qualifies(Mode mode, Difficulty difficulty, int score) const {
     if (!enabled()) {
         return false;
+    }
+    // The day's table is read elsewhere; the board keeps each player's best of the day.
+    if (daily_) {
+        return true;
     }
     const int own = player_.boardScore(mode, difficulty);
     if (own >= 0 && score > own) {

@@ -54,6 +54,15 @@ public:
     // game-over screens, not during a run).
     void update(Mode mode, Difficulty difficulty, bool showingTop, std::uint32_t now);
 
+    // The day's road: the tokens asked for, held and handed over are the day's (its seed the
+    // same for everyone on that board today), and every run ended is worth a name.
+    void setDaily(bool daily) { daily_ = daily; }
+    bool daily() const { return daily_; }
+    // The day of the last daily token of a board ("2026-12-08") and when its next road
+    // begins, in ms since 1970; empty and 0 before one came.
+    const std::string& day(Mode mode, Difficulty difficulty) const;
+    long long dayEndsAt(Mode mode, Difficulty difficulty) const;
+
     // The seed of the token held for a board, when one is held and fresh enough.
     bool seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const;
     // A run has started: when it is the run a held token was for, the token is handed
@@ -91,6 +100,7 @@ public:
 
 private:
     void sendDue(int shown, bool showingTop, std::uint32_t now);
+    int tokenSlot(Mode mode, Difficulty difficulty) const;
     void sendSubmission();
     void answered(const HttpAnswer& answer, std::uint32_t now);
     // A start or a read answered: take keeps what it brought, false when it is not what
@@ -114,6 +124,7 @@ private:
     Backoff backoff_;
     SubmissionQueue submissions_;
     RecordFetch record_;
+    bool daily_ = false;
 
     long long acceptedRun_ = 0;
     Mode acceptedMode_ = Mode::Normal;

@@ -18,10 +18,17 @@ RunLink::RunLink(HttpClient& http) : http_(http) {}
 
 void RunLink::setUrl(const std::string& url) { url_ = url; }
 
-const char* RunLink::seasonQuery(Season season) { return season == Season::Week ? "current" : "all"; }
+const char* RunLink::seasonQuery(Season season) {
+    switch (season) {
+    case Season::Week: return "current";
+    case Season::Day: return "day";
+    case Season::All: break;
+    }
+    return "all";
+}
 
 int RunLink::slot(Mode mode, Difficulty difficulty, Season season) {
-    return playIndex(mode, difficulty) * 2 + (season == Season::Week ? 1 : 0);
+    return playIndex(mode, difficulty) * kSeasons + static_cast<int>(season);
 }
 
 void RunLink::say(const std::string& line) const { sayBoardLine(line); }
@@ -57,8 +64,9 @@ bool RunLink::read(Mode mode, Difficulty difficulty, Season season) const {
 }
 
 void RunLink::forget(Mode mode, Difficulty difficulty) {
-    tables_[slot(mode, difficulty, Season::All)].read = false;
-    tables_[slot(mode, difficulty, Season::Week)].read = false;
+    for (Season season : {Season::All, Season::Week, Season::Day}) {
+        tables_[slot(mode, difficulty, season)].read = false;
+    }
 }
 
 void RunLink::fetchRun(const std::string& runId) {

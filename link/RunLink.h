@@ -14,7 +14,7 @@
 class SimContent;
 
 // The board's runs one by one, beside BoardLink's tokens and submissions: the top hundred
-// of a board for a season (all time or this week), which the title and game-over screens
+// of a board for a season (all time, this week or today's road), which the title and game-over screens
 // browse, and any run fetched to be watched: its summary (for the caption and the score
 // its re-play must reach), then its record, re-played under the rules before it is shown.
 // It has an HTTP client of its own, so its answers never mix with BoardLink's, and is
@@ -69,7 +69,8 @@ private:
 
     HttpClient& http_;
     std::string url_;
-    Table tables_[8];
+    static constexpr int kSeasons = 3;
+    Table tables_[kPlayCount * kSeasons];
     int boardRequest_ = 0;
     int boardSlot_ = 0;
     // A board that did not answer is not asked again before this.

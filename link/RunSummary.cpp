@@ -1,5 +1,6 @@
 #include "RunSummary.h"
 
+#include "BoardAnswer.h"
 #include "game/OnlineTopList.h"
 
 #include <nlohmann/json.hpp>
@@ -55,6 +56,10 @@ bool RunSummary::parse(const std::string& body, RunSummary& summary, std::string
         return false;
     }
     read.name = json["name"].get<std::string>();
+    read.playerId = BoardAnswer::text(json, "playerId");
+    if (!isPlayerId(read.playerId)) {
+        read.playerId.clear();
+    }
     summary = std::move(read);
     return true;
 }
@@ -88,6 +93,19 @@ bool RunSummary::parseBoard(const std::string& body, std::vector<BoardRow>& rows
         read.push_back(std::move(row));
     }
     rows = std::move(read);
+    return true;
+}
+
+bool RunSummary::isPlayerId(const std::string& text) {
+    // It goes into a query string as it is: nothing but letters and digits, and not long.
+    if (text.empty() || text.size() > 64) {
+        return false;
+    }
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            return false;
+        }
+    }
     return true;
 }
 

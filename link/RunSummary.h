@@ -17,6 +17,9 @@ struct RunSummary {
     // (hidden, banned, or not the player's best).
     int rank = 0;
     int weekRank = 0;
+    // The player's public id on the board (it reveals nothing of the key); empty when the
+    // board gives none.
+    std::string playerId;
 
     // From the call's answer; false with fault set when it is not such a run.
     static bool parse(const std::string& body, RunSummary& summary, std::string& fault);
@@ -28,4 +31,6 @@ struct RunSummary {
     static bool parseBoard(const std::string& body, std::vector<BoardRow>& rows, std::string& fault);
     // A run's number as the page links to it: 1 to 18 digits; anything else is no run.
     static bool isRunId(const std::string& text);
+    // A player's public id as the board gives it: 1 to 64 letters and digits.
+    static bool isPlayerId(const std::string& text);
 };
