@@ -142,6 +142,49 @@ TEST(BoardLinkTokens, ATokenIsUsedUpByTheRunItSeedsAndEachBoardHoldsItsOwn) {
     EXPECT_EQ(game.http.count("/v1/runs/start"), 3);
 }
 
+// The day's road has tokens of its own: asked with "daily", held apart from the board's,
+// and taken only with the day named; the day stays known once the token is used up.
+TEST(BoardLinkTokens, TheDaysRoadHasItsOwnTokensWhichNameTheDay) {
+    const std::string day = R"(,"day":"2026-12-08","dayEndsAt":1765238400000})";
+    const struct {
+        std::string body;
+        bool held;
+    } cases[] = {
+        {tokenBody(21, "d").substr(0, tokenBody(21, "d").size() - 1) + day, true},
+        {tokenBody(21, "d"), false},  // a board without the day's road
+        {tokenBody(21, "d").substr(0, tokenBody(21, "d").size() - 1) + R"(,"day":"2026-12-08","dayEndsAt":"x"})", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        Rig game;
+        game.showingTop = false;
+        game.http.script("/v1/runs/start", {ScriptedHttp::reply(200, tokenBody(5, "t")), ScriptedHttp::reply(200, c.body)});
+        game.frame();
+        game.frame();
+        game.link.setDaily(true);
+        saidDuring([&] {
+            game.frame();
+            game.frame();
+        });
+        ASSERT_EQ(game.http.sent.size(), 2u);
+        EXPECT_EQ(game.http.sent[0].request.body.find("daily"), std::string::npos);
+        EXPECT_NE(game.http.sent[1].request.body.find(R"("daily":true)"), std::string::npos);
+        std::uint32_t seed = 0;
+        EXPECT_EQ(game.link.seedFor(Mode::Normal, Difficulty::Hard, game.now, seed), c.held);
+        if (!c.held) {
+            continue;
+        }
+        EXPECT_EQ(seed, 21u);
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 5, game.now), "") << "the board's own seed";
+        EXPECT_TRUE(game.link.qualifies(Mode::Normal, Difficulty::Hard, 0)) << "every daily attempt is sent";
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 21, game.now), "d");
+        EXPECT_EQ(game.link.day(Mode::Normal, Difficulty::Hard), "2026-12-08");
+        EXPECT_EQ(game.link.dayEndsAt(Mode::Normal, Difficulty::Hard), 1765238400000LL);
+        game.link.setDaily(false);
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 5, game.now), "t") << "kept apart";
+    }
+}
+
 // The shown board is read while it is on screen (not during a run), kept a minute, and
 // read again with a run just stored on it.
 TEST(BoardLinkBoards, ABoardReadIsKeptAMinuteAndOnlyWhileShown) {

@@ -1,6 +1,8 @@
 // A board run's summary and a board's entries as the game reads them, the caption drawn
 // from them, and a fetched record checked against its summary by the rules' re-play.
 #include "link/RunLink.h"
+#include "LinkRig.h"
+#include "link/PlaceRead.h"
 #include "link/RunSummary.h"
 #include "io/FileReader.h"
 #include "sim/SimContent.h"
@@ -24,6 +26,7 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
         {R"({"runId":7,"name":"HIDDEN ONE","score":12,"rank":null,"weekRank":null})", true, "HIDDEN ONE 12"},
         {R"({"runId":7,"name":"bad\u001b[2Jname!!","score":5,"rank":1})", true, "1 ?????2J????? 5"},
         {R"({"runId":7,"name":"ACE","score":5})", true, "ACE 5"},
+        {R"({"runId":7,"name":"ACE","score":5,"playerId":"a1b2c3d4e5f60718"})", true, "ACE 5"},
         {R"({"runId":0,"name":"ACE","score":5})", false, ""},
         {R"({"runId":"7","name":"ACE","score":5})", false, ""},
         {R"({"runId":7,"score":5})", false, ""},
@@ -42,6 +45,57 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
         if (c.read) {
             EXPECT_EQ(summary.caption(), c.caption);
         }
+    }
+    // A player's id goes into a query as it is: anything but letters and digits is none.
+    for (const auto& [id, kept] : {std::pair{"a1b2c3d4e5f60718", true}, {"a&rows=10", false}, {"", false},
+                                   {"../x", false}}) {
+        RunSummary summary;
+        std::string fault;
+        ASSERT_TRUE(RunSummary::parse(std::string(R"({"runId":7,"name":"ACE","score":5,"playerId":")") + id + "\"}",
+                                      summary, fault));
+        EXPECT_EQ(summary.playerId, kept ? id : "");
+    }
+}
+
+// The player's place: read by the public id learnt from a run of theirs, the line under
+// the table, and the player's row among those around it; anything else is no place.
+TEST(PlaceRead, ThePlaceIsReadByThePlayersIdAndShownAsYouNOfTotal) {
+    const std::string rows = R"("entries":[{"rank":5431,"name":"A","score":90,"runId":8},)"
+                             R"({"rank":5432,"name":"ME","score":80,"runId":9}])";
+    const struct {
+        int status;
+        std::string body;
+        const char* line;
+        int own;
+    } cases[] = {
+        {200, R"({"rank":5432,"total":98113,"runId":9,)" + rows + "}", "YOU 5432 OF 98113", 1},
+        {200, R"({"rank":1,"total":1,"runId":3,"entries":[]})", "YOU 1 OF 1", -1},
+        {404, R"({"error":"not_found"})", "", -1},
+        {200, R"({"rank":0,"total":5,"runId":9,)" + rows + "}", "", -1},
+        {200, R"({"rank":6,"total":5,"runId":9,)" + rows + "}", "", -1},
+        {200, R"({"rank":"1","total":5,"runId":9,)" + rows + "}", "", -1},
+        {200, R"({"rank":1,"total":5,"runId":9})", "", -1},
+        {500, "", "", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        ScriptedHttp http;
+        http.script("/v1/runs/77", {ScriptedHttp::reply(200, R"({"runId":77,"name":"ME","score":5,"playerId":"abc"})")});
+        http.script("/v1/boards", {ScriptedHttp::reply(c.status, c.body)});
+        PlaceRead place(http);
+        place.setUrl(link_rig::kUrl);
+        place.update(Mode::Normal, Difficulty::Hard, Season::Day, true, 0);
+        EXPECT_EQ(http.count("/v1/boards"), 0) << "no place before the player is known";
+        place.learnFrom(77);
+        link_rig::saidDuring([&] {
+            place.update(Mode::Normal, Difficulty::Hard, Season::Day, true, 16);
+            place.update(Mode::Normal, Difficulty::Hard, Season::Day, true, 32);
+        });
+        ASSERT_EQ(http.count("/v1/boards/normal/hard/around"), 1);
+        EXPECT_NE(http.sent.back().request.url.find("?season=day&player=abc&rows=5"), std::string::npos);
+        const PlaceRead::Place& read = place.place(Mode::Normal, Difficulty::Hard, Season::Day);
+        EXPECT_EQ(PlaceRead::line(read), c.line);
+        EXPECT_EQ(read.own, c.own);
     }
 }
 
