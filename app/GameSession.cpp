@@ -114,7 +114,14 @@ void GameSession::followBoard() {
     ranked_->frame(run.mode, run.difficulty, browsing_.season(), onTitle, now);
     // A run started from here on with this seed is the token's, and ranked.
     std::uint32_t seed = 0;
-    if (ranked_->nextSeed(run.mode, run.difficulty, now, seed)) {
+    BoardLink& board = ranked_->link();
+    const bool dailyPressed = dailyKey_ && !dailyKeyWasDown_;
+    const bool challengePressed = challengeKey_ && !challengeKeyWasDown_;
+    dailyKeyWasDown_ = dailyKey_;
+    challengeKeyWasDown_ = challengeKey_;
+    browsing_.compete(game_, board, onTitle, dailyPressed, challengePressed, now);
+    // A challenge keeps its road; a token's seed would rank the run elsewhere.
+    if (browsing_.challengeSeed(seed) || ranked_->nextSeed(run.mode, run.difficulty, now, seed)) {
         game_.simulation().setNextSeed(seed);
     }
     if (ranked_->awaitingName() && !game_.askingName()) {
@@ -125,7 +132,6 @@ void GameSession::followBoard() {
         game_.showBoardStatus(status);
     }
     // The table browsed and the board runs watched are browsing_'s, below.
-    BoardLink& board = ranked_->link();
     const bool key = boardWatchKey_;
     const bool pressed = key && !boardWatchKeyWasDown_;
     boardWatchKeyWasDown_ = key;
@@ -166,7 +172,8 @@ void GameSession::followWatching() {
         lastActivity_ = now;
         return;
     }
-    if (game_.input().bits() != 0 || watchKey || boardWatchKey_ || browsing_.browsing() || !window_.isActive() ||
+    if (game_.input().bits() != 0 || watchKey || boardWatchKey_ || dailyKey_ || challengeKey_ || browsing_.browsing() ||
+        !window_.isActive() ||
         game_.simulation().run().running) {
         lastActivity_ = now;
     }
@@ -189,6 +196,8 @@ bool GameSession::frame() {
     if (window_.isRunning()) {
         watchKey_ = isWatchKeyDown(WatchKey::Best);
         boardWatchKey_ = isWatchKeyDown(WatchKey::Board);
+        dailyKey_ = isWatchKeyDown(WatchKey::Daily);
+        challengeKey_ = isWatchKeyDown(WatchKey::Challenge);
         followWatching();
         followBoard();
     }

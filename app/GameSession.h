@@ -107,6 +107,11 @@ private:
     std::unique_ptr<HttpClient> http_;
     std::unique_ptr<RankedRun> ranked_;
     bool boardWatchKeyWasDown_ = false;
+    // D and C (a controller's left stick press is both), asked once a frame, and before.
+    bool dailyKey_ = false;
+    bool challengeKey_ = false;
+    bool dailyKeyWasDown_ = false;
+    bool challengeKeyWasDown_ = false;
     // The board's runs browsed, watched by number and shared; started with the board.
     BoardBrowsing browsing_{player_};
 

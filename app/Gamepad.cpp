@@ -9,6 +9,7 @@ constexpr std::uint16_t kXInputDpadLeft = 0x0004;
 constexpr std::uint16_t kXInputDpadRight = 0x0008;
 constexpr std::uint16_t kXInputStart = 0x0010;
 constexpr std::uint16_t kXInputBack = 0x0020;
+constexpr std::uint16_t kXInputLeftThumb = 0x0040;
 constexpr std::uint16_t kXInputRightThumb = 0x0080;
 constexpr std::uint16_t kXInputLeftShoulder = 0x0100;
 constexpr std::uint16_t kXInputRightShoulder = 0x0200;
@@ -33,9 +34,18 @@ void Gamepad::add(unsigned buttons, float stickX, float stickY) {
     press((buttons & kDpadUp) != 0 || stickY > kDeadZone, GameKey::Up);
     press((buttons & kDpadDown) != 0 || stickY < -kDeadZone, GameKey::Down);
     start_ = start_ || (buttons & kStart) != 0;
-    watch_ = watch_ || (buttons & kB) != 0;
-    boardWatch_ = boardWatch_ || (buttons & kBack) != 0;
+    watch_ |= buttons & (kB | kBack | kLeftStick);
     browse_ |= buttons & (kLeftShoulder | kRightShoulder | kRightStick);
+}
+
+bool Gamepad::holds(WatchKey key) const {
+    switch (key) {
+    case WatchKey::Best: return (watch_ & kB) != 0;
+    case WatchKey::Board: return (watch_ & kBack) != 0;
+    case WatchKey::Daily:
+    case WatchKey::Challenge: return (watch_ & kLeftStick) != 0;
+    }
+    return false;
 }
 
 bool Gamepad::holdsBrowse(BrowseKey key) const {
@@ -44,7 +54,8 @@ bool Gamepad::holdsBrowse(BrowseKey key) const {
     case BrowseKey::RowDown: return (browse_ & kRightShoulder) != 0;
     case BrowseKey::Season: return (browse_ & kRightStick) != 0;
     case BrowseKey::PageUp:
-    case BrowseKey::PageDown: break;
+    case BrowseKey::PageDown:
+    case BrowseKey::Around: break;
     }
     return false;
 }
@@ -56,7 +67,7 @@ void Gamepad::addXInput(std::uint16_t buttons, std::int16_t thumbX, std::int16_t
         {kXInputStart, kStart},   {kXInputDpadLeft, kDpadLeft},   {kXInputDpadRight, kDpadRight},
         {kXInputDpadUp, kDpadUp}, {kXInputDpadDown, kDpadDown},   {kXInputB, kB},
         {kXInputBack, kBack},     {kXInputLeftShoulder, kLeftShoulder}, {kXInputRightShoulder, kRightShoulder},
-        {kXInputRightThumb, kRightStick},
+        {kXInputRightThumb, kRightStick}, {kXInputLeftThumb, kLeftStick},
     };
     for (const auto& pair : pairs) {
         if ((buttons & pair[0]) != 0) {

@@ -10,11 +10,19 @@
 // rules, watches it; B is R, the shell's key to watch the best run, and Back (Select) is T,
 // the key to watch the online board's best run. Each backend reads its controllers into
 // one of these once a frame.
+// The shell's keys to watch a recorded run: R (the player's best run) and T (the board's);
+// and to choose the road of the next run: D (the day's road, ranked on the day's table)
+// and C (challenge the watched or highlighted board run: its road, with it as the ghost).
+// The rules never see them; they latch like the game keys.
+enum class WatchKey { Best, Board, Daily, Challenge };
+inline constexpr WatchKey kWatchKeys[] = {WatchKey::Best, WatchKey::Board, WatchKey::Daily, WatchKey::Challenge};
+
 // The shell's keys that browse the online board's table on the title and game-over screens:
 // a row up or down (PAGE UP and PAGE DOWN, a controller's left and right shoulders, held
-// to run on), five rows up or down ([ and ]) and this week or all time (W, a press on the
-// right stick).
-enum class BrowseKey { RowUp, RowDown, PageUp, PageDown, Season };
+// to run on), five rows up or down ([ and ]), this week or all time (W, a press on the
+// right stick) and the rows around the player's own place and back (HOME).
+enum class BrowseKey { RowUp, RowDown, PageUp, PageDown, Season, Around };
+inline constexpr int kBrowseKeyCount = 6;
 
 class Gamepad {
 public:
@@ -33,6 +41,7 @@ public:
         kLeftShoulder = 1u << 10,
         kRightShoulder = 1u << 11,
         kRightStick = 1u << 12,
+        kLeftStick = 1u << 13,
     };
     // The share of its full travel a stick must lean before it steers: worn sticks rest
     // well off the centre.
@@ -45,8 +54,9 @@ public:
 
     bool holds(GameKey key) const { return (keys_ & bitOf(key)) != 0; }
     bool holdsStart() const { return start_; }
-    bool holdsWatch() const { return watch_; }
-    bool holdsBoardWatch() const { return boardWatch_; }
+    // B, Back, and a press on the left stick for both Daily and Challenge: the shell takes it
+    // as a challenge where there is a run to challenge, and as the day's road elsewhere.
+    bool holds(WatchKey key) const;
     bool holdsBrowse(BrowseKey key) const;
 
 private:
@@ -54,7 +64,6 @@ private:
 
     unsigned keys_ = 0;
     bool start_ = false;
-    bool watch_ = false;
-    bool boardWatch_ = false;
+    unsigned watch_ = 0;
     unsigned browse_ = 0;
 };

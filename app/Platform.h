@@ -10,11 +10,6 @@
 // The few services of the operating system that the shell uses outside the window:
 // each backend (PlatformSdl.cpp or PlatformWin32.cpp) implements them.
 
-// The shell's keys to watch a recorded run: R (the player's best run) and T (the board's).
-// The rules never see them; they latch like the game keys.
-enum class WatchKey { Best, Board };
-inline constexpr WatchKey kWatchKeys[] = {WatchKey::Best, WatchKey::Board};
-
 // The folder of the running executable; empty when the system cannot tell.
 std::filesystem::path executableFolder();
 
@@ -41,7 +36,7 @@ std::string userDataFolder();
 
 // The platform's own code for a game key's key: SDL's scan code, the Win32 virtual key.
 int nativeKeyOf(GameKey key);
-// And for a watch key's: R and T.
+// And for a watch key's: R, T, D and C.
 int nativeKeyOf(WatchKey key);
 
 // Whether a game key counts as down for the coming update: its key held or pressed since

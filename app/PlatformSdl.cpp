@@ -93,7 +93,15 @@ bool isGameKeyDown(GameKey key) {
     return window->gamepad().holds(key);
 }
 
-int nativeKeyOf(WatchKey key) { return key == WatchKey::Best ? SDL_SCANCODE_R : SDL_SCANCODE_T; }
+int nativeKeyOf(WatchKey key) {
+    switch (key) {
+    case WatchKey::Best: return SDL_SCANCODE_R;
+    case WatchKey::Board: return SDL_SCANCODE_T;
+    case WatchKey::Daily: return SDL_SCANCODE_D;
+    case WatchKey::Challenge: return SDL_SCANCODE_C;
+    }
+    return SDL_SCANCODE_UNKNOWN;
+}
 
 bool isWatchKeyDown(WatchKey key) {
     // Under the game keys' rules: a tap shorter than a frame was latched by the window.
@@ -107,7 +115,7 @@ bool isWatchKeyDown(WatchKey key) {
     if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[nativeKeyOf(key)] != 0) {
         return true;
     }
-    return key == WatchKey::Best ? window->gamepad().holdsWatch() : window->gamepad().holdsBoardWatch();
+    return window->gamepad().holds(key);
 }
 
 bool isBrowseKeyDown(BrowseKey key) {
@@ -122,6 +130,7 @@ bool isBrowseKeyDown(BrowseKey key) {
     case BrowseKey::PageUp: code = SDL_SCANCODE_LEFTBRACKET; break;
     case BrowseKey::PageDown: code = SDL_SCANCODE_RIGHTBRACKET; break;
     case BrowseKey::Season: code = SDL_SCANCODE_W; break;
+    case BrowseKey::Around: code = SDL_SCANCODE_HOME; break;
     }
     if (SDL_GetKeyboardFocus() != nullptr && SDL_GetKeyboardState(nullptr)[code] != 0) {
         return true;

@@ -104,15 +104,22 @@ bool isGameKeyDown(GameKey key) {
     return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || window->gamepad().holds(key);
 }
 
-int nativeKeyOf(WatchKey key) { return key == WatchKey::Best ? 'R' : 'T'; }
+int nativeKeyOf(WatchKey key) {
+    switch (key) {
+    case WatchKey::Best: return 'R';
+    case WatchKey::Board: return 'T';
+    case WatchKey::Daily: return 'D';
+    case WatchKey::Challenge: return 'C';
+    }
+    return 0;
+}
 
 bool isWatchKeyDown(WatchKey key) {
     Window* window = focusedGameWindow();
     if (window == nullptr) {
         return false;
     }
-    const bool pad = key == WatchKey::Best ? window->gamepad().holdsWatch() : window->gamepad().holdsBoardWatch();
-    return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || pad;
+    return window->takeLatchedKey(key) || keyHeld(nativeKeyOf(key)) || window->gamepad().holds(key);
 }
 
 bool isBrowseKeyDown(BrowseKey key) {
@@ -127,6 +134,7 @@ bool isBrowseKeyDown(BrowseKey key) {
     case BrowseKey::PageUp: code = VK_OEM_4; break;
     case BrowseKey::PageDown: code = VK_OEM_6; break;
     case BrowseKey::Season: code = 'W'; break;
+    case BrowseKey::Around: code = VK_HOME; break;
     }
     return keyHeld(code) || window->gamepad().holdsBrowse(key);
 }

@@ -46,6 +46,7 @@ void TouchControls::addFrame(Gamepad& pad, unsigned pageBits, float stickX, floa
         {kPagePause, Gamepad::kStart},
         {kPageWatch, Gamepad::kB},
         {kPageBoardWatch, Gamepad::kBack},
+        {kPageCompete, Gamepad::kLeftStick},
         {kPageRowUp, Gamepad::kLeftShoulder},
         {kPageRowDown, Gamepad::kRightShoulder},
         {kPageSeason, Gamepad::kRightStick},

@@ -4,7 +4,8 @@
 
 // The browser page's touch controls (web/touch.js) as one more game controller: the thumb's
 // stick steers like the left stick, the EASY/HARD and NORMAL/RANDOM buttons are X and Y,
-// the pause button is Start, the watch buttons are B and Back, and a thumb put down while
+// the pause button is Start, the watch buttons are B and Back, DAILY/RACE is a press on the
+// left stick, and a thumb put down while
 // no run is on is A. So a phone
 // reaches the rules and the pause the way a key or a pad does. The page keeps what the
 // fingers did; the game takes it once a frame, so every reading in a frame agrees and a
@@ -20,6 +21,8 @@ public:
         kPagePause = 1u << 3,
         kPageWatch = 1u << 4,
         kPageBoardWatch = 1u << 5,
+        // DAILY/RACE: the day's road, or a challenge of the watched or highlighted run.
+        kPageCompete = 1u << 6,
         // The board's table: a row up, a row down, the season (the shoulders, the right stick).
         kPageRowUp = 1u << 8,
         kPageRowDown = 1u << 9,

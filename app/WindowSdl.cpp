@@ -55,7 +55,8 @@ Gamepad readControllers() {
             button(SDL_CONTROLLER_BUTTON_BACK, Gamepad::kBack) |
             button(SDL_CONTROLLER_BUTTON_LEFTSHOULDER, Gamepad::kLeftShoulder) |
             button(SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, Gamepad::kRightShoulder) |
-            button(SDL_CONTROLLER_BUTTON_RIGHTSTICK, Gamepad::kRightStick);
+            button(SDL_CONTROLLER_BUTTON_RIGHTSTICK, Gamepad::kRightStick) |
+            button(SDL_CONTROLLER_BUTTON_LEFTSTICK, Gamepad::kLeftStick);
         // SDL's stick y grows downwards.
         const float x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX) / 32768.0f;
         const float y = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTY) / -32768.0f;

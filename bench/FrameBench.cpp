@@ -205,3 +205,61 @@ BENCHMARK(gameRestart)->Name("Game::restart")->Unit(benchmark::kMicrosecond)
     ->Apply(addSpreadStatistics);
 
 }  // namespace
+
+// A frame with a ghost riding beside the run against the same frame without: the ghost's
+// cost is its record player's tick and two faded sprites. The ghost is a still run of the
+// same road, recorded here first; each iteration plays the road once with it and once
+// without, 120 frames each (a start needs the key gap to have passed), timing the frames
+// in full: update, render, swap and glFinish.
+void frameWithGhost(benchmark::State& state) {
+    BenchContext& context = BenchContext::instance();
+    Game& game = context.game();
+    constexpr std::uint32_t kRoad = 20261208;
+    constexpr int kFrames = 120;
+    auto startRun = [&game] {
+        game.simulation().setNextSeed(kRoad);
+        game.input().hold(GameKey::Space);
+        game.runTicks(1);
+        game.input().releaseAll();
+    };
+    game.stopRacing();
+    game.choose(Mode::Normal, Difficulty::Hard);
+    game.runTicks(Simulation::kTickRate * 2);
+    startRun();
+    for (int i = 0; i < 60 * Simulation::kTickRate && !game.gameOver(); ++i) {
+        game.runTicks(1);
+    }
+    const RunRecord ghost = game.recorder().record();
+    Span with, without;
+    for (auto _ : state) {
+        for (Span* span : {&with, &without}) {
+            std::string fault;
+            if (span == &with && !game.race(ghost, fault)) {
+                state.SkipWithError(fault.c_str());
+                return;
+            }
+            if (span == &without) {
+                game.stopRacing();
+            }
+            startRun();
+            for (int i = 0; i < kFrames; ++i) {
+                span->add([&] {
+                    game.update(kFrameStep);
+                    game.render();
+                    context.present();
+                });
+            }
+            if (span == &with && !game.ghost().riding()) {
+                state.SkipWithError("the ghost did not ride");
+                return;
+            }
+        }
+        state.SetIterationTime(with.wall / 1000.0);
+    }
+    const double n = static_cast<double>(state.iterations()) * kFrames;
+    state.counters["ghost_frame_ms"] = with.wall / n;
+    state.counters["ghost_frame_cpu_ms"] = with.cpu / n;
+    state.counters["no_ghost_frame_ms"] = without.wall / n;
+    state.counters["no_ghost_frame_cpu_ms"] = without.cpu / n;
+}
+BENCHMARK(frameWithGhost)->Name("Frame/ghost")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

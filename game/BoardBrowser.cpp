@@ -19,9 +19,18 @@ void BoardBrowser::move(int rows) {
     highlight_ = std::clamp(highlight_ + rows, 0, count_ - 1);
 }
 
-void BoardBrowser::toggleSeason() {
-    season_ = season_ == Season::All ? Season::Week : Season::All;
+void BoardBrowser::toggleSeason() { setSeason(season_ == Season::All ? Season::Week : Season::All); }
+
+void BoardBrowser::setSeason(Season season) {
+    season_ = season;
     highlight_ = 0;
+    around_ = false;
+}
+
+void BoardBrowser::toggleAround(int ownIndex) {
+    around_ = !around_ && ownIndex >= 0;
+    browsing_ = around_;
+    highlight_ = around_ ? ownIndex : 0;
 }
 
 void BoardBrowser::reset() { *this = BoardBrowser{}; }
@@ -33,12 +42,16 @@ std::vector<BoardRow> BoardBrowser::shown(const std::vector<BoardRow>& table) co
 }
 
 std::string BoardBrowser::heading() const {
-    const int page = first();
-    if (page == 0) {
-        return season_ == Season::All ? "ONLINE TOP 5" : "WEEK TOP 5";
+    if (around_) {
+        return "AROUND YOU";
     }
-    return std::string(season_ == Season::All ? "ALL " : "WEEK ") + std::to_string(page + 1) + "-" +
-           std::to_string(page + kShownRows);
+    const int page = first();
+    const char* names[] = {"ALL", "WEEK", "DAY"};
+    const std::string name = names[static_cast<int>(season_)];
+    if (page == 0) {
+        return season_ == Season::All ? "ONLINE TOP 5" : name + " TOP 5";
+    }
+    return name + " " + std::to_string(page + 1) + "-" + std::to_string(page + kShownRows);
 }
 
 std::vector<bool> BoardBrowser::ownRows(const std::vector<BoardRow>& shown, const std::set<long long>& ownRuns) {

@@ -22,8 +22,14 @@ public:
     // Moves the highlight by rows (down the table for positive), within the rows there are;
     // the first move only shows the highlight, on the first row.
     void move(int rows);
-    // Week to all time and back; the highlight goes back to the first row.
+    // Week to all time and back (the day's table to all time); the highlight goes back to
+    // the first row.
     void toggleSeason();
+    void setSeason(Season season);
+    // The rows around the player's own best instead of the table's top, and back: the
+    // highlight starts on the player's row (its index among the rows around).
+    void toggleAround(int ownIndex);
+    bool around() const { return around_; }
     // Back to the plain top five of all time (another board is shown).
     void reset();
 
@@ -37,7 +43,8 @@ public:
 
     // The rows on screen out of the table.
     std::vector<BoardRow> shown(const std::vector<BoardRow>& table) const;
-    // The table's heading: "ONLINE TOP 5" untouched, "WEEK TOP 5", "ALL 6-10", "WEEK 96-100".
+    // The table's heading: "ONLINE TOP 5" untouched, "WEEK TOP 5", "ALL 6-10", "WEEK 96-100",
+    // "DAY TOP 5", and "AROUND YOU" over the rows around the player's.
     std::string heading() const;
     // Which of the shown rows is highlighted (-1 for none), and which are the player's own.
     int shownHighlight() const { return browsing_ ? highlight_ - first() : -1; }
@@ -46,6 +53,7 @@ public:
 private:
     Season season_ = Season::All;
     bool browsing_ = false;
+    bool around_ = false;
     int highlight_ = 0;
     int count_ = 0;
 };

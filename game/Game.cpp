@@ -84,6 +84,8 @@ bool Game::init() {
     replayCaptionShown_ = true;
     setReplayCaption(replayCaption_);
     topList_.init(&assets_.texture(TextureId::Font), &screenCamera_);
+    ghostView_.init({quad, &assets_.texture(TextureId::Truck), &assets_.texture(TextureId::Wall),
+                     &assets_.texture(TextureId::Font), &worldCamera_, &screenCamera_});
     nameEntryScreen_.init(&assets_.texture(TextureId::Font), &assets_.texture(TextureId::WhitePixel), &screenCamera_);
     nameEntryScreen_.show(nameEntry_);
 
@@ -226,6 +228,8 @@ void Game::runTicks(int count) {
         simulation_.tick(input);
         recorder_.follow(simulation_, input);
         followTick();
+        ghost_.follow(simulation_);
+        ghostView_.follow(ghost_, simulation_);
         previous_ = current_;
         current_ = ScenePose::of(simulation_);
         if (simulation_.events().has(GameEvent::Started)) {
@@ -244,6 +248,7 @@ void Game::present() {
     bar_.setRotation(pose.barRotation);
     background_.y = pose.backgroundY;
     drawnScroll_ = pose.scroll;
+    ghostView_.present(tickClock_.fraction());
     for (int i = 0; i < kCarSlots; ++i) {
         carVisible_[i] = pose.carActive[i];
         if (carVisible_[i]) {
@@ -281,6 +286,10 @@ void Game::render() {
     glDepthMask(GL_TRUE);
 
     const RunState& run = shown().run();
+    // The ghost races the player's own runs, never a watched one.
+    if (!watching()) {
+        ghostView_.draw();
+    }
     if (run.running) {
         truck_.draw();
         bar_.draw();
@@ -295,6 +304,9 @@ void Game::render() {
     // The HUD goes on top of everything, whatever its depth.
     glDisable(GL_DEPTH_TEST);
     hud_.draw(run.running, run.lives);
+    if (!watching()) {
+        ghostView_.drawLead();
+    }
     if (!run.running || run.gameOver) {
         bestScores_.draw();
         // The board is the game's own, not the watched run's.
@@ -321,6 +333,22 @@ void Game::setReplayCaption(const std::string& line) {
     const float width = static_cast<float>(line.size() * kCaptionSize);
     replayCaptionText_.moveTo(kCaptionCentre - width / 2.0f, kCaptionY);
     replayCaptionText_.setString(line.c_str());
+}
+
+bool Game::race(const RunRecord& record, std::string& fault) {
+    return ghost_.hold(record, simulation_.content(), fault);
+}
+
+void Game::choose(Mode mode, Difficulty difficulty) {
+    RunState& run = simulation_.run();
+    if (run.running && !run.gameOver) {
+        return;
+    }
+    run.mode = mode;
+    run.difficulty = difficulty;
+    hud_.showMode(mode);
+    hud_.showDifficulty(difficulty);
+    bestScores_.select(mode, difficulty);
 }
 
 void Game::showBoardTop(const std::vector<BoardRow>& rows) { topList_.showRows(rows); }

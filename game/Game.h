@@ -4,6 +4,7 @@
 #include "vocab/BoardRow.h"
 #include "game/OnlineTopList.h"
 #include "game/GameAssets.h"
+#include "game/GhostView.h"
 #include "game/Hud.h"
 #include "game/NameEntry.h"
 #include "game/NameEntryScreen.h"
@@ -13,6 +14,7 @@
 #include "render/Sprite.h"
 #include "sim/GameEvents.h"
 #include "sim/GameInput.h"
+#include "sim/Ghost.h"
 #include "sim/RecordPlayer.h"
 #include "sim/RunRecorder.h"
 #include "sim/Simulation.h"
@@ -82,6 +84,20 @@ public:
     // A line shown with "REPLAY" while a run is watched (the board entry's name and score);
     // empty for none. watch() keeps it; stopWatching() clears it.
     void setReplayCaption(const std::string& line);
+    // The record being watched; null when none is.
+    const RunRecord* watchedRecord() const { return watching() ? &watched_ : nullptr; }
+
+    // A recorded run to race: from the next run the player starts on its road (its seed,
+    // mode and difficulty) it rides beside the truck, faded, stepped tick by tick with the
+    // player's run, and the HUD shows the player's lead over it. It never touches the rules.
+    // False with fault set for a record made on other content.
+    bool race(const RunRecord& record, std::string& fault);
+    void stopRacing() { ghost_.drop(); }
+    const Ghost& ghost() const { return ghost_; }
+    const GhostView& ghostView() const { return ghostView_; }
+    // Sets the mode and difficulty the next run starts with, as F2 and F1 would, outside a
+    // run only (a challenge is on the road of the run it challenges).
+    void choose(Mode mode, Difficulty difficulty);
 
     // The online board, as the shell hands it over. The top rows of the shown mode and
     // difficulty, drawn on the title screen and at game over; an empty list draws nothing
@@ -93,6 +109,11 @@ public:
     // While the board is browsed: its heading, the highlighted shown row (-1 for none) and
     // the player's own rows among those shown.
     void showBoardMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
+    // The player's place under the table and the road chosen over it (OnlineTopList).
+    void showBoardLines(const std::string& place, const std::string& road) {
+        topList_.showPlace(place);
+        topList_.showRoad(road);
+    }
     // Asks the player for a name the arcade way, over the game-over screen: 12 slots, UP
     // and DOWN turn the character under the cursor through A-Z 0-9 space - _, LEFT and
     // RIGHT move the cursor, SPACE confirms once the name (spaces at its ends dropped) has 3
@@ -188,4 +209,6 @@ private:
     NameEntry nameEntry_;
     NameEntryScreen nameEntryScreen_;
     std::string enteredName_;
+    Ghost ghost_;
+    GhostView ghostView_;
 };

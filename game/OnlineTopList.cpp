@@ -18,6 +18,9 @@ constexpr float kFirstRowY = kHeadingY - 30.0f;
 constexpr float kLinePitch = 20.0f;
 // Between entries, a little more than between the two lines of one.
 constexpr float kRowGap = 26.0f;
+// The place and the road lines are small enough for "YOU 123456 OF 1234567" in the strip.
+constexpr unsigned kSmallSize = 10;
+constexpr std::size_t kSmallWidth = kSize * OnlineTopList::kWidth / kSmallSize;
 
 std::string rightAligned(const std::string& text) {
     const std::size_t width = OnlineTopList::kWidth;
@@ -37,6 +40,12 @@ void OnlineTopList::init(const Texture* font, Camera* screenCamera) {
         scores_[row].init("", place);
     }
     statusText_.init("", place);
+    place.size = kSmallSize;
+    placeText_.init("", place);
+    place.red = 0.75f;
+    place.green = place.blue = 0.05f;
+    roadText_.init("", place);
+    roadText_.moveTo(kLeft, kHeadingY + 24.0f);
     initialised_ = true;
     showLines();
 }
@@ -73,6 +82,12 @@ void OnlineTopList::showLines() {
     }
     statusText_.setString(rightAligned(PlayerName::drawable(status_, kWidth)).c_str());
     heading_.setString(rightAligned(PlayerName::drawable(headingLine_, kWidth)).c_str());
+    const auto small = [](const std::string& line) {
+        const std::string text = PlayerName::drawable(line, static_cast<int>(kSmallWidth));
+        return std::string(kSmallWidth - std::min(kSmallWidth, text.size()), ' ') + text;
+    };
+    placeText_.setString(small(place_).c_str());
+    roadText_.setString(small(road_).c_str());
     for (int row = 0; row < rowCount_; ++row) {
         // The highlight in white, the player's own runs in blue (pale blue both at once).
         const bool lit = row == highlighted_;
@@ -100,6 +115,20 @@ void OnlineTopList::showMarks(const std::string& heading, int highlighted, const
     showLines();
 }
 
+void OnlineTopList::showPlace(const std::string& line) {
+    if (line != place_) {
+        place_ = line;
+        showLines();
+    }
+}
+
+void OnlineTopList::showRoad(const std::string& line) {
+    if (line != road_) {
+        road_ = line;
+        showLines();
+    }
+}
+
 void OnlineTopList::showStatus(const std::string& line) {
     if (line == status_) {
         return;
@@ -120,7 +149,9 @@ void OnlineTopList::layOut() {
         scores_[row].moveTo(kLeft, y);
         y -= kRowGap;
     }
-    statusText_.moveTo(kLeft, rowCount_ == 0 ? kHeadingY : y - 4.0f);
+    const float statusY = rowCount_ == 0 ? kHeadingY : y - 4.0f;
+    statusText_.moveTo(kLeft, statusY);
+    placeText_.moveTo(kLeft, status_.empty() ? statusY : statusY - 22.0f);
 }
 
 void OnlineTopList::draw() {
@@ -133,5 +164,11 @@ void OnlineTopList::draw() {
     }
     if (!status_.empty()) {
         statusText_.draw();
+    }
+    if (rowCount_ > 0 && !place_.empty()) {
+        placeText_.draw();
+    }
+    if (!road_.empty()) {
+        roadText_.draw();
     }
 }

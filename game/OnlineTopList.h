@@ -27,6 +27,11 @@ public:
     void showRows(const std::vector<BoardRow>& rows);
     // Empty hides it.
     void showStatus(const std::string& line);
+    // Two small lines, empty for none: the player's place under the table ("YOU 5432 OF
+    // 98113") and the road chosen over it ("DAILY 05:12:33 LEFT", "CHALLENGE ACE 3437").
+    // They show with the table, and the road's also without one.
+    void showPlace(const std::string& line);
+    void showRoad(const std::string& line);
     // While the board is browsed: the heading ("ONLINE TOP 5" by default), the shown row
     // drawn highlighted (-1 for none) and the rows that are the player's own runs.
     void showMarks(const std::string& heading, int highlighted, const std::vector<bool>& own);
@@ -43,6 +48,8 @@ public:
     int highlighted() const { return highlighted_; }
     bool own(int row) const { return own_[row]; }
     const std::string& status() const { return status_; }
+    const std::string& place() const { return place_; }
+    const std::string& road() const { return road_; }
     // The texts as the last showRows and showStatus laid them out, for the tests.
     const Text& headingText() const { return heading_; }
     const Text& nameText(int row) const { return names_[row]; }
@@ -61,6 +68,10 @@ private:
     int highlighted_ = -1;
     bool own_[kRows] = {};
     std::string status_;
+    std::string place_;
+    std::string road_;
+    Text placeText_;
+    Text roadText_;
     Text heading_;
     Text names_[kRows];
     Text scores_[kRows];

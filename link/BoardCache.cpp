@@ -17,6 +17,15 @@ HttpRequest BoardCache::request(const std::string& url, int board, Season season
     return request;
 }
 
+const char* BoardCache::seasonQuery(Season season) {
+    switch (season) {
+    case Season::Week: return "current";
+    case Season::Day: return "day";
+    case Season::All: break;
+    }
+    return "all";
+}
+
 void BoardCache::asked(int request, int board, Season season) {
     request_ = request;
     slot_ = slot(board, season);
@@ -36,8 +45,9 @@ bool BoardCache::answered(const HttpAnswer& answer, std::uint32_t now) {
 }
 
 void BoardCache::forget(int board) {
-    tables_[slot(board, Season::All)].read = false;
-    tables_[slot(board, Season::Week)].read = false;
+    for (Season season : {Season::All, Season::Week, Season::Day}) {
+        tables_[slot(board, season)].read = false;
+    }
 }
 
 std::vector<BoardRow> BoardCache::top(int board) const {

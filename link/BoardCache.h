@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// The tables of each of the four boards as last read, all time and this week's, one read at
+// The tables of each of the four boards as last read, all time, this week's and today's, one read at
 // a time, each kept a minute: what the title and game-over screens list and browse, what
 // tells whether a run is worth a name (the all-time table), and where a run to watch is found.
 class BoardCache {
@@ -24,7 +24,7 @@ public:
     bool due(int board, Season season, std::uint32_t now) const;
     static HttpRequest request(const std::string& url, int board, Season season, int timeoutMilliseconds);
     // The query of a season on a board read.
-    static const char* seasonQuery(Season season) { return season == Season::Week ? "current" : "all"; }
+    static const char* seasonQuery(Season season);
     void asked(int request, int board, Season season);
     bool asking() const { return request_ != 0; }
     bool answers(int request) const { return request_ != 0 && request == request_; }
@@ -32,7 +32,7 @@ public:
     void unanswered() { request_ = 0; }
     // The answer to the read came: false, and the rows kept as they were, when it is no board.
     bool answered(const HttpAnswer& answer, std::uint32_t now);
-    // A run was stored on that board: both its tables are read again next time.
+    // A run was stored on that board: its tables are read again next time.
     void forget(int board);
 
     bool read(int board, Season season) const { return tables_[slot(board, season)].read; }
@@ -50,9 +50,9 @@ private:
         std::uint32_t readAt = 0;
         std::vector<BoardRow> rows;
     };
-    static int slot(int board, Season season) { return board * 2 + (season == Season::Week ? 1 : 0); }
+    static int slot(int board, Season season) { return board * kSeasonCount + static_cast<int>(season); }
 
-    Table tables_[kPlayCount * 2];
+    Table tables_[kPlayCount * kSeasonCount];
     int request_ = 0;
     int slot_ = 0;
 };

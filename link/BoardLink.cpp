@@ -37,27 +37,56 @@ void BoardLink::update(Mode mode, Difficulty difficulty, Season season, bool sho
     sendDue(playIndex(mode, difficulty), season, showingTop, now);
 }
 
+const std::string& BoardLink::day(Mode mode, Difficulty difficulty) const {
+    return tokens_.day(TokenCache::dailySlot(playIndex(mode, difficulty)));
+}
+
+long long BoardLink::dayEndsAt(Mode mode, Difficulty difficulty) const {
+    return tokens_.dayEndsAt(TokenCache::dailySlot(playIndex(mode, difficulty)));
+}
+
 void BoardLink::sendDue(int shown, Season season, bool showingTop, std::uint32_t now) {
     if (submissions_.due(now)) {
         sendSubmission();
     }
-    bool wantToken = tokens_.due(shown, now);
+    const int slot = tokenSlot(shown);
+    bool wantToken = tokens_.due(slot, now);
     // The all-time table tells whether a run is worth a name: it is kept fresh first.
     const Season table = boards_.due(shown, Season::All, now) ? Season::All : season;
     bool wantBoard = showingTop && !boards_.asking() && boards_.due(shown, table, now);
     if (backoff_.holding()) {
         // A quiet board (unreachable, or asking for calm) gets one request when the wait is
         // over, the token first as a run needs it most; the rest waits for its answer.
-        if (backoff_.waiting(now) || tokens_.asking() || boards_.asking()) {
+        if (backoff_.waiting(now) || tokens_.asking() || boards_.asking() || places_.asking()) {
             return;
         }
         wantBoard = !wantToken;
     }
     if (wantToken) {
-        tokens_.asked(http_.send(TokenCache::request(url_, shown, kReadTimeoutMilliseconds)), shown, now);
+        tokens_.asked(http_.send(TokenCache::request(url_, slot, kReadTimeoutMilliseconds)), slot, now);
     }
     if (wantBoard) {
         boards_.asked(http_.send(BoardCache::request(url_, shown, table, kReadTimeoutMilliseconds)), shown, table);
+    } else if (showingTop && !boards_.asking() && !backoff_.holding()) {
+        sendPlace(shown, season, now);
+    }
+}
+
+void BoardLink::sendPlace(int shown, Season season, std::uint32_t now) {
+    if (places_.asking()) {
+        return;
+    }
+    const std::string& playerId = player_.playerId();
+    if (playerId.empty()) {
+        // Any run of the player's tells who they are; the latest is the likeliest shown.
+        const long long latest = player_.ownRuns().empty() ? 0 : *player_.ownRuns().rbegin();
+        if (places_.learnable(latest)) {
+            places_.askedLearn(
+                http_.send(RunFetch::summaryRequest(url_, std::to_string(latest), kReadTimeoutMilliseconds)), latest);
+        }
+    } else if (places_.due(shown, season, now, kBoardKeptMilliseconds)) {
+        places_.asked(http_.send(PlaceRead::request(url_, shown, season, playerId, kReadTimeoutMilliseconds)), shown,
+                      season);
     }
 }
 
@@ -68,6 +97,14 @@ void BoardLink::answered(const HttpAnswer& answer, std::uint32_t now) {
     } else if (boards_.answers(answer.id)) {
         boards_.unanswered();
         answeredRead(answer, [&] { return boards_.answered(answer, now); }, "a read is no board", now);
+    } else if (places_.answers(answer.id)) {
+        places_.unanswered();
+        answeredRead(answer, [&] { return places_.answered(answer, now); }, "a read is no place", now);
+    } else if (places_.answersLearn(answer.id)) {
+        places_.unanswered();
+        std::string playerId;
+        answeredRead(answer, [&] { return places_.answeredLearn(answer, playerId); }, "a read is no run", now);
+        player_.setPlayerId(playerId);
     } else if (submissions_.answers(answer.id)) {
         answeredSubmission(answer, now);
     } else if (runs_.answers(answer.id)) {
@@ -121,16 +158,20 @@ bool BoardLink::troubled(const HttpAnswer& answer, std::uint32_t now) {
 }
 
 bool BoardLink::seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const {
-    return enabled() && tokens_.seed(playIndex(mode, difficulty), now, seed);
+    return enabled() && tokens_.seed(tokenSlot(playIndex(mode, difficulty)), now, seed);
 }
 
 std::string BoardLink::takeToken(Mode mode, Difficulty difficulty, std::uint32_t seed, std::uint32_t now) {
-    return enabled() ? tokens_.take(playIndex(mode, difficulty), seed, now) : "";
+    return enabled() ? tokens_.take(tokenSlot(playIndex(mode, difficulty)), seed, now) : "";
 }
 
 bool BoardLink::qualifies(Mode mode, Difficulty difficulty, int score) const {
     if (!enabled()) {
         return false;
+    }
+    // The day's table is a competition of its own, where the board keeps each player's best.
+    if (daily_) {
+        return true;
     }
     const int own = player_.boardScore(mode, difficulty);
     if (own >= 0 && score > own) {
@@ -176,8 +217,9 @@ void BoardLink::answeredSubmission(const HttpAnswer& answer, std::uint32_t now) 
         acceptedMode_ = settled.mode;
         acceptedDifficulty_ = settled.difficulty;
     }
-    // The next update reads the board again, with the run in it.
+    // The next update reads the board and the player's place again, with the run in it.
     boards_.forget(playIndex(settled.mode, settled.difficulty));
+    places_.forget(playIndex(settled.mode, settled.difficulty));
 }
 
 std::vector<BoardRow> BoardLink::top(Mode mode, Difficulty difficulty) const {
@@ -190,6 +232,11 @@ std::vector<BoardRow> BoardLink::top(Mode mode, Difficulty difficulty) const {
 const std::vector<BoardRow>& BoardLink::rows(Mode mode, Difficulty difficulty, Season season) const {
     static const std::vector<BoardRow> none;
     return enabled() && !offline() ? boards_.rows(playIndex(mode, difficulty), season) : none;
+}
+
+const PlaceRead::Place& BoardLink::place(Mode mode, Difficulty difficulty, Season season) const {
+    static const PlaceRead::Place none;
+    return enabled() && !offline() ? places_.place(playIndex(mode, difficulty), season) : none;
 }
 
 bool BoardLink::read(Mode mode, Difficulty difficulty, Season season) const {

@@ -3,6 +3,7 @@
 #include "Backoff.h"
 #include "BoardCache.h"
 #include "HttpClient.h"
+#include "PlaceRead.h"
 #include "PlayerFile.h"
 #include "RunFetch.h"
 #include "SubmissionQueue.h"
@@ -19,13 +20,14 @@
 
 // The game's side of the online board, the same on every platform: it keeps a token in
 // hand for the board shown so that the next run can be ranked, reads that board's tables
-// (all time, and the season browsed), sends a ranked run's record with the player's name
-// and key, and fetches a board run to be watched, re-played before it is handed over. All
+// (all time, and the season browsed) and the player's place on them, sends a ranked run's
+// record with the player's name and key, and fetches a board run to be watched, re-played
+// before it is handed over. On the day's road its tokens are the day's. All
 // of it goes through the one HttpClient and is driven by update, once a frame, with the
 // time: nothing here ever waits. An unreachable board is
 // said once on standard error and asked again later, less and less often; the game plays
 // on offline meanwhile. Every line it writes starts with "board: ".
-// It owns the pieces (tokens, board reads, submissions, backoff, run fetch) and routes
+// It owns the pieces (tokens, board reads, places, submissions, backoff, run fetch) and routes
 // the client's answers to them.
 class BoardLink {
 public:
@@ -52,8 +54,21 @@ public:
     // Once a frame: the answers that came, and the requests now due for the board shown:
     // its token, and while its tables are on screen (showingTop: the title and game-over
     // screens, not during a run) its all-time table and the season's, each older than
-    // kBoardKeptMilliseconds (or forgotten), the all-time one first.
+    // kBoardKeptMilliseconds (or forgotten), the all-time one first, then the player's
+    // place on the season's (once the player's id is known: it is asked of their latest run).
     void update(Mode mode, Difficulty difficulty, Season season, bool showingTop, std::uint32_t now);
+
+    // The day's road: the tokens asked for, held and handed over are the day's (its seed the
+    // same for everyone on that board today), and every run ended is worth a name.
+    void setDaily(bool daily) { daily_ = daily; }
+    bool daily() const { return daily_; }
+    // The day of the last daily token of a board ("2026-12-08") and when its next road
+    // begins, in ms since 1970; empty and 0 before one came.
+    const std::string& day(Mode mode, Difficulty difficulty) const;
+    long long dayEndsAt(Mode mode, Difficulty difficulty) const;
+
+    // The player's place on a table as last read: not read before, or offline.
+    const PlaceRead::Place& place(Mode mode, Difficulty difficulty, Season season) const;
 
     // The seed of the token held for a board, when one is held and fresh enough.
     bool seedFor(Mode mode, Difficulty difficulty, std::uint32_t now, std::uint32_t& seed) const;
@@ -103,6 +118,9 @@ public:
 
 private:
     void sendDue(int shown, Season season, bool showingTop, std::uint32_t now);
+    // The place read (or the player's id asked) now due, when nothing else is asked.
+    void sendPlace(int shown, Season season, std::uint32_t now);
+    int tokenSlot(int board) const { return daily_ ? TokenCache::dailySlot(board) : board; }
     void sendSubmission();
     void answered(const HttpAnswer& answer, std::uint32_t now);
     // A start or a read answered: take keeps what it brought, false when it is not what
@@ -126,6 +144,8 @@ private:
     Backoff backoff_;
     SubmissionQueue submissions_;
     RunFetch runs_;
+    PlaceRead places_;
+    bool daily_ = false;
 
     long long acceptedRun_ = 0;
     Mode acceptedMode_ = Mode::Normal;

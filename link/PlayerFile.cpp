@@ -51,6 +51,13 @@ void PlayerFile::setBoardScore(Mode mode, Difficulty difficulty, int score) {
     }
 }
 
+void PlayerFile::setPlayerId(const std::string& playerId) {
+    if (playerId != playerId_ && BoardNumbers::isPlayerId(playerId)) {
+        playerId_ = playerId;
+        save();
+    }
+}
+
 void PlayerFile::addOwnRun(long long runId) {
     if (runId <= 0 || !ownRuns_.insert(runId).second) {
         return;
@@ -71,6 +78,9 @@ std::string PlayerFile::toJson() const {
         document["boards"][board] = score;
     }
     document["runs"] = ownRuns_;
+    if (!playerId_.empty()) {
+        document["playerId"] = playerId_;
+    }
     return document.dump(2) + "\n";
 }
 
@@ -119,7 +129,15 @@ bool PlayerFile::fromJson(const std::string& text, std::string& fault) {
             runs.insert(value);
         }
     }
+    // The board tells the id again from any run of the player's: one that is no id is
+    // dropped, not worth setting the key aside for.
+    std::string playerId;
+    if (const auto member = document.find("playerId");
+        member != document.end() && member->is_string() && BoardNumbers::isPlayerId(member->get<std::string>())) {
+        playerId = member->get<std::string>();
+    }
     name_ = std::move(name);
+    playerId_ = std::move(playerId);
     playerKey_ = key->get<std::string>();
     boards_ = std::move(boards);
     ownRuns_ = std::move(runs);
@@ -141,6 +159,7 @@ void PlayerFile::load() {
                                          ", the board sees a new player");
     }
     name_.clear();
+    playerId_.clear();
     boards_.clear();
     ownRuns_.clear();
     playerKey_ = makeKey();

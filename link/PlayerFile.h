@@ -12,7 +12,8 @@
 // Who the player is to the online board, kept in "player.json" in the player's data folder
 // beside the best scores: the name they gave last time, the install's player key (a random
 // secret made once, which ties their runs together on the board; the board keeps only its
-// hash) and their own best accepted score on each board, as the board answered it. A
+// hash), their public id on the board as it told it (learnt once, from a run of theirs) and
+// their own best accepted score on each board, as the board answered it. A
 // damaged file is kept aside as "player.json.broken" rather than overwritten with a new
 // key, and play starts afresh. Saving replaces the file atomically.
 class PlayerFile {
@@ -32,11 +33,15 @@ public:
 
     const std::string& name() const { return name_; }
     const std::string& playerKey() const { return playerKey_; }
+    // The board's public id of the player; empty until the board told it.
+    const std::string& playerId() const { return playerId_; }
     // The player's best accepted score on a board; -1 when none is known.
     int boardScore(Mode mode, Difficulty difficulty) const;
 
     // Each saves the file when it changes something.
     void setName(const std::string& name);
+    // An id that is none (BoardNumbers::isPlayerId) is not kept.
+    void setPlayerId(const std::string& playerId);
     void setBoardScore(Mode mode, Difficulty difficulty, int score);
     // The board's numbers of the player's accepted runs, the latest kOwnRuns of them: the
     // rows the board table marks as the player's own.
@@ -70,6 +75,7 @@ private:
     std::string path_;
     std::string name_;
     std::string playerKey_;
+    std::string playerId_;
     std::map<std::string, int> boards_;
     std::set<long long> ownRuns_;
     std::atomic<bool> reported_ = false;

@@ -1,6 +1,7 @@
 #include "RunSummary.h"
 
 #include "BoardAnswer.h"
+#include "vocab/BoardNumbers.h"
 #include "vocab/BoardRow.h"
 
 #include <nlohmann/json.hpp>
@@ -18,6 +19,10 @@ bool RunSummary::parse(const std::string& body, RunSummary& summary, std::string
         return false;
     }
     read.name = json["name"].get<std::string>();
+    read.playerId = BoardAnswer::text(json, "playerId");
+    if (!BoardNumbers::isPlayerId(read.playerId)) {
+        read.playerId.clear();
+    }
     summary = std::move(read);
     return true;
 }

@@ -13,6 +13,9 @@ struct RunSummary {
     // (hidden, banned, or not the player's best).
     int rank = 0;
     int weekRank = 0;
+    // The player's public id on the board (it reveals nothing of the key); empty when the
+    // board gives none or none that is an id.
+    std::string playerId;
 
     // From the call's answer; false with fault set when it is not such a run.
     static bool parse(const std::string& body, RunSummary& summary, std::string& fault);

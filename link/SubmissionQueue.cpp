@@ -65,11 +65,14 @@ SubmissionQueue::Settled SubmissionQueue::answered(const HttpAnswer& answer, std
         return settled;
     }
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
-    if (status == 201 && body.is_object() && body.contains("rank") && body["rank"].is_number_integer()) {
+    // A run of the day's road is ranked on the day's table alone: its all-time rank is null.
+    const bool daily = body.is_object() && body.contains("dayRank");
+    int place = 0;
+    if (status == 201 && body.is_object() && BoardAnswer::place(body, daily ? "dayRank" : "rank", place) && place > 0) {
         settled.stored = true;
-        settled.ranked = true;
-        settled.rank = body["rank"].get<long long>();
-        status_ = "RANK " + std::to_string(settled.rank);
+        settled.ranked = !daily;
+        settled.rank = place;
+        status_ = (daily ? "DAY RANK " : "RANK ") + std::to_string(place);
         if (body.contains("runId") && body["runId"].is_number_integer() && body["runId"].get<long long>() > 0) {
             settled.runId = body["runId"].get<long long>();
         }

@@ -21,7 +21,8 @@ public:
         bool settled = false;
         // The board holds the run (ranked, or stored by an earlier sending).
         bool stored = false;
-        // The board ranked it: rank holds its place.
+        // The board ranked it on its all-time table: rank holds its place (a run of the day's
+        // road has its place on the day's table there, and is not ranked so).
         bool ranked = false;
         // Its place and number when the board gave them; 0 otherwise.
         long long rank = 0;

@@ -4,10 +4,18 @@
 
 #include <nlohmann/json.hpp>
 
+TokenCache::Token TokenCache::spent(const Token& token) {
+    // The day stays known for the screen's clock until the next token tells another.
+    Token left;
+    left.day = token.day;
+    left.dayEndsAt = token.dayEndsAt;
+    return left;
+}
+
 bool TokenCache::due(int slot, std::uint32_t now) {
     Token& token = tokens_[slot];
     if (token.held && now - token.askedAt > kLifeMilliseconds) {
-        token = Token{};
+        token = spent(token);
     }
     return (!token.held || now - token.askedAt > kRenewMilliseconds) && request_ == 0;
 }
@@ -16,9 +24,12 @@ HttpRequest TokenCache::request(const std::string& url, int slot, int timeoutMil
     HttpRequest request;
     request.method = "POST";
     request.url = url + "/v1/runs/start";
-    request.body = nlohmann::json{{"mode", modeName(modeOfIndex(slot))},
-                                  {"difficulty", difficultyName(difficultyOfIndex(slot))}}
-                       .dump();
+    const int board = slot % kPlayCount;
+    nlohmann::json body{{"mode", modeName(modeOfIndex(board))}, {"difficulty", difficultyName(difficultyOfIndex(board))}};
+    if (slot >= kPlayCount) {
+        body["daily"] = true;
+    }
+    request.body = body.dump();
     request.timeoutMilliseconds = timeoutMilliseconds;
     return request;
 }
@@ -32,13 +43,24 @@ void TokenCache::asked(int request, int slot, std::uint32_t now) {
 bool TokenCache::answered(const HttpAnswer& answer) {
     request_ = 0;
     const nlohmann::json body = nlohmann::json::parse(answer.body, nullptr, false);
+    const int board = slot_ % kPlayCount;
     if (answer.status != 200 || !body.is_object() || !body.contains("seed") || !body["seed"].is_number_unsigned() ||
         body["seed"].get<std::uint64_t>() > 0xffffffffu || !body.contains("token") || !body["token"].is_string() ||
-        BoardAnswer::text(body, "mode") != modeName(modeOfIndex(slot_)) ||
-        BoardAnswer::text(body, "difficulty") != difficultyName(difficultyOfIndex(slot_))) {
+        BoardAnswer::text(body, "mode") != modeName(modeOfIndex(board)) ||
+        BoardAnswer::text(body, "difficulty") != difficultyName(difficultyOfIndex(board))) {
+        return false;
+    }
+    // A daily token that names no day is a board without the day's road: its seed is no
+    // everyone's road, and a run on it would not count where the player thinks.
+    const auto endsAt = body.find("dayEndsAt");
+    const bool dayNamed = !BoardAnswer::text(body, "day").empty() && endsAt != body.end() &&
+                          endsAt->is_number_integer() && endsAt->get<long long>() > 0;
+    if (slot_ >= kPlayCount && !dayNamed) {
         return false;
     }
     Token& token = tokens_[slot_];
+    token.day = BoardAnswer::text(body, "day");
+    token.dayEndsAt = dayNamed ? endsAt->get<long long>() : 0;
     token.held = true;
     token.seed = body["seed"].get<std::uint32_t>();
     token.text = body["token"].get<std::string>();
@@ -61,6 +83,6 @@ std::string TokenCache::take(int slot, std::uint32_t seed, std::uint32_t now) {
         return "";
     }
     std::string text = std::move(tokens_[slot].text);
-    tokens_[slot] = Token{};
+    tokens_[slot] = spent(tokens_[slot]);
     return text;
 }

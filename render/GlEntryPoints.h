@@ -56,7 +56,8 @@
     X(PFNGLVERTEXATTRIBPOINTERPROC, glVertexAttribPointer, true)        \
     X(PFNGLENABLEVERTEXATTRIBARRAYPROC, glEnableVertexAttribArray, true)   \
     X(PFNGLDISABLEVERTEXATTRIBARRAYPROC, glDisableVertexAttribArray, true) \
-    X(PFNGLACTIVETEXTUREPROC, glActiveTexture, true)
+    X(PFNGLACTIVETEXTUREPROC, glActiveTexture, true)                    \
+    X(PFNGLBLENDCOLORPROC, glBlendColor, false)
 
 struct GlEntryPoints {
 #define TAMQ_GL_MEMBER(type, name, needed) type name = nullptr;

@@ -22,3 +22,15 @@ bool BoardNumbers::isRunId(std::string_view text) {
     }
     return true;
 }
+
+bool BoardNumbers::isPlayerId(std::string_view text) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(kPlayerIdLength)) {
+        return false;
+    }
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            return false;
+        }
+    }
+    return true;
+}

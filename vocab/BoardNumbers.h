@@ -3,7 +3,8 @@
 #include <string_view>
 
 // The numbers the game reads from the board and keeps, each with one rule: a score in whole
-// points as the HUD draws it, and a run's number on the board as its calls and pages name it.
+// points as the HUD draws it, a run's number on the board as its calls and pages name it, and
+// a player's public id.
 class BoardNumbers {
 public:
     // Higher than anyone plays (over seven hundred days at the top rate); a file or an answer
@@ -18,4 +19,8 @@ public:
     static bool wholePoints(double points, int& whole);
     static bool isRunId(long long number) { return number >= 1 && number <= kLargestRunId; }
     static bool isRunId(std::string_view text);
+    // A player's public id as the board gives it: 1 to 64 letters and digits, as it goes
+    // into a query and a file unescaped.
+    static constexpr int kPlayerIdLength = 64;
+    static bool isPlayerId(std::string_view text);
 };

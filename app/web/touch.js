@@ -4,7 +4,8 @@
 // on starts one; during a run a stray touch never throws the run away, and while the game
 // is paused only the pause button resumes it, so a phone picked up again waits for its
 // player. Buttons stand for F1 (EASY/HARD), F2 (NORMAL/RANDOM), ESC (pause), R (watch
-// the best run) and, with an online board, T (watch the board's best run).
+// the best run) and, with an online board, T (watch the board's best run) and D or C (the
+// day's road, or a challenge of the run watched or highlighted).
 //
 // The page only keeps what the fingers do. Once a frame the game takes it (takeFrame, from
 // the C++ side, app/TouchControls.cpp) as one more controller, so a touch goes the way a
@@ -21,6 +22,7 @@
   const PAUSE = 8;   // pause or resume (ESC)
   const WATCH = 16;  // watch the best run (R)
   const BOARD = 32;  // watch the board's best run (T)
+  const COMPETE = 64; // the day's road (D), or challenge the watched or highlighted run (C)
   // The board's table, while no run is on: a row up, a row down, this week or all time.
   const ROW_UP = 256;
   const ROW_DOWN = 512;
@@ -41,6 +43,7 @@
     [pauseButton, PAUSE],
     [document.getElementById('touch-watch'), WATCH],
     [document.getElementById('touch-board'), BOARD],
+    [document.getElementById('touch-compete'), COMPETE],
     [document.getElementById('touch-row-up'), ROW_UP],
     [document.getElementById('touch-row-down'), ROW_DOWN],
     [document.getElementById('touch-season'), SEASON],

@@ -43,13 +43,13 @@ TEST(Gamepad, FaceButtonsAndTheDpadAreTheGameKeys) {
     EXPECT_FALSE(with(Gamepad::kA).holdsStart());
     // B watches the best run: the shell's key, never the rules'.
     EXPECT_EQ(held(with(Gamepad::kB)), "");
-    EXPECT_TRUE(with(Gamepad::kB).holdsWatch());
-    EXPECT_FALSE(with(Gamepad::kStart).holdsWatch());
+    EXPECT_TRUE(with(Gamepad::kB).holds(WatchKey::Best));
+    EXPECT_FALSE(with(Gamepad::kStart).holds(WatchKey::Best));
     // Back watches the online board's best run; Y stays the mode switch.
     EXPECT_EQ(held(with(Gamepad::kBack)), "");
-    EXPECT_TRUE(with(Gamepad::kBack).holdsBoardWatch());
-    EXPECT_FALSE(with(Gamepad::kB | Gamepad::kY).holdsBoardWatch());
-    EXPECT_FALSE(with(Gamepad::kBack).holdsWatch());
+    EXPECT_TRUE(with(Gamepad::kBack).holds(WatchKey::Board));
+    EXPECT_FALSE(with(Gamepad::kB | Gamepad::kY).holds(WatchKey::Board));
+    EXPECT_FALSE(with(Gamepad::kBack).holds(WatchKey::Best));
 }
 
 TEST(Gamepad, TheLeftStickSteersOnlyPastAQuarterOfItsTravel) {
@@ -83,12 +83,16 @@ TEST(Gamepad, AnXInputStateReadsAsTheSameKeys) {
     EXPECT_EQ(held(xinput(0x4000 | 0x8000, 0, 0)), "12");
     // B only watches; the shoulder buttons do nothing.
     EXPECT_EQ(held(xinput(0x2000 | 0x0100 | 0x0200, 0, 0)), "");
-    EXPECT_TRUE(xinput(0x2000, 0, 0).holdsWatch());
-    EXPECT_FALSE(xinput(0x0100 | 0x0200, 0, 0).holdsWatch());
+    EXPECT_TRUE(xinput(0x2000, 0, 0).holds(WatchKey::Best));
+    EXPECT_FALSE(xinput(0x0100 | 0x0200, 0, 0).holds(WatchKey::Best));
     // Back (0x20) watches the board's best run.
     EXPECT_EQ(held(xinput(0x0020, 0, 0)), "");
-    EXPECT_TRUE(xinput(0x0020, 0, 0).holdsBoardWatch());
-    EXPECT_FALSE(xinput(0x2000 | 0x8000, 0, 0).holdsBoardWatch());
+    EXPECT_TRUE(xinput(0x0020, 0, 0).holds(WatchKey::Board));
+    EXPECT_FALSE(xinput(0x2000 | 0x8000, 0, 0).holds(WatchKey::Board));
+    // The left thumb's press (0x40) is the day's road or a challenge, never the best run.
+    EXPECT_TRUE(xinput(0x0040, 0, 0).holds(WatchKey::Daily));
+    EXPECT_TRUE(xinput(0x0040, 0, 0).holds(WatchKey::Challenge));
+    EXPECT_FALSE(xinput(0x0040 | 0x0080, 0, 0).holds(WatchKey::Best));
     EXPECT_EQ(held(xinput(0x0001 | 0x0004, 0, 0)), "LU");
     EXPECT_EQ(held(xinput(0x0002 | 0x0008, 0, 0)), "RD");
     EXPECT_TRUE(xinput(0x0010, 0, 0).holdsStart());

@@ -21,8 +21,9 @@ std::string held(unsigned pageBits, float x, float y) {
         }
     }
     result += pad.holdsStart() ? "P" : "";
-    result += pad.holdsWatch() ? "W" : "";
-    return pad.holdsBoardWatch() ? result + "B" : result;
+    result += pad.holds(WatchKey::Best) ? "W" : "";
+    result += pad.holds(WatchKey::Daily) && pad.holds(WatchKey::Challenge) ? "C" : "";
+    return pad.holds(WatchKey::Board) ? result + "B" : result;
 }
 
 TEST(TouchControls, APageFrameReadsAsTheKeysItStandsFor) {
@@ -54,6 +55,8 @@ TEST(TouchControls, APageFrameReadsAsTheKeysItStandsFor) {
         {T::kPageWatch, 0.0f, 0.0f, "W"},
         {T::kPageBoardWatch, 0.0f, 0.0f, "B"},
         {T::kPageWatch | T::kPageBoardWatch | T::kPageStart, 0.0f, 0.0f, "SWB"},
+        // DAILY/RACE is the left stick's press: the day's road, or a challenge where one is.
+        {T::kPageCompete, 0.0f, 0.0f, "C"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(held(c.bits, c.x, c.y), c.keys) << "page bits " << c.bits << ", stick " << c.x << ", " << c.y;

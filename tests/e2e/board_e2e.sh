@@ -4,6 +4,8 @@
 #   - over HTTP: a run gets its token, its game over asks a name, typed with the arrows and
 #     SPACE; the board stores the run under that name with the score the game verifies
 #     locally, and the game-over screen shows the board;
+#   - the day's road (D): a run on the day's token stored on the day's table alone, and the
+#     next attempt raced against the day's leader as the ghost, accepted by the board;
 #   - over HTTPS, through nginx with a throwaway certificate authority: refused without
 #     --board-ca (the game says once that the board cannot be reached and shows none),
 #     shown on the title screen and taking a run with it;
@@ -164,6 +166,7 @@ if x11_start_server 1280x720x24; then
     if board_start "$work/board" "$board_exe" "$root/data"; then
         echo "board on $board_url"
         over_http
+        board_daily_road daily
         over_https
         board_down_mid_run
         slow_board

@@ -4,6 +4,8 @@
 #   - over HTTP: a run gets its token, its game over asks a name, typed with the arrows and
 #     SPACE; the board stores the run under that name with the score the Linux build
 #     verifies from the record the game kept, and the game-over screen shows the board;
+#   - the day's road (D): a run on the day's token stored on the day's table alone, and the
+#     next attempt raced against the day's leader as the ghost, accepted by the board;
 #   - over HTTPS through nginx, its certificate from a throwaway authority given with
 #     --board-ca: the title screen shows the board and a run is accepted through it.
 # The board is named localhost over HTTPS: Wine's WinHTTP does not match a certificate's IP
@@ -89,6 +91,7 @@ if x11_start_server 1600x900x24; then
     elif board_start "$work/board" "$board_exe" "$root/data"; then
         echo "board on $board_url"
         over_http
+        board_daily_road daily
         over_https
         echo "board:"
         board_entries "$board_url" | sed 's/^/  /'

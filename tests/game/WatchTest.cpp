@@ -133,3 +133,46 @@ TEST_F(Watching, ARecordCutShortStopsAtItsCut) {
         EXPECT_FALSE(game().watching());
     }
 }
+
+// A ghost rides beside the player's run and never touches it: the same keys give the same
+// record, state hashes included, with a ghost as without one. Raced against its own record,
+// the ghost stands at the same tick as the player all along: the lead stays 0 to the end.
+TEST_F(Watching, AGhostLeavesTheRecordAndItsHashesAsTheyWere) {
+    for (const char* name : {"normal-hard-still.rec", "normal-easy-weave.rec", "random-hard-weave.rec"}) {
+        SCOPED_TRACE(name);
+        const RunRecord played = golden(name);
+        const RunStart road = RunRecorder::startOf(played);
+        auto playAgain = [&](bool withGhost) {
+            std::string fault;
+            game().stopRacing();
+            if (withGhost) {
+                EXPECT_TRUE(game().race(played, fault)) << fault;
+            }
+            game().choose(road.mode, road.difficulty);
+            game().input().releaseAll();
+            game().runTicks(Simulation::kTickRate * 2);
+            game().simulation().setNextSeed(road.seed);
+            game().input().hold(GameKey::Space);
+            for (const auto& [held, key] : {std::pair{road.left, GameKey::Left}, {road.right, GameKey::Right},
+                                            {road.up, GameKey::Up}, {road.down, GameKey::Down}}) {
+                game().input().hold(key, held);
+            }
+            game().runTicks(1);
+            bool rode = game().ghost().riding(), leadStayed = true;
+            for (std::uint32_t tick = 0; tick < played.ticks; ++tick) {
+                game().input() = GameInput::fromBits(played.keysAt(tick));
+                game().runTicks(1);
+                leadStayed = leadStayed && game().ghost().lead(game().simulation()) == 0;
+            }
+            EXPECT_EQ(rode, withGhost);
+            EXPECT_TRUE(leadStayed);
+            EXPECT_EQ(game().ghost().ended(), withGhost);
+            EXPECT_TRUE(game().recorder().complete());
+            return game().recorder().record();
+        };
+        const RunRecord alone = playAgain(false);
+        const RunRecord raced = playAgain(true);
+        EXPECT_EQ(alone.finalHash, played.finalHash);
+        EXPECT_EQ(raced, alone);
+    }
+}

@@ -97,11 +97,11 @@ board_press() {
 }
 
 # board_entries URL [MODE DIFFICULTY] [CURL OPTIONS...]: the board's entries as lines of
-# "rank name score".
+# "rank name score", of the season $board_season (all time by default).
 board_entries() {
   local url="$1" mode="${2:-normal}" difficulty="${3:-hard}"
   shift 3 2>/dev/null || shift $#
-  curl -sf --max-time 10 "$@" "$url/v1/boards/$mode/$difficulty?limit=100" |
+  curl -sf --max-time 10 "$@" "$url/v1/boards/$mode/$difficulty?limit=100&season=${board_season:-all}" |
     python3 -c 'import json, sys
 for e in json.load(sys.stdin)["entries"]:
     print(e["rank"], e["name"], int(e["score"]))'
@@ -174,6 +174,41 @@ board_ranked_run() {
   e2e_check "$name: no entry '$remembered $score' on the board: $(board_entries "$board_url" | tr '\n' ';')" \
     grep -Fxq "$remembered $score" <<<"$(board_entries "$board_url" | cut -d' ' -f2-)"
 }
+
+# board_daily_road NAME: the day's road as a player takes it, through a proxy that logs the
+# calls: D on the title screen asks for the day's token, a run on it is named and stored on
+# the day's table and not on the all-time one; the next attempt races the day's leader,
+# whose record is fetched and re-played first, and the board's own re-play accepts it all
+# the same: the ghost leaves the player's record as their keys made it. Needs the caller's
+# play and ranked_run, and a board with a run of all time on it already.
+board_daily_road() {
+  local name="$1"
+  mkdir -p "$work/$name"
+  board_proxy_start "$work/$name" "$board_url" 0 || { e2e_fail "$name: the proxy did not start"; return; }
+  daily_log="$work/$name/proxy.log"
+  if play "$name" --board "$proxy_url"; then
+    e2e_check "$name: the title screen does not show the board" \
+      x11_shot_until 60 "$shots/$name-title.png" board_table_shown
+    x11_game_key_rest
+    x11_tap d
+    e2e_check "$name: D asked for no token of the day" tamq_poll 30 daily_calls_over '^POST /v1/runs/start 200 ' 1
+    board_season=day ranked_run "$name" DAY
+    e2e_check "$name: the day's run is on the all-time table" \
+      not grep -q ' DAY ' <<<"$(board_entries "$board_url")"
+    e2e_check "$name: the day's leader was not fetched to ride as the ghost" \
+      tamq_poll 60 daily_calls_over '^GET /v1/runs/[0-9]*/record 200 ' 0
+    e2e_check "$name: no second attempt shown after SPACE" board_start_run "$shots/$name-again.png"
+    e2e_check "$name: the second attempt asked no name" board_wait_name_entry 240 "$shots/$name-again-name.png"
+    x11_tap space
+    e2e_check "$name: the board did not accept the attempt raced against the ghost" \
+      tamq_poll 90 daily_calls_over '^POST /v1/runs 201 ' 1
+    e2e_check "$name: a line about the board: $(grep board: "$log")" not board_fault_in_log
+    board_close_game "$name"
+    echo "$name: the day's table: $(board_season=day board_entries "$board_url" | tr '\n' ';')"
+  fi
+  board_proxy_stop
+}
+daily_calls_over() { [ "$(grep -c "$1" "$daily_log")" -gt "$2" ]; }
 
 board_entry_count_above() { [ "$(board_entries "$board_url" | wc -l)" -gt "$1" ]; }
 lines_in_log() { grep -c -- "$1" "$log"; }

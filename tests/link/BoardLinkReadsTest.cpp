@@ -142,6 +142,49 @@ TEST(BoardLinkTokens, ATokenIsUsedUpByTheRunItSeedsAndEachBoardHoldsItsOwn) {
     EXPECT_EQ(game.http.count("/v1/runs/start"), 3);
 }
 
+// The day's road has tokens of its own: asked with "daily", held apart from the board's,
+// and taken only with the day named; the day stays known once the token is used up.
+TEST(BoardLinkTokens, TheDaysRoadHasItsOwnTokensWhichNameTheDay) {
+    const std::string day = R"(,"day":"2026-12-08","dayEndsAt":1765238400000})";
+    const struct {
+        std::string body;
+        bool held;
+    } cases[] = {
+        {tokenBody(21, "d").substr(0, tokenBody(21, "d").size() - 1) + day, true},
+        {tokenBody(21, "d"), false},  // a board without the day's road
+        {tokenBody(21, "d").substr(0, tokenBody(21, "d").size() - 1) + R"(,"day":"2026-12-08","dayEndsAt":"x"})", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        Rig game;
+        game.showingTop = false;
+        game.http.script("/v1/runs/start", {ScriptedHttp::reply(200, tokenBody(5, "t")), ScriptedHttp::reply(200, c.body)});
+        game.frame();
+        game.frame();
+        game.link.setDaily(true);
+        saidDuring([&] {
+            game.frame();
+            game.frame();
+        });
+        ASSERT_EQ(game.http.sent.size(), 2u);
+        EXPECT_EQ(game.http.sent[0].request.body.find("daily"), std::string::npos);
+        EXPECT_NE(game.http.sent[1].request.body.find(R"("daily":true)"), std::string::npos);
+        std::uint32_t seed = 0;
+        EXPECT_EQ(game.link.seedFor(Mode::Normal, Difficulty::Hard, game.now, seed), c.held);
+        if (!c.held) {
+            continue;
+        }
+        EXPECT_EQ(seed, 21u);
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 5, game.now), "") << "the board's own seed";
+        EXPECT_TRUE(game.link.qualifies(Mode::Normal, Difficulty::Hard, 0)) << "every daily attempt is sent";
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 21, game.now), "d");
+        EXPECT_EQ(game.link.day(Mode::Normal, Difficulty::Hard), "2026-12-08");
+        EXPECT_EQ(game.link.dayEndsAt(Mode::Normal, Difficulty::Hard), 1765238400000LL);
+        game.link.setDaily(false);
+        EXPECT_EQ(game.link.takeToken(Mode::Normal, Difficulty::Hard, 5, game.now), "t") << "kept apart";
+    }
+}
+
 // The shown board is read while it is on screen (not during a run), kept a minute, and
 // read again with a run just stored on it.
 TEST(BoardLinkBoards, ABoardReadIsKeptAMinuteAndOnlyWhileShown) {
@@ -274,5 +317,50 @@ TEST(BoardLinkBoards, RunsWorthANameBeatTheHundredthEntryOrThePlayersOwn) {
         });
         EXPECT_EQ(game.link.offline(), c.board == Refusing);
         EXPECT_EQ(game.link.qualifies(Mode::Normal, Difficulty::Hard, c.score), c.qualifies);
+    }
+}
+
+// The player's place: their id asked once of their latest run and kept in their file, then
+// the around read of the shown season, its line under the table and their row among those
+// around it; an answer that is no place is none, and the board is taken as unreachable.
+TEST(BoardLinkBoards, ThePlayersPlaceIsReadByTheirIdAndShownAsYouNOfTotal) {
+    const std::string rows = R"("entries":[{"rank":5431,"name":"A","score":90,"runId":8},)"
+                             R"({"rank":5432,"name":"ME","score":80,"runId":9}])";
+    const struct {
+        int status;
+        std::string body;
+        const char* line;
+        int own;
+        bool offline;
+    } cases[] = {
+        {200, R"({"rank":5432,"total":98113,"runId":9,)" + rows + "}", "YOU 5432 OF 98113", 1, false},
+        {200, R"({"rank":1,"total":1,"runId":3,"entries":[]})", "YOU 1 OF 1", -1, false},
+        {404, R"({"error":"not_found"})", "", -1, false},
+        {200, R"({"rank":6,"total":5,"runId":9,)" + rows + "}", "", -1, true},
+        {200, R"({"rank":"1","total":5,"runId":9,)" + rows + "}", "", -1, true},
+        {200, R"({"rank":1,"total":5,"runId":9})", "", -1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        Rig game;
+        answerTokensAndBoard(game.http);
+        game.http.script("/v1/runs/77", {ScriptedHttp::reply(200, R"({"runId":77,"name":"ME","score":5,"playerId":"abc"})")});
+        game.http.script("/v1/boards/normal/hard/around", {ScriptedHttp::reply(c.status, c.body)});
+        game.season = Season::Day;
+        game.until([&] { return game.http.count("/v1/boards") >= 2; }, 16, 10);
+        EXPECT_EQ(game.http.count("/v1/boards/normal/hard/around"), 0) << "no place before the player is known";
+        game.player.addOwnRun(77);
+        saidDuring([&] {
+            game.until([&] { return game.http.count("/v1/boards/normal/hard/around") > 0; }, 16, 10);
+            game.frame();
+        });
+        EXPECT_EQ(game.player.playerId(), "abc");
+        EXPECT_EQ(game.http.count("/v1/runs/77"), 1);
+        ASSERT_EQ(game.http.count("/v1/boards/normal/hard/around"), 1);
+        EXPECT_EQ(game.http.sent.back().request.url, kUrl + "/v1/boards/normal/hard/around?season=day&player=abc&rows=5");
+        const PlaceRead::Place& read = game.link.place(Mode::Normal, Difficulty::Hard, Season::Day);
+        EXPECT_EQ(PlaceRead::line(read), c.line);
+        EXPECT_EQ(read.own, c.own);
+        EXPECT_EQ(game.link.offline(), c.offline);
     }
 }

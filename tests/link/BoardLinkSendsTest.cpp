@@ -135,6 +135,7 @@ TEST(BoardLinkSubmissions, EachAnswerSettlesTheRunAsTheStatusLineSays) {
          "was refused (422 not_verified: hash)"},
         {{ScriptedHttp::reply(413, R"({"error":"too_large"})")}, "REFUSED", 1, "was refused (413 too_large)"},
         {{ScriptedHttp::reply(201, R"({"ranked":1})")}, "REFUSED", 1, "was refused (201)"},
+        {{ScriptedHttp::reply(201, R"({"rank":null,"day":"2026-12-08","dayRank":3})")}, "DAY RANK 3", 1, ""},
         {{busy(3)}, "OFFLINE", 1 + BoardLink::kSubmitRetries, "could not be sent (503 busy: try again)"},
         {{ScriptedHttp::reply(0)}, "OFFLINE", 1 + BoardLink::kSubmitRetries, "could not be sent (connection refused)"},
     };

@@ -46,6 +46,8 @@ TEST(PlayerFile, TheKeyIsMadeOnceAndEverythingComesBackAfterARestart) {
         player.setName("ACE 2");
         player.setBoardScore(Mode::Random, Difficulty::Easy, 3437);
         player.setBoardScore(Mode::Normal, Difficulty::Hard, 0);
+        player.setPlayerId("a1b2c3d4e5f60718");
+        player.setPlayerId("a&b");
         // The latest accepted runs only, however many came.
         for (long long run = 1; run <= static_cast<long long>(PlayerFile::kOwnRuns) + 2; ++run) {
             player.addOwnRun(run);
@@ -55,6 +57,7 @@ TEST(PlayerFile, TheKeyIsMadeOnceAndEverythingComesBackAfterARestart) {
     again.load();
     EXPECT_EQ(again.playerKey(), key);
     EXPECT_EQ(again.name(), "ACE 2");
+    EXPECT_EQ(again.playerId(), "a1b2c3d4e5f60718");
     EXPECT_EQ(again.boardScore(Mode::Random, Difficulty::Easy), 3437);
     EXPECT_EQ(again.boardScore(Mode::Normal, Difficulty::Hard), 0);
     EXPECT_EQ(again.boardScore(Mode::Normal, Difficulty::Easy), -1);

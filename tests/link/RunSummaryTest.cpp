@@ -38,4 +38,12 @@ TEST(RunSummary, ReadsTheRunsCallAndCaptionsIt) {
             EXPECT_EQ(summary.caption(), c.caption);
         }
     }
+    // The player's id is kept as it goes into a query, or not at all.
+    for (const auto& [id, kept] : {std::pair{"a1b2c3d4e5f60718", true}, {"a&rows=10", false}}) {
+        RunSummary summary;
+        std::string fault;
+        ASSERT_TRUE(RunSummary::parse(std::string(R"({"runId":7,"name":"ACE","score":5,"playerId":")") + id + "\"}",
+                                      summary, fault));
+        EXPECT_EQ(summary.playerId, kept ? id : "");
+    }
 }

@@ -114,14 +114,20 @@ TEST(ContentPaths, NameTheFilesOfTheDataFolder) {
     }
 }
 
-TEST(BoardNumbers, RunNumbersFromALinkAreDigitsOnly) {
+// Both go into a path or a query unescaped: digits only for a run, letters and digits for a player.
+TEST(BoardNumbers, RunNumbersAndPlayerIdsFromALinkAreDigitsAndLettersOnly) {
     const struct {
         const char* text;
         bool number;
-    } cases[] = {{"42", true},     {"1", true},   {"999999999999999999", true}, {"", false},
-                 {"0", false},     {"042", false}, {"-3", false}, {"4 2", false}, {"42/record", false},
-                 {"1000000000000000000", false},  {"abc", false}};
+        bool player;
+    } cases[] = {{"42", true, true},     {"1", true, true},   {"999999999999999999", true, true}, {"", false, false},
+                 {"0", false, true},     {"042", false, true}, {"-3", false, false}, {"4 2", false, false},
+                 {"42/record", false, false}, {"1000000000000000000", false, true},  {"abc", false, true},
+                 {"a&rows=10", false, false}, {"../x", false, false},
+                 {"a123456789b123456789c123456789d123456789e123456789f123456789abcd", false, true},
+                 {"a123456789b123456789c123456789d123456789e123456789f123456789abcde", false, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(BoardNumbers::isRunId(c.text), c.number) << c.text;
+        EXPECT_EQ(BoardNumbers::isPlayerId(c.text), c.player) << c.text;
     }
 }

@@ -15,6 +15,9 @@ Chromium is told to trust:
    again.
 4. T on the title screen plays the board's best run, fetched from the board; that record,
    made in the browser, is valid for the desktop build.
+5. D takes the day's road: a run on the day's token is stored on the day's table alone; the
+   next attempt races the day's leader, its record fetched first, and the board's re-play
+   accepts it all the same.
 And a board whose certificate Chromium does not trust: the game says once that it cannot be
 reached and plays on with no board shown.
 """
@@ -196,6 +199,45 @@ def plain(browser, site, board, game, root, shots):
         verified_on_the_desktop(board, entry["runId"], game, root, shots)
         press(browser, "T")
         browser.wait_state("!state.watching", 30, "the watching ended by T")
+    daily_road(browser, board, shots)
+
+
+def daily_road(browser, board, shots):
+    start, runs = f"{board.url}/v1/runs/start", f"{board.url}/v1/runs"
+
+    def accepted():
+        return len([e for e in browser.exchanged("POST", runs, 201) if e["url"] == runs])
+
+    def records():
+        return len([e for e in browser.exchanged("GET", runs + "/", 200) if e["url"].endswith("/record")])
+
+    tokens, fetched = len(browser.exchanged("POST", start, 200)), records()
+    browser.wait_state("state.keyReady && !state.watching", 30, "the game ready for D")
+    press(browser, "D")
+    wait_until(lambda: len(browser.exchanged("POST", start, 200)) > tokens, 30, "the day's token")
+    # The name entry offers the player's name: SPACE keeps it.
+    for attempt in (1, 2):
+        before = accepted()
+        browser.key_action("Space", "state.running", "daily: the run started")
+        browser.wait_state("state.askingName", 600, "daily: the name asked at game over")
+        press(browser, "Space")
+        try:
+            wait_until(lambda: accepted() > before, 60, "daily: the run accepted")
+        except TimeoutError:
+            check(False, f"daily: not accepted: {browser.exchanged('POST', runs)}")
+            return
+        if attempt == 1:
+            day = board.call("GET", "/v1/boards/normal/hard?season=day&limit=100")[1].get("entries", [])
+            all_time = board.call("GET", "/v1/boards/normal/hard?limit=100")[1].get("entries", [])
+            check([e["name"] for e in day] == ["ACE"], f"daily: the day's table {day}")
+            check(not {e["runId"] for e in day} & {e["runId"] for e in all_time},
+                  f"daily: on the all-time table {all_time}")
+            try:
+                wait_until(lambda: records() > fetched, 60, "the day's leader fetched as the ghost")
+            except TimeoutError:
+                check(False, "daily: the day's leader was not fetched to ride as the ghost")
+    screenshot(browser, shots, "http-daily-game-over")
+    print(f"daily: two attempts accepted, the second raced against run {day[0]['runId'] if day else '?'}")
 
 
 def verified_on_the_desktop(board, run, game, root, shots):

@@ -47,6 +47,7 @@ KEYS = {
     "M": ("m", "KeyM", 77),
     "R": ("r", "KeyR", 82),
     "T": ("t", "KeyT", 84),
+    "D": ("d", "KeyD", 68),
     "W": ("w", "KeyW", 87),
     "PageDown": ("PageDown", "PageDown", 34),
 }
