@@ -55,6 +55,11 @@ bool textField(const Json& body, const char* name, std::string& value) {
     return true;
 }
 
+// A player's public id, null for a player who has none yet.
+Json playerIdJson(const std::string& id) {
+    return id.empty() ? Json(nullptr) : Json(id);
+}
+
 // 16 hex digits: JavaScript's numbers cannot hold all 64 bits.
 std::string hexHash(uint64_t hash) {
     char text[17];
@@ -62,12 +67,11 @@ std::string hexHash(uint64_t hash) {
     return text;
 }
 
-// Whole points, cut toward zero as the game's HUD shows them.
-long long shown(double value) {
+}  // namespace
+
+long long BoardHandlers::shown(double value) {
     return static_cast<long long>(std::trunc(value));
 }
-
-}  // namespace
 
 int64_t BoardHandlers::nowMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -102,6 +106,12 @@ bool BoardHandlers::init(const BoardConfig& config, BoardMetrics& metrics, std::
         store_.migrate();
     } catch (const std::exception& error) {
         fault = std::string("cannot prepare the database: ") + error.what();
+        return false;
+    }
+    try {
+        players_.init(secret, store_);
+    } catch (const std::exception& error) {
+        fault = std::string("cannot give the players their public ids: ") + error.what();
         return false;
     }
     pool_.start(config.verifyThreads, config.verifyQueue);
@@ -188,6 +198,7 @@ void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, Ht
     NewRun run;
     run.tokenId = ticket.id;
     run.keyHash = PlayerIdentity::keyHash(key);
+    run.playerId = players_.idOf(run.keyHash);
     run.name = name;
     if (store_.tokenSpent(ticket.id)) {
         run.record = std::move(record);
@@ -321,7 +332,8 @@ void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& mat
                             {"score", shown(entry.score)},
                             {"distance", shown(entry.distance)},
                             {"date", entry.date},
-                            {"runId", entry.runId}});
+                            {"runId", entry.runId},
+                            {"playerId", playerIdJson(entry.playerId)}});
     }
     response.json(200,
            Json{{"mode", mode},
@@ -363,7 +375,12 @@ void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpR
                 {"date", run->date},
                 {"week", run->week},
                 {"rank", rank(run->rank)},
-                {"weekRank", rank(run->weekRank)}});
+                {"weekRank", rank(run->weekRank)},
+                {"playerId", playerIdJson(run->playerId)}});
+}
+
+void BoardHandlers::fetchPlayer(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
+    players_.answer(match[1], nowMs(), response);
 }
 
 void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {

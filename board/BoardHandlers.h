@@ -5,6 +5,7 @@
 #include "board/BoardMetrics.h"
 #include "board/BoardStore.h"
 #include "board/HttpMessage.h"
+#include "board/PlayerPages.h"
 #include "board/RunVerifier.h"
 #include "board/TokenSigner.h"
 #include "board/VerifyPool.h"
@@ -28,12 +29,17 @@ public:
     void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void fetchRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
     void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    // A player's page (PlayerPages).
+    void fetchPlayer(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
 
     std::size_t verifyQueueDepth() { return pool_.waiting(); }
     std::size_t databaseConnections() { return store_.idleConnections(); }
 
     // Seconds a client is asked to wait when the database is down.
     static constexpr int kDatabaseRetrySeconds = 5;
+    // Whole points, cut toward zero as the game's HUD shows them: every score and distance
+    // the API answers.
+    static long long shown(double value);
 
 private:
     // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
@@ -48,6 +54,7 @@ private:
     TokenSigner signer_;
     RunVerifier verifier_;
     BoardStore store_;
+    PlayerPages players_;
     BannedWords bannedWords_;
     VerifyPool pool_;
     BoardMetrics* metrics_ = nullptr;

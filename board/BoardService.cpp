@@ -52,6 +52,7 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
         {"GET", std::regex("/v1/runs/([0-9]{1,18})/record"), "record", &BoardHandlers::fetchRecord},
         {"GET", std::regex("/v1/runs/([0-9]{1,18})"), "run", &BoardHandlers::fetchRun},
         {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},
+        {"GET", std::regex("/v1/players/([0-9a-f]{16})"), "player", &BoardHandlers::fetchPlayer},
     };
     return true;
 }

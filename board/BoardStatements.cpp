@@ -47,9 +47,13 @@ const Statement kStatements[] = {
     {"player_banned", "SELECT banned FROM players WHERE key_hash = $1"},
     // Also locks the player's row until the run is stored, as the admin command does
     // before it changes the player's bests.
+    // The public id ($2) is written with the player's first run, and on a later one when
+    // the player has none yet; an id some other key already has (a 64-bit collision) is left
+    // unwritten rather than refusing the run.
     {"player_upsert",
-     "INSERT INTO players (key_hash) VALUES ($1) "
-     "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash RETURNING id"},
+     "INSERT INTO players AS p (key_hash, public_id) VALUES ($1, "
+     "CASE WHEN EXISTS (SELECT 1 FROM players o WHERE o.public_id = $2) THEN NULL ELSE nullif($2, '') END) "
+     "ON CONFLICT (key_hash) DO UPDATE SET public_id = coalesce(p.public_id, excluded.public_id) RETURNING id"},
     {"run_insert",
      "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, "
      "record, created_at, week) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, "
@@ -70,13 +74,17 @@ const Statement kStatements[] = {
      "AND (score > $3 OR (score = $3 AND run_id < $4))"},
 
     // Board reads.
+    // The page's rows come from the ranking index alone; only they are joined to their players.
     {"board_page",
-     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
-     "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
+     "SELECT t.name, t.score, t.distance, " TAMQ_UTC_DATE("t.created_at") ", t.run_id, p.public_id FROM "
+     "(SELECT name, score, distance, created_at, run_id FROM best_runs "
+     "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4) t "
+     "JOIN runs r ON r.id = t.run_id JOIN players p ON p.id = r.player_id ORDER BY t.score DESC, t.run_id"},
     // A run's summary with its places on all time and on its week.
     {"run_summary",
      "SELECT r.mode, r.difficulty, r.name, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.week, "
-     TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") " FROM runs r WHERE r.id = $1"},
+     TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") ", "
+     "(SELECT public_id FROM players WHERE id = r.player_id) FROM runs r WHERE r.id = $1"},
     {"run_record",
      "SELECT r.record FROM runs r JOIN players p ON p.id = r.player_id "
      "WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
@@ -110,6 +118,25 @@ const Statement kStatements[] = {
      "SELECT a.id, " TAMQ_UTC_DATE("a.at") ", a.operator, a.action, a.run_id, encode(p.key_hash, 'hex'), "
      "a.before, a.after, a.reason FROM audit a LEFT JOIN players p ON p.id = a.player_id "
      "ORDER BY a.at DESC, a.id DESC LIMIT $1"},
+
+    // Players' pages (PlayerPages). Players stored before public ids existed get theirs
+    // when the service starts, a batch at a time in the order of their rows.
+    {"player_ids_missing",
+     "SELECT id, key_hash FROM players WHERE public_id IS NULL AND id > $1 ORDER BY id LIMIT $2"},
+    {"player_id_set",
+     "UPDATE players SET public_id = $2 WHERE id = $1 AND public_id IS NULL "
+     "AND NOT EXISTS (SELECT 1 FROM players o WHERE o.public_id = $2)"},
+    {"player_by_public", "SELECT id, banned FROM players WHERE public_id = $1"},
+    // The player's rows on the seasons asked for ($2, $3 beside all time), by the player index.
+    {"player_bests",
+     "SELECT mode, difficulty, season, run_id, score, distance, " TAMQ_UTC_DATE("created_at") " FROM best_runs "
+     "WHERE player_id = $1 AND season IN ('all', $2, $3) ORDER BY mode, difficulty, season"},
+    // The newest runs that count, walking the player's end of runs_player_latest backwards;
+    // the last column is the day a daily run counts on (none while runs keep no day).
+    {"player_latest",
+     "SELECT r.id, r.mode, r.difficulty, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.name, "
+     "NULL::text FROM runs r WHERE r.player_id = $1 AND NOT r.hidden ORDER BY r.id DESC LIMIT $2"},
+    {"board_total", "SELECT count(*) FROM best_runs WHERE mode = $1 AND difficulty = $2 AND season = $3"},
 };
 
 #undef TAMQ_UTC_DATE

@@ -70,7 +70,8 @@ bool BoardStore::banned(const std::string& keyHash) {
 StoredRun BoardStore::store(const NewRun& run) {
     return with<StoredRun>(primary_, [&](pqxx::connection& connection) {
         pqxx::work work(connection);
-        int64_t playerId = work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash))[0].as<int64_t>();
+        int64_t playerId =
+            work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash), run.playerId)[0].as<int64_t>();
         StoredRun stored;
         stored.week = Season::weekOf(run.submittedMs / 1000).name();
         try {
@@ -141,6 +142,7 @@ std::vector<BoardEntry> BoardStore::top(const std::string& mode, const std::stri
                 entry.distance = row[2].as<double>();
                 entry.date = row[3].as<std::string>();
                 entry.runId = row[4].as<int64_t>();
+                entry.playerId = row[5].is_null() ? "" : row[5].as<std::string>();
                 entries.push_back(std::move(entry));
             }
             return entries;
@@ -171,6 +173,7 @@ std::optional<RunSummary> BoardStore::summary(int64_t runId) {
         if (!row[8].is_null()) {
             run.weekRank = row[8].as<int64_t>();
         }
+        run.playerId = row[9].is_null() ? "" : row[9].as<std::string>();
         return run;
     });
 }
@@ -352,6 +355,32 @@ std::vector<AuditEntry> BoardStore::recentAudit(int limit) {
         }
         return entries;
     });
+}
+
+void BoardStore::onPrimary(const std::function<void(pqxx::connection&)>& query) {
+    with<bool>(primary_, [&](pqxx::connection& connection) {
+        query(connection);
+        return true;
+    });
+}
+
+void BoardStore::onReader(const std::function<void(pqxx::connection&)>& query, bool& fromReplica) {
+    read<bool>(
+        [&](pqxx::connection& connection) {
+            query(connection);
+            return true;
+        },
+        fromReplica);
+}
+
+int64_t BoardStore::rankOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                           const std::string& season, double score, int64_t runId) {
+    return work.exec_prepared1("rank_of", mode, difficulty, score, runId, season)[0].as<int64_t>();
+}
+
+int64_t BoardStore::totalOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                            const std::string& season) {
+    return work.exec_prepared1("board_total", mode, difficulty, season)[0].as<int64_t>();
 }
 
 bool BoardStore::primaryReachable() {
