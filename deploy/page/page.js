@@ -1,7 +1,9 @@
-// The board page: a board's season read from the board's API on this origin, a hundred
-// entries a page, each with a link that opens the browser build watching that run; with
-// ?run=ID, that run's summary above its week's table. Players choose the names shown:
-// they reach the page only as text nodes, never as markup.
+// The board page: a board's season read from the board's API on this origin (all time, a
+// week or a day), a hundred entries a page, each with a link that opens the browser build
+// watching that run, its rank linking to the run's own view and its name to its player's;
+// with ?run=ID, that run's summary and the rows around it above its season's table; with
+// ?player=ID, the player's bests and latest runs. Players choose the names shown: they
+// reach the page only as text nodes, never as markup.
 "use strict";
 
 (() => {
@@ -10,6 +12,11 @@
   const MAX_OFFSET = 10000;
   // Earlier weeks offered in the week list.
   const EARLIER_WEEKS = 12;
+  // Earlier days offered in the day list.
+  const EARLIER_DAYS = 14;
+  // Rows above and below a run in its view.
+  const AROUND_ROWS = 5;
+  const DAY = /^[0-9]{4}-[0-9]{2}-[0-9]{2}$/;
   const DAY_MS = 86400000;
   const BOARD_NAMES = { normal: "Normal", random: "Random", hard: "hard", easy: "easy" };
 
@@ -26,9 +33,12 @@
     season: query.get("season") || "current",
     offset: wholeNumber(query.get("offset"), 0),
     run: wholeNumber(query.get("run"), null),
+    player: /^[0-9a-f]{16}$/.test(query.get("player") || "") ? query.get("player") : null,
   };
   // The week "current" stood for at the last read, for the list of earlier weeks.
   let thisWeek = null;
+  // The day "day" stood for at the last read of it; until then the browser's own UTC day.
+  let thisDay = new Date().toISOString().slice(0, 10);
   // Answers to superseded reads are dropped.
   let reading = 0;
 
@@ -48,6 +58,10 @@
     return `${origin}/?run=${runId}`;
   }
 
+  function playerUrl(playerId) {
+    return `${origin}/?player=${playerId}`;
+  }
+
   // Whole points, as the game shows them.
   function points(value) {
     return String(Math.trunc(value));
@@ -60,6 +74,9 @@
   function seasonName(season) {
     if (season === "all") {
       return "all time";
+    }
+    if (DAY.test(season)) {
+      return season === thisDay ? `today (${season})` : `day ${season}`;
     }
     return season === thisWeek ? `this week (${season})` : `week ${season}`;
   }
@@ -125,6 +142,9 @@
     if (state.run !== null) {
       shown.set("run", state.run);
     }
+    if (state.player !== null) {
+      shown.set("player", state.player);
+    }
     shown.set("mode", state.mode);
     shown.set("difficulty", state.difficulty);
     shown.set("season", state.season);
@@ -142,16 +162,26 @@
     }
     for (const button of $("seasons").querySelectorAll("button")) {
       const season = button.dataset.season;
-      const chosen = season === state.season || (season === "current" && state.season === thisWeek);
+      const chosen = season === state.season || (season === "current" && state.season === thisWeek) ||
+        (season === "day" && state.season === thisDay);
       button.setAttribute("aria-pressed", String(chosen));
     }
   }
 
-  function fillWeeks() {
-    const list = $("week");
+  // A list of earlier seasons, the one shown chosen when it is there.
+  function fillList(list, seasons) {
     while (list.options.length > 1) {
       list.remove(1);
     }
+    for (const season of seasons) {
+      list.add(new Option(season, season, false, season === state.season));
+    }
+    if (!seasons.includes(state.season)) {
+      list.value = "";
+    }
+  }
+
+  function fillWeeks() {
     const weeks = [];
     if (thisWeek !== null) {
       let monday = weekStart(thisWeek);
@@ -164,12 +194,20 @@
     if (/^[0-9]{4}-W[0-9]{2}$/.test(state.season) && state.season !== thisWeek && !weeks.includes(state.season)) {
       weeks.push(state.season);
     }
-    for (const week of weeks) {
-      list.add(new Option(week, week, false, week === state.season));
+    fillList($("week"), weeks);
+  }
+
+  // A cell holding a link, or the text alone when there is nowhere to go.
+  function linkCell(text, href, className) {
+    const cell = element("td", undefined, className);
+    if (href) {
+      const link = element("a", text);
+      link.href = href;
+      cell.append(link);
+    } else {
+      cell.textContent = text;
     }
-    if (!weeks.includes(state.season)) {
-      list.value = "";
-    }
+    return cell;
   }
 
   function row(entry) {
@@ -177,12 +215,14 @@
     if (entry.runId === state.run) {
       line.className = "chosen";
     }
-    line.append(element("td", String(entry.rank), "rank number"));
-    const name = element("td", undefined, "name");
-    const link = element("a", entry.name);
-    link.href = runUrl(entry.runId);
-    name.append(link);
-    line.append(name);
+    line.append(linkCell(String(entry.rank), runUrl(entry.runId), "rank number"));
+    line.append(linkCell(entry.name, entry.playerId ? playerUrl(entry.playerId) : null, "name"));
+    finishRow(line, entry);
+    return line;
+  }
+
+  // The cells every table's rows end with: score, distance, date and the watch link.
+  function finishRow(line, entry) {
     const score = element("td", points(entry.score), "score number");
     score.dataset.label = "score";
     line.append(score);
@@ -195,7 +235,6 @@
     const watch = element("td", undefined, "watch");
     watch.append(watchLink(entry.runId, "watch"));
     line.append(watch);
-    return line;
   }
 
   async function showBoard() {
@@ -230,7 +269,11 @@
     if (state.season === "current") {
       thisWeek = page.season;
     }
+    if (state.season === "day") {
+      thisDay = page.season;
+    }
     fillWeeks();
+    fillDays();
     pressed();
     $("heading").textContent = `${boardName(state.mode, state.difficulty)}, ${seasonName(page.season)}`;
     const entries = Array.isArray(page.entries) ? page.entries : [];
@@ -256,7 +299,7 @@
       return false;
     }
     $("run-id").textContent = String(run.runId);
-    $("run-name").textContent = run.name;
+    $("run-name").replaceChildren(...linkCell(run.name, run.playerId ? playerUrl(run.playerId) : null).childNodes);
     $("run-board").textContent = boardName(run.mode, run.difficulty);
     $("run-score").textContent = points(run.score);
     $("run-distance").textContent = `${points(run.distance)} m`;
@@ -271,12 +314,79 @@
     $("run-rank").textContent = places.length ? places.join(", ") : "not on the board";
     $("run-watch").href = watchUrl(run.runId);
     $("run").hidden = false;
-    // Its board and week beneath, at the page that holds it.
+    await showAround(run);
+    // Its board and season beneath (a daily run's day, else its week), at the page that holds it.
+    const place = run.day ? run.dayRank : run.weekRank;
     state.mode = run.mode;
     state.difficulty = run.difficulty;
-    state.season = run.week;
-    state.offset = run.weekRank ? Math.floor((run.weekRank - 1) / PAGE) * PAGE : 0;
+    state.season = run.day || run.week;
+    state.offset = place ? Math.floor((place - 1) / PAGE) * PAGE : 0;
     return true;
+  }
+
+  // The rows just above and below a run on its table (a daily run's day, else all time),
+  // left out when it has no row there or the board cannot say.
+  async function showAround(run) {
+    const season = run.day || (run.rank !== null ? "all" : null);
+    if (season === null) {
+      return;
+    }
+    let around;
+    try {
+      around = await getJson(`/v1/boards/${run.mode}/${run.difficulty}/around?season=${season}` +
+        `&run=${run.runId}&rows=${AROUND_ROWS}`);
+    } catch (error) {
+      return;
+    }
+    const entries = Array.isArray(around.entries) ? around.entries : [];
+    $("around-heading").textContent = `${around.rank} of ${around.total} on ${seasonName(around.season)}`;
+    $("around").querySelector("tbody").replaceChildren(...entries.map(row));
+    $("around").hidden = entries.length === 0;
+  }
+
+  // The days before today offered in the day list, and a day named in the address.
+  function fillDays() {
+    const days = [];
+    for (let i = 1; i <= EARLIER_DAYS; ++i) {
+      days.push(new Date(Date.parse(thisDay) - i * DAY_MS).toISOString().slice(0, 10));
+    }
+    if (DAY.test(state.season) && state.season !== thisDay && !days.includes(state.season)) {
+      days.push(state.season);
+    }
+    fillList($("day"), days);
+  }
+
+  // A player's page above the board: their bests (all time, this week, today on each board)
+  // and latest runs, each with its watch link.
+  async function showPlayer() {
+    let player;
+    try {
+      player = await getJson(`/v1/players/${state.player}`);
+    } catch (error) {
+      $("notice").textContent = error.status === 404 ? "There is no such player on this board."
+        : `The player cannot be shown: ${error.message}`;
+      state.player = null;
+      return;
+    }
+    $("player-name").textContent = player.name;
+    const bests = (Array.isArray(player.bests) ? player.bests : []).map((best) => {
+      const line = element("tr");
+      line.append(linkCell(`${best.rank} of ${best.total}`, runUrl(best.runId), "rank number"));
+      line.append(element("td", `${boardName(best.mode, best.difficulty)}, ${seasonName(best.season)}`, "name"));
+      finishRow(line, best);
+      return line;
+    });
+    $("player-bests").tBodies[0].replaceChildren(...bests);
+    const latest = (Array.isArray(player.latest) ? player.latest : []).map((run) => {
+      const line = element("tr");
+      line.append(linkCell("run", runUrl(run.runId), "rank"));
+      const board = boardName(run.mode, run.difficulty);
+      line.append(element("td", run.day ? `${board}, day ${run.day}` : board, "name"));
+      finishRow(line, run);
+      return line;
+    });
+    $("player-latest").tBodies[0].replaceChildren(...latest);
+    $("player").hidden = false;
   }
 
   function choose(change) {
@@ -312,6 +422,14 @@
       });
     }
   });
+  $("day").addEventListener("change", () => {
+    if ($("day").value) {
+      choose(() => {
+        state.season = $("day").value;
+        state.offset = 0;
+      });
+    }
+  });
   $("previous").addEventListener("click", () => choose(() => { state.offset = Math.max(0, state.offset - PAGE); }));
   $("next").addEventListener("click", () => choose(() => { state.offset += PAGE; }));
   window.addEventListener("popstate", () => window.location.reload());
@@ -319,6 +437,9 @@
   (async () => {
     if (state.run !== null) {
       await showRun();
+    }
+    if (state.player !== null) {
+      await showPlayer();
     }
     remember(false);
     showBoard();
