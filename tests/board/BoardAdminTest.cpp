@@ -248,8 +248,6 @@ TEST_F(BoardAdmin, APlayersPageShowsOnlyWhatCountsUnderAnIdThatIsNotTheKey) {
     submitPlayed(*service_, "OTHER", 8, 70);
     const std::string best = std::to_string(first.score > second.score ? first.runId : second.runId);
     const std::string lower = std::to_string(first.score > second.score ? second.runId : first.runId);
-    const std::string newer = std::to_string(second.runId);
-    const std::string older = std::to_string(first.runId);
 
     BoardCalls calls(service_->port());
     // The players' ids as the board's rows carry them, by name.
@@ -262,12 +260,9 @@ TEST_F(BoardAdmin, APlayersPageShowsOnlyWhatCountsUnderAnIdThatIsNotTheKey) {
     };
     const std::map<std::string, std::string> ids = rowIds(calls.get("/v1/boards/normal/easy?limit=100"));
     const std::string id = ids.at("PAGE");
-    const std::string key = BoardCalls::playerKey(7);
-    const std::string hash = hex(PlayerIdentity::keyHash(key));
-    EXPECT_EQ(id.size(), 16u);
-    EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos) << id;
-    EXPECT_EQ(key.find(id), std::string::npos);
-    EXPECT_EQ(hash.find(id), std::string::npos);
+    EXPECT_TRUE(id.size() == 16 && id.find_first_not_of("0123456789abcdef") == std::string::npos) << id;
+    EXPECT_EQ((BoardCalls::playerKey(7) + hex(PlayerIdentity::keyHash(BoardCalls::playerKey(7)))).find(id),
+              std::string::npos);
     EXPECT_NE(ids.at("OTHER"), id);
     EXPECT_EQ(calls.get("/v1/runs/" + best).body["playerId"], id);
 
@@ -280,7 +275,7 @@ TEST_F(BoardAdmin, APlayersPageShowsOnlyWhatCountsUnderAnIdThatIsNotTheKey) {
         std::vector<std::string> latest;
     };
     const Step steps[] = {
-        {"every run, newest first", {}, 200, best, {newer, older}},
+        {"every run, newest first", {}, 200, best, {std::to_string(second.runId), std::to_string(first.runId)}},
         {"a hidden best leaves both lists", {"hide", best}, 200, lower, {lower}},
         {"no run that counts, no page", {"hide", lower}, 404, "", {}},
         {"restored", {"restore", best}, 200, best, {best}},
@@ -321,7 +316,6 @@ TEST_F(BoardAdmin, APlayersPageShowsOnlyWhatCountsUnderAnIdThatIsNotTheKey) {
         EXPECT_EQ(row["playerId"], id);
         EXPECT_EQ(bests.size(), 2u) << "all time and this week: " << page.raw;
     }
-    EXPECT_EQ(calls.get("/v1/players/" + ids.at("OTHER")).status, 200);
 
     // Players stored before ids existed get theirs when an instance starts: the same ones,
     // for every instance shares the secret.
