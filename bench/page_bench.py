@@ -22,7 +22,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from devtools import Chromium  # noqa: E402
 from localboard import Edge  # noqa: E402
 
-FILES = ("index.html", "page.css", "page.js", "config.js")
+FILES = ("index.html", "page.css", "page.js", "views.js", "config.js")
 READS = 50
 LOADS = 10
 # The page ships no timing of its own: this notes when it marks itself ready.

@@ -57,16 +57,16 @@ bool textField(const Json& body, const char* name, std::string& value) {
     return true;
 }
 
+// A player's public id, null for a player who has none yet.
+Json playerIdJson(const std::string& id) {
+    return id.empty() ? Json(nullptr) : Json(id);
+}
+
 // 16 hex digits: JavaScript's numbers cannot hold all 64 bits.
 std::string hexHash(uint64_t hash) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;
-}
-
-// Whole points, cut toward zero as the game's HUD shows them.
-long long shown(double value) {
-    return static_cast<long long>(std::trunc(value));
 }
 
 // Board rows as every read answers them.
@@ -75,15 +75,20 @@ Json entriesJson(const std::vector<BoardEntry>& entries) {
     for (const BoardEntry& entry : entries) {
         list.push_back(Json{{"rank", entry.rank},
                             {"name", entry.name},
-                            {"score", shown(entry.score)},
-                            {"distance", shown(entry.distance)},
+                            {"score", BoardHandlers::shown(entry.score)},
+                            {"distance", BoardHandlers::shown(entry.distance)},
                             {"date", entry.date},
-                            {"runId", entry.runId}});
+                            {"runId", entry.runId},
+                            {"playerId", playerIdJson(entry.playerId)}});
     }
     return list;
 }
 
 }  // namespace
+
+long long BoardHandlers::shown(double value) {
+    return static_cast<long long>(std::trunc(value));
+}
 
 int64_t BoardHandlers::nowMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -118,6 +123,12 @@ bool BoardHandlers::init(const BoardConfig& config, BoardMetrics& metrics, std::
         store_.migrate();
     } catch (const std::exception& error) {
         fault = std::string("cannot prepare the database: ") + error.what();
+        return false;
+    }
+    try {
+        players_.init(secret, store_);
+    } catch (const std::exception& error) {
+        fault = std::string("cannot give the players their public ids: ") + error.what();
         return false;
     }
     pool_.start(config.verifyThreads, config.verifyQueue);
@@ -215,6 +226,7 @@ void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, Ht
     NewRun run;
     run.tokenId = ticket.id;
     run.keyHash = PlayerIdentity::keyHash(key);
+    run.playerId = players_.idOf(run.keyHash);
     run.name = name;
     if (store_.tokenSpent(ticket.id)) {
         run.record = std::move(record);
@@ -398,7 +410,8 @@ void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpR
                 {"rank", rank(run->rank)},
                 {"weekRank", rank(run->weekRank)},
                 {"total", run->total},
-                {"weekTotal", run->weekTotal}};
+                {"weekTotal", run->weekTotal},
+                {"playerId", playerIdJson(run->playerId)}};
     if (run->day) {
         answer["day"] = *run->day;
         answer["dayRank"] = rank(run->dayRank);
@@ -436,6 +449,10 @@ void BoardHandlers::readAround(const HttpRequest& request, const std::smatch& ma
                             {"entries", entriesJson(around->entries)}});
 }
 
+void BoardHandlers::fetchPlayer(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
+    players_.answer(match[1], nowMs(), response);
+}
+
 void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {
     bool primary = store_.primaryReachable();
     std::optional<bool> replica = store_.replicaReachable();
@@ -452,15 +469,22 @@ void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse&
 }
 
 void BoardHandlers::readRules(const HttpRequest&, const std::smatch&, HttpResponse& response) {
-    // This week and the twelve before it: a season of the board's page list, a quarter back.
+    // This week and the twelve before it: a season of the board's page list, a quarter back;
+    // today's daily road and the fourteen before it, two weeks back.
     constexpr int kWeeksOffered = 13;
+    constexpr int kDaysOffered = 15;
     const int64_t now = nowMs() / 1000;
     Json weeks = Json::array();
     for (int back = 0; back < kWeeksOffered; ++back) {
         weeks.push_back(Season::weekOf(now - int64_t{back} * 7 * 86400).name());
     }
+    Json days = Json::array();
+    for (int back = 0; back < kDaysOffered; ++back) {
+        days.push_back(Season::dayOf(now - int64_t{back} * 86400).name());
+    }
     response.json(200, Json{{"pageSize", BoardConfig::kMaxPageSize},
                             {"maxOffset", BoardConfig::kMaxOffset},
                             {"runIdDigits", BoardConfig::kRunIdDigits},
-                            {"weeks", weeks}});
+                            {"weeks", weeks},
+                            {"days", days}});
 }

@@ -5,6 +5,7 @@
 #include "board/BoardMetrics.h"
 #include "board/BoardStore.h"
 #include "board/HttpMessage.h"
+#include "board/PlayerPages.h"
 #include "board/RunVerifier.h"
 #include "board/Season.h"
 #include "board/TokenSigner.h"
@@ -34,6 +35,8 @@ public:
     // The rules the board page follows rather than repeats: the widest page, the deepest
     // offset, a run number's digits and the weeks it offers, this week first.
     void readRules(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    // A player's page (PlayerPages).
+    void fetchPlayer(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
 
     std::size_t verifyQueueDepth() { return pool_.waiting(); }
     std::size_t databaseConnections() { return store_.idleConnections(); }
@@ -42,6 +45,9 @@ public:
     static constexpr int kDatabaseRetrySeconds = 5;
     // Rows either side of a row that a read around it may ask for.
     static constexpr int kMaxAroundRows = 10;
+    // Whole points, cut toward zero as the game's HUD shows them: every score and distance
+    // the API answers.
+    static long long shown(double value);
 
 private:
     // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
@@ -58,6 +64,7 @@ private:
     TokenSigner signer_;
     RunVerifier verifier_;
     BoardStore store_;
+    PlayerPages players_;
     BannedWords bannedWords_;
     VerifyPool pool_;
     BoardMetrics* metrics_ = nullptr;

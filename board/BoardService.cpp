@@ -59,6 +59,7 @@ bool BoardService::init(const BoardConfig& config, std::string& fault) {
         {"GET", std::regex(runId), "run", &BoardHandlers::fetchRun},
         {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},
         {"GET", std::regex("/v1/rules"), "rules", &BoardHandlers::readRules},
+        {"GET", std::regex("/v1/players/([0-9a-f]{16})"), "player", &BoardHandlers::fetchPlayer},
     };
     return true;
 }

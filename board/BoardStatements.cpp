@@ -25,6 +25,9 @@ namespace {
     "CASE WHEN EXISTS (SELECT 1 FROM best_runs o WHERE o.run_id = r.id AND o.season = " season ") THEN " \
     "board_rank(r.mode, r.difficulty, " season ", r.score, r.id) END"
 
+// A best_runs row's player's public id, for rows read from the ranking index alone.
+#define TAMQ_PUBLIC_ID(player) "(SELECT public_id FROM players WHERE id = " player ")"
+
 struct Statement {
     const char* name;
     const char* sql;
@@ -50,9 +53,13 @@ const Statement kStatements[] = {
     {"player_banned", "SELECT banned FROM players WHERE key_hash = $1"},
     // Also locks the player's row until the run is stored, as the admin command does
     // before it changes the player's bests.
+    // The public id ($2) is written with the player's first run, and on a later one when
+    // the player has none yet; an id some other key already has (a 64-bit collision) is left
+    // unwritten rather than refusing the run.
     {"player_upsert",
-     "INSERT INTO players (key_hash) VALUES ($1) "
-     "ON CONFLICT (key_hash) DO UPDATE SET key_hash = excluded.key_hash RETURNING id"},
+     "INSERT INTO players AS p (key_hash, public_id) VALUES ($1, "
+     "CASE WHEN EXISTS (SELECT 1 FROM players o WHERE o.public_id = $2) THEN NULL ELSE nullif($2, '') END) "
+     "ON CONFLICT (key_hash) DO UPDATE SET public_id = coalesce(p.public_id, excluded.public_id) RETURNING id"},
     {"run_insert",
      "INSERT INTO runs (player_id, mode, difficulty, name, score, distance, ticks, seed, content_hash, token_id, "
      "record, created_at, week, day) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, "
@@ -78,16 +85,19 @@ const Statement kStatements[] = {
      "(SELECT DISTINCT mode, difficulty FROM runs WHERE player_id = $1 ORDER BY 1, 2) b"},
 
     // Board reads.
+    // The page's rows come from the ranking index alone; only they are joined to their players.
     {"board_page",
-     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
-     "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4"},
+     "SELECT t.name, t.score, t.distance, " TAMQ_UTC_DATE("t.created_at") ", t.run_id, p.public_id FROM "
+     "(SELECT name, score, distance, created_at, run_id FROM best_runs "
+     "WHERE mode = $1 AND difficulty = $2 AND season = $5 ORDER BY score DESC, run_id LIMIT $3 OFFSET $4) t "
+     "JOIN runs r ON r.id = t.run_id JOIN players p ON p.id = r.player_id ORDER BY t.score DESC, t.run_id"},
     // A run's summary with its places on all time, on its week and on its day, and those
     // tables' sizes; nothing for a hidden run or a banned player's.
     {"run_summary",
      "SELECT r.mode, r.difficulty, r.name, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.week, "
      TAMQ_RANK_IN("'all'") ", " TAMQ_RANK_IN("r.week") ", r.day, " TAMQ_RANK_IN("r.day") ", "
      "board_total(r.mode, r.difficulty, 'all'), board_total(r.mode, r.difficulty, r.week), "
-     "board_total(r.mode, r.difficulty, r.day) "
+     "board_total(r.mode, r.difficulty, r.day), p.public_id "
      "FROM runs r JOIN players p ON p.id = r.player_id WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
 
     // The rows around a row of a table, walking the ranking index either way from it.
@@ -95,11 +105,13 @@ const Statement kStatements[] = {
     {"around_player",
      "SELECT score, run_id FROM best_runs WHERE player_id = $1 AND mode = $2 AND difficulty = $3 AND season = $4"},
     {"around_above",
-     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
+     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id, " TAMQ_PUBLIC_ID("player_id")
+     " FROM best_runs "
      "WHERE mode = $1 AND difficulty = $2 AND season = $3 AND score >= $4 AND (score > $4 OR run_id < $5) "
      "ORDER BY score, run_id DESC LIMIT $6"},
     {"around_below",
-     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id FROM best_runs "
+     "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id, " TAMQ_PUBLIC_ID("player_id")
+     " FROM best_runs "
      "WHERE mode = $1 AND difficulty = $2 AND season = $3 AND score <= $4 AND (score < $4 OR run_id > $5) "
      "ORDER BY score DESC, run_id LIMIT $6"},
     {"board_total", "SELECT board_total($1, $2, $3)"},
@@ -136,12 +148,31 @@ const Statement kStatements[] = {
      "SELECT a.id, " TAMQ_UTC_DATE("a.at") ", a.operator, a.action, a.run_id, encode(p.key_hash, 'hex'), "
      "a.before, a.after, a.reason FROM audit a LEFT JOIN players p ON p.id = a.player_id "
      "ORDER BY a.at DESC, a.id DESC LIMIT $1"},
+
+    // Players' pages (PlayerPages). Players stored before public ids existed get theirs
+    // when the service starts, a batch at a time in the order of their rows.
+    {"player_ids_missing",
+     "SELECT id, key_hash FROM players WHERE public_id IS NULL AND id > $1 ORDER BY id LIMIT $2"},
+    {"player_id_set",
+     "UPDATE players SET public_id = $2 WHERE id = $1 AND public_id IS NULL "
+     "AND NOT EXISTS (SELECT 1 FROM players o WHERE o.public_id = $2)"},
+    {"player_by_public", "SELECT id, banned FROM players WHERE public_id = $1"},
+    // The player's rows on the seasons asked for ($2, $3 beside all time), by the player index.
+    {"player_bests",
+     "SELECT mode, difficulty, season, run_id, score, distance, " TAMQ_UTC_DATE("created_at") " FROM best_runs "
+     "WHERE player_id = $1 AND season IN ('all', $2, $3) ORDER BY mode, difficulty, season"},
+    // The newest runs that count, walking the player's end of runs_player_latest backwards;
+    // the last column is the day a daily road's run counts on.
+    {"player_latest",
+     "SELECT r.id, r.mode, r.difficulty, r.score, r.distance, " TAMQ_UTC_DATE("r.created_at") ", r.name, "
+     "r.day FROM runs r WHERE r.player_id = $1 AND NOT r.hidden ORDER BY r.id DESC LIMIT $2"},
 };
 
 #undef TAMQ_UTC_DATE
 #undef TAMQ_BEST_COLUMNS
 #undef TAMQ_RUN_SEASONS
 #undef TAMQ_RANK_IN
+#undef TAMQ_PUBLIC_ID
 
 }  // namespace
 

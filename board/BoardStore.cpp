@@ -72,7 +72,8 @@ bool BoardStore::banned(const std::string& keyHash) {
 StoredRun BoardStore::store(const NewRun& run) {
     return with<StoredRun>(primary_, [&](pqxx::connection& connection) {
         pqxx::work work(connection);
-        int64_t playerId = work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash))[0].as<int64_t>();
+        int64_t playerId =
+            work.exec_prepared1("player_upsert", pqxx::binarystring(run.keyHash), run.playerId)[0].as<int64_t>();
         StoredRun stored;
         stored.week = Season::weekOf(run.submittedMs / 1000).name();
         stored.day = run.day;
@@ -131,8 +132,7 @@ std::optional<StoredRun> BoardStore::resent(NewRun& run) {
 
 void BoardStore::placeOn(pqxx::transaction_base& work, const NewRun& run, StoredRun& stored) {
     auto rankIn = [&](const std::string& season) {
-        return work.exec_prepared1("rank_of", run.mode, run.difficulty, run.score, stored.runId, season)[0]
-            .as<int64_t>();
+        return rankOn(work, run.mode, run.difficulty, season, run.score, stored.runId);
     };
     if (!stored.day.empty()) {
         stored.dayRank = rankIn(stored.day);
@@ -150,6 +150,7 @@ BoardEntry BoardStore::entryOf(const pqxx::row& row, int64_t rank) {
     entry.distance = row[2].as<double>();
     entry.date = row[3].as<std::string>();
     entry.runId = row[4].as<int64_t>();
+    entry.playerId = row[5].is_null() ? "" : row[5].as<std::string>();
     return entry;
 }
 
@@ -200,6 +201,7 @@ std::optional<RunSummary> BoardStore::summary(int64_t runId) {
         run.total = row[11].as<int64_t>();
         run.weekTotal = row[12].as<int64_t>();
         run.dayTotal = row[13].is_null() ? 0 : row[13].as<int64_t>();
+        run.playerId = row[14].is_null() ? "" : row[14].as<std::string>();
         return run;
     });
 }
@@ -215,8 +217,8 @@ std::optional<AroundRow> BoardStore::around(const std::string& mode, const std::
         const double score = found[0][0].as<double>();
         AroundRow around;
         around.runId = found[0][1].as<int64_t>();
-        around.rank = work.exec_prepared1("rank_of", mode, difficulty, score, around.runId, season)[0].as<int64_t>();
-        around.total = work.exec_prepared1("board_total", mode, difficulty, season)[0].as<int64_t>();
+        around.rank = rankOn(work, mode, difficulty, season, score, around.runId);
+        around.total = totalOn(work, mode, difficulty, season);
         // The rows above come nearest first: read upward, then turned round.
         int64_t rank = around.rank;
         for (const auto& row : work.exec_prepared("around_above", mode, difficulty, season, score, around.runId, rows)) {
@@ -411,6 +413,32 @@ std::vector<AuditEntry> BoardStore::recentAudit(int limit) {
         }
         return entries;
     });
+}
+
+void BoardStore::onPrimary(const std::function<void(pqxx::connection&)>& query) {
+    with<bool>(primary_, [&](pqxx::connection& connection) {
+        query(connection);
+        return true;
+    });
+}
+
+void BoardStore::onReader(const std::function<void(pqxx::connection&)>& query, bool& fromReplica) {
+    read<bool>(
+        [&](pqxx::connection& connection) {
+            query(connection);
+            return true;
+        },
+        fromReplica);
+}
+
+int64_t BoardStore::rankOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                           const std::string& season, double score, int64_t runId) {
+    return work.exec_prepared1("rank_of", mode, difficulty, score, runId, season)[0].as<int64_t>();
+}
+
+int64_t BoardStore::totalOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                            const std::string& season) {
+    return work.exec_prepared1("board_total", mode, difficulty, season)[0].as<int64_t>();
 }
 
 bool BoardStore::primaryReachable() {

@@ -19,6 +19,8 @@ class row;
 struct NewRun {
     std::string tokenId;
     std::string keyHash;
+    // The player's public id (PlayerPages::idOf), written with the player's first run.
+    std::string playerId;
     std::string name;
     std::string mode;
     std::string difficulty;
@@ -71,6 +73,8 @@ struct RunSummary {
     std::optional<std::string> day;
     std::optional<int64_t> dayRank;
     int64_t dayTotal = 0;
+    // The player's public id; empty for a player the service has not given one yet.
+    std::string playerId;
 };
 
 // Who changes the board through the admin command and why, for the change's audit row.
@@ -120,6 +124,8 @@ struct BoardEntry {
     // ISO 8601 in UTC, to the second.
     std::string date;
     int64_t runId = 0;
+    // As RunSummary's.
+    std::string playerId;
 };
 
 // A row of a table and the rows just above and below it.
@@ -191,6 +197,18 @@ public:
     std::optional<PlayerRuns> playerRuns(int64_t playerId);
     // The latest changes, newest first.
     std::vector<AuditEntry> recentAudit(int limit);
+
+    // For the reads of PlayerPages: query runs on a connection whose statements are
+    // prepared, on the primary or, as board reads do, on the read server when there is one
+    // and it is up. A lost server becomes DatabaseUnavailable.
+    void onPrimary(const std::function<void(pqxx::connection&)>& query);
+    void onReader(const std::function<void(pqxx::connection&)>& query, bool& fromReplica);
+    // The place a score takes on a board's season (ties go to the earlier run) and the
+    // number of rows there, both from the kept counts: how every rank and total is read.
+    static int64_t rankOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                          const std::string& season, double score, int64_t runId);
+    static int64_t totalOn(pqxx::transaction_base& work, const std::string& mode, const std::string& difficulty,
+                           const std::string& season);
 
     // For the health call: each server answers a trivial query.
     bool primaryReachable();

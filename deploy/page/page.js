@@ -1,12 +1,15 @@
-// The board page: a board's season read from the board's API on this origin, a page of
-// entries at a time, each with a link that opens the browser build watching that run; with
-// ?run=ID, that run's summary above its week's table. The page's size, the deepest offset,
-// a run number's digits and the weeks offered are the board's (GET /v1/rules), read
-// first. Players choose the names shown: they reach the page only as text nodes, never
-// as markup.
+// The board page: a board's season read from the board's API on this origin (all time, a
+// week or a day of the daily road), a page of entries at a time, each with a link that
+// opens the browser build watching that run, its rank linking to the run's own view and its
+// name to its player's; with ?run=ID, that run's summary and the rows around it above its
+// season's table; with ?player=ID, the player's bests and latest runs (views.js draws
+// those two). The page's size, the deepest offset, a run number's digits and the weeks and
+// days offered are the board's (GET /v1/rules), read first. Players choose the names
+// shown: they reach the page only as text nodes, never as markup.
 "use strict";
 
 (() => {
+  const DAY = /^[0-9]{4}-[0-9]{2}-[0-9]{2}$/;
   const BOARD_NAMES = { normal: "Normal", random: "Random", hard: "hard", easy: "easy" };
 
   const settings = window.tamqPage || {};
@@ -22,10 +25,12 @@
     season: query.get("season") || "current",
     offset: /^[0-9]{1,9}$/.test(query.get("offset")) ? Number(query.get("offset")) : 0,
     run: null,
+    player: /^[0-9a-f]{16}$/.test(query.get("player") || "") ? query.get("player") : null,
   };
-  // The board's rules; weeks[0] is this week.
+  // The board's rules; weeks[0] is this week, days[0] today.
   let rules = null;
   let thisWeek = null;
+  let thisDay = null;
   // Answers to superseded reads are dropped.
   let reading = 0;
 
@@ -49,6 +54,10 @@
     return `${origin}/?${new URLSearchParams({ run: String(runId) })}`;
   }
 
+  function playerUrl(playerId) {
+    return `${origin}/?${new URLSearchParams({ player: playerId })}`;
+  }
+
   // Whole points, as the game shows them.
   function points(value) {
     return String(Math.trunc(value));
@@ -61,6 +70,9 @@
   function seasonName(season) {
     if (season === "all") {
       return "all time";
+    }
+    if (DAY.test(season)) {
+      return season === thisDay ? `today (${season})` : `day ${season}`;
     }
     return season === thisWeek ? `this week (${season})` : `week ${season}`;
   }
@@ -109,6 +121,9 @@
     if (state.run !== null) {
       shown.set("run", state.run);
     }
+    if (state.player !== null) {
+      shown.set("player", state.player);
+    }
     shown.set("mode", state.mode);
     shown.set("difficulty", state.difficulty);
     shown.set("season", state.season);
@@ -126,27 +141,41 @@
     }
     for (const button of $("seasons").querySelectorAll("button")) {
       const season = button.dataset.season;
-      const chosen = season === state.season || (season === "current" && state.season === thisWeek);
+      const chosen = season === state.season || (season === "current" && state.season === thisWeek) ||
+        (season === "day" && state.season === thisDay);
       button.setAttribute("aria-pressed", String(chosen));
     }
   }
 
-  function fillWeeks() {
-    const list = $("week");
+  // The earlier seasons of a list (the board's, less the current one), a season of that
+  // kind named in the address but further back, and the one shown chosen when it is there.
+  function fillList(list, seasons, current, kind) {
     while (list.options.length > 1) {
       list.remove(1);
     }
-    const weeks = rules.weeks.slice(1);
-    // A week named in the address but further back is offered too.
-    if (/^[0-9]{4}-W[0-9]{2}$/.test(state.season) && state.season !== thisWeek && !weeks.includes(state.season)) {
-      weeks.push(state.season);
+    const offered = seasons.slice(1);
+    if (kind.test(state.season) && state.season !== current && !offered.includes(state.season)) {
+      offered.push(state.season);
     }
-    for (const week of weeks) {
-      list.add(new Option(week, week, false, week === state.season));
+    for (const season of offered) {
+      list.add(new Option(season, season, false, season === state.season));
     }
-    if (!weeks.includes(state.season)) {
+    if (!offered.includes(state.season)) {
       list.value = "";
     }
+  }
+
+  // A cell holding a link, or the text alone when there is nowhere to go.
+  function linkCell(text, href, className) {
+    const cell = element("td", undefined, className);
+    if (href) {
+      const link = element("a", text);
+      link.href = href;
+      cell.append(link);
+    } else {
+      cell.textContent = text;
+    }
+    return cell;
   }
 
   function row(entry) {
@@ -154,12 +183,13 @@
     if (String(entry.runId) === state.run) {
       line.className = "chosen";
     }
-    line.append(element("td", String(entry.rank), "rank number"));
-    const name = element("td", undefined, "name");
-    const link = element("a", entry.name);
-    link.href = runUrl(entry.runId);
-    name.append(link);
-    line.append(name);
+    line.append(linkCell(String(entry.rank), runUrl(entry.runId), "rank number"));
+    line.append(linkCell(entry.name, entry.playerId ? playerUrl(entry.playerId) : null, "name"));
+    return finishRow(line, entry);
+  }
+
+  // The cells every table's rows end with: score, distance, date and the watch link.
+  function finishRow(line, entry) {
     const score = element("td", points(entry.score), "score number");
     score.dataset.label = "score";
     line.append(score);
@@ -200,7 +230,11 @@
     if (state.season === "current") {
       thisWeek = page.season;
     }
-    fillWeeks();
+    if (state.season === "day") {
+      thisDay = page.season;
+    }
+    fillList($("week"), rules.weeks, thisWeek, /^[0-9]{4}-W[0-9]{2}$/);
+    fillList($("day"), rules.days, thisDay, DAY);
     pressed();
     $("heading").textContent = `${boardName(state.mode, state.difficulty)}, ${seasonName(page.season)}`;
     const entries = Array.isArray(page.entries) ? page.entries : [];
@@ -225,11 +259,11 @@
       return false;
     }
     $("run-id").textContent = String(run.runId);
-    $("run-name").textContent = run.name;
+    $("run-name").replaceChildren(...linkCell(run.name, run.playerId ? playerUrl(run.playerId) : null).childNodes);
     $("run-board").textContent = boardName(run.mode, run.difficulty);
     $("run-score").textContent = points(run.score);
     $("run-distance").textContent = `${points(run.distance)} m`;
-    $("run-date").textContent = `${run.date} (week ${run.week})`;
+    $("run-date").textContent = `${run.date} (${run.day ? `day ${run.day}` : `week ${run.week}`})`;
     const places = [];
     if (run.rank !== null) {
       places.push(`${run.rank} of all time`);
@@ -237,16 +271,24 @@
     if (run.weekRank !== null) {
       places.push(`${run.weekRank} of week ${run.week}`);
     }
+    if (run.day && run.dayRank !== null) {
+      places.push(`${run.dayRank} of day ${run.day}`);
+    }
     $("run-rank").textContent = places.length ? places.join(", ") : "not on the board";
     $("run-watch").href = watchUrl(run.runId);
     $("run").hidden = false;
-    // Its board and week beneath, at the page that holds it.
+    await views.showAround(run);
+    // Its board and season beneath (a daily run's day, else its week), at the page that holds it.
+    const place = run.day ? run.dayRank : run.weekRank;
     state.mode = run.mode;
     state.difficulty = run.difficulty;
-    state.season = run.week;
-    state.offset = run.weekRank ? Math.floor((run.weekRank - 1) / rules.pageSize) * rules.pageSize : 0;
+    state.season = run.day || run.week;
+    state.offset = place ? Math.floor((place - 1) / rules.pageSize) * rules.pageSize : 0;
     return true;
   }
+
+  // The run's and the player's views, drawn with the board's own rows.
+  const views = window.tamqViews({ $, getJson, element, linkCell, row, finishRow, runUrl, boardName, seasonName });
 
   function choose(change) {
     change();
@@ -281,6 +323,14 @@
       });
     }
   });
+  $("day").addEventListener("change", () => {
+    if ($("day").value) {
+      choose(() => {
+        state.season = $("day").value;
+        state.offset = 0;
+      });
+    }
+  });
   $("previous").addEventListener("click", () => choose(() => { state.offset = Math.max(0, state.offset - rules.pageSize); }));
   $("next").addEventListener("click", () => choose(() => { state.offset += rules.pageSize; }));
   window.addEventListener("popstate", () => window.location.reload());
@@ -294,9 +344,13 @@
       return;
     }
     thisWeek = rules.weeks[0];
+    thisDay = rules.days[0];
     state.run = runNumber(query.get("run"));
     if (state.run !== null) {
       await showRun();
+    }
+    if (state.player !== null && !(await views.showPlayer(state.player))) {
+      state.player = null;
     }
     remember(false);
     showBoard();

@@ -41,6 +41,19 @@ Stored submitPlayed(const BoardProcess& service, const std::string& name, int pl
     return {stored.body["runId"].get<int64_t>(), stored.body["score"].get<double>()};
 }
 
+// Two runs of the player, of different scores, in the order they were sent.
+std::pair<Stored, Stored> twoScores(const BoardProcess& service, const std::string& name, int player, int variant) {
+    Stored first = submitPlayed(service, name, player, variant);
+    Stored second = first;
+    for (int next = variant + 1; next < variant + 40 && second.score == first.score; ++next) {
+        second = submitPlayed(service, name, player, next);
+    }
+    if (second.score == first.score) {
+        throw std::runtime_error("no two scores of the scripted runs differ");
+    }
+    return {first, second};
+}
+
 std::string hex(const std::string& bytes) {
     std::string text;
     char digit[3];
@@ -82,12 +95,7 @@ std::string BoardAdmin::words_;
 
 TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
     // Player 1 has a best and a lower run, player 2 one run.
-    Stored first = submitPlayed(*service_, "ACE", 1, 0);
-    Stored second = first;
-    for (int variant = 1; variant < 40 && second.score == first.score; ++variant) {
-        second = submitPlayed(*service_, "ACE", 1, variant);
-    }
-    ASSERT_NE(first.score, second.score);
+    auto [first, second] = twoScores(*service_, "ACE", 1, 0);
     Stored other = submitPlayed(*service_, "BOB", 2, 50);
     Stored best = first.score > second.score ? first : second;
     Stored lower = first.score > second.score ? second : first;
@@ -232,6 +240,92 @@ TEST_F(BoardAdmin, ChangesTheBoardAndAuditsEachChange) {
             EXPECT_EQ(reply.status, step.submission.second) << reply.raw;
         }
     }
+}
+
+TEST_F(BoardAdmin, APlayersPageShowsOnlyWhatCountsUnderAnIdThatIsNotTheKey) {
+    // Player 7 has two runs on normal/easy, player 8 one.
+    auto [first, second] = twoScores(*service_, "PAGE", 7, 60);
+    submitPlayed(*service_, "OTHER", 8, 70);
+    const std::string best = std::to_string(first.score > second.score ? first.runId : second.runId);
+    const std::string lower = std::to_string(first.score > second.score ? second.runId : first.runId);
+
+    BoardCalls calls(service_->port());
+    // The players' ids as the board's rows carry them, by name.
+    auto rowIds = [](const Reply& board) {
+        std::map<std::string, std::string> ids;
+        for (const auto& entry : board.body["entries"]) {
+            ids[entry["name"].get<std::string>()] = entry["playerId"].get<std::string>();
+        }
+        return ids;
+    };
+    const std::map<std::string, std::string> ids = rowIds(calls.get("/v1/boards/normal/easy?limit=100"));
+    const std::string id = ids.at("PAGE");
+    EXPECT_TRUE(id.size() == 16 && id.find_first_not_of("0123456789abcdef") == std::string::npos) << id;
+    EXPECT_EQ((BoardCalls::playerKey(7) + hex(PlayerIdentity::keyHash(BoardCalls::playerKey(7)))).find(id),
+              std::string::npos);
+    EXPECT_NE(ids.at("OTHER"), id);
+    EXPECT_EQ(calls.get("/v1/runs/" + best).body["playerId"], id);
+
+    struct Step {
+        const char* what;
+        std::vector<std::string> change;
+        int status;
+        // The all-time best's run and the latest runs, newest first.
+        std::string best;
+        std::vector<std::string> latest;
+    };
+    const Step steps[] = {
+        {"every run, newest first", {}, 200, best, {std::to_string(second.runId), std::to_string(first.runId)}},
+        {"a hidden best leaves both lists", {"hide", best}, 200, lower, {lower}},
+        {"no run that counts, no page", {"hide", lower}, 404, "", {}},
+        {"restored", {"restore", best}, 200, best, {best}},
+        {"a banned player has no page", {"ban", "run:" + best}, 404, "", {}},
+        {"unbanned", {"unban", "run:" + best}, 200, best, {best}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (!step.change.empty()) {
+            std::vector<std::string> args = {"--database", cluster_->conninfo(), "--reason", "test"};
+            args.insert(args.begin(), step.change.begin(), step.change.end());
+            std::ostringstream out;
+            auto env = [](const char* name) { return std::string(name == std::string("USER") ? "ops-test" : ""); };
+            ASSERT_EQ(AdminCommand().run(args, env, out, out), 0) << out.str();
+        }
+        Reply page = calls.get("/v1/players/" + id);
+        ASSERT_EQ(page.status, step.status) << page.raw;
+        if (step.status != 200) {
+            EXPECT_EQ(page.body["error"], "not_found");
+            continue;
+        }
+        EXPECT_EQ(page.body["playerId"], id);
+        EXPECT_EQ(page.body["name"], "PAGE");
+        std::vector<std::string> latest;
+        for (const auto& run : page.body["latest"]) {
+            latest.push_back(std::to_string(run["runId"].get<int64_t>()));
+        }
+        EXPECT_EQ(latest, step.latest);
+        // Its best of all time stands where the board shows it, among as many rows.
+        Reply board = calls.get("/v1/boards/normal/easy?limit=100");
+        const auto& bests = page.body["bests"];
+        auto all = std::find_if(bests.begin(), bests.end(), [](const auto& b) { return b["season"] == "all"; });
+        ASSERT_NE(all, bests.end()) << page.raw;
+        EXPECT_EQ(std::to_string((*all)["runId"].get<int64_t>()), step.best);
+        EXPECT_EQ((*all)["total"], board.body["entries"].size());
+        const auto& row = board.body["entries"][(*all)["rank"].get<std::size_t>() - 1];
+        EXPECT_EQ(std::to_string(row["runId"].get<int64_t>()), step.best);
+        EXPECT_EQ(row["playerId"], id);
+        EXPECT_EQ(bests.size(), 2u) << "all time and this week: " << page.raw;
+    }
+
+    // Players stored before ids existed get theirs when an instance starts: the same ones,
+    // for every instance shares the secret.
+    {
+        pqxx::connection database(cluster_->conninfo());
+        pqxx::nontransaction(database).exec("UPDATE players SET public_id = NULL");
+    }
+    BoardProcess another;
+    another.start(cluster_->conninfo());
+    EXPECT_EQ(rowIds(BoardCalls(another.port()).get("/v1/boards/normal/easy?limit=100")), ids);
 }
 
 TEST_F(BoardAdmin, TheProgramsAnswerWithTheirExitStatus) {

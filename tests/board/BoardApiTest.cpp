@@ -246,6 +246,9 @@ TEST_F(BoardApi, RefusesWithAClearStatusAndStoresNothing) {
         {"unknown call", [&] { return calls.get("/v1/nothing"); }, 404, "not_found", ""},
         {"unknown board", [&] { return calls.get("/v1/boards/fast/hard"); }, 404, "not_found", ""},
         {"unknown run", [&] { return calls.get("/v1/runs/999999999/record"); }, 404, "not_found", ""},
+        {"unknown player", [&] { return calls.get("/v1/players/0123456789abcdef"); }, 404, "not_found", "no player"},
+        {"a player id that is none", [&] { return calls.get("/v1/players/0123456789ABCDEF"); }, 404, "not_found",
+         "no such call"},
         {"negative offset", [&] { return calls.get("/v1/boards/normal/hard?offset=-1"); }, 400, "malformed", ""},
         {"huge offset", [&] { return calls.get("/v1/boards/normal/hard?offset=99999999999999999999"); }, 400,
          "malformed", ""},
@@ -327,6 +330,9 @@ TEST_F(BoardApi, RulesAreTheOnesReadsKeep) {
     ASSERT_EQ(rules["weeks"].size(), 13u);
     EXPECT_EQ(rules["weeks"][0], calls.get(board + "1&season=current").body["season"]);
     EXPECT_EQ(calls.get(board + "1&season=" + rules["weeks"][12].get<std::string>()).status, 200);
+    ASSERT_EQ(rules["days"].size(), 15u);
+    EXPECT_EQ(rules["days"][0], calls.get(board + "1&season=day").body["season"]);
+    EXPECT_EQ(calls.get(board + "1&season=" + rules["days"][14].get<std::string>()).status, 200);
 }
 
 TEST_F(BoardApi, BrowsersOfAllowedOriginsOnly) {

@@ -259,6 +259,23 @@ TEST_F(Seasons, ADailyRunCountsOnTheDayItsTokenWasGivenAndOnThatDayAlone) {
     Reply summary = calls.get("/v1/runs/" + std::to_string(runs[1].id));
     EXPECT_EQ(summary.body["day"], "2027-01-06") << summary.raw;
     EXPECT_EQ(summary.body["dayTotal"], 2);
+    // Its player's page names each daily run's day, today's table its only daily best; the rows
+    // around a run are the board's own rows, players' ids and all.
+    Reply player = calls.get("/v1/players/" + summary.body["playerId"].get<std::string>());
+    ASSERT_EQ(player.status, 200) << player.raw;
+    EXPECT_EQ(player.body["latest"][0]["day"], "2027-01-07") << player.raw;
+    EXPECT_EQ(player.body["latest"][1]["day"], "2027-01-06");
+    std::vector<std::string> days;
+    for (const auto& best : player.body["bests"]) {
+        if (best["season"].get<std::string>().size() == 10) {
+            days.push_back(best["season"].get<std::string>() + " " + best["rank"].dump() + "/" + best["total"].dump());
+        }
+    }
+    EXPECT_EQ(days, std::vector<std::string>{"2027-01-07 1/1"}) << player.raw;
+    const std::string dayBefore = "/v1/boards/normal/hard?season=2027-01-06";
+    EXPECT_EQ(calls.get(dayBefore).body["entries"],
+              calls.get("/v1/boards/normal/hard/around?season=2027-01-06&run=" + std::to_string(runs[1].id))
+                  .body["entries"]);
 }
 
 TEST_F(Seasons, RowsAroundARunAtTheTopMiddleAndBottomOfASeededTable) {

@@ -6,8 +6,9 @@ played by the tests' scripted player and submitted through the API:
 
 this week's and all time's entries in the board's order, paging by a hundred, an earlier
 week from the week list, a player's name holding markup shown as text, each row's watch
-link to the browser build at /play/, a run's own page (?run=ID) and a run that is none,
-and no horizontal scrolling on a 360 px phone.
+link to the browser build at /play/, a run's own page (?run=ID) with the rows around it
+and a run that is none, a player's page (?player=ID) reached from their name and a player
+that is none, and no horizontal scrolling on a 360 px phone.
 """
 
 import datetime
@@ -131,6 +132,13 @@ def main(board_exe, submit_exe, root):
         check(summary["rank"].startswith("2 of all time, 1 of week"), f"its places: {summary['rank']}")
         check(summary["watch"] == watch + str(chosen["runId"]), f"its watch link: {summary['watch']}")
         check([row["name"] for row in rows if row["chosen"]] == [chosen["shown"]], "its row marked")
+        # The rows around it, as the board answers them.
+        with edge.open(f"{edge.url}/v1/boards/normal/hard/around?season=all&run={chosen['runId']}&rows=5") as reply:
+            around = [entry["name"] for entry in json.load(reply)["entries"]]
+        shown_around = browser.evaluate("[...document.querySelectorAll('#around:not([hidden]) tbody .name')]"
+                                        ".map((cell) => cell.textContent)")
+        check(shown_around == around and chosen["shown"] in around,
+              f"the rows around the run: {shown_around}, the board's {around}")
         with edge.open(summary["watch"]) as reply:
             check(reply.read().decode() == GAME_PAGE, "the watch link opens the browser build")
         # A link someone wrote with http:// lands on the same page over HTTPS, told to stay.
@@ -148,6 +156,31 @@ def main(board_exe, submit_exe, root):
             browser.problems.remove(problem)
         check(browser.evaluate("document.querySelector('#run').hidden"), "no summary for it")
         check(other["runId"] > 0, "the random board's run stored")
+
+        # A player's page from their name: bests with their places, latest runs, watch links.
+        show(browser, edge.url + "/")
+        player_link = browser.evaluate("document.querySelector('#table tbody .name a').href")
+        check(player_link.startswith(f"{edge.url}/?player="), f"the name links to its player: {player_link}")
+        show(browser, player_link)
+        page = browser.evaluate("""({name: document.querySelector('#player-name').textContent,
+          bests: [...document.querySelectorAll('#player-bests tbody .rank')].map((cell) => cell.textContent),
+          watch: [...document.querySelectorAll('#player tbody .watch a')].map((link) => link.href)})""")
+        check(page["name"] == chosen["shown"], f"the player's name: {page}")
+        fillers = FILLERS + len(PLAYED)
+        check(page["bests"] == [f"1 of {fillers}", f"2 of {fillers + 1}"], f"this week's and all time's: {page}")
+        check(page["watch"] == [watch + str(chosen["runId"])] * 3, f"each run's watch link: {page['watch']}")
+        show(browser, browser.evaluate("[...document.querySelectorAll('#table .name a')]"
+                                       f".find((link) => link.textContent === {json.dumps(HOSTILE)}).href"))
+        check(browser.evaluate("document.querySelector('#player-name').textContent") == HOSTILE and
+              browser.evaluate("window.tamqInjected === undefined"), "a player's markup ran or was drawn")
+        before = len(browser.problems)
+        show(browser, f"{edge.url}/?player=0123456789abcdef")
+        check(browser.evaluate("document.querySelector('#notice').textContent") ==
+              "There is no such player on this board.", "a player that is none says so")
+        expected = [p for p in browser.problems[before:] if "status of 404" in p]
+        check(len(expected) == 1, f"one 404 for the player that is none: {browser.problems[before:]}")
+        for problem in expected:
+            browser.problems.remove(problem)
 
         browser.call("Emulation.setDeviceMetricsOverride", width=360, height=740, deviceScaleFactor=2, mobile=True)
         show(browser, edge.url + "/")
