@@ -429,15 +429,23 @@ void BoardHandlers::readAround(const HttpRequest& request, const std::smatch& ma
     }
     long long rows = 0;
     long long runId = 0;
+    // A run by its number, or a player's best by their public id (what the game knows of itself).
+    const std::string player = request.param("player").value_or("");
+    const bool byPlayer = !player.empty() && !request.param("run");
     if (!queryNumber(request, "rows", 1, kMaxAroundRows, 5, rows) ||
-        !queryNumber(request, "run", 1, std::numeric_limits<int64_t>::max() / 10, 0, runId) || runId == 0) {
-        response.refuse(400, "malformed", "expected run=ID and rows from 1 to " + std::to_string(kMaxAroundRows));
+        !queryNumber(request, "run", 1, std::numeric_limits<int64_t>::max() / 10, 0, runId) ||
+        (byPlayer ? !std::regex_match(player, std::regex("[0-9a-f]{16}")) : runId == 0)) {
+        response.refuse(400, "malformed",
+                        "expected run=ID or player=ID and rows from 1 to " + std::to_string(kMaxAroundRows));
         return;
     }
-    std::optional<AroundRow> around =
-        store_.around(mode, difficulty, season.name(), runId, false, static_cast<int>(rows));
+    std::optional<AroundRow> around = store_.around(mode, difficulty, season.name(),
+                                                    byPlayer ? player : std::to_string(runId), byPlayer,
+                                                    static_cast<int>(rows));
     if (!around) {
-        response.refuse(404, "not_found", "run " + std::to_string(runId) + " has no row on " + season.name());
+        response.refuse(404, "not_found",
+                        (byPlayer ? "player " + player : "run " + std::to_string(runId)) + " has no row on " +
+                            season.name());
         return;
     }
     response.json(200, Json{{"mode", mode},

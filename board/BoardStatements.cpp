@@ -101,9 +101,12 @@ const Statement kStatements[] = {
      "FROM runs r JOIN players p ON p.id = r.player_id WHERE r.id = $1 AND NOT r.hidden AND NOT p.banned"},
 
     // The rows around a row of a table, walking the ranking index either way from it.
-    {"around_run", "SELECT score, run_id FROM best_runs WHERE run_id = $1 AND mode = $2 AND difficulty = $3 AND season = $4"},
+    {"around_run",
+     "SELECT score, run_id FROM best_runs WHERE run_id = $1::bigint AND mode = $2 AND difficulty = $3 AND season = $4"},
     {"around_player",
-     "SELECT score, run_id FROM best_runs WHERE player_id = $1 AND mode = $2 AND difficulty = $3 AND season = $4"},
+     "SELECT score, run_id FROM best_runs "
+     "WHERE player_id = (SELECT id FROM players WHERE public_id = $1 AND NOT banned) "
+     "AND mode = $2 AND difficulty = $3 AND season = $4"},
     {"around_above",
      "SELECT name, score, distance, " TAMQ_UTC_DATE("created_at") ", run_id, " TAMQ_PUBLIC_ID("player_id")
      " FROM best_runs "

@@ -207,10 +207,10 @@ std::optional<RunSummary> BoardStore::summary(int64_t runId) {
 }
 
 std::optional<AroundRow> BoardStore::around(const std::string& mode, const std::string& difficulty,
-                                            const std::string& season, int64_t id, bool byPlayer, int rows) {
+                                            const std::string& season, const std::string& key, bool byPlayer, int rows) {
     return with<std::optional<AroundRow>>(primary_, [&](pqxx::connection& connection) -> std::optional<AroundRow> {
         pqxx::read_transaction work(connection);
-        pqxx::result found = work.exec_prepared(byPlayer ? "around_player" : "around_run", id, mode, difficulty, season);
+        pqxx::result found = work.exec_prepared(byPlayer ? "around_player" : "around_run", key, mode, difficulty, season);
         if (found.empty()) {
             return std::nullopt;
         }

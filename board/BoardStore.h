@@ -170,11 +170,11 @@ public:
                                 int limit, int64_t offset, bool& readFromReplica);
     // Nothing when no run has that id, or it is hidden or its player banned.
     std::optional<RunSummary> summary(int64_t runId);
-    // The row of a run (byPlayer false) or of a player's best (byPlayer true, id the
-    // player's row) on a season's table and up to rows entries either side of it; nothing
+    // The row of a run (byPlayer false, key its number) or of a player's best (byPlayer true,
+    // key their public id) on a season's table and up to rows entries either side of it; nothing
     // when it has no row there. Reads the primary: a player looks right after a submission.
     std::optional<AroundRow> around(const std::string& mode, const std::string& difficulty, const std::string& season,
-                                    int64_t id, bool byPlayer, int rows);
+                                    const std::string& key, bool byPlayer, int rows);
     // A stored run's record; nothing when no run has that id.
     std::optional<std::string> record(int64_t runId);
 

@@ -273,9 +273,14 @@ TEST_F(Seasons, ADailyRunCountsOnTheDayItsTokenWasGivenAndOnThatDayAlone) {
     }
     EXPECT_EQ(days, std::vector<std::string>{"2027-01-07 1/1"}) << player.raw;
     const std::string dayBefore = "/v1/boards/normal/hard?season=2027-01-06";
+    const std::string around = "/v1/boards/normal/hard/around?season=2027-01-06&";
     EXPECT_EQ(calls.get(dayBefore).body["entries"],
-              calls.get("/v1/boards/normal/hard/around?season=2027-01-06&run=" + std::to_string(runs[1].id))
-                  .body["entries"]);
+              calls.get(around + "run=" + std::to_string(runs[1].id)).body["entries"]);
+    // The game knows itself by its public id alone.
+    EXPECT_EQ(calls.get(around + "player=" + summary.body["playerId"].get<std::string>()).body,
+              calls.get(around + "run=" + std::to_string(runs[1].id)).body);
+    EXPECT_EQ(calls.get(around + "player=0000000000000000").status, 404);
+    EXPECT_EQ(calls.get(around + "player=PLAYER").status, 400);
 }
 
 TEST_F(Seasons, RowsAroundARunAtTheTopMiddleAndBottomOfASeededTable) {
