@@ -1,4 +1,4 @@
-#include "BoardService.h"
+#include "BoardRouter.h"
 
 #include <pqxx/except>
 
@@ -28,70 +28,57 @@ constexpr std::size_t kLoggedPathBytes = 256;
 
 }  // namespace
 
-bool BoardService::init(const BoardConfig& config, std::string& fault) {
-    config_ = config;
-    TrustedProxies proxies;
-    if (!proxies.init(config.trustedProxies, fault)) {
-        fault = "--trusted-proxies: " + fault;
-        return false;
-    }
-    if (!calls_.init(config, metrics_, fault)) {
-        return false;
-    }
+BoardRouter::BoardRouter(BoardHandlers& handlers, BoardMetrics& metrics, VerifyPool& pool, BoardStore& store,
+                         HttpServer& server)
+    : handlers_(handlers), metrics_(metrics), pool_(pool), store_(store), server_(server) {}
+
+void BoardRouter::init(const BoardConfig& config) {
+    config_ = &config;
     reads_.init(config.readRate, config.readBurst);
     writes_.init(config.writeRate, config.writeBurst);
-    HttpLimits limits;
-    limits.bodyBytes = BoardConfig::kMaxBodyBytes;
-    limits.headerCount = BoardConfig::kMaxHeaders;
-    limits.request = std::chrono::seconds(config.clientTimeoutSeconds);
-    limits.idle = std::chrono::seconds(config.idleTimeoutSeconds);
-    limits.connectionsPerAddress = config.connectionsPerAddress;
-    limits.connections = config.maxConnections;
-    server_.init(limits, proxies, config.ioThreads, config.httpThreads);
     log_.start(stdout);
-    const std::string runId = "/v1/runs/([0-9]{1," + std::to_string(BoardConfig::kRunIdDigits) + "})";
+    using H = BoardHandlers;
+    using V = RoutePath::Values;
     routes_ = {
-        {"POST", std::regex("/v1/runs/start"), "start", &BoardHandlers::startRun},
-        {"POST", std::regex("/v1/runs"), "submit", &BoardHandlers::submitRun},
-        {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})"), "board", &BoardHandlers::readBoard},
-        {"GET", std::regex("/v1/boards/([a-z]{1,16})/([a-z]{1,16})/around"), "around", &BoardHandlers::readAround},
-        {"GET", std::regex(runId + "/record"), "record", &BoardHandlers::fetchRecord},
-        {"GET", std::regex(runId), "run", &BoardHandlers::fetchRun},
-        {"GET", std::regex("/v1/health"), "health", &BoardHandlers::health},
-        {"GET", std::regex("/v1/rules"), "rules", &BoardHandlers::readRules},
+        {"POST", RoutePath("/v1/runs/start"), "start",
+         [](H& h, const HttpRequest& request, const V&, HttpResponse& answer) { h.startRun(request, answer); }},
+        {"POST", RoutePath("/v1/runs"), "submit",
+         [](H& h, const HttpRequest& request, const V&, HttpResponse& answer) { h.submitRun(request, answer); }},
+        {"GET", RoutePath("/v1/boards/{board}"), "board",
+         [](H& h, const HttpRequest& request, const V& path, HttpResponse& answer) {
+             h.readBoard(request, path.board, answer);
+         }},
+        {"GET", RoutePath("/v1/boards/{board}/around"), "around",
+         [](H& h, const HttpRequest& request, const V& path, HttpResponse& answer) {
+             h.readAround(request, path.board, answer);
+         }},
+        {"GET", RoutePath("/v1/runs/{run}/record"), "record",
+         [](H& h, const HttpRequest&, const V& path, HttpResponse& answer) { h.fetchRecord(path.runId, answer); }},
+        {"GET", RoutePath("/v1/runs/{run}"), "run",
+         [](H& h, const HttpRequest&, const V& path, HttpResponse& answer) { h.fetchRun(path.runId, answer); }},
+        {"GET", RoutePath("/v1/health"), "health",
+         [](H& h, const HttpRequest&, const V&, HttpResponse& answer) { h.health(answer); }},
+        {"GET", RoutePath("/v1/rules"), "rules",
+         [](H& h, const HttpRequest&, const V&, HttpResponse& answer) { h.readRules(answer); }},
     };
-    return true;
 }
 
-bool BoardService::bind(std::string& fault) {
-    HttpRoutes api{[this](const HttpRequest& request, HttpResponse& response) { handle(request, response); },
-                   [this](const HttpRequest& request, HttpResponse& response) { finish(request, response); },
-                   [this](const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
-                       served(request, response, bytesOut);
-                   },
-                   [this](const std::string& peer, const char* cap) { refusedConnection(peer, cap); }};
-    if (!server_.listen(config_.host, config_.port, api, port_, fault)) {
-        return false;
-    }
-    if (config_.adminHost.empty()) {
-        return true;
-    }
-    HttpRoutes admin{[this](const HttpRequest& request, HttpResponse& response) { metrics(request, response); },
-                     nullptr, nullptr, nullptr};
-    return server_.listen(config_.adminHost, config_.adminPort, admin, adminPort_, fault, true);
+HttpRoutes BoardRouter::api() {
+    return {[this](const HttpRequest& request, HttpResponse& response) { handle(request, response); },
+            [this](const HttpRequest& request, HttpResponse& response) { finish(request, response); },
+            [this](const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
+                served(request, response, bytesOut);
+            },
+            [this](const std::string& peer, const char* cap) { refusedConnection(peer, cap); }};
 }
 
-void BoardService::run() {
-    server_.run();
-    calls_.stop();
-}
-
-void BoardService::stop() {
-    server_.stop();
+HttpRoutes BoardRouter::admin() {
+    return {[this](const HttpRequest& request, HttpResponse& response) { metrics(request, response); }, nullptr,
+            nullptr, nullptr};
 }
 
 // Nothing a call throws leaves here: a request can cost its own answer, never the process.
-void BoardService::handle(const HttpRequest& request, HttpResponse& response) {
+void BoardRouter::handle(const HttpRequest& request, HttpResponse& response) {
     try {
         route(request, response);
     } catch (const DatabaseUnavailable&) {
@@ -118,7 +105,7 @@ void BoardService::handle(const HttpRequest& request, HttpResponse& response) {
     finish(request, response);
 }
 
-void BoardService::route(const HttpRequest& request, HttpResponse& response) {
+void BoardRouter::route(const HttpRequest& request, HttpResponse& response) {
     if (limited(request, response)) {
         return;
     }
@@ -131,23 +118,32 @@ void BoardService::route(const HttpRequest& request, HttpResponse& response) {
         response.set("Access-Control-Max-Age", "600");
         return;
     }
-    std::smatch match;
+    RoutePath::Values values;
     for (const Route& route : routes_) {
-        if (request.method == route.method && std::regex_match(request.path, match, route.path)) {
-            response.call = route.name;
-            (calls_.*route.call)(request, match, response);
+        if (request.method != route.method) {
+            continue;
+        }
+        const RoutePath::Fit fit = route.path.read(request.path, values);
+        if (fit == RoutePath::Fit::No) {
+            continue;
+        }
+        response.call = route.name;
+        if (fit == RoutePath::Fit::UnknownBoard) {
+            response.refuse(404, "not_found", RoutePath::kUnknownBoard);
             return;
         }
+        route.call(handlers_, request, values, response);
+        return;
     }
     response.refuse(404, "not_found", "no such call: " + request.method + " " + request.path);
 }
 
-void BoardService::finish(const HttpRequest& request, HttpResponse& response) const {
+void BoardRouter::finish(const HttpRequest& request, HttpResponse& response) const {
     std::optional<std::string> origin = request.header("Origin");
     if (!origin || response.has("Access-Control-Allow-Origin")) {
         return;
     }
-    for (const std::string& allowed : config_.allowedOrigins) {
+    for (const std::string& allowed : config_->allowedOrigins) {
         if (*origin == allowed) {
             response.set("Access-Control-Allow-Origin", allowed);
             // A page's script sees only a few plain headers of an answer unless told more;
@@ -158,7 +154,7 @@ void BoardService::finish(const HttpRequest& request, HttpResponse& response) co
     }
 }
 
-bool BoardService::limited(const HttpRequest& request, HttpResponse& response) {
+bool BoardRouter::limited(const HttpRequest& request, HttpResponse& response) {
     RateLimiter& limiter = request.method == "POST" ? writes_ : reads_;
     double wait = 0;
     if (limiter.allow(ConnectionCaps::client(request.client), RateLimiter::Clock::now(), wait)) {
@@ -171,7 +167,7 @@ bool BoardService::limited(const HttpRequest& request, HttpResponse& response) {
     return true;
 }
 
-void BoardService::served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
+void BoardRouter::served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut) {
     metrics_.request(response.call, response.status);
     nlohmann::json line;
     if (response.status == 429) {
@@ -196,7 +192,7 @@ void BoardService::served(const HttpRequest& request, const HttpResponse& respon
 }
 
 // Turned away before a request was read: counted, and logged as the refusals of a rate are.
-void BoardService::refusedConnection(const std::string& peer, const char* cap) {
+void BoardRouter::refusedConnection(const std::string& peer, const char* cap) {
     metrics_.refusedConnection(cap);
     unsigned long long skipped = 0;
     if (log_.sample(ConnectionCaps::client(peer), RequestLog::Clock::now(), skipped)) {
@@ -205,13 +201,12 @@ void BoardService::refusedConnection(const std::string& peer, const char* cap) {
     }
 }
 
-void BoardService::metrics(const HttpRequest& request, HttpResponse& response) {
+void BoardRouter::metrics(const HttpRequest& request, HttpResponse& response) {
     if (request.method != "GET" || request.path != "/metrics") {
         response.refuse(404, "not_found", "the operators' address serves GET /metrics only");
         return;
     }
     response.status = 200;
     response.contentType = "text/plain; version=0.0.4";
-    response.body = metrics_.text(calls_.verifyQueueDepth(), calls_.databaseConnections(), server_.connections(),
-                                  log_.dropped());
+    response.body = metrics_.text(pool_.waiting(), store_.idleConnections(), server_.connections(), log_.dropped());
 }

@@ -3,36 +3,39 @@
 #include "board/BoardConfig.h"
 #include "board/BoardHandlers.h"
 #include "board/BoardMetrics.h"
+#include "board/BoardStore.h"
 #include "board/HttpServer.h"
 #include "board/RateLimiter.h"
 #include "board/RequestLog.h"
+#include "board/RoutePath.h"
+#include "board/VerifyPool.h"
 
-#include <regex>
+#include <functional>
 #include <string>
 #include <vector>
 
-// The board's HTTP service: routes each request under /v1 to its call, holds every client
-// address to its rates, lets allowed browser origins in, answers what a call throws with
-// the usual refusal, counts it all for the operators' address and logs one JSON line per
-// request on standard output (refusals sampled per client).
-class BoardService {
+// The board's requests on their way to a call: routes each request under /v1 to its
+// handler with its path's parts read into values, holds every client address to its rates,
+// lets allowed browser origins in, answers what a call throws with the usual refusal,
+// counts it all for the operators' address and logs one JSON line per request on standard
+// output (refusals sampled per client).
+class BoardRouter {
 public:
-    // Everything but the listening; false with fault set to one line.
-    bool init(const BoardConfig& config, std::string& fault);
-    // Takes the configured addresses; false with fault when one cannot be had.
-    bool bind(std::string& fault);
-    int port() const { return port_; }
-    int adminPort() const { return adminPort_; }
-    // Serves until stop(); call after bind.
-    void run();
-    // From any thread: stops taking requests, lets those under way finish and run() return.
-    void stop();
+    // The parts whose figures the operators' address shows beside the requests' own.
+    BoardRouter(BoardHandlers& handlers, BoardMetrics& metrics, VerifyPool& pool, BoardStore& store,
+                HttpServer& server);
+
+    // The routes, the rates and the log; config stays the caller's and must outlive this.
+    void init(const BoardConfig& config);
+    // What the public address and the operators' address do with their requests.
+    HttpRoutes api();
+    HttpRoutes admin();
 
 private:
-    using Call = void (BoardHandlers::*)(const HttpRequest&, const std::smatch&, HttpResponse&);
+    using Call = std::function<void(BoardHandlers&, const HttpRequest&, const RoutePath::Values&, HttpResponse&)>;
     struct Route {
         const char* method;
-        std::regex path;
+        RoutePath path;
         const char* name;
         Call call;
     };
@@ -46,15 +49,14 @@ private:
     // Per-client limits, before any route.
     bool limited(const HttpRequest& request, HttpResponse& response);
 
-    BoardConfig config_;
-    BoardMetrics metrics_;
-    BoardHandlers calls_;
+    BoardHandlers& handlers_;
+    BoardMetrics& metrics_;
+    VerifyPool& pool_;
+    BoardStore& store_;
+    HttpServer& server_;
+    const BoardConfig* config_ = nullptr;
     std::vector<Route> routes_;
     RateLimiter reads_;
     RateLimiter writes_;
-    // Declared before the server, so it outlives every connection that may log.
     RequestLog log_;
-    HttpServer server_;
-    int port_ = 0;
-    int adminPort_ = 0;
 };
