@@ -20,8 +20,6 @@ struct BoardConfig {
     // walk of the index down to its offset, about 1 ms per 1000 entries.
     static constexpr int kMaxPageSize = 100;
     static constexpr long long kMaxOffset = 10000;
-    // A run's number in a path: a PostgreSQL bigint fits in 18 digits with room to spare.
-    static constexpr int kRunIdDigits = 18;
     // Headers a request may carry; browsers and the game send about a dozen.
     static constexpr std::size_t kMaxHeaders = 64;
     // A record may claim this much more play than the wall time since its token was

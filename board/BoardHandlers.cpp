@@ -3,7 +3,7 @@
 #include "board/PlayerIdentity.h"
 #include "board/Season.h"
 #include "io/Base64.h"
-#include "io/FileReader.h"
+#include "vocab/BoardNumbers.h"
 #include "vocab/PlayerKey.h"
 #include "vocab/PlayerName.h"
 #include "sim/RunState.h"
@@ -18,13 +18,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-bool knownBoard(const std::string& mode, const std::string& difficulty) {
-    Mode parsedMode;
-    Difficulty parsedDifficulty;
-    return modeNamed(mode.c_str(), parsedMode) && difficultyNamed(difficulty.c_str(), parsedDifficulty);
-}
-
-// A whole number in [least, most] from digits alone; fallback when absent.
+// A whole number in [least, most] from digits alone; fallback when absent. The longest a
+// query holds is a run's number.
 bool queryNumber(const HttpRequest& request, const char* name, long long least, long long most,
                  long long fallback, long long& value) {
     std::optional<std::string> given = request.param(name);
@@ -33,7 +28,7 @@ bool queryNumber(const HttpRequest& request, const char* name, long long least, 
         return true;
     }
     const std::string& text = *given;
-    if (text.empty() || text.size() > 18) {
+    if (text.empty() || text.size() > static_cast<std::size_t>(BoardNumbers::kRunIdDigits)) {
         return false;
     }
     value = 0;
@@ -90,56 +85,26 @@ long long BoardHandlers::shown(double value) {
     return static_cast<long long>(std::trunc(value));
 }
 
+BoardHandlers::BoardHandlers(const BoardConfig& config, TokenSigner& signer, RunVerifier& verifier,
+                             BoardStore& store, BannedWords& bannedWords, VerifyPool& pool, PlayerPages& players,
+                             BoardMetrics& metrics)
+    : config_(config),
+      signer_(signer),
+      verifier_(verifier),
+      store_(store),
+      bannedWords_(bannedWords),
+      pool_(pool),
+      players_(players),
+      metrics_(metrics) {}
+
 int64_t BoardHandlers::nowMs() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::system_clock::now().time_since_epoch())
                .count() +
-           clockOffsetSeconds_ * 1000;
+           config_.clockOffsetSeconds * 1000;
 }
 
-bool BoardHandlers::init(const BoardConfig& config, BoardMetrics& metrics, std::string& fault) {
-    clockOffsetSeconds_ = config.clockOffsetSeconds;
-    metrics_ = &metrics;
-    std::string secret;
-    if (!FileReader::read(config.secretFile, secret, fault)) {
-        fault = config.secretFile + ": " + fault;
-        return false;
-    }
-    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) {
-        secret.pop_back();
-    }
-    if (secret.size() < TokenSigner::kMinSecretBytes) {
-        fault = config.secretFile + ": the secret is shorter than " + std::to_string(TokenSigner::kMinSecretBytes) +
-                " bytes";
-        return false;
-    }
-    signer_.init(secret);
-    if (!verifier_.load(config.dataFolder, fault) ||
-        (!config.bannedWordsFile.empty() && !bannedWords_.load(config.bannedWordsFile, fault))) {
-        return false;
-    }
-    store_.init(config.database, config.readDatabase, config.databaseConnections);
-    try {
-        store_.migrate();
-    } catch (const std::exception& error) {
-        fault = std::string("cannot prepare the database: ") + error.what();
-        return false;
-    }
-    try {
-        players_.init(secret, store_);
-    } catch (const std::exception& error) {
-        fault = std::string("cannot give the players their public ids: ") + error.what();
-        return false;
-    }
-    pool_.start(config.verifyThreads, config.verifyQueue);
-    return true;
-}
-
-void BoardHandlers::stop() {
-    pool_.stop();
-}
-
-void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
+void BoardHandlers::startRun(const HttpRequest& request, HttpResponse& response) {
     Json body = request.jsonBody();
     std::string mode;
     std::string difficulty;
@@ -148,7 +113,9 @@ void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, Htt
         response.refuse(400, "malformed", "expected {\"mode\": ..., \"difficulty\": ...}");
         return;
     }
-    if (!knownBoard(mode, difficulty)) {
+    Mode knownMode;
+    Difficulty knownDifficulty;
+    if (!modeNamed(mode.c_str(), knownMode) || !difficultyNamed(difficulty.c_str(), knownDifficulty)) {
         response.refuse(400, "malformed", "mode is normal or random, difficulty hard or easy");
         return;
     }
@@ -173,7 +140,7 @@ void BoardHandlers::startRun(const HttpRequest& request, const std::smatch&, Htt
     response.json(200, answer);
 }
 
-void BoardHandlers::submitRun(const HttpRequest& request, const std::smatch&, HttpResponse& response) {
+void BoardHandlers::submitRun(const HttpRequest& request, HttpResponse& response) {
     Json body = request.jsonBody();
     std::string token;
     std::string name;
@@ -311,7 +278,7 @@ bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, N
     auto job = std::make_shared<std::packaged_task<VerifyResult()>>([this, &parsed] {
         const auto began = std::chrono::steady_clock::now();
         VerifyResult replayed = verifier_.replay(parsed);
-        metrics_->verified(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+        metrics_.verified(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
         return replayed;
     });
     std::future<VerifyResult> result = job->get_future();
@@ -335,12 +302,7 @@ bool BoardHandlers::verify(const std::string& record, const RunTicket& ticket, N
     return true;
 }
 
-bool BoardHandlers::table(const HttpRequest& request, const std::smatch& match, HttpResponse& response,
-                          Season& season) const {
-    if (!knownBoard(match[1], match[2])) {
-        response.refuse(404, "not_found", "boards are /v1/boards/{normal|random}/{hard|easy}");
-        return false;
-    }
+bool BoardHandlers::seasonOf(const HttpRequest& request, HttpResponse& response, Season& season) const {
     std::string reason;
     if (!Season::parse(request.param("season").value_or("all"), nowMs() / 1000, season, reason)) {
         response.refuse(400, "malformed", reason);
@@ -349,11 +311,12 @@ bool BoardHandlers::table(const HttpRequest& request, const std::smatch& match, 
     return true;
 }
 
-void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response) {
-    const std::string mode = match[1];
-    const std::string difficulty = match[2];
+void BoardHandlers::readBoard(const HttpRequest& request, const RoutePath::BoardKey& board,
+                              HttpResponse& response) {
+    const std::string mode = modeName(board.mode);
+    const std::string difficulty = difficultyName(board.difficulty);
     Season season;
-    if (!table(request, match, response, season)) {
+    if (!seasonOf(request, response, season)) {
         return;
     }
     long long limit = 0;
@@ -379,8 +342,7 @@ void BoardHandlers::readBoard(const HttpRequest& request, const std::smatch& mat
                 {"entries", list}});
 }
 
-void BoardHandlers::fetchRecord(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
-    const long long runId = std::stoll(match[1]);
+void BoardHandlers::fetchRecord(long long runId, HttpResponse& response) {
     std::optional<std::string> record = store_.record(runId);
     if (!record) {
         response.refuse(404, "not_found", "no run " + std::to_string(runId));
@@ -391,8 +353,7 @@ void BoardHandlers::fetchRecord(const HttpRequest&, const std::smatch& match, Ht
     response.body = std::move(*record);
 }
 
-void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
-    const long long runId = std::stoll(match[1]);
+void BoardHandlers::fetchRun(long long runId, HttpResponse& response) {
     std::optional<RunSummary> run = store_.summary(runId);
     if (!run) {
         response.refuse(404, "not_found", "no run " + std::to_string(runId));
@@ -420,11 +381,12 @@ void BoardHandlers::fetchRun(const HttpRequest&, const std::smatch& match, HttpR
     response.json(200, answer);
 }
 
-void BoardHandlers::readAround(const HttpRequest& request, const std::smatch& match, HttpResponse& response) {
-    const std::string mode = match[1];
-    const std::string difficulty = match[2];
+void BoardHandlers::readAround(const HttpRequest& request, const RoutePath::BoardKey& board,
+                              HttpResponse& response) {
+    const std::string mode = modeName(board.mode);
+    const std::string difficulty = difficultyName(board.difficulty);
     Season season;
-    if (!table(request, match, response, season)) {
+    if (!seasonOf(request, response, season)) {
         return;
     }
     long long rows = 0;
@@ -457,11 +419,11 @@ void BoardHandlers::readAround(const HttpRequest& request, const std::smatch& ma
                             {"entries", entriesJson(around->entries)}});
 }
 
-void BoardHandlers::fetchPlayer(const HttpRequest&, const std::smatch& match, HttpResponse& response) {
-    players_.answer(match[1], nowMs(), response);
+void BoardHandlers::fetchPlayer(const std::string& playerId, HttpResponse& response) {
+    players_.answer(playerId, nowMs(), response);
 }
 
-void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse& response) {
+void BoardHandlers::health(HttpResponse& response) {
     bool primary = store_.primaryReachable();
     std::optional<bool> replica = store_.replicaReachable();
     Json body{{"status", primary ? "ok" : "unavailable"},
@@ -476,7 +438,7 @@ void BoardHandlers::health(const HttpRequest&, const std::smatch&, HttpResponse&
     }
 }
 
-void BoardHandlers::readRules(const HttpRequest&, const std::smatch&, HttpResponse& response) {
+void BoardHandlers::readRules(HttpResponse& response) {
     // This week and the twelve before it: a season of the board's page list, a quarter back;
     // today's daily road and the fourteen before it, two weeks back.
     constexpr int kWeeksOffered = 13;
@@ -492,7 +454,7 @@ void BoardHandlers::readRules(const HttpRequest&, const std::smatch&, HttpRespon
     }
     response.json(200, Json{{"pageSize", BoardConfig::kMaxPageSize},
                             {"maxOffset", BoardConfig::kMaxOffset},
-                            {"runIdDigits", BoardConfig::kRunIdDigits},
+                            {"runIdDigits", BoardNumbers::kRunIdDigits},
                             {"weeks", weeks},
                             {"days", days}});
 }

@@ -6,40 +6,36 @@
 #include "board/BoardStore.h"
 #include "board/HttpMessage.h"
 #include "board/PlayerPages.h"
+#include "board/RoutePath.h"
 #include "board/RunVerifier.h"
 #include "board/Season.h"
 #include "board/TokenSigner.h"
 #include "board/VerifyPool.h"
 
-#include <regex>
 #include <string>
 
 // The calls of the board's API (docs/board-api.md), one method each: run tokens,
 // submissions that are re-played before they count, board pages, records and health.
-// match holds what the call's path pattern captured.
+// Each takes what its path names as values (RoutePath); the parts it works with are the
+// service's (BoardService), which outlive it.
 class BoardHandlers {
 public:
-    // Reads the secret, loads the content, brings the database's schema up to date and
-    // starts the verification threads. False with fault set to one line.
-    bool init(const BoardConfig& config, BoardMetrics& metrics, std::string& fault);
-    void stop();
+    BoardHandlers(const BoardConfig& config, TokenSigner& signer, RunVerifier& verifier, BoardStore& store,
+                  BannedWords& bannedWords, VerifyPool& pool, PlayerPages& players, BoardMetrics& metrics);
 
-    void startRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-    void submitRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-    void readBoard(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-    void fetchRecord(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-    void fetchRun(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void startRun(const HttpRequest& request, HttpResponse& response);
+    void submitRun(const HttpRequest& request, HttpResponse& response);
+    void readBoard(const HttpRequest& request, const RoutePath::BoardKey& board, HttpResponse& response);
+    void fetchRecord(long long runId, HttpResponse& response);
+    void fetchRun(long long runId, HttpResponse& response);
     // A run's row on a season's table and the rows just above and below it.
-    void readAround(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-    void health(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void readAround(const HttpRequest& request, const RoutePath::BoardKey& board, HttpResponse& response);
+    void health(HttpResponse& response);
     // The rules the board page follows rather than repeats: the widest page, the deepest
     // offset, a run number's digits and the weeks it offers, this week first.
-    void readRules(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
+    void readRules(HttpResponse& response);
     // A player's page (PlayerPages).
-    void fetchPlayer(const HttpRequest& request, const std::smatch& match, HttpResponse& response);
-
-    std::size_t verifyQueueDepth() { return pool_.waiting(); }
-    std::size_t databaseConnections() { return store_.idleConnections(); }
+    void fetchPlayer(const std::string& playerId, HttpResponse& response);
 
     // Seconds a client is asked to wait when the database is down.
     static constexpr int kDatabaseRetrySeconds = 5;
@@ -52,8 +48,8 @@ public:
 private:
     // Milliseconds since 1970 on the service's clock (BoardConfig::clockOffsetSeconds).
     int64_t nowMs() const;
-    // The board (404) and season (400) a read names, or false with the refusal in response.
-    bool table(const HttpRequest& request, const std::smatch& match, HttpResponse& response, Season& season) const;
+    // The season (400) a read names, or false with the refusal in response.
+    bool seasonOf(const HttpRequest& request, HttpResponse& response, Season& season) const;
     // Checks a submission's claims and re-plays it: the stored run, or false with the refusal in response.
     bool verify(const std::string& record, const RunTicket& ticket, NewRun& run, HttpResponse& response);
     // A submission whose token a stored run spent: that run's answer when it is a resend of
@@ -61,12 +57,12 @@ private:
     void answerSpent(NewRun& run, HttpResponse& response);
     void answerStored(const NewRun& run, const StoredRun& stored, HttpResponse& response);
 
-    TokenSigner signer_;
-    RunVerifier verifier_;
-    BoardStore store_;
-    PlayerPages players_;
-    BannedWords bannedWords_;
-    VerifyPool pool_;
-    BoardMetrics* metrics_ = nullptr;
-    int64_t clockOffsetSeconds_ = 0;
+    const BoardConfig& config_;
+    TokenSigner& signer_;
+    RunVerifier& verifier_;
+    BoardStore& store_;
+    BannedWords& bannedWords_;
+    VerifyPool& pool_;
+    PlayerPages& players_;
+    BoardMetrics& metrics_;
 };

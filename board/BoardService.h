@@ -1,22 +1,29 @@
 #pragma once
 
+#include "board/BannedWords.h"
 #include "board/BoardConfig.h"
 #include "board/BoardHandlers.h"
 #include "board/BoardMetrics.h"
+#include "board/BoardRouter.h"
+#include "board/BoardStore.h"
 #include "board/HttpServer.h"
-#include "board/RateLimiter.h"
-#include "board/RequestLog.h"
+#include "board/PlayerPages.h"
+#include "board/RunVerifier.h"
+#include "board/TokenSigner.h"
+#include "board/VerifyPool.h"
 
-#include <regex>
 #include <string>
-#include <vector>
 
-// The board's HTTP service: routes each request under /v1 to its call, holds every client
-// address to its rates, lets allowed browser origins in, answers what a call throws with
-// the usual refusal, counts it all for the operators' address and logs one JSON line per
-// request on standard output (refusals sampled per client).
+// The board service put together: the secret that signs run tokens, the content runs are
+// re-played on, the database brought up to date, the banned words, the verification
+// threads, the calls, the router in front of them and the HTTP server, started and
+// stopped as one.
 class BoardService {
 public:
+    BoardService();
+    BoardService(const BoardService&) = delete;
+    BoardService& operator=(const BoardService&) = delete;
+
     // Everything but the listening; false with fault set to one line.
     bool init(const BoardConfig& config, std::string& fault);
     // Takes the configured addresses; false with fault when one cannot be had.
@@ -29,31 +36,20 @@ public:
     void stop();
 
 private:
-    using Call = void (BoardHandlers::*)(const HttpRequest&, const std::smatch&, HttpResponse&);
-    struct Route {
-        const char* method;
-        std::regex path;
-        const char* name;
-        Call call;
-    };
-
-    void handle(const HttpRequest& request, HttpResponse& response);
-    void route(const HttpRequest& request, HttpResponse& response);
-    void finish(const HttpRequest& request, HttpResponse& response) const;
-    void served(const HttpRequest& request, const HttpResponse& response, std::size_t bytesOut);
-    void refusedConnection(const std::string& peer, const char* cap);
-    void metrics(const HttpRequest& request, HttpResponse& response);
-    // Per-client limits, before any route.
-    bool limited(const HttpRequest& request, HttpResponse& response);
+    // The secret file's text without its line end; false with fault when short or unread.
+    bool readSecret(std::string& secret, std::string& fault) const;
 
     BoardConfig config_;
     BoardMetrics metrics_;
-    BoardHandlers calls_;
-    std::vector<Route> routes_;
-    RateLimiter reads_;
-    RateLimiter writes_;
-    // Declared before the server, so it outlives every connection that may log.
-    RequestLog log_;
+    TokenSigner signer_;
+    RunVerifier verifier_;
+    BoardStore store_;
+    BannedWords bannedWords_;
+    VerifyPool pool_;
+    PlayerPages players_;
+    BoardHandlers handlers_;
+    // Declared before the server: its log outlives every connection that may write to it.
+    BoardRouter router_;
     HttpServer server_;
     int port_ = 0;
     int adminPort_ = 0;

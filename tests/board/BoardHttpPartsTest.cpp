@@ -1,10 +1,11 @@
 // The parts of the HTTP layer that need no socket: whose address a request is counted
 // against and held to, the rate limiter's table under a flood, the log that cannot stall
-// the service, and reading a request's target.
+// the service, and reading a request's target and a route's path.
 #include "board/ConnectionCaps.h"
 #include "board/HttpMessage.h"
 #include "board/RequestLog.h"
 #include "board/RateLimiter.h"
+#include "board/RoutePath.h"
 #include "board/TrustedProxies.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,44 @@ TEST(HttpRequest, ReadsAnyTargetIntoPathAndQuery) {
         EXPECT_NE(text.find("\xef\xbf\xbd"), std::string::npos) << text;
         EXPECT_FALSE(nlohmann::json::parse(text, nullptr, false).is_discarded()) << text;
     }
+}
+
+TEST(HttpRequest, ARoutesPathGivesItsCallTypedValuesOrNoMatch) {
+    using Fit = RoutePath::Fit;
+    struct Case {
+        const char* pattern;
+        const char* path;
+        Fit fit;
+        Mode mode;
+        Difficulty difficulty;
+        long long runId;
+        const char* playerId;
+    };
+    const Case cases[] = {
+        {"/v1/boards/{board}", "/v1/boards/random/easy", Fit::Yes, Mode::Random, Difficulty::Easy, 0, ""},
+        {"/v1/boards/{board}/around", "/v1/boards/normal/hard/around", Fit::Yes, Mode::Normal, Difficulty::Hard, 0, ""},
+        {"/v1/boards/{board}", "/v1/boards/normal/hardest", Fit::UnknownBoard, {}, {}, 0, ""},
+        {"/v1/boards/{board}", "/v1/boards/normal/hard/around", Fit::No, {}, {}, 0, ""},
+        {"/v1/boards/{board}", "/v1/boards/Normal/hard", Fit::No, {}, {}, 0, ""},
+        {"/v1/runs/{run}/record", "/v1/runs/999999999999999999/record", Fit::Yes, {}, {}, 999999999999999999LL, ""},
+        {"/v1/runs/{run}", "/v1/runs/1000000000000000000", Fit::No, {}, {}, 0, ""},
+        {"/v1/runs/{run}", "/v1/runs/-1", Fit::No, {}, {}, 0, ""},
+        {"/v1/runs.{run}", "/v1/runsx7", Fit::No, {}, {}, 0, ""},
+        {"/v1/players/{player}", "/v1/players/0123456789abcdef", Fit::Yes, {}, {}, 0, "0123456789abcdef"},
+        {"/v1/players/{player}", "/v1/players/0123456789ABCDEF", Fit::No, {}, {}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        RoutePath::Values values;
+        ASSERT_EQ(RoutePath(c.pattern).read(c.path, values), c.fit) << c.path;
+        if (c.fit == Fit::Yes) {
+            EXPECT_EQ(values.board.mode, c.mode) << c.path;
+            EXPECT_EQ(values.board.difficulty, c.difficulty) << c.path;
+            EXPECT_EQ(values.runId, c.runId) << c.path;
+            EXPECT_EQ(values.playerId, c.playerId) << c.path;
+        }
+    }
+    EXPECT_THROW(RoutePath("/v1/runs/{id}"), std::logic_error);
+    EXPECT_THROW(RoutePath("/v1/runs/{run"), std::logic_error);
 }
 
 TEST(ConnectionCaps, HoldsAClientAndANetworkToTheirShareAndLeavesTheRestToOthers) {
