@@ -286,10 +286,6 @@ void Game::render() {
     glDepthMask(GL_TRUE);
 
     const RunState& run = shown().run();
-    // The ghost races the player's own runs, never a watched one.
-    if (!watching()) {
-        ghostView_.draw();
-    }
     if (run.running) {
         truck_.draw();
         bar_.draw();
@@ -300,6 +296,16 @@ void Game::render() {
         }
     }
     road_.draw(worldCamera_, assets_.texture(TextureId::Road));
+    // The ghost races the player's own runs, never a watched one. It lies over the road,
+    // which is drawn last and would cover it, and under the player's truck and bar, drawn
+    // again over it.
+    if (!watching() && ghostView_.shown()) {
+        ghostView_.draw();
+        if (run.running) {
+            truck_.draw();
+            bar_.draw();
+        }
+    }
 
     // The HUD goes on top of everything, whatever its depth.
     glDisable(GL_DEPTH_TEST);

@@ -92,7 +92,11 @@ public:
     // player's run, and the HUD shows the player's lead over it. It never touches the rules.
     // False with fault set for a record made on other content.
     bool race(const RunRecord& record, std::string& fault);
-    void stopRacing() { ghost_.drop(); }
+    // The ghost leaves the road at once, not at the next tick.
+    void stopRacing() {
+        ghost_.drop();
+        ghostView_.hide();
+    }
     const Ghost& ghost() const { return ghost_; }
     const GhostView& ghostView() const { return ghostView_; }
     // Sets the mode and difficulty the next run starts with, as F2 and F1 would, outside a

@@ -15,7 +15,7 @@ constexpr Text::Options kLeadPlace{.x = 390, .y = 35, .z = -35, .size = 60, .red
 }  // namespace
 
 void GhostView::init(const Assets& assets) {
-    // Behind the player's truck and bar (z -2 and -1), in front of the road.
+    // At the player's truck's and bar's depths (z -2 and -1); drawn after the road, under them.
     truck_.place(0, 0, -2, assets.quad, assets.truck, assets.world);
     truck_.setSize(2.55f, 7, 1);
     truck_.setPivot(0.5f, 0.5f);

@@ -36,6 +36,7 @@ public:
     // it rides beside a run that is on; nothing otherwise.
     void draw();
     void drawLead();
+    void hide() { shown_ = false; }
 
     bool shown() const { return shown_; }
     int lead() const { return lead_; }

@@ -2,6 +2,12 @@
 // title screen waits meanwhile, and a key brings it back without acting on it.
 #include "GameRules.h"
 
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "io/FileReader.h"
 #include "io/RunRecord.h"
 
@@ -175,4 +181,44 @@ TEST_F(Watching, AGhostLeavesTheRecordAndItsHashesAsTheyWere) {
         EXPECT_EQ(alone.finalHash, played.finalHash);
         EXPECT_EQ(raced, alone);
     }
+}
+
+// A ghost that has steered away from the player shows on the road, which is drawn after
+// the trucks: the frame with it differs from the same frame without it around its truck.
+TEST_F(Watching, AGhostAwayFromThePlayerShowsOnTheRoad) {
+    const RunRecord ghost = golden("normal-easy-weave.rec");
+    const RunStart road = RunRecorder::startOf(ghost);
+    std::string fault;
+    ASSERT_TRUE(game().race(ghost, fault)) << fault;
+    game().choose(road.mode, road.difficulty);
+    game().runTicks(Simulation::kTickRate * 2);
+    game().simulation().setNextSeed(road.seed);
+    game().input().hold(GameKey::Space);
+    game().runTicks(1);
+    game().input().releaseAll();
+    // The player keeps to the middle while the ghost weaves: on to a tick where they part.
+    float apart = 0;
+    for (int tick = 0; tick < Simulation::kTickRate * 30 && apart < 6; ++tick) {
+        game().runTicks(1);
+        apart = std::fabs(game().ghost().simulation().truck().x - game().simulation().truck().x);
+    }
+    ASSERT_GE(apart, 6.0f);
+    auto screen = [&] {
+        game().render();
+        std::vector<uint8_t> pixels(1280 * 720 * 4);
+        glReadPixels(0, 0, 1280, 720, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const std::vector<uint8_t> raced = screen();
+    const float ghostX = game().ghost().simulation().truck().x;
+    game().stopRacing();
+    const std::vector<uint8_t> alone = screen();
+    // World x -24..24 across the 1280 pixels; a truck is 2.55 wide.
+    const auto column = [](float x) { return static_cast<int>((x + 24.0f) / 48.0f * 1280.0f); };
+    int near = 0;
+    for (std::size_t i = 0; i < raced.size(); i += 4) {
+        const int x = static_cast<int>((i / 4) % 1280);
+        near += std::abs(x - column(ghostX)) < 40 && !std::equal(raced.begin() + i, raced.begin() + i + 3, alone.begin() + i);
+    }
+    EXPECT_GT(near, 2000);
 }
