@@ -221,10 +221,15 @@ def touch_session(phone, site, timings):
     # Let go, the truck stays: two pictures a few frames apart show it at the same x. Slow
     # frames each cover more game time, so the bar turns further between the two: the cab
     # is placed by its sides, which the bar seldom hides, not by its mean.
-    phone.wait_frames(3)
-    resting = phone.shot("resting").cab_middle(*ROAD)
-    phone.wait_frames(5)
-    rested = phone.shot("rested").cab_middle(*ROAD)
+    # A car passing over the cab hides its sides too, so a pair that disagrees is taken
+    # again, three times at most: a truck that drifts disagrees every time.
+    for _ in range(3):
+        phone.wait_frames(3)
+        resting = phone.shot("resting").cab_middle(*ROAD)
+        phone.wait_frames(5)
+        rested = phone.shot("rested").cab_middle(*ROAD)
+        if None in (resting, rested) or abs(rested - resting) < 5:
+            break
     check(None in (resting, rested) or abs(rested - resting) < 5,
           f"the truck moves with no thumb down (cab at x {resting} -> {rested})")
 
