@@ -215,10 +215,10 @@ TEST_F(Watching, AGhostAwayFromThePlayerShowsOnTheRoad) {
     const std::vector<uint8_t> alone = screen();
     // World x -24..24 across the 1280 pixels; a truck is 2.55 wide.
     const auto column = [](float x) { return static_cast<int>((x + 24.0f) / 48.0f * 1280.0f); };
-    int near = 0;
+    int changed = 0;
     for (std::size_t i = 0; i < raced.size(); i += 4) {
         const int x = static_cast<int>((i / 4) % 1280);
-        near += std::abs(x - column(ghostX)) < 40 && !std::equal(raced.begin() + i, raced.begin() + i + 3, alone.begin() + i);
+        changed += std::abs(x - column(ghostX)) < 40 && !std::equal(raced.begin() + i, raced.begin() + i + 3, alone.begin() + i);
     }
-    EXPECT_GT(near, 2000);
+    EXPECT_GT(changed, 2000);
 }
