@@ -174,7 +174,7 @@ def main(site_folder, shots, board_exe, root):
                       f"the run {seconds:.2f} s after the click; played to its end in "
                       f"{time.monotonic() - started:.1f} s")
         browsed(browser, edge, entries, shots)
-        refused(browser, edge, "999999", "board: run 999999 cannot be fetched (it answers 404)",
+        refused(browser, edge, "999999", "board: run 999999 cannot be fetched (it answers 404 not_found: no run 999999)",
                 ["the server responded with a status of 404"])
         refused(browser, edge, "abc", "board: run abc cannot be watched (no run's number)")
         check(not browser.problems, f"browser console: {browser.problems}")
